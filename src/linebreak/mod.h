@@ -1,0 +1,24 @@
+// Line-break opportunities (UAX #14 pair rules), optionally refined by
+// dictionary segmentation of Thai, Lao, Khmer and Myanmar runs.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace scrivlet::linebreak {
+
+enum class BreakAction : std::uint8_t { Mandatory = 0, Allowed = 1, Prohibited = 2 };
+
+using Opportunity = std::pair<std::uint64_t, BreakAction>;
+
+// One action per byte offset 0..len (len + 1 entries).
+std::vector<BreakAction> line_break_actions(std::string_view text);
+std::vector<BreakAction> dictionary_line_break_actions(std::string_view text);
+
+// The Mandatory and Allowed offsets, ascending.
+std::vector<Opportunity> line_break_opportunities(std::string_view text);
+std::vector<Opportunity> line_break_opportunities_with_dictionary(std::string_view text);
+
+}  // namespace scrivlet::linebreak

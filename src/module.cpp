@@ -1,0 +1,595 @@
+// The Python binding: the module, its function table, argument binding and
+// conversion, result building and guarded_call. The only file that knows Python.
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
+#include <cstdint>
+#include <cstring>
+#include <exception>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "bidi/mod.h"
+#include "casemap/mod.h"
+#include "cursor/mod.h"
+#include "error.h"
+#include "linebreak/mod.h"
+#include "normalize/mod.h"
+#include "segment/grapheme.h"
+#include "segment/sentence.h"
+#include "segment/word.h"
+#include "truncate/mod.h"
+
+namespace {
+
+using namespace scrivlet;
+
+// Thrown after a Python exception has been set: the call returns NULL.
+struct PythonError {};
+// Thrown when the interpreter fails to build a result object.
+struct ApiFailure {};
+
+// An owned reference, released on scope exit.
+class Ref {
+public:
+    explicit Ref(PyObject* p = nullptr) noexcept : p_(p) {}
+    Ref(const Ref&) = delete;
+    Ref& operator=(const Ref&) = delete;
+    ~Ref() { Py_XDECREF(p_); }
+    PyObject* get() const noexcept { return p_; }
+    PyObject* release() noexcept { return std::exchange(p_, nullptr); }
+    explicit operator bool() const noexcept { return p_ != nullptr; }
+
+private:
+    PyObject* p_;
+};
+
+// ---------------------------------------------------------------------------
+// PanicException and guarded_call
+
+constexpr const char* PANIC_DOC =
+    "\n"
+    "The exception raised when the library's native code called from Python fails internally.\n"
+    "\n"
+    "Like SystemExit, this exception is derived from BaseException so that\n"
+    "it will typically propagate all the way through the stack and cause the\n"
+    "Python interpreter to exit.\n";
+
+constexpr const char* PANIC_DEFAULT_MESSAGE = "internal failure without a message";
+
+PyObject* panic_type = nullptr;  // created on first use, never released
+
+PyObject* panic_exception_type() {
+    if (panic_type == nullptr) {
+        panic_type = PyErr_NewExceptionWithDoc("pyo3_runtime.PanicException", PANIC_DOC,
+                                               PyExc_BaseException, nullptr);
+    }
+    return panic_type;
+}
+
+void raise_panic(const char* message) {
+    PyObject* type = panic_exception_type();
+    if (type == nullptr) return;  // the type's creation set its own error
+    PyErr_SetString(type, (message && *message) ? message : PANIC_DEFAULT_MESSAGE);
+}
+
+template <typename Body>
+PyObject* guarded_call(Body&& body) noexcept {
+    try {
+        return body();
+    } catch (const PythonError&) {
+        return nullptr;
+    } catch (const ApiFailure&) {
+        if (PyErr_Occurred()) PyErr_PrintEx(0);
+        raise_panic("Python API call failed");
+    } catch (const NotBuiltError&) {
+        PyErr_SetString(PyExc_NotImplementedError, "this function is not built yet");
+    } catch (const std::exception& e) {
+        raise_panic(e.what());
+    } catch (...) {
+        raise_panic(nullptr);
+    }
+    return nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Argument binding
+
+struct FunctionSignature {
+    const char* name;
+    const char* params[2];
+    int count;
+    int required;
+};
+
+constexpr int MAX_PARAMS = 2;
+
+[[noreturn]] void fail_type(PyObject* type, const std::string& message) {
+    PyErr_SetString(type, message.c_str());
+    throw PythonError{};
+}
+
+void extract_arguments(const FunctionSignature& sig, PyObject* const* args, Py_ssize_t nargs,
+                       PyObject* kwnames, PyObject** slots) {
+    const int P = sig.count, R = sig.required;
+    for (int i = 0; i < P; ++i) slots[i] = i < nargs ? args[i] : nullptr;
+    const std::string fname = std::string(sig.name) + "()";
+    if (nargs > P) {
+        std::string msg = fname + " takes ";
+        if (R == P)
+            msg += std::to_string(P);
+        else
+            msg += "from " + std::to_string(R) + " to " + std::to_string(P);
+        msg += " positional arguments but " + std::to_string(nargs) +
+               (nargs == 1 ? " was given" : " were given");
+        fail_type(PyExc_TypeError, msg);
+    }
+    if (kwnames != nullptr) {
+        const Py_ssize_t nkw = PyTuple_GET_SIZE(kwnames);
+        for (Py_ssize_t k = 0; k < nkw; ++k) {
+            PyObject* key = PyTuple_GET_ITEM(kwnames, k);
+            Py_ssize_t klen = 0;
+            const char* kname = PyUnicode_AsUTF8AndSize(key, &klen);
+            if (kname == nullptr) throw PythonError{};
+            const std::string_view kview(kname, std::size_t(klen));
+            int match = -1;
+            for (int i = 0; i < P; ++i)
+                if (kview == sig.params[i]) match = i;
+            if (match < 0)
+                fail_type(PyExc_TypeError, fname + " got an unexpected keyword argument '" +
+                                               std::string(kview) + "'");
+            if (slots[match] != nullptr)
+                fail_type(PyExc_TypeError, fname + " got multiple values for argument '" +
+                                               std::string(kview) + "'");
+            slots[match] = args[nargs + k];
+        }
+    }
+    if (nargs < R) {
+        std::vector<const char*> missing;
+        for (int i = 0; i < R; ++i)
+            if (slots[i] == nullptr) missing.push_back(sig.params[i]);
+        if (!missing.empty()) {
+            const std::size_t k = missing.size();
+            std::string list;
+            for (std::size_t i = 0; i < k; ++i) {
+                if (i > 0) list += (k == 2) ? " and " : (i + 1 == k ? ", and " : ", ");
+                list += std::string("'") + missing[i] + "'";
+            }
+            fail_type(PyExc_TypeError, fname + " missing " + std::to_string(k) +
+                                           " required positional " +
+                                           (k == 1 ? "argument" : "arguments") + ": " + list);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Argument conversion
+
+// Names the failing argument: an exact TypeError becomes
+// "argument '{parameter}': {message}" keeping the original's cause; any other
+// error passes through unchanged.
+[[noreturn]] void argument_error(const char* parameter) {
+    if (!PyErr_ExceptionMatches(PyExc_TypeError)) throw PythonError{};
+    PyObject *type, *value, *traceback;
+    PyErr_Fetch(&type, &value, &traceback);
+    PyErr_NormalizeException(&type, &value, &traceback);
+    Ref type_ref(type), value_ref(value), tb_ref(traceback);
+    if (type != PyExc_TypeError) {
+        PyErr_Restore(type_ref.release(), value_ref.release(), tb_ref.release());
+        throw PythonError{};
+    }
+    Ref text(value ? PyObject_Str(value) : PyUnicode_FromString(""));
+    if (!text) throw PythonError{};
+    Ref message(PyUnicode_FromFormat("argument '%s': %U", parameter, text.get()));
+    if (!message) throw PythonError{};
+    Ref replacement(PyObject_CallOneArg(PyExc_TypeError, message.get()));
+    if (!replacement) throw PythonError{};
+    PyObject* cause = value ? PyException_GetCause(value) : nullptr;  // new reference
+    PyException_SetCause(replacement.get(), cause);                     // steals it
+    PyErr_SetObject(PyExc_TypeError, replacement.get());
+    throw PythonError{};
+}
+
+std::string type_qualname(PyObject* obj) {
+    Ref name(PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(obj)), "__qualname__"));
+    if (name && PyUnicode_Check(name.get())) {
+        Py_ssize_t n = 0;
+        const char* s = PyUnicode_AsUTF8AndSize(name.get(), &n);
+        if (s != nullptr) return std::string(s, std::size_t(n));
+    }
+    PyErr_Clear();
+    return "<failed to extract type name>";
+}
+
+std::string_view to_utf8_view(PyObject* obj, const char* parameter) {
+    if (!PyUnicode_Check(obj)) {
+        const std::string message =
+            "'" + type_qualname(obj) + "' object cannot be converted to 'PyString'";
+        PyErr_SetString(PyExc_TypeError, message.c_str());
+        argument_error(parameter);
+    }
+    Py_ssize_t n = 0;
+    const char* s = PyUnicode_AsUTF8AndSize(obj, &n);
+    if (s == nullptr) argument_error(parameter);
+    return std::string_view(s, std::size_t(n));
+}
+
+std::optional<std::string_view> to_optional_utf8_view(PyObject* obj, const char* parameter) {
+    if (obj == nullptr || obj == Py_None) return std::nullopt;
+    return to_utf8_view(obj, parameter);
+}
+
+std::uint64_t to_u64(PyObject* obj, const char* parameter) {
+    unsigned long long v;
+    if (PyLong_Check(obj)) {
+        v = PyLong_AsUnsignedLongLong(obj);
+    } else {
+        Ref index(PyNumber_Index(obj));
+        if (!index) argument_error(parameter);
+        v = PyLong_AsUnsignedLongLong(index.get());
+    }
+    if (v == static_cast<unsigned long long>(-1) && PyErr_Occurred()) argument_error(parameter);
+    return v;
+}
+
+std::uint32_t to_u32(PyObject* obj, const char* parameter) {
+    long v;
+    if (PyLong_Check(obj)) {
+        v = PyLong_AsLong(obj);
+    } else {
+        Ref index(PyNumber_Index(obj));
+        if (!index) argument_error(parameter);
+        v = PyLong_AsLong(index.get());
+    }
+    if (v == -1 && PyErr_Occurred()) argument_error(parameter);
+    if (v < 0 || static_cast<unsigned long>(v) > 0xFFFFFFFFul) {
+        PyErr_SetString(PyExc_OverflowError, "out of range integral type conversion attempted");
+        argument_error(parameter);
+    }
+    return static_cast<std::uint32_t>(v);
+}
+
+// ---------------------------------------------------------------------------
+// Result builders: a failure of the interpreter here is an ApiFailure.
+
+PyObject* checked(PyObject* p) {
+    if (p == nullptr) throw ApiFailure{};
+    return p;
+}
+
+PyObject* str_result(std::string_view s) {
+    return checked(PyUnicode_FromStringAndSize(s.data(), Py_ssize_t(s.size())));
+}
+
+PyObject* u64_result(std::uint64_t v) { return checked(PyLong_FromUnsignedLongLong(v)); }
+
+PyObject* offsets_to_list(const std::vector<std::uint64_t>& offsets) {
+    Ref list(checked(PyList_New(Py_ssize_t(offsets.size()))));
+    for (std::size_t i = 0; i < offsets.size(); ++i)
+        PyList_SET_ITEM(list.get(), Py_ssize_t(i), u64_result(offsets[i]));
+    return list.release();
+}
+
+PyObject* action_mandatory = nullptr;  // interned at initialisation, immutable
+PyObject* action_allowed = nullptr;
+
+PyObject* opportunities_to_list(const std::vector<linebreak::Opportunity>& ops) {
+    Ref list(checked(PyList_New(Py_ssize_t(ops.size()))));
+    for (std::size_t i = 0; i < ops.size(); ++i) {
+        Ref offset(u64_result(ops[i].first));
+        PyObject* action = ops[i].second == linebreak::BreakAction::Mandatory ? action_mandatory
+                                                                                : action_allowed;
+        if (ops[i].second == linebreak::BreakAction::Prohibited)
+            throw InvariantError("a prohibited break reached the result");
+        PyObject* pair = checked(PyTuple_New(2));
+        PyTuple_SET_ITEM(pair, 0, offset.release());
+        Py_INCREF(action);
+        PyTuple_SET_ITEM(pair, 1, action);
+        PyList_SET_ITEM(list.get(), Py_ssize_t(i), pair);
+    }
+    return list.release();
+}
+
+PyObject* pair_result(std::pair<std::uint64_t, std::uint64_t> p) {
+    Ref first(u64_result(p.first));
+    Ref second(u64_result(p.second));
+    PyObject* tuple = checked(PyTuple_New(2));
+    PyTuple_SET_ITEM(tuple, 0, first.release());
+    PyTuple_SET_ITEM(tuple, 1, second.release());
+    return tuple;
+}
+
+PyObject* bidi_result(const bidi::BidiResult& r) {
+    Ref dict(checked(PyDict_New()));
+    Ref level(checked(PyLong_FromLong(r.paragraph_level)));
+    Ref levels(checked(PyBytes_FromStringAndSize(reinterpret_cast<const char*>(r.levels.data()),
+                                                 Py_ssize_t(r.levels.size()))));
+    Ref order(checked(PyList_New(Py_ssize_t(r.visual_order.size()))));
+    for (std::size_t i = 0; i < r.visual_order.size(); ++i)
+        PyList_SET_ITEM(order.get(), Py_ssize_t(i), checked(PyLong_FromSize_t(r.visual_order[i])));
+    if (PyDict_SetItemString(dict.get(), "paragraph_level", level.get()) < 0 ||
+        PyDict_SetItemString(dict.get(), "levels", levels.get()) < 0 ||
+        PyDict_SetItemString(dict.get(), "reorder", order.get()) < 0)
+        throw ApiFailure{};
+    return dict.release();
+}
+
+// ---------------------------------------------------------------------------
+// The 23 functions
+
+#define SCRIVLET_ARGS PyObject *, PyObject *const *args, Py_ssize_t nargs, PyObject *kwnames
+
+// Binds the arguments of sig into slots and converts text.
+struct Bound {
+    PyObject* slots[MAX_PARAMS];
+    std::string_view text;
+    Bound(const FunctionSignature& sig, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+        extract_arguments(sig, args, nargs, kwnames, slots);
+        text = to_utf8_view(slots[0], "text");
+    }
+};
+
+constexpr FunctionSignature SIG_GRAPHEME_BOUNDARIES{"grapheme_boundaries", {"text"}, 1, 1};
+constexpr FunctionSignature SIG_WORD_BOUNDARIES{"word_boundaries", {"text", "locale"}, 2, 1};
+constexpr FunctionSignature SIG_SENTENCE_BOUNDARIES{"sentence_boundaries", {"text", "locale"}, 2, 1};
+constexpr FunctionSignature SIG_NORMALIZE_NFC{"normalize_nfc", {"text"}, 1, 1};
+constexpr FunctionSignature SIG_NORMALIZE_NFD{"normalize_nfd", {"text"}, 1, 1};
+constexpr FunctionSignature SIG_NORMALIZE_NFKC{"normalize_nfkc", {"text"}, 1, 1};
+constexpr FunctionSignature SIG_NORMALIZE_NFKD{"normalize_nfkd", {"text"}, 1, 1};
+constexpr FunctionSignature SIG_BIDI_RESOLVE{"bidi_resolve", {"text"}, 1, 1};
+constexpr FunctionSignature SIG_LINE_BREAK{"line_break_opportunities", {"text"}, 1, 1};
+constexpr FunctionSignature SIG_LINE_BREAK_DICT{"line_break_opportunities_with_dictionary", {"text"}, 1, 1};
+constexpr FunctionSignature SIG_TO_LOWERCASE{"to_lowercase", {"text", "locale"}, 2, 1};
+constexpr FunctionSignature SIG_TO_UPPERCASE{"to_uppercase", {"text", "locale"}, 2, 1};
+constexpr FunctionSignature SIG_TO_TITLECASE{"to_titlecase", {"text"}, 1, 1};
+constexpr FunctionSignature SIG_CASE_FOLD{"case_fold", {"text"}, 1, 1};
+constexpr FunctionSignature SIG_CASE_FOLD_SIMPLE{"case_fold_simple", {"text"}, 1, 1};
+constexpr FunctionSignature SIG_DISPLAY_WIDTH{"display_width", {"text"}, 1, 1};
+constexpr FunctionSignature SIG_TRUNCATE_GRAPHEMES{"truncate_graphemes", {"text", "max_graphemes"}, 2, 2};
+constexpr FunctionSignature SIG_TRUNCATE_WIDTH{"truncate_display_width", {"text", "max_width"}, 2, 2};
+constexpr FunctionSignature SIG_MOVE_RIGHT{"move_right", {"text", "current"}, 2, 2};
+constexpr FunctionSignature SIG_MOVE_LEFT{"move_left", {"text", "current"}, 2, 2};
+constexpr FunctionSignature SIG_MOVE_RIGHT_VISUAL{"move_right_visual", {"text", "current"}, 2, 2};
+constexpr FunctionSignature SIG_MOVE_LEFT_VISUAL{"move_left_visual", {"text", "current"}, 2, 2};
+constexpr FunctionSignature SIG_SELECT_WORD{"select_word", {"text", "current"}, 2, 2};
+
+// text -> str
+template <const FunctionSignature& Sig, std::string (*Op)(std::string_view)>
+PyObject* text_function(SCRIVLET_ARGS) {
+    return guarded_call([&]() -> PyObject* {
+        Bound b(Sig, args, nargs, kwnames);
+        return str_result(Op(b.text));
+    });
+}
+
+// (text, locale=None) -> str
+template <const FunctionSignature& Sig,
+          std::string (*Op)(std::string_view, std::optional<std::string_view>)>
+PyObject* locale_text_function(SCRIVLET_ARGS) {
+    return guarded_call([&]() -> PyObject* {
+        Bound b(Sig, args, nargs, kwnames);
+        auto locale = to_optional_utf8_view(b.slots[1], "locale");
+        return str_result(Op(b.text, locale));
+    });
+}
+
+// (text, current) -> int
+template <const FunctionSignature& Sig, std::uint64_t (*Op)(std::string_view, std::uint64_t)>
+PyObject* cursor_function(SCRIVLET_ARGS) {
+    return guarded_call([&]() -> PyObject* {
+        Bound b(Sig, args, nargs, kwnames);
+        const std::uint64_t current = to_u64(b.slots[1], "current");
+        return u64_result(Op(b.text, current));
+    });
+}
+
+PyObject* grapheme_boundaries(SCRIVLET_ARGS) {
+    return guarded_call([&]() -> PyObject* {
+        Bound b(SIG_GRAPHEME_BOUNDARIES, args, nargs, kwnames);
+        return offsets_to_list(segment::grapheme_cluster_starts(b.text));
+    });
+}
+
+PyObject* word_boundaries(SCRIVLET_ARGS) {
+    return guarded_call([&]() -> PyObject* {
+        Bound b(SIG_WORD_BOUNDARIES, args, nargs, kwnames);
+        (void)to_optional_utf8_view(b.slots[1], "locale");  // accepted, not used
+        return offsets_to_list(segment::word_boundary_offsets(b.text));
+    });
+}
+
+PyObject* sentence_boundaries(SCRIVLET_ARGS) {
+    return guarded_call([&]() -> PyObject* {
+        Bound b(SIG_SENTENCE_BOUNDARIES, args, nargs, kwnames);
+        (void)to_optional_utf8_view(b.slots[1], "locale");  // accepted, not used
+        return offsets_to_list(segment::sentence_boundaries(b.text));
+    });
+}
+
+PyObject* bidi_resolve(SCRIVLET_ARGS) {
+    return guarded_call([&]() -> PyObject* {
+        Bound b(SIG_BIDI_RESOLVE, args, nargs, kwnames);
+        return bidi_result(bidi::resolve_bidi(b.text));
+    });
+}
+
+PyObject* line_break_opportunities(SCRIVLET_ARGS) {
+    return guarded_call([&]() -> PyObject* {
+        Bound b(SIG_LINE_BREAK, args, nargs, kwnames);
+        return opportunities_to_list(linebreak::line_break_opportunities(b.text));
+    });
+}
+
+PyObject* line_break_opportunities_with_dictionary(SCRIVLET_ARGS) {
+    return guarded_call([&]() -> PyObject* {
+        Bound b(SIG_LINE_BREAK_DICT, args, nargs, kwnames);
+        return opportunities_to_list(linebreak::line_break_opportunities_with_dictionary(b.text));
+    });
+}
+
+PyObject* display_width(SCRIVLET_ARGS) {
+    return guarded_call([&]() -> PyObject* {
+        Bound b(SIG_DISPLAY_WIDTH, args, nargs, kwnames);
+        return u64_result(truncate::text_width(b.text));
+    });
+}
+
+PyObject* truncate_graphemes(SCRIVLET_ARGS) {
+    return guarded_call([&]() -> PyObject* {
+        Bound b(SIG_TRUNCATE_GRAPHEMES, args, nargs, kwnames);
+        const std::uint64_t limit = to_u64(b.slots[1], "max_graphemes");
+        return str_result(truncate::truncate_to_clusters(b.text, limit));
+    });
+}
+
+PyObject* truncate_display_width(SCRIVLET_ARGS) {
+    return guarded_call([&]() -> PyObject* {
+        Bound b(SIG_TRUNCATE_WIDTH, args, nargs, kwnames);
+        const std::uint32_t limit = to_u32(b.slots[1], "max_width");
+        return str_result(truncate::truncate_to_width(b.text, limit));
+    });
+}
+
+PyObject* select_word(SCRIVLET_ARGS) {
+    return guarded_call([&]() -> PyObject* {
+        Bound b(SIG_SELECT_WORD, args, nargs, kwnames);
+        const std::uint64_t current = to_u64(b.slots[1], "current");
+        return pair_result(cursor::word_at(b.text, current));
+    });
+}
+
+#define FN(name, impl, doc) \
+    {name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(impl)), METH_FASTCALL | METH_KEYWORDS, doc}
+
+PyMethodDef FUNCTIONS[] = {
+    FN("grapheme_boundaries", grapheme_boundaries,
+       "grapheme_boundaries(text)\n--\n\nReturn grapheme cluster boundary byte offsets for a string."),
+    FN("word_boundaries", word_boundaries,
+       "word_boundaries(text, locale=None)\n--\n\nReturn word boundary byte offsets for a string.\n\n"
+       "Args:\n    text: Input string.\n    locale: Optional locale string (currently unused, reserved for future)."),
+    FN("sentence_boundaries", sentence_boundaries,
+       "sentence_boundaries(text, locale=None)\n--\n\nReturn sentence boundary byte offsets for a string."),
+    FN("normalize_nfc", (text_function<SIG_NORMALIZE_NFC, normalize::normalize_nfc>),
+       "normalize_nfc(text)\n--\n\nNormalize a string to NFC (Canonical Decomposition, followed by Canonical Composition)."),
+    FN("normalize_nfd", (text_function<SIG_NORMALIZE_NFD, normalize::normalize_nfd>),
+       "normalize_nfd(text)\n--\n\nNormalize a string to NFD (Canonical Decomposition)."),
+    FN("normalize_nfkc", (text_function<SIG_NORMALIZE_NFKC, normalize::normalize_nfkc>),
+       "normalize_nfkc(text)\n--\n\nNormalize a string to NFKC (Compatibility Decomposition, followed by Canonical Composition)."),
+    FN("normalize_nfkd", (text_function<SIG_NORMALIZE_NFKD, normalize::normalize_nfkd>),
+       "normalize_nfkd(text)\n--\n\nNormalize a string to NFKD (Compatibility Decomposition)."),
+    FN("bidi_resolve", bidi_resolve,
+       "bidi_resolve(text)\n--\n\nResolve bidi levels for a paragraph string.\n\nReturns a dict with:\n"
+       "    paragraph_level: int (0=LTR, 1=RTL)\n    levels: list[int] (embedding level per character)\n"
+       "    reorder: list[int] (visual order indices)"),
+    FN("line_break_opportunities", line_break_opportunities,
+       "line_break_opportunities(text)\n--\n\nReturn line break opportunities for a string.\n\n"
+       "Returns a list of (byte_offset, action) tuples where action is:\n"
+       "  \"mandatory\" - hard line break\n  \"allowed\" - break opportunity\n"
+       "  \"prohibited\" - no break permitted\n\n"
+       "Only returns entries where the action is \"mandatory\" or \"allowed\"."),
+    FN("line_break_opportunities_with_dictionary", line_break_opportunities_with_dictionary,
+       "line_break_opportunities_with_dictionary(text)\n--\n\nReturn line break opportunity byte offsets "
+       "(allowed or mandatory) for a string,\nwith dictionary segmentation for Southeast Asian scripts."),
+    FN("to_lowercase", (locale_text_function<SIG_TO_LOWERCASE, casemap::to_lowercase>),
+       "to_lowercase(text, locale=None)\n--\n\nConvert string to lowercase (full Unicode mapping)."),
+    FN("to_uppercase", (locale_text_function<SIG_TO_UPPERCASE, casemap::to_uppercase>),
+       "to_uppercase(text, locale=None)\n--\n\nConvert string to uppercase (full Unicode mapping)."),
+    FN("to_titlecase", (text_function<SIG_TO_TITLECASE, casemap::to_titlecase>),
+       "to_titlecase(text)\n--\n\nConvert string to title case."),
+    FN("case_fold", (text_function<SIG_CASE_FOLD, casemap::case_fold>),
+       "case_fold(text)\n--\n\nCase fold for case-insensitive comparison (full mapping, strings may grow)."),
+    FN("case_fold_simple", (text_function<SIG_CASE_FOLD_SIMPLE, casemap::case_fold_simple>),
+       "case_fold_simple(text)\n--\n\nSimple case fold (single-char, length-preserving)."),
+    FN("display_width", display_width,
+       "display_width(text)\n--\n\nCompute display width of a string in column cells.\n\n"
+       "CJK/fullwidth chars = 2, combining marks = 0, most others = 1."),
+    FN("truncate_graphemes", truncate_graphemes,
+       "truncate_graphemes(text, max_graphemes)\n--\n\nTruncate a string to at most max_graphemes grapheme clusters.\n\n"
+       "Never splits a grapheme cluster."),
+    FN("truncate_display_width", truncate_display_width,
+       "truncate_display_width(text, max_width)\n--\n\nTruncate a string so its display width does not exceed max_width.\n\n"
+       "Never splits a grapheme cluster."),
+    FN("move_right", (cursor_function<SIG_MOVE_RIGHT, cursor::cursor_right>),
+       "move_right(text, current)\n--\n\nMove cursor one grapheme cluster right (logical order)."),
+    FN("move_left", (cursor_function<SIG_MOVE_LEFT, cursor::cursor_left>),
+       "move_left(text, current)\n--\n\nMove cursor one grapheme cluster left (logical order)."),
+    FN("move_right_visual", (cursor_function<SIG_MOVE_RIGHT_VISUAL, cursor::move_right_visual>),
+       "move_right_visual(text, current)\n--\n\nMove cursor one grapheme cluster right (visual/bidi order)."),
+    FN("move_left_visual", (cursor_function<SIG_MOVE_LEFT_VISUAL, cursor::move_left_visual>),
+       "move_left_visual(text, current)\n--\n\nMove cursor one grapheme cluster left (visual/bidi order)."),
+    FN("select_word", select_word,
+       "select_word(text, current)\n--\n\nSelect the word at the given byte offset (double-click semantics).\n\n"
+       "Returns (start, end) byte offsets."),
+};
+
+#undef FN
+
+PyModuleDef MODULE_DEF = {
+    PyModuleDef_HEAD_INIT,
+    "scrivlet",
+    "Scrivlet: correct Unicode text handling for every script.\n\n"
+    "This module provides Python bindings to the scrivlet library, written in C++,\n"
+    "implementing UAX #9 (bidi), UAX #14 (line breaking), UAX #15 (normalization),\n"
+    "UAX #29 (segmentation), plus case mapping, display width, cursor navigation,\n"
+    "and safe truncation.",
+    0,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+};
+
+bool module_initialised = false;
+
+bool add_function(PyObject* module, PyObject* module_name, PyMethodDef* def) {
+    Ref fn(PyCFunction_NewEx(def, module, module_name));
+    if (!fn) return false;
+    Ref name(PyObject_GetAttrString(fn.get(), "__name__"));
+    if (!name) return false;
+    PyObject* all_raw = PyObject_GetAttrString(module, "__all__");
+    if (all_raw == nullptr) {
+        if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return false;
+        PyErr_Clear();
+        all_raw = PyList_New(0);
+        if (all_raw == nullptr) return false;
+        if (PyObject_SetAttrString(module, "__all__", all_raw) < 0) {
+            Py_DECREF(all_raw);
+            return false;
+        }
+    }
+    Ref all(all_raw);
+    if (!PyList_Check(all.get())) {
+        PyErr_SetString(PyExc_TypeError, "__all__ must be a list");
+        return false;
+    }
+    if (PyList_Append(all.get(), name.get()) < 0) return false;
+    return PyObject_SetAttr(module, name.get(), fn.get()) == 0;
+}
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) PyObject* PyInit_scrivlet() {
+    if (module_initialised) {
+        PyErr_SetString(PyExc_ImportError,
+                        "PyO3 modules compiled for CPython 3.8 or older may only be initialized "
+                        "once per interpreter process");
+        return nullptr;
+    }
+    if (action_mandatory == nullptr) {
+        action_mandatory = PyUnicode_InternFromString("mandatory");
+        action_allowed = PyUnicode_InternFromString("allowed");
+        if (action_mandatory == nullptr || action_allowed == nullptr) return nullptr;
+    }
+    Ref module(PyModule_Create2(&MODULE_DEF, 1013));
+    if (!module) return nullptr;
+    Ref module_name(PyUnicode_FromString(MODULE_DEF.m_name));
+    if (!module_name) return nullptr;
+    for (PyMethodDef& def : FUNCTIONS)
+        if (!add_function(module.get(), module_name.get(), &def)) return nullptr;
+    module_initialised = true;
+    return module.release();
+}

@@ -1,0 +1,14 @@
+// Sentence boundaries (UAX #29 with this library's fixed Sentence_Break ranges).
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+namespace scrivlet::segment {
+
+// Ascending byte offsets starting with 0, never holding the text length;
+// the empty text gives {0}.
+std::vector<std::uint64_t> sentence_boundaries(std::string_view text);
+
+}  // namespace scrivlet::segment

@@ -1,0 +1,17 @@
+// Display width in terminal cells, and truncation that never splits a cluster.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace scrivlet::truncate {
+
+// Sum of the code point widths, accumulated in 64 bits so long texts get
+// their true total.
+std::uint64_t text_width(std::string_view text);
+
+// The longest prefix of whole clusters within the limit (a view into text).
+std::string_view truncate_to_clusters(std::string_view text, std::uint64_t max_graphemes);
+std::string_view truncate_to_width(std::string_view text, std::uint32_t max_width);
+
+}  // namespace scrivlet::truncate

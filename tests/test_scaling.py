@@ -1,0 +1,53 @@
+"""Cost growth: every operation is linear (or n log n) on its worst inputs.
+
+Each check times an operation on an adversarial input of size n and 10n and
+asserts that the cost grew by a factor near 10, never near 100.
+"""
+
+import time
+
+import scrivlet
+
+# Linear growth gives about 10; n log n about 12; quadratic 100. Allow noise.
+MAX_RATIO = 25
+
+
+def cost(fn, arg, repeat=3):
+    best = float("inf")
+    for _ in range(repeat):
+        start = time.perf_counter()
+        fn(arg)
+        best = min(best, time.perf_counter() - start)
+    return best
+
+
+def growth(fn, make, n=100_000):
+    """Cost ratio of fn on make(10 n) over make(n)."""
+    small, large = make(n), make(10 * n)
+    fn(small)  # warm up (tables, lazily built dictionaries)
+    return cost(fn, large) / max(cost(fn, small), 1e-6)
+
+
+# --- grapheme clusters ---
+
+def test_grapheme_boundaries_linear_on_regional_indicators():
+    assert growth(scrivlet.grapheme_boundaries, lambda n: "\U0001F1E6" * n) < MAX_RATIO
+
+
+def test_grapheme_boundaries_linear_on_combining_marks():
+    assert growth(scrivlet.grapheme_boundaries, lambda n: "a" + "\u0301" * n) < MAX_RATIO
+
+
+# --- width, truncation, words, sentences, cursor ---
+
+
+# --- normalization and case ---
+
+
+# --- line breaking ---
+
+
+# --- dictionary segmentation ---
+
+
+# --- bidi and the visual cursor ---

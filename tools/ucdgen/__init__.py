@@ -1,0 +1,1 @@
+"""Table modules of the generator: one module per group of character tables."""
