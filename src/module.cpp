@@ -461,6 +461,22 @@ PyObject* select_word(SCRIVLET_ARGS) {
     });
 }
 
+#ifdef SCRIVLET_TEST_HOOKS
+// Test-only builds: fail inside guarded_call the way a broken invariant would.
+constexpr FunctionSignature SIG_FAIL{"_fail_internally", {"text"}, 1, 1};
+
+PyObject* fail_internally(SCRIVLET_ARGS) {
+    return guarded_call([&]() -> PyObject* {
+        Bound b(SIG_FAIL, args, nargs, kwnames);
+        if (b.text == "invariant") throw InvariantError("index 7 out of range for length 3");
+        if (b.text == "silent") throw InvariantError("");
+        if (b.text == "std") throw std::out_of_range("vector::at");
+        if (b.text == "foreign") throw 42;
+        return str_result(b.text);
+    });
+}
+#endif
+
 #define FN(name, impl, doc) \
     {name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(impl)), METH_FASTCALL | METH_KEYWORDS, doc}
 
@@ -523,6 +539,9 @@ PyMethodDef FUNCTIONS[] = {
     FN("select_word", select_word,
        "select_word(text, current)\n--\n\nSelect the word at the given byte offset (double-click semantics).\n\n"
        "Returns (start, end) byte offsets."),
+#ifdef SCRIVLET_TEST_HOOKS
+    FN("_fail_internally", fail_internally, "_fail_internally(text)\n--\n\nTest hook."),
+#endif
 };
 
 #undef FN
