@@ -30,15 +30,17 @@ def native_build(tmp_path_factory):
     if cmake is None or shutil.which(os.environ.get("CXX", "c++")) is None:
         pytest.skip("cmake and a C++ compiler are needed to build the test-only targets")
     build = tmp_path_factory.mktemp("native")
+    # The compilers must not inherit a sanitizer preload meant for the interpreter.
+    env = {k: v for k, v in os.environ.items() if k not in ("LD_PRELOAD", "PYTHONMALLOC")}
     generator = ["-G", "Ninja"] if shutil.which("ninja") else []
     subprocess.run(
         cmake
         + ["-S", str(ROOT), "-B", str(build), *generator,
            f"-DPython_EXECUTABLE={sys.executable}",
            "-DSCRIVLET_TEST_HOOKS=ON", "-DSCRIVLET_BUILD_TESTS=ON"],
-        check=True, capture_output=True,
+        check=True, capture_output=True, env=env,
     )
-    done = subprocess.run(cmake + ["--build", str(build)], capture_output=True, text=True)
+    done = subprocess.run(cmake + ["--build", str(build)], capture_output=True, text=True, env=env)
     assert done.returncode == 0, done.stdout[-4000:] + done.stderr[-4000:]
     return build
 
