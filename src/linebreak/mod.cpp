@@ -32,54 +32,129 @@ constexpr ClassSet PREFIX_POSTFIX = set_of(C::PR, C::PO);
 
 constexpr char32_t DOTTED_CIRCLE = 0x25CC;
 
+// One code point with what the rules read about it and about its base (the
+// nearest code point at or before it that is not CM or ZWJ; the first code point
+// when there is none), so that no rule has to look back in the text.
 struct Char {
-    std::size_t offset;
-    char32_t cp;
-    C cls;          // line_break_class (LB1 applied)
-    C eff;          // after LB9 and LB10
-    std::size_t base;  // nearest index <= this one that is not CM or ZWJ, or 0
+    std::size_t offset = 0;
+    char32_t cp = 0;
+    C cls = C::XX;  // line_break_class (LB1 applied)
+    C eff = C::XX;  // after LB9 and LB10
+    C base_cls = C::XX;
+    char32_t base_cp = 0;
+    bool has_base = false;    // a code point that is not CM or ZWJ is at or before this one
+    bool base_first = true;   // the base is the first code point of the text
+    // The code point before the base (when !base_first): its class, its code
+    // point and the code point at its own base.
+    C before_eff = C::XX;
+    char32_t before_cp = 0;
+    char32_t before_base_cp = 0;
 };
 
 inline bool east_asian(char32_t cp) { return data::is_east_asian_wide(cp); }
 
+// Reads the code points one by one and applies LB9 and LB10 as it goes.
+class Reader {
+public:
+    explicit Reader(std::string_view text) : text_(text) {}
+    bool done() const { return pos_ >= text_.size(); }
+
+    // Reads the next code point into c; last is the one before it (ignored for
+    // the first).
+    inline __attribute__((always_inline)) void next(Char& c, const Char& last) {
+        c.offset = pos_;
+        std::size_t len;
+        c.cp = utf8::decode(text_, pos_, len);
+        pos_ += len;
+        c.cls = data::line_break_class(c.cp);
+        const bool first = c.offset == 0;
+        if (!in(c.cls, MARKS)) {
+            c.eff = c.base_cls = c.cls;
+            c.base_cp = c.cp;
+            c.has_base = true;
+            c.base_first = first;
+            if (!first) {
+                c.before_eff = last.eff;
+                c.before_cp = last.cp;
+                c.before_base_cp = last.base_cp;
+            }
+        } else if (first) {
+            c.eff = C::AL;  // LB10: a mark at the start of the text
+            c.base_cls = c.cls;
+            c.base_cp = c.cp;
+            c.has_base = false;
+            c.base_first = true;
+        } else {
+            // The base and what lies before it are the last code point's.
+            c.base_cls = last.base_cls;
+            c.base_cp = last.base_cp;
+            c.has_base = last.has_base;
+            c.base_first = last.base_first;
+            c.before_eff = last.before_eff;
+            c.before_cp = last.before_cp;
+            c.before_base_cp = last.before_base_cp;
+            // LB9: a mark takes the class of its base; LB10: AL after no base or
+            // after BK, CR, LF, NL, SP or ZW.
+            c.eff = c.has_base && !in(c.base_cls, NO_ATTACH) ? c.base_cls : C::AL;
+        }
+    }
+
+    // Offset of the first code point at or after pos whose raw class is not
+    // in skip, and that code point's class (XX at the end of the text).
+    C first_class_skipping(std::size_t pos, ClassSet skip) const {
+        while (pos < text_.size()) {
+            std::size_t len;
+            const C cls = data::line_break_class(utf8::decode(text_, pos, len));
+            if (!in(cls, skip)) return cls;
+            pos += len;
+        }
+        return C::XX;
+    }
+
+private:
+    std::string_view text_;
+    std::size_t pos_ = 0;
+};
+
 // The pair decisions of LB4..LB31, left to right. The rules that look back
 // (LB14, LB15a, LB16, LB17 over spaces, LB25 over SY/IS, LB30a over regional
 // indicators) read facts carried forward from the previous pairs, so each pair
-// costs O(1) apart from the look-aheads of LB25 and LB28a, whose scans cover
-// disjoint runs.
+// costs O(1) apart from the look-aheads of LB25 (over spaces after PR OP) and
+// LB28a (over marks after an aksara), whose scans cover disjoint runs.
 class PairRules {
 public:
-    explicit PairRules(const std::vector<Char>& chars) : ch_(chars), n_(chars.size()) {
-        const Char& first = ch_[0];
-        non_space_ = first.cls == C::SP ? NONE : 0;
-        numeric_tail_prev_ = first.eff == C::NU;
-        ri_odd_prev_ = first.eff == C::RI && first.cls == C::RI;
-    }
+    PairRules(const Reader& reader, const Char& first) : reader_(reader) { carry_forward(first); }
 
-    // Decision at the offset of code point i (1 <= i < n), called for i = 1, 2, ...
-    BreakAction decide(std::size_t i) {
-        const BreakAction action = rules(i);
-        carry_forward(i);
+    // Decision between p and c; nx is the code point after c (nullptr at the end).
+    BreakAction decide(const Char& p, const Char& c, const Char* nx) {
+        const BreakAction action = rules(p, c, nx);
+        carry_forward(c);
         return action;
     }
 
 private:
-    static constexpr std::size_t NONE = ~std::size_t(0);
-
-    const std::vector<Char>& ch_;
-    const std::size_t n_;
+    const Reader& reader_;
     bool zw_run_ = false;
-    // Nearest index at or before prev whose raw class is not SP (NONE if none).
-    std::size_t non_space_;
-    // Walking back from prev (and from prev - 1) over SY and IS finds NU.
-    bool numeric_tail_prev_;
+    // The nearest code point at or before prev whose raw class is not SP: its
+    // class (XX if there is none) and whether it is a quote that LB15a holds to.
+    C non_space_ = C::XX;
+    bool non_space_opens_ = false;
+    // Walking back from prev (and from the code point before prev) over SY and
+    // IS finds NU.
+    bool numeric_tail_prev_ = false;
     bool numeric_tail_prev2_ = false;
     // The regional indicators counted back from prev are odd in number.
-    bool ri_odd_prev_;
+    bool ri_odd_prev_ = false;
 
-    void carry_forward(std::size_t i) {
-        const Char& c = ch_[i];
-        if (c.cls != C::SP) non_space_ = i;
+    void carry_forward(const Char& c) {
+        if (c.cls != C::SP) {
+            non_space_ = c.eff;
+            // LB15a: (sot | BK | CR | GL | LF | NL | SP | ZW | OP | QU) Pi CM*
+            non_space_opens_ =
+                c.eff == C::QU && data::is_initial_quote(c.base_cp) &&
+                (c.base_first || in(c.before_eff, set_of(C::BK, C::CR, C::GL, C::LF, C::NL,
+                                                         C::SP, C::ZW, C::OP, C::QU)));
+        }
         const bool tail = c.eff == C::NU ||
                           (in(c.eff, set_of(C::SY, C::IS)) && numeric_tail_prev_);
         numeric_tail_prev2_ = numeric_tail_prev_;
@@ -87,11 +162,7 @@ private:
         ri_odd_prev_ = c.eff == C::RI && ((c.cls == C::RI) != ri_odd_prev_);
     }
 
-    C non_space_class() const { return non_space_ == NONE ? C::XX : ch_[non_space_].eff; }
-
-    BreakAction rules(std::size_t i) {
-        const Char& p = ch_[i - 1];
-        const Char& c = ch_[i];
+    BreakAction rules(const Char& p, const Char& c, const Char* nx) {
         const C rp = p.cls, rc = c.cls, ep = p.eff, ec = c.eff;
         const bool zw_run = zw_run_;
         zw_run_ = false;
@@ -119,45 +190,40 @@ private:
             return A::Prohibited;
         if (ec == C::IS) {
             // LB15c: SP ÷ IS NU; LB15d: × IS
-            const bool digits_follow = i + 1 < n_ && ch_[i + 1].eff == C::NU;
-            return rp == C::SP && digits_follow ? A::Allowed : A::Prohibited;
+            return rp == C::SP && nx && nx->eff == C::NU ? A::Allowed : A::Prohibited;
         }
-        const C before_spaces = non_space_class();
-        if (before_spaces == C::OP) return A::Prohibited;                           // LB14: OP SP* ×
-        if (before_spaces == C::QU && opens_quotation()) return A::Prohibited;      // LB15a
-        if (ec == C::B2 && before_spaces == C::B2) return A::Prohibited;            // LB17: B2 SP* × B2
-        if (ec == C::NS && in(before_spaces, CLOSE)) return A::Prohibited;          // LB16: (CL|CP) SP* × NS
-        if (ec == C::QU && data::is_final_quote(c.cp) && closes_quotation(i))       // LB15b
+        if (non_space_ == C::OP) return A::Prohibited;                              // LB14: OP SP* ×
+        if (non_space_opens_) return A::Prohibited;                                 // LB15a
+        if (ec == C::B2 && non_space_ == C::B2) return A::Prohibited;               // LB17: B2 SP* × B2
+        if (ec == C::NS && in(non_space_, CLOSE)) return A::Prohibited;             // LB16: (CL|CP) SP* × NS
+        if (ec == C::QU && data::is_final_quote(c.cp) && closes_quotation(nx))      // LB15b
             return A::Prohibited;
         if (rp == C::SP) return A::Allowed;                                         // LB18
         if (ec == C::QU && !data::is_initial_quote(c.cp)) return A::Prohibited;     // LB19: × QU
-        if (ep == C::QU && !data::is_final_quote(ch_[p.base].cp))                   // LB19: QU ×
-            return A::Prohibited;
+        if (ep == C::QU && !data::is_final_quote(p.base_cp)) return A::Prohibited;  // LB19: QU ×
         if (ec == C::QU) {
             // LB19a: an initial quote binds unless East Asian text is on both sides.
-            if (!east_asian(ch_[p.base].cp) || i + 1 == n_ || !east_asian(ch_[i + 1].cp))
-                return A::Prohibited;
+            if (!east_asian(p.base_cp) || !nx || !east_asian(nx->cp)) return A::Prohibited;
         }
         if (ep == C::CB) return A::Allowed;                                         // LB20
         if (ep == C::QU) {
             // LB19a: a final quote binds unless East Asian text is on both sides.
             if (!east_asian(c.cp)) return A::Prohibited;
-            if (p.base == 0 || !east_asian(ch_[p.base - 1].cp)) return A::Prohibited;
+            if (p.base_first || !east_asian(p.before_cp)) return A::Prohibited;
             if (in(ec, set_of(C::BA, C::HH, C::HY, C::NS))) return A::Prohibited;   // LB21
             if (ec == C::CB) return A::Allowed;                                     // LB20
             if (ec == C::IN) return A::Prohibited;                                  // LB22
-            return from_lb25(i);
+            return from_lb25(p, c, nx);
         }
         if (ec == C::CB) return A::Allowed;                                         // LB20
         if (in(ec, set_of(C::BA, C::HH, C::HY, C::NS))) return A::Prohibited;       // LB21
         if (in(ep, HYPHENS) && in(ec, ALPHA) &&                                     // LB20a
-            (p.base == 0 ||
-             in(ch_[p.base - 1].eff, set_of(C::BK, C::CR, C::GL, C::LF, C::NL, C::SP, C::ZW,
-                                            C::CB, C::OP, C::QU))))
+            (p.base_first ||
+             in(p.before_eff, set_of(C::BK, C::CR, C::GL, C::LF, C::NL, C::SP, C::ZW, C::CB,
+                                     C::OP, C::QU))))
             return A::Prohibited;
         if (ep == C::BB) return A::Prohibited;                                      // LB21
-        if (in(ep, HYPHENS) && p.base != 0 && ec != C::HL &&                        // LB21a
-            ch_[p.base - 1].eff == C::HL)
+        if (in(ep, HYPHENS) && !p.base_first && ec != C::HL && p.before_eff == C::HL)  // LB21a
             return A::Prohibited;
         if (ep == C::SY && ec == C::HL) return A::Prohibited;                       // LB21b
         if (ec == C::IN) return A::Prohibited;                                      // LB22
@@ -169,31 +235,19 @@ private:
         if ((in(ep, PREFIX_POSTFIX) && in(ec, ALPHA)) ||                            // LB24
             (in(ep, ALPHA) && in(ec, PREFIX_POSTFIX)))
             return A::Prohibited;
-        return from_lb25(i);
-    }
-
-    // LB15a: (sot | BK | CR | GL | LF | NL | SP | ZW | OP | QU) Pi CM* SP* ×,
-    // for the quote nearest before the spaces (the caller checked it is QU).
-    bool opens_quotation() const {
-        const std::size_t b = ch_[non_space_].base;
-        if (!data::is_initial_quote(ch_[b].cp)) return false;
-        return b == 0 || in(ch_[b - 1].eff, set_of(C::BK, C::CR, C::GL, C::LF, C::NL, C::SP,
-                                                   C::ZW, C::OP, C::QU));
+        return from_lb25(p, c, nx);
     }
 
     // LB15b: × Pf (eot | BK | CR | GL | LF | NL | SP | WJ | ZW | CL | CP | EX | IS | QU | SY)
-    bool closes_quotation(std::size_t i) const {
-        if (i + 1 == n_) return true;
-        return in(ch_[i + 1].cls, set_of(C::BK, C::CR, C::GL, C::LF, C::NL, C::SP, C::WJ, C::ZW,
+    static bool closes_quotation(const Char* nx) {
+        return !nx || in(nx->cls, set_of(C::BK, C::CR, C::GL, C::LF, C::NL, C::SP, C::WJ, C::ZW,
                                          C::CL, C::CP, C::EX, C::IS, C::QU, C::SY));
     }
 
     // LB25 and the rules after it.
-    BreakAction from_lb25(std::size_t i) const {
-        const Char& p = ch_[i - 1];
-        const Char& c = ch_[i];
+    BreakAction from_lb25(const Char& p, const Char& c, const Char* nx) const {
         const C ep = p.eff, ec = c.eff;
-        if (numeric_pair(i)) return A::Prohibited;                                  // LB25
+        if (numeric_pair(p, c, nx)) return A::Prohibited;                           // LB25
         if ((ep == C::JL && in(ec, set_of(C::JL, C::JV, C::H2, C::H3))) ||          // LB26
             (in(ep, set_of(C::JV, C::H2)) && in(ec, set_of(C::JV, C::JT))) ||
             (in(ep, set_of(C::JT, C::H3)) && ec == C::JT))
@@ -202,31 +256,32 @@ private:
         if ((in(ep, KOREAN) && ec == C::PO) || (ep == C::PR && in(ec, KOREAN)))     // LB27
             return A::Prohibited;
         if (in(ep, ALPHA) && in(ec, ALPHA)) return A::Prohibited;                   // LB28
-        if (aksara_pair(i)) return A::Prohibited;                                   // LB28a
+        if (aksara_pair(p, c, nx)) return A::Prohibited;                            // LB28a
         if (ep == C::IS && in(ec, ALPHA)) return A::Prohibited;                     // LB29
         if (in(ep, set_of(C::AL, C::HL, C::NU)) && ec == C::OP && !east_asian(c.cp))  // LB30
             return A::Prohibited;
-        if (ep == C::CP && in(ec, set_of(C::AL, C::HL, C::NU)) &&                   // LB30
-            !east_asian(ch_[p.base].cp))
+        if (ep == C::CP && in(ec, set_of(C::AL, C::HL, C::NU)) && !east_asian(p.base_cp))  // LB30
             return A::Prohibited;
         if (ep == C::EB && ec == C::EM) return A::Prohibited;                       // LB30b
         if (ep == C::RI && ec == C::RI && ri_odd_prev_) return A::Prohibited;       // LB30a
-        if (ec == C::EM && data::is_unassigned_pictographic(ch_[p.base].cp))        // LB30b
+        if (ec == C::EM && data::is_unassigned_pictographic(p.base_cp))             // LB30b
             return A::Prohibited;
         return A::Allowed;                                                          // LB31
     }
 
     // LB25: the pairs inside a number, with the look-back over SY and IS carried
     // forward (numeric_tail_prev_, numeric_tail_prev2_).
-    bool numeric_pair(std::size_t i) const {
-        const C ep = ch_[i - 1].eff, ec = ch_[i].eff;
+    bool numeric_pair(const Char& p, const Char& c, const Char* nx) const {
+        const C ep = p.eff, ec = c.eff;
         if (in(ep, PREFIX_POSTFIX)) {
             if (ec == C::NU) return true;                                           // (PR | PO) × NU
-            if (ec == C::HY && i + 1 < n_ && ch_[i + 1].eff == C::NU) return true;  // (PR | PO) × HY NU
-            if (ec == C::OP) {                                                      // (PR | PO) × OP SP* NU
-                std::size_t j = i + 1;
-                while (j < n_ && ch_[j].cls == C::SP) ++j;
-                if (j < n_ && ch_[j].eff == C::NU) return true;
+            if (ec == C::HY && nx && nx->eff == C::NU) return true;                 // (PR | PO) × HY NU
+            if (ec == C::OP && nx) {                                                // (PR | PO) × OP SP* NU
+                if (nx->eff == C::NU) return true;
+                // After a space a mark is AL (LB10), so only a NU itself counts.
+                if (nx->cls == C::SP &&
+                    reader_.first_class_skipping(nx->offset, set_of(C::SP)) == C::NU)
+                    return true;
             }
         }
         if (in(ep, set_of(C::OP, C::HY)) && ec == C::NU) return true;               // (OP | HY) × NU
@@ -239,30 +294,26 @@ private:
         return false;
     }
 
-    bool aksara_like(std::size_t k) const {
-        return in(ch_[k].eff, AK_AS) || ch_[ch_[k].base].cp == DOTTED_CIRCLE;
+    static bool aksara_like(const Char& x) {
+        return in(x.eff, AK_AS) || x.base_cp == DOTTED_CIRCLE;
     }
 
-    // The code point before base(k), marks skipped, is AK, AS or U+25CC.
-    bool aksara_before_base(std::size_t k) const {
-        const std::size_t b = ch_[k].base;
-        if (b == 0) return false;
-        return in(ch_[b - 1].eff, AK_AS) || ch_[ch_[b - 1].base].cp == DOTTED_CIRCLE;
+    // The code point before the base of x, marks skipped, is AK, AS or U+25CC.
+    static bool aksara_before_base(const Char& x) {
+        return !x.base_first && (in(x.before_eff, AK_AS) || x.before_base_cp == DOTTED_CIRCLE);
     }
 
     // LB28a: the orthographic syllables of Brahmic scripts.
-    bool aksara_pair(std::size_t i) const {
-        const C ep = ch_[i - 1].eff, ec = ch_[i].eff;
-        const bool left = aksara_like(i - 1);
-        const bool right = aksara_like(i);
+    bool aksara_pair(const Char& p, const Char& c, const Char* nx) const {
+        const C ep = p.eff, ec = c.eff;
+        const bool left = aksara_like(p);
+        const bool right = aksara_like(c);
         if (ep == C::AP && right) return true;                                      // AP × (AK | ◌ | AS)
-        if (ep == C::VI && (right || ec == C::VF) && aksara_before_base(i - 1))     // (AK | ◌ | AS) VI × (AK | ◌ | AS), × VF
+        if (ep == C::VI && (right || ec == C::VF) && aksara_before_base(p))         // (AK | ◌ | AS) VI × (AK | ◌ | AS), × VF
             return true;
-        if (left && right) {                                                        // (AK | ◌ | AS) × (AK | ◌ | AS) VF
-            std::size_t j = i + 1;
-            while (j < n_ && in(ch_[j].cls, MARKS)) ++j;
-            if (j < n_ && ch_[j].eff == C::VF) return true;
-        }
+        if (left && right && nx &&                                                  // (AK | ◌ | AS) × (AK | ◌ | AS) VF
+            reader_.first_class_skipping(nx->offset, MARKS) == C::VF)
+            return true;
         return left && in(ec, set_of(C::VF, C::VI));                                // (AK | ◌ | AS) × (VF | VI)
     }
 };
@@ -277,31 +328,27 @@ std::vector<BreakAction> line_break_actions(std::string_view text) {
     }
     actions[text.size()] = A::Mandatory;  // LB3; offset 0 stays Prohibited (LB2)
 
-    // Classes, with LB9 and LB10 applied as they are read.
-    std::vector<Char> chars;
-    chars.reserve(text.size());
-    std::size_t base = ~std::size_t(0);
-    for (utf8::Decoder d(text); !d.done();) {
-        const std::size_t offset = d.offset();
-        const char32_t cp = d.next();
-        const C cls = data::line_break_class(cp);
-        Char c{offset, cp, cls, cls, 0};
-        if (!in(cls, MARKS)) {
-            base = chars.size();
-            c.base = base;
-        } else if (base == ~std::size_t(0)) {
-            c.eff = C::AL;  // LB10: marks at the start of the text
-        } else {
-            c.base = base;
-            const C base_cls = chars[base].cls;
-            c.eff = in(base_cls, NO_ATTACH) ? C::AL : base_cls;  // LB9, LB10
-        }
-        chars.push_back(c);
+    // A window of three code points slides over the text: prev, cur and the one
+    // after cur, which some rules look at.
+    Reader reader(text);
+    Char window[3];
+    Char* p = &window[0];
+    Char* c = &window[1];
+    Char* nx = &window[2];
+    reader.next(*p, *nx);
+    if (reader.done()) return actions;
+    reader.next(*c, *p);
+    PairRules rules(reader, *p);
+    for (;;) {
+        const bool last = reader.done();
+        if (!last) reader.next(*nx, *c);
+        actions[c->offset] = rules.decide(*p, *c, last ? nullptr : nx);
+        if (last) break;
+        Char* const old = p;
+        p = c;
+        c = nx;
+        nx = old;
     }
-    if (chars.size() == 1) return actions;
-
-    PairRules rules(chars);
-    for (std::size_t i = 1; i < chars.size(); ++i) actions[chars[i].offset] = rules.decide(i);
     return actions;
 }
 
