@@ -18,7 +18,7 @@ template <typename... Cs>
 constexpr ClassSet set_of(C c, Cs... rest) {
     return set_of(c) | set_of(rest...);
 }
-inline bool in(C c, ClassSet s) { return (s >> unsigned(c)) & 1; }
+constexpr bool in(C c, ClassSet s) { return (s >> unsigned(c)) & 1; }
 
 constexpr ClassSet MARKS = set_of(C::CM, C::ZWJ);
 constexpr ClassSet HARD_BREAKS = set_of(C::BK, C::CR, C::LF, C::NL);
@@ -56,7 +56,7 @@ inline bool east_asian(char32_t cp) { return data::is_east_asian_wide(cp); }
 // Reads the code points one by one and applies LB9 and LB10 as it goes.
 class Reader {
 public:
-    explicit Reader(std::string_view text) : text_(text) {}
+    constexpr explicit Reader(std::string_view text) : text_(text) {}
     bool done() const { return pos_ >= text_.size(); }
 
     // Reads the next code point into c; last is the one before it (ignored for
@@ -127,12 +127,85 @@ public:
 
     // Decision between p and c; nx is the code point after c (nullptr at the end).
     BreakAction decide(const Char& p, const Char& c, const Char* nx) {
-        const BreakAction action = rules(p, c, nx);
+        BreakAction action;
+        if (quick_pair(p, c))
+            action = PAIRS.at(numeric_tail_prev_, numeric_tail_prev2_, p.eff, c.eff);
+        else if (quick_after_space(p, c))
+            action = A::Allowed;  // LB18
+        else
+            action = rules(p, c, nx);
         carry_forward(c);
         return action;
     }
 
 private:
+    // Most pairs depend on nothing but the two classes and the LB25 look-back: no
+    // line end, space, ZW, ZWJ or mark on either side (LB4..LB9, LB18), no class
+    // whose rules read code points, bases or the text ahead (QU, OP and CP for
+    // LB19, LB19a, LB25 and LB30; HY and HH for LB20a and LB21a; PR and PO for
+    // LB25; EM and RI for LB30a and LB30b; AK, AS, AP, VI and U+25CC for LB28a).
+    // With prev not SP, the spaces of LB14..LB17 are none and the code point
+    // before them is prev. Their decisions are read from PAIRS, which the rules
+    // below computed at compile time.
+    static constexpr ClassSet RAW_SLOW_PREV = set_of(C::BK, C::CR, C::LF, C::NL, C::SP, C::ZW, C::ZWJ);
+    static constexpr ClassSet RAW_SLOW_CUR =
+        set_of(C::BK, C::CR, C::LF, C::NL, C::SP, C::ZW, C::CM, C::ZWJ);
+    static constexpr ClassSet QUICK_PREV =
+        ~(set_of(C::QU, C::CP, C::HY, C::HH, C::PR, C::PO, C::RI, C::AK, C::AS, C::AP, C::VI) |
+          RAW_SLOW_PREV);
+    static constexpr ClassSet QUICK_CUR = ~(set_of(C::QU, C::OP, C::EM, C::RI) | RAW_SLOW_CUR);
+
+    // After a space, LB18 allows the break unless LB11, LB13, LB15b..LB15d or the
+    // look-backs of LB14..LB17 over the spaces say otherwise.
+    bool quick_after_space(const Char& p, const Char& c) const {
+        return p.cls == C::SP && !zw_run_ && !in(c.cls, RAW_SLOW_CUR) &&
+               !in(c.eff, set_of(C::WJ, C::CL, C::CP, C::EX, C::SY, C::IS, C::QU)) &&
+               !in(non_space_, set_of(C::OP, C::QU, C::B2, C::CL, C::CP));
+    }
+
+    bool quick_pair(const Char& p, const Char& c) const {
+        return !zw_run_ && !in(p.cls, RAW_SLOW_PREV) && !in(c.cls, RAW_SLOW_CUR) &&
+               in(p.eff, QUICK_PREV) && in(c.eff, QUICK_CUR) && p.base_cp != DOTTED_CIRCLE &&
+               c.cp != DOTTED_CIRCLE;
+    }
+
+    static constexpr unsigned CLASS_COUNT = unsigned(C::XX) + 1;
+
+    struct PairTable {
+        BreakAction actions[2][2][CLASS_COUNT][CLASS_COUNT];
+        constexpr BreakAction at(bool tail, bool tail2, C ep, C ec) const {
+            return actions[tail][tail2][unsigned(ep)][unsigned(ec)];
+        }
+    };
+
+    // The state the rules see for a quick pair: prev is the code point before
+    // the spaces (there are none), no ZW run.
+    constexpr PairRules(const Reader& reader, C prev, bool tail, bool tail2)
+        : reader_(reader), non_space_(prev), numeric_tail_prev_(tail), numeric_tail_prev2_(tail2) {}
+
+    static constexpr PairTable build_pairs() {
+        PairTable table{};
+        const Reader nothing{std::string_view()};
+        for (unsigned tail = 0; tail < 2; ++tail)
+            for (unsigned tail2 = 0; tail2 < 2; ++tail2)
+                for (unsigned ep = 0; ep < CLASS_COUNT; ++ep)
+                    for (unsigned ec = 0; ec < CLASS_COUNT; ++ec) {
+                        BreakAction& action = table.actions[tail][tail2][ep][ec];
+                        action = A::Prohibited;
+                        if (!in(C(ep), QUICK_PREV) || !in(C(ec), QUICK_CUR)) continue;
+                        Char p, c;
+                        p.cls = p.eff = p.base_cls = C(ep);
+                        c.cls = c.eff = c.base_cls = C(ec);
+                        p.has_base = c.has_base = true;
+                        c.base_first = false;
+                        PairRules rules(nothing, C(ep), tail, tail2);
+                        action = rules.rules(p, c, nullptr);
+                    }
+        return table;
+    }
+
+    static const PairTable PAIRS;
+
     const Reader& reader_;
     bool zw_run_ = false;
     // The nearest code point at or before prev whose raw class is not SP: its
@@ -162,7 +235,7 @@ private:
         ri_odd_prev_ = c.eff == C::RI && ((c.cls == C::RI) != ri_odd_prev_);
     }
 
-    BreakAction rules(const Char& p, const Char& c, const Char* nx) {
+    constexpr BreakAction rules(const Char& p, const Char& c, const Char* nx) {
         const C rp = p.cls, rc = c.cls, ep = p.eff, ec = c.eff;
         const bool zw_run = zw_run_;
         zw_run_ = false;
@@ -239,13 +312,13 @@ private:
     }
 
     // LB15b: × Pf (eot | BK | CR | GL | LF | NL | SP | WJ | ZW | CL | CP | EX | IS | QU | SY)
-    static bool closes_quotation(const Char* nx) {
+    static constexpr bool closes_quotation(const Char* nx) {
         return !nx || in(nx->cls, set_of(C::BK, C::CR, C::GL, C::LF, C::NL, C::SP, C::WJ, C::ZW,
                                          C::CL, C::CP, C::EX, C::IS, C::QU, C::SY));
     }
 
     // LB25 and the rules after it.
-    BreakAction from_lb25(const Char& p, const Char& c, const Char* nx) const {
+    constexpr BreakAction from_lb25(const Char& p, const Char& c, const Char* nx) const {
         const C ep = p.eff, ec = c.eff;
         if (numeric_pair(p, c, nx)) return A::Prohibited;                           // LB25
         if ((ep == C::JL && in(ec, set_of(C::JL, C::JV, C::H2, C::H3))) ||          // LB26
@@ -271,7 +344,7 @@ private:
 
     // LB25: the pairs inside a number, with the look-back over SY and IS carried
     // forward (numeric_tail_prev_, numeric_tail_prev2_).
-    bool numeric_pair(const Char& p, const Char& c, const Char* nx) const {
+    constexpr bool numeric_pair(const Char& p, const Char& c, const Char* nx) const {
         const C ep = p.eff, ec = c.eff;
         if (in(ep, PREFIX_POSTFIX)) {
             if (ec == C::NU) return true;                                           // (PR | PO) × NU
@@ -294,17 +367,17 @@ private:
         return false;
     }
 
-    static bool aksara_like(const Char& x) {
+    static constexpr bool aksara_like(const Char& x) {
         return in(x.eff, AK_AS) || x.base_cp == DOTTED_CIRCLE;
     }
 
     // The code point before the base of x, marks skipped, is AK, AS or U+25CC.
-    static bool aksara_before_base(const Char& x) {
+    static constexpr bool aksara_before_base(const Char& x) {
         return !x.base_first && (in(x.before_eff, AK_AS) || x.before_base_cp == DOTTED_CIRCLE);
     }
 
     // LB28a: the orthographic syllables of Brahmic scripts.
-    bool aksara_pair(const Char& p, const Char& c, const Char* nx) const {
+    constexpr bool aksara_pair(const Char& p, const Char& c, const Char* nx) const {
         const C ep = p.eff, ec = c.eff;
         const bool left = aksara_like(p);
         const bool right = aksara_like(c);
@@ -317,6 +390,8 @@ private:
         return left && in(ec, set_of(C::VF, C::VI));                                // (AK | ◌ | AS) × (VF | VI)
     }
 };
+
+constexpr PairRules::PairTable PairRules::PAIRS = PairRules::build_pairs();
 
 }  // namespace
 
