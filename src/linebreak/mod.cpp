@@ -395,14 +395,13 @@ constexpr PairRules::PairTable PairRules::PAIRS = PairRules::build_pairs();
 
 }  // namespace
 
-std::vector<BreakAction> line_break_actions(std::string_view text) {
-    std::vector<BreakAction> actions(text.size() + 1, A::Prohibited);
-    if (text.empty()) {
-        actions[0] = A::Mandatory;
-        return actions;
-    }
-    actions[text.size()] = A::Mandatory;  // LB3; offset 0 stays Prohibited (LB2)
+namespace {
 
+// Decides the pair before every code point but the first, left to right, and
+// hands each decision to emit(offset, action). Offset 0 (LB2) and the end of
+// the text (LB3) are the caller's.
+template <typename Emit>
+void decide_pairs(std::string_view text, Emit&& emit) {
     // A window of three code points slides over the text: prev, cur and the one
     // after cur, which some rules look at.
     Reader reader(text);
@@ -411,19 +410,28 @@ std::vector<BreakAction> line_break_actions(std::string_view text) {
     Char* c = &window[1];
     Char* nx = &window[2];
     reader.next(*p, *nx);
-    if (reader.done()) return actions;
+    if (reader.done()) return;
     reader.next(*c, *p);
     PairRules rules(reader, *p);
     for (;;) {
         const bool last = reader.done();
         if (!last) reader.next(*nx, *c);
-        actions[c->offset] = rules.decide(*p, *c, last ? nullptr : nx);
+        emit(c->offset, rules.decide(*p, *c, last ? nullptr : nx));
         if (last) break;
         Char* const old = p;
         p = c;
         c = nx;
         nx = old;
     }
+}
+
+}  // namespace
+
+std::vector<BreakAction> line_break_actions(std::string_view text) {
+    std::vector<BreakAction> actions(text.size() + 1, A::Prohibited);
+    actions[text.size()] = A::Mandatory;  // LB3; offset 0 stays Prohibited (LB2)
+    if (text.empty()) return actions;
+    decide_pairs(text, [&](std::size_t offset, BreakAction action) { actions[offset] = action; });
     return actions;
 }
 
@@ -435,7 +443,14 @@ std::vector<Opportunity> opportunities_from_actions(const std::vector<BreakActio
 }
 
 std::vector<Opportunity> line_break_opportunities(std::string_view text) {
-    return opportunities_from_actions(line_break_actions(text));
+    // The same decisions as line_break_actions, collected without the action array.
+    std::vector<Opportunity> out;
+    out.reserve(text.size() / 4 + 1);
+    decide_pairs(text, [&](std::size_t offset, BreakAction action) {
+        if (action != A::Prohibited) out.emplace_back(offset, action);
+    });
+    out.emplace_back(text.size(), A::Mandatory);  // LB3 (the empty text included)
+    return out;
 }
 
 }  // namespace scrivlet::linebreak
