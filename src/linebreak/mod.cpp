@@ -32,6 +32,22 @@ constexpr ClassSet PREFIX_POSTFIX = set_of(C::PR, C::PO);
 
 constexpr char32_t DOTTED_CIRCLE = 0x25CC;
 
+// Most pairs depend on nothing but the two classes and the LB25 look-back: no
+// line end, space, ZW, ZWJ or mark on either side (LB4..LB9, LB18), no class
+// whose rules read code points, bases or the text ahead (QU, OP and CP for
+// LB19, LB19a, LB25 and LB30; HY and HH for LB20a and LB21a; PR and PO for
+// LB25; EM and RI for LB30a and LB30b; AK, AS, AP, VI and U+25CC for LB28a).
+// With prev not SP, the spaces of LB14..LB17 are none and the code point
+// before them is prev. Their decisions are read from PairRules::PAIRS, which
+// the rules themselves computed at compile time.
+constexpr ClassSet RAW_SLOW_PREV = set_of(C::BK, C::CR, C::LF, C::NL, C::SP, C::ZW, C::ZWJ);
+constexpr ClassSet RAW_SLOW_CUR =
+    set_of(C::BK, C::CR, C::LF, C::NL, C::SP, C::ZW, C::CM, C::ZWJ);
+constexpr ClassSet QUICK_PREV =
+    ~(set_of(C::QU, C::CP, C::HY, C::HH, C::PR, C::PO, C::RI, C::AK, C::AS, C::AP, C::VI) |
+      RAW_SLOW_PREV);
+constexpr ClassSet QUICK_CUR = ~(set_of(C::QU, C::OP, C::EM, C::RI) | RAW_SLOW_CUR);
+
 // One code point with what the rules read about it and about its base (the
 // nearest code point at or before it that is not CM or ZWJ; the first code point
 // when there is none), so that no rule has to look back in the text.
@@ -49,6 +65,9 @@ struct Char {
     C before_eff = C::XX;
     char32_t before_cp = 0;
     char32_t before_base_cp = 0;
+    // The pair rules can decide this code point as prev, or as cur, from PAIRS.
+    bool quick_prev = false;
+    bool quick_cur = false;
 };
 
 inline bool east_asian(char32_t cp) { return data::is_east_asian_wide(cp); }
@@ -97,6 +116,8 @@ public:
             // after BK, CR, LF, NL, SP or ZW.
             c.eff = c.has_base && !in(c.base_cls, NO_ATTACH) ? c.base_cls : C::AL;
         }
+        c.quick_prev = !in(c.cls, RAW_SLOW_PREV) && in(c.eff, QUICK_PREV) && c.base_cp != DOTTED_CIRCLE;
+        c.quick_cur = !in(c.cls, RAW_SLOW_CUR) && in(c.eff, QUICK_CUR) && c.cp != DOTTED_CIRCLE;
     }
 
     // Offset of the first code point at or after pos whose raw class is not
@@ -139,22 +160,6 @@ public:
     }
 
 private:
-    // Most pairs depend on nothing but the two classes and the LB25 look-back: no
-    // line end, space, ZW, ZWJ or mark on either side (LB4..LB9, LB18), no class
-    // whose rules read code points, bases or the text ahead (QU, OP and CP for
-    // LB19, LB19a, LB25 and LB30; HY and HH for LB20a and LB21a; PR and PO for
-    // LB25; EM and RI for LB30a and LB30b; AK, AS, AP, VI and U+25CC for LB28a).
-    // With prev not SP, the spaces of LB14..LB17 are none and the code point
-    // before them is prev. Their decisions are read from PAIRS, which the rules
-    // below computed at compile time.
-    static constexpr ClassSet RAW_SLOW_PREV = set_of(C::BK, C::CR, C::LF, C::NL, C::SP, C::ZW, C::ZWJ);
-    static constexpr ClassSet RAW_SLOW_CUR =
-        set_of(C::BK, C::CR, C::LF, C::NL, C::SP, C::ZW, C::CM, C::ZWJ);
-    static constexpr ClassSet QUICK_PREV =
-        ~(set_of(C::QU, C::CP, C::HY, C::HH, C::PR, C::PO, C::RI, C::AK, C::AS, C::AP, C::VI) |
-          RAW_SLOW_PREV);
-    static constexpr ClassSet QUICK_CUR = ~(set_of(C::QU, C::OP, C::EM, C::RI) | RAW_SLOW_CUR);
-
     // After a space, LB18 allows the break unless LB11, LB13, LB15b..LB15d or the
     // look-backs of LB14..LB17 over the spaces say otherwise.
     bool quick_after_space(const Char& p, const Char& c) const {
@@ -163,11 +168,8 @@ private:
                !in(non_space_, set_of(C::OP, C::QU, C::B2, C::CL, C::CP));
     }
 
-    bool quick_pair(const Char& p, const Char& c) const {
-        return !zw_run_ && !in(p.cls, RAW_SLOW_PREV) && !in(c.cls, RAW_SLOW_CUR) &&
-               in(p.eff, QUICK_PREV) && in(c.eff, QUICK_CUR) && p.base_cp != DOTTED_CIRCLE &&
-               c.cp != DOTTED_CIRCLE;
-    }
+    // A ZW run ends at a code point in RAW_SLOW_PREV, so a quick prev has none.
+    static bool quick_pair(const Char& p, const Char& c) { return p.quick_prev && c.quick_cur; }
 
     static constexpr unsigned CLASS_COUNT = unsigned(C::XX) + 1;
 
