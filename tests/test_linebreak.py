@@ -6,7 +6,6 @@ with a case where it forbids (or forces) the break and one where it does not.
 """
 
 import pytest
-
 import scrivlet
 from linebreak_notation import marks, marks_of, text_of
 

@@ -9,7 +9,6 @@ random texts over one representative character per class the two must agree.
 
 from hypothesis import given, settings
 from hypothesis import strategies as st
-
 from linebreak_notation import CHAR, marks
 
 # The resolved class of every character the texts are drawn from.
@@ -151,109 +150,102 @@ def model(text):
             return "×"
         return "÷"
 
+    def decide(i, zw_run):
+        """(mark, new zw_run) for the pair before code point i."""
+        rp, rc = cls[i - 1], cls[i]
+        if rp == "BK":
+            return "!", False
+        if rp == "CR":
+            return "×" if rc == "LF" else "!", False
+        if rp in ("LF", "NL"):
+            return "!", False
+        if rc in ("BK", "CR", "LF", "NL"):
+            return "×", zw_run
+        if rc in ("SP", "ZW"):
+            return "×", zw_run or rp == "ZW" or rc == "ZW"
+        return from_lb8(i, zw_run), False
+
+    def from_lb8(i, zw_run):
+        rp, rc, p, c = cls[i - 1], cls[i], eff[i - 1], eff[i]
+        if zw_run:
+            return "÷"
+        if rp == "ZW":
+            return "÷"
+        if rp == "ZWJ":
+            return "×"
+        if rc in MARKS and p not in ("BK", "CR", "LF", "NL", "SP", "ZW"):
+            return "×"
+        if c == "WJ" or p == "GL" or p == "WJ":
+            return "×"
+        if c in ("CL", "CP", "EX", "SY"):
+            return "×"
+        if c == "GL" and p not in ("SP", "BA", "HY", "HH"):
+            return "×"
+        if c == "IS":
+            return "÷" if rp == "SP" and i + 1 < n and eff[i + 1] == "NU" else "×"
+        k = before_spaces(i - 1)
+        if k >= 0 and eff[k] == "OP":
+            return "×"
+        if k >= 0 and eff[k] == "QU":
+            b = base(k)
+            if t[b] in PI and (b == 0 or eff[b - 1] in ("BK", "CR", "GL", "LF", "NL", "SP", "ZW", "OP", "QU")):
+                return "×"
+        if c == "B2" and k >= 0 and eff[k] == "B2":
+            return "×"
+        if c == "NS" and k >= 0 and eff[k] in ("CL", "CP"):
+            return "×"
+        if c == "QU" and t[i] in PF and (i + 1 == n or cls[i + 1] in (
+                "BK", "CR", "GL", "LF", "NL", "SP", "WJ", "ZW", "CL", "CP", "EX", "IS", "QU", "SY")):
+            return "×"
+        if rp == "SP":
+            return "÷"
+        if c == "QU" and t[i] not in PI:
+            return "×"
+        if p == "QU" and t[base(i - 1)] not in PF:
+            return "×"
+        if c == "QU" and (not east_asian(t[base(i - 1)]) or i + 1 == n or not east_asian(t[i + 1])):
+            return "×"
+        if p == "CB":
+            return "÷"
+        if p == "QU":
+            if not east_asian(t[i]):
+                return "×"
+            b = base(i - 1)
+            if b == 0 or not east_asian(t[b - 1]):
+                return "×"
+            if c in ("BA", "HH", "HY", "NS", "IN"):
+                return "×"
+            if c == "CB":
+                return "÷"
+            return after_lb25(i, p, c)
+        if c == "CB":
+            return "÷"
+        if c in ("BA", "HH", "HY", "NS"):
+            return "×"
+        b = base(i - 1)
+        if p in ("HY", "HH") and c in ("AL", "HL") and (
+                b == 0 or eff[b - 1] in ("BK", "CR", "GL", "LF", "NL", "SP", "ZW", "CB", "OP", "QU")):
+            return "×"
+        if p == "BB":
+            return "×"
+        if p in ("HY", "HH") and b != 0 and c != "HL" and eff[b - 1] == "HL":
+            return "×"
+        if p == "SY" and c == "HL":
+            return "×"
+        if c == "IN":
+            return "×"
+        if (p in ("AL", "HL") and c == "NU") or (p == "NU" and c in ("AL", "HL")):
+            return "×"
+        if (p == "PR" and c in ("ID", "EB", "EM")) or (p in ("ID", "EB", "EM") and c == "PO"):
+            return "×"
+        if (p in ("PR", "PO") and c in ("AL", "HL")) or (p in ("AL", "HL") and c in ("PR", "PO")):
+            return "×"
+        return after_lb25(i, p, c)
+
     out = []
     zw_run = False
     for i in range(1, n):
-        rp, rc, p, c = cls[i - 1], cls[i], eff[i - 1], eff[i]
-        keep = False
-
-        def decide():
-            nonlocal zw_run, keep
-            if rp == "BK":
-                return "!"
-            if rp == "CR":
-                return "×" if rc == "LF" else "!"
-            if rp in ("LF", "NL"):
-                return "!"
-            if rc in ("BK", "CR", "LF", "NL"):
-                keep = True
-                return "×"
-            if rc in ("SP", "ZW"):
-                keep = True
-                if rp == "ZW" or rc == "ZW":
-                    zw_run = True
-                return "×"
-            if zw_run:
-                return "÷"
-            if rp == "ZW":
-                return "÷"
-            if rp == "ZWJ":
-                return "×"
-            if rc in MARKS and p not in ("BK", "CR", "LF", "NL", "SP", "ZW"):
-                return "×"
-            if c == "WJ" or p == "GL" or p == "WJ":
-                return "×"
-            if c in ("CL", "CP", "EX", "SY"):
-                return "×"
-            if c == "GL" and p not in ("SP", "BA", "HY", "HH"):
-                return "×"
-            if c == "IS":
-                return "÷" if rp == "SP" and i + 1 < n and eff[i + 1] == "NU" else "×"
-            k = before_spaces(i - 1)
-            if k >= 0 and eff[k] == "OP":
-                return "×"
-            if k >= 0 and eff[k] == "QU":
-                b = base(k)
-                if t[b] in PI and (b == 0 or eff[b - 1] in ("BK", "CR", "GL", "LF", "NL", "SP", "ZW", "OP", "QU")):
-                    return "×"
-            if c == "B2" and k >= 0 and eff[k] == "B2":
-                return "×"
-            if c == "NS" and k >= 0 and eff[k] in ("CL", "CP"):
-                return "×"
-            if c == "QU" and t[i] in PF and (i + 1 == n or cls[i + 1] in (
-                    "BK", "CR", "GL", "LF", "NL", "SP", "WJ", "ZW", "CL", "CP", "EX", "IS", "QU", "SY")):
-                return "×"
-            if rp == "SP":
-                return "÷"
-            if c == "QU" and t[i] not in PI:
-                return "×"
-            if p == "QU" and t[base(i - 1)] not in PF:
-                return "×"
-            if c == "QU" and (not east_asian(t[base(i - 1)]) or i + 1 == n or not east_asian(t[i + 1])):
-                return "×"
-            if p == "CB":
-                return "÷"
-            if p == "QU":
-                if not east_asian(t[i]):
-                    return "×"
-                b = base(i - 1)
-                if b == 0 or not east_asian(t[b - 1]):
-                    return "×"
-                if c in ("BA", "HH", "HY", "NS", "IN"):
-                    return "×"
-                if c == "CB":
-                    return "÷"
-                return after_lb25(i, p, c)
-            if c == "CB":
-                return "÷"
-            if c in ("BA", "HH", "HY", "NS"):
-                return "×"
-            b = base(i - 1)
-            if p in ("HY", "HH") and c in ("AL", "HL") and (
-                    b == 0 or eff[b - 1] in ("BK", "CR", "GL", "LF", "NL", "SP", "ZW", "CB", "OP", "QU")):
-                return "×"
-            if p == "BB":
-                return "×"
-            if p in ("HY", "HH") and b != 0 and c != "HL" and eff[b - 1] == "HL":
-                return "×"
-            if p == "SY" and c == "HL":
-                return "×"
-            if c == "IN":
-                return "×"
-            if (p in ("AL", "HL") and c == "NU") or (p == "NU" and c in ("AL", "HL")):
-                return "×"
-            if (p == "PR" and c in ("ID", "EB", "EM")) or (p in ("ID", "EB", "EM") and c == "PO"):
-                return "×"
-            if (p in ("PR", "PO") and c in ("AL", "HL")) or (p in ("AL", "HL") and c in ("PR", "PO")):
-                return "×"
-            return after_lb25(i, p, c)
-
-        was = zw_run
-        mark = decide()
-        if not keep:
-            zw_run = False
-        elif rc in ("BK", "CR", "LF", "NL"):
-            zw_run = was
+        mark, zw_run = decide(i, zw_run)
         out.append(mark)
     return "".join(out)
 
