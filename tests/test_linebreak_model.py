@@ -18,7 +18,7 @@ CLASS.update({
     CHAR["BAw"]: "BA", CHAR["INw"]: "IN", CHAR["CLw"]: "CL", CHAR["UP"]: "ID", CHAR["PIC"]: "ID",
     "\u3008": "OP", "\u0e31": "CM", "\u0e01": "AL", "\u3041": "NS", "\u00a7": "AL",
     "\u2018": "QU", "\u2019": "QU", "\u00ab": "QU", "\u00bb": "QU", "\u1b44": "VI",
-    ".": "IS", "]": "CP", "\u3001": "CL",
+    ".": "IS", "]": "CP", "\u3001": "CL", "b": "AL", "Z": "AL",
 })
 # The characters above whose East_Asian_Width is W or F (Unicode 17.0).
 EAST_ASIAN = {
@@ -251,11 +251,11 @@ def model(text):
 
 
 ALL = sorted(CLASS)
-NUMBERS = list("1/,.)]%$( -a") + ["\u0300", "\u3001", "\u4e00"]
+NUMBERS = list("1/,.)]%$( -abZ") + ["\u0300", "\u3001", "\u4e00"]
 QUOTES = ["\u201c", "\u201d", '"', " ", "\u4e00", "a", "(", "\u0300", "\u3005", "\u3000", "\u2018",
           "\u00bb", "\ufe19", "\ufffc", "-", "\u3008", "\u05d0"]
 AKSARAS = ["\u1b05", "\u25cc", "\U00011046", "\u1bf2", "\U00011003", "\U00011350", "\u0300",
-           "\u200d", "a", " ", "\u1b44"]
+           "\u200d", "a", "b", " ", "\u1b44"]
 SPACES = ["\u200b", " ", "a", "\n", ")", "(", "\u2014", "\u3005", "\u201c", "\u0300", "\r",
           "\u000b", "\u00a0", "\u2060", "}"]
 EMOJI = ["\U0001f1e6", "\u0300", "\u200d", "a", "\n", "\U0001f466", "\U0001f3fb",

@@ -120,6 +120,25 @@ public:
         c.quick_cur = !in(c.cls, RAW_SLOW_CUR) && in(c.eff, QUICK_CUR) && c.cp != DOTTED_CIRCLE;
     }
 
+    static bool is_ascii_letter(char32_t cp) { return ((cp | 0x20) - 'a') < 26; }
+
+    // With p and c ASCII letters (AL, the pair between them AL × AL), moves the
+    // window over the run of ASCII letters that follows: p and c become the last
+    // two letters of the run. False (and nothing moved) if no letter follows c.
+    bool skip_letters(Char& p, Char& c) {
+        const auto* s = reinterpret_cast<const unsigned char*>(text_.data());
+        std::size_t end = pos_;
+        while (end < text_.size() && is_ascii_letter(s[end])) ++end;
+        if (end == pos_) return false;
+        // Letters at end - 2 and end - 1; the one at end - 2 may be c itself.
+        const std::size_t p_offset = end - 2;
+        const char32_t before_p = p_offset == c.offset ? p.cp : s[p_offset - 1];
+        letter(p, p_offset, s[p_offset], before_p);
+        letter(c, end - 1, s[end - 1], s[p_offset]);
+        pos_ = end;
+        return true;
+    }
+
     // Offset of the first code point at or after pos whose raw class is not
     // in skip, and that code point's class (XX at the end of the text).
     C first_class_skipping(std::size_t pos, ClassSet skip) const {
@@ -135,6 +154,18 @@ public:
 private:
     std::string_view text_;
     std::size_t pos_ = 0;
+
+    // An ASCII letter after another letter (before_cp).
+    static void letter(Char& c, std::size_t offset, char32_t cp, char32_t before_cp) {
+        c.offset = offset;
+        c.cp = c.base_cp = cp;
+        c.cls = c.eff = c.base_cls = C::AL;
+        c.has_base = true;
+        c.base_first = false;
+        c.before_eff = C::AL;
+        c.before_cp = c.before_base_cp = before_cp;
+        c.quick_prev = c.quick_cur = true;
+    }
 };
 
 // The pair decisions of LB4..LB31, left to right. The rules that look back
@@ -208,6 +239,17 @@ private:
 
     static const PairTable PAIRS;
 
+public:
+    static constexpr bool letters_never_break() {
+        const PairTable table = build_pairs();
+        for (bool tail : {false, true})
+            for (bool tail2 : {false, true})
+                if (table.at(tail, tail2, C::AL, C::AL) != A::Prohibited) return false;
+        return true;
+    }
+
+private:
+
     const Reader& reader_;
     bool zw_run_ = false;
     // The nearest code point at or before prev whose raw class is not SP: its
@@ -221,6 +263,16 @@ private:
     // The regional indicators counted back from prev are odd in number.
     bool ri_odd_prev_ = false;
 
+public:
+    // The state after a run of letters (AL) inside which every pair is AL × AL.
+    void after_letters() {
+        non_space_ = C::AL;
+        non_space_opens_ = false;
+        numeric_tail_prev_ = numeric_tail_prev2_ = false;
+        ri_odd_prev_ = false;
+    }
+
+private:
     void carry_forward(const Char& c) {
         if (c.cls != C::SP) {
             non_space_ = c.eff;
@@ -395,6 +447,8 @@ private:
 
 constexpr PairRules::PairTable PairRules::PAIRS = PairRules::build_pairs();
 
+static_assert(PairRules::letters_never_break(), "AL × AL (LB28) whatever the LB25 look-back");
+
 }  // namespace
 
 namespace {
@@ -416,6 +470,11 @@ void decide_pairs(std::string_view text, Emit&& emit) {
     reader.next(*c, *p);
     PairRules rules(reader, *p);
     for (;;) {
+        // LB28: AL × AL. Inside a run of ASCII letters no rule has more to say;
+        // the skipped pairs keep their Prohibited (nothing is emitted for them).
+        if (Reader::is_ascii_letter(p->cp) && Reader::is_ascii_letter(c->cp) &&
+            reader.skip_letters(*p, *c))
+            rules.after_letters();
         const bool last = reader.done();
         if (!last) reader.next(*nx, *c);
         emit(c->offset, rules.decide(*p, *c, last ? nullptr : nx));
