@@ -72,7 +72,9 @@ LINE_BREAK_WORST_CASES = {
 
 @pytest.mark.parametrize("make", LINE_BREAK_WORST_CASES.values(), ids=LINE_BREAK_WORST_CASES.keys())
 def test_line_break_opportunities_linear(make):
-    assert growth(scrivlet.line_break_opportunities, make) < MAX_RATIO
+    # The best of three growths: a busy machine inflates one, a quadratic pass all.
+    ratios = [growth(scrivlet.line_break_opportunities, make) for _ in range(3)]
+    assert min(ratios) < MAX_RATIO, ratios
 
 
 # --- dictionary segmentation ---
