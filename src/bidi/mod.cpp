@@ -1,8 +1,667 @@
+// The bidirectional algorithm (UAX #9) for one paragraph: P2/P3, X1-X10,
+// W1-W7, N0-N2, I1/I2, L1 and L2.
+//
+// Deliberate differences from the standard: the whole text is one paragraph
+// (P1 is not applied, so a B neither ends the paragraph nor resets the stack),
+// the text is one line, and L3/L4 are not applied.
 #include "mod.h"
 
+#include <algorithm>
+#include <array>
+#include <cstring>
+
 #include "../error.h"
+#include "../utf8.h"
+#include "reorder.h"
+
+#if __has_include("../data/normalization.h")
+#include "../data/normalization.h"
+#else
+// Until the normalization data is in the tree: the only single code point
+// canonical decompositions that land on a bracket.
+namespace scrivlet::data {
+inline std::u32string_view canonical_decomposition(char32_t cp) noexcept {
+    static constexpr char32_t LEFT = 0x3008, RIGHT = 0x3009;
+    if (cp == 0x2329) return {&LEFT, 1};
+    if (cp == 0x232A) return {&RIGHT, 1};
+    return {};
+}
+}  // namespace scrivlet::data
+#endif
 
 namespace scrivlet::bidi {
 
-BidiResult resolve_bidi(std::string_view) { throw NotBuiltError("not built yet"); }
+using data::BidiClass;
+using enum data::BidiClass;
+
+namespace {
+
+constexpr std::uint32_t NONE = 0xFFFFFFFF;
+constexpr std::size_t MAX_DEPTH = 125;
+constexpr std::size_t STACK_SIZE = 127;
+constexpr std::size_t BRACKET_STACK_SIZE = 63;
+
+constexpr std::uint8_t u(BidiClass c) { return static_cast<std::uint8_t>(c); }
+constexpr std::uint32_t bit(BidiClass c) { return std::uint32_t(1) << u(c); }
+
+constexpr bool is_strong(BidiClass c) { return u(c) < 3; }  // L, R, AL
+constexpr bool is_isolate_initiator(BidiClass c) { return u(c) >= u(LRI) && u(c) <= u(FSI); }
+constexpr bool is_isolate_control(BidiClass c) { return u(c) >= u(LRI); }  // LRI, RLI, FSI, PDI
+// X9: embeddings, overrides, PDF and boundary neutrals leave the paragraph.
+constexpr bool is_removed_class(BidiClass c) { return c == BN || (u(c) >= u(LRE) && u(c) <= u(PDF)); }
+
+constexpr std::uint32_t NI_MASK =
+    bit(B) | bit(S) | bit(WS) | bit(ON) | bit(LRI) | bit(RLI) | bit(FSI) | bit(PDI);
+constexpr bool is_ni(BidiClass c) { return (NI_MASK >> u(c)) & 1; }
+
+// Classes whose presence can move anything off level 0 (with P2/P3 run).
+constexpr std::uint32_t NOT_TRIVIAL_MASK = bit(R) | bit(AL) | bit(AN) | bit(LRE) | bit(RLE) |
+                                           bit(LRO) | bit(RLO) | bit(PDF) | bit(LRI) | bit(RLI) |
+                                           bit(FSI) | bit(PDI);
+
+// Direction of a resolved class for N0, N1 and N2: 0 = L, 1 = R, 2 = none.
+constexpr std::uint8_t strong_direction(BidiClass c) {
+    switch (c) {
+        case L:
+            return 0;
+        case R:
+        case AL:
+        case EN:
+        case AN:
+            return 1;
+        default:
+            return 2;
+    }
+}
+
+constexpr BidiClass direction_class(unsigned d) { return d ? R : L; }
+
+struct StatusEntry {
+    std::uint8_t isolate;   // 0 or 1
+    std::uint8_t override;  // 0 neutral, 1 left-to-right, 2 right-to-left
+    std::uint8_t level;
+};
+
+struct LevelRun {
+    std::uint32_t first;  // index of its first code point
+    std::uint32_t last;   // index of its last code point (removed ones in between are skipped)
+    std::uint8_t level;
+};
+
+struct Sequence {
+    std::uint32_t runs_begin, runs_end;  // into the flat list of run numbers
+    BidiClass sos, eos;
+};
+
+// P2, P3: the first strong class outside isolates decides; B does not stop the scan.
+std::uint8_t paragraph_level_of(const BidiClass* classes, std::size_t n) {
+    std::size_t depth = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const BidiClass c = classes[i];
+        if (is_isolate_initiator(c)) {
+            ++depth;
+        } else if (c == PDI) {
+            if (depth > 0) --depth;
+        } else if (depth == 0 && is_strong(c)) {
+            return c == L ? 0 : 1;
+        }
+    }
+    return 0;
+}
+
+class Resolver {
+public:
+    Resolver(const BidiClass* classes, const char32_t* cps, std::size_t n, std::uint8_t paragraph,
+             std::uint32_t present)
+        : input_(classes), cps_(cps), n_(n), paragraph_(paragraph), present_(present) {}
+
+    BidiResult run() {
+        BidiResult out;
+        out.paragraph_level = paragraph_;
+        working_.assign(input_, input_ + n_);
+        levels_.assign(n_, paragraph_);
+        if (present_ & (bit(LRI) | bit(RLI) | bit(FSI) | bit(PDI))) match_isolates();
+        explicit_levels();
+        remove_controls();
+        level_runs();
+        isolating_run_sequences();
+        for (const Sequence& s : sequences_) resolve_sequence(s);
+        line_whitespace();
+        out.levels = std::move(levels_);
+        reorder(out);
+        return out;
+    }
+
+private:
+    const BidiClass* input_;
+    const char32_t* cps_;
+    std::size_t n_;
+    std::uint8_t paragraph_;
+    std::uint32_t present_;
+
+    std::vector<BidiClass> working_;
+    std::vector<std::uint8_t> levels_;
+    std::vector<std::uint32_t> match_;   // matching PDI of an initiator, initiator of a PDI
+    std::vector<std::uint8_t> fsi_rtl_;  // per FSI: its content starts right-to-left
+    std::vector<LevelRun> runs_;
+    std::vector<std::uint32_t> sequence_runs_;
+    std::vector<Sequence> sequences_;
+
+    // Per-sequence buffers, reused from one sequence to the next.
+    std::vector<std::uint32_t> index_;
+    std::vector<BidiClass> c_;
+    std::vector<std::uint8_t> was_nsm_;
+    std::vector<std::pair<std::uint32_t, char32_t>> bracket_stack_;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> pairs_;
+    std::vector<std::uint32_t> strong_count_[2];
+
+    bool removed(std::size_t i) const { return levels_[i] == REMOVED_LEVEL; }
+
+    // BD9, with an unbounded stack over the input classes. The same walk
+    // settles every FSI (X5c): its direction is that of the first strong class
+    // met while it is the innermost open initiator, L if there is none before
+    // its matching PDI or the end. This is the FSI look-ahead done once for
+    // all FSIs instead of rescanning to each one's PDI.
+    void match_isolates() {
+        match_.assign(n_, NONE);
+        const bool any_fsi = present_ & bit(FSI);
+        if (any_fsi) fsi_rtl_.assign(n_, 0);
+        struct Open {
+            std::uint32_t index;
+            bool undecided;  // an FSI whose direction is not known yet
+        };
+        std::vector<Open> open;
+        for (std::size_t i = 0; i < n_; ++i) {
+            const BidiClass c = input_[i];
+            if (is_isolate_initiator(c)) {
+                open.push_back({std::uint32_t(i), c == FSI});
+            } else if (c == PDI) {
+                if (!open.empty()) {
+                    const std::uint32_t j = open.back().index;
+                    match_[j] = std::uint32_t(i);
+                    match_[i] = j;
+                    open.pop_back();
+                }
+            } else if (any_fsi && is_strong(c) && !open.empty() && open.back().undecided) {
+                fsi_rtl_[open.back().index] = c != L;
+                open.back().undecided = false;
+            }
+        }
+    }
+
+    // X1-X8.
+    void explicit_levels() {
+        if (!(present_ & (bit(LRE) | bit(RLE) | bit(LRO) | bit(RLO) | bit(PDF) | bit(LRI) |
+                          bit(RLI) | bit(FSI) | bit(PDI))))
+            return;  // X1: every level is the paragraph level already
+        std::array<StatusEntry, STACK_SIZE> stack;
+        std::size_t depth = 0;  // entries in use
+        stack[depth++] = {0, 0, paragraph_};
+        std::uint32_t overflow_isolates = 0, overflow_embeddings = 0, valid_isolates = 0;
+
+        auto apply_override = [&](std::size_t i) {
+            const std::uint8_t o = stack[depth - 1].override;
+            if (o) working_[i] = o == 1 ? L : R;
+        };
+        auto push = [&](bool rtl, std::uint8_t isolate, std::uint8_t override) -> bool {
+            const std::uint8_t top = stack[depth - 1].level;
+            // Least odd (RLE, RLO, RLI) or least even (LRE, LRO, LRI) level above the top.
+            const unsigned level = rtl ? ((top + 1) | 1) : ((top & ~1u) + 2);
+            if (level <= MAX_DEPTH && overflow_isolates == 0 && overflow_embeddings == 0) {
+                if (depth >= STACK_SIZE) throw InvariantError("bidi: status stack overflow");
+                stack[depth++] = {isolate, override, std::uint8_t(level)};
+                return true;
+            }
+            return false;
+        };
+
+        for (std::size_t i = 0; i < n_; ++i) {
+            switch (input_[i]) {
+                case B:
+                    levels_[i] = paragraph_;  // no P1: the stack stays as it is
+                    break;
+                case RLE:  // X2
+                case LRE:  // X3
+                case RLO:  // X4
+                case LRO:  // X5
+                {
+                    const BidiClass c = input_[i];
+                    const bool rtl = c == RLE || c == RLO;
+                    const std::uint8_t override = c == LRO ? 1 : c == RLO ? 2 : 0;
+                    if (!push(rtl, 0, override) && overflow_isolates == 0) ++overflow_embeddings;
+                    break;
+                }
+                case RLI:  // X5a
+                case LRI:  // X5b
+                case FSI:  // X5c
+                {
+                    levels_[i] = stack[depth - 1].level;
+                    apply_override(i);
+                    const BidiClass c = input_[i];
+                    const bool rtl = c == RLI || (c == FSI && fsi_rtl_[i]);
+                    if (push(rtl, 1, 0))
+                        ++valid_isolates;
+                    else
+                        ++overflow_isolates;
+                    break;
+                }
+                case PDI:  // X6a
+                    if (overflow_isolates > 0) {
+                        --overflow_isolates;
+                    } else if (valid_isolates > 0) {
+                        overflow_embeddings = 0;
+                        while (depth > 1) {
+                            const bool was_isolate = stack[--depth].isolate;
+                            if (was_isolate) break;
+                        }
+                        --valid_isolates;
+                    }
+                    levels_[i] = stack[depth - 1].level;
+                    apply_override(i);
+                    break;
+                case PDF:  // X7
+                    if (overflow_isolates > 0) {
+                    } else if (overflow_embeddings > 0) {
+                        --overflow_embeddings;
+                    } else if (stack[depth - 1].isolate == 0 && depth >= 2) {
+                        --depth;
+                    }
+                    break;
+                default:  // X6, BN included
+                    levels_[i] = stack[depth - 1].level;
+                    apply_override(i);
+                    break;
+            }
+        }
+    }
+
+    // X9.
+    void remove_controls() {
+        if (!(present_ & (bit(BN) | bit(LRE) | bit(RLE) | bit(LRO) | bit(RLO) | bit(PDF)))) return;
+        for (std::size_t i = 0; i < n_; ++i) {
+            if (is_removed_class(input_[i])) {
+                levels_[i] = REMOVED_LEVEL;
+                working_[i] = BN;
+            }
+        }
+    }
+
+    // BD7: removed code points never split a run.
+    void level_runs() {
+        std::size_t i = 0;
+        while (i < n_ && removed(i)) ++i;
+        while (i < n_) {
+            LevelRun run{std::uint32_t(i), std::uint32_t(i), levels_[i]};
+            std::size_t j = i + 1;
+            for (; j < n_; ++j) {
+                if (removed(j)) continue;
+                if (levels_[j] != run.level) break;
+                run.last = std::uint32_t(j);
+            }
+            runs_.push_back(run);
+            i = j;
+        }
+    }
+
+    std::size_t run_holding(std::uint32_t index) const {
+        auto it = std::upper_bound(runs_.begin(), runs_.end(), index,
+                                   [](std::uint32_t x, const LevelRun& r) { return x < r.first; });
+        return std::size_t(it - runs_.begin()) - 1;
+    }
+
+    // BD13 in two passes, then X10.
+    void isolating_run_sequences() {
+        const std::size_t count = runs_.size();
+        const bool isolates = !match_.empty();
+        std::vector<std::uint8_t> used(isolates ? count : 0, 0);
+        sequence_runs_.reserve(count);
+        std::vector<std::uint8_t> second_pass;
+
+        auto matched_pdi_first = [&](const LevelRun& r) {
+            return input_[r.first] == PDI && match_[r.first] != NONE;
+        };
+        for (std::size_t r = 0; r < count; ++r) {
+            if (isolates && (used[r] || matched_pdi_first(runs_[r]))) continue;
+            Sequence s{std::uint32_t(sequence_runs_.size()), 0, L, L};
+            std::size_t cur = r;
+            while (true) {
+                sequence_runs_.push_back(std::uint32_t(cur));
+                if (!isolates) break;
+                used[cur] = 1;
+                const std::uint32_t last = runs_[cur].last;
+                if (!is_isolate_initiator(input_[last]) || match_[last] == NONE) break;
+                const std::size_t next = run_holding(match_[last]);
+                if (used[next]) break;
+                cur = next;
+            }
+            s.runs_end = std::uint32_t(sequence_runs_.size());
+            sequences_.push_back(s);
+        }
+        const std::size_t first_pass = sequences_.size();
+        if (isolates) {
+            for (std::size_t r = 0; r < count; ++r) {
+                if (used[r]) continue;
+                sequence_runs_.push_back(std::uint32_t(r));
+                sequences_.push_back({std::uint32_t(sequence_runs_.size() - 1),
+                                      std::uint32_t(sequence_runs_.size()), L, L});
+            }
+        }
+
+        // X10: sos and eos from the explicit levels, before anything is resolved.
+        for (std::size_t k = 0; k < sequences_.size(); ++k) {
+            Sequence& s = sequences_[k];
+            const std::size_t first_run = sequence_runs_[s.runs_begin];
+            const std::size_t last_run = sequence_runs_[s.runs_end - 1];
+            const std::uint8_t level = runs_[first_run].level;
+            const std::uint8_t before = first_run > 0 ? runs_[first_run - 1].level : paragraph_;
+            s.sos = direction_class(std::max(level, before) & 1);
+            const std::uint32_t last = runs_[last_run].last;
+            std::uint8_t after;
+            if (k < first_pass && is_isolate_initiator(input_[last]))
+                after = match_[last] != NONE ? levels_[match_[last]] : paragraph_;
+            else
+                after = last_run + 1 < count ? runs_[last_run + 1].level : paragraph_;
+            s.eos = direction_class(std::max(level, after) & 1);
+        }
+    }
+
+    void resolve_sequence(const Sequence& s) {
+        // Gather the sequence's code points.
+        index_.clear();
+        for (std::uint32_t r = s.runs_begin; r < s.runs_end; ++r) {
+            const LevelRun& run = runs_[sequence_runs_[r]];
+            for (std::uint32_t i = run.first; i <= run.last; ++i)
+                if (!removed(i)) index_.push_back(i);
+        }
+        const std::size_t m = index_.size();
+        c_.resize(m);
+        was_nsm_.resize(m);
+        BidiClass* c = c_.data();
+        std::uint32_t seen = 0;
+        for (std::size_t k = 0; k < m; ++k) {
+            c[k] = working_[index_[k]];
+            seen |= bit(c[k]);
+        }
+        const std::uint8_t level = levels_[index_[0]];
+        const unsigned e = level & 1;
+
+        if (seen & bit(NSM)) {
+            for (std::size_t k = 0; k < m; ++k) was_nsm_[k] = c[k] == NSM;
+            // W1
+            BidiClass prev = s.sos;
+            for (std::size_t k = 0; k < m; ++k) {
+                if (c[k] == NSM) c[k] = is_isolate_control(prev) ? ON : prev;
+                prev = c[k];
+            }
+        } else {
+            std::fill(was_nsm_.begin(), was_nsm_.end(), 0);
+        }
+
+        // W2, W3
+        if (seen & bit(AL)) {
+            BidiClass last = s.sos;
+            for (std::size_t k = 0; k < m; ++k) {
+                if (is_strong(c[k])) {
+                    last = c[k];
+                    if (c[k] == AL) c[k] = R;
+                } else if (c[k] == EN && last == AL) {
+                    c[k] = AN;
+                }
+            }
+        }
+
+        if (seen & (bit(ES) | bit(ET) | bit(CS))) {
+            // W4, left to right on the classes as they change.
+            for (std::size_t k = 1; k + 1 < m; ++k) {
+                if (c[k] == ES) {
+                    if (c[k - 1] == EN && c[k + 1] == EN) c[k] = EN;
+                } else if (c[k] == CS) {
+                    if (c[k - 1] == EN && c[k + 1] == EN)
+                        c[k] = EN;
+                    else if (c[k - 1] == AN && c[k + 1] == AN)
+                        c[k] = AN;
+                }
+            }
+            // W5: a run of ET touching an EN on either side becomes EN.
+            bool after_en = false;
+            for (std::size_t k = 0; k < m; ++k) {
+                if (c[k] == EN)
+                    after_en = true;
+                else if (c[k] == ET && after_en)
+                    c[k] = EN;
+                else
+                    after_en = false;
+            }
+            after_en = false;
+            for (std::size_t k = m; k-- > 0;) {
+                if (c[k] == EN)
+                    after_en = true;
+                else if (c[k] == ET && after_en)
+                    c[k] = EN;
+                else
+                    after_en = false;
+                // W6: position k is final for W5 here.
+                if (c[k] == ES || c[k] == ET || c[k] == CS) c[k] = ON;
+            }
+        }
+
+        // W7
+        if (seen & (bit(EN) | bit(ET))) {
+            BidiClass last = s.sos;
+            for (std::size_t k = 0; k < m; ++k) {
+                if (c[k] == L || c[k] == R)
+                    last = c[k];
+                else if (c[k] == EN && last == L)
+                    c[k] = L;
+            }
+        }
+
+        if (seen & (bit(ON) | bit(NSM))) paired_brackets(s, e);
+
+        // N1, N2
+        for (std::size_t a = 0; a < m;) {
+            if (!is_ni(c[a])) {
+                ++a;
+                continue;
+            }
+            std::size_t b = a + 1;
+            while (b < m && is_ni(c[b])) ++b;
+            const unsigned before = a == 0 ? u(s.sos) : strong_direction(c[a - 1]);
+            const unsigned after = b == m ? u(s.eos) : strong_direction(c[b]);
+            const BidiClass t = before == after ? direction_class(before) : direction_class(e);
+            std::fill(c + a, c + b, t);
+            a = b;
+        }
+
+        // I1, I2
+        for (std::size_t k = 0; k < m; ++k) {
+            std::uint8_t& lv = levels_[index_[k]];
+            const BidiClass x = c[k];
+            if (lv & 1) {
+                if (x == L || x == EN || x == AN) lv += 1;
+            } else {
+                if (x == R)
+                    lv += 1;
+                else if (x == EN || x == AN)
+                    lv += 2;
+            }
+        }
+    }
+
+    // The bracket identity: a code point whose canonical decomposition is a
+    // single bracket pairs as that bracket (U+2329 as U+3008, U+232A as U+3009).
+    static char32_t bracket_identity(char32_t ch) {
+        if (ch < 0x80) return ch;  // no ASCII character decomposes
+        const std::u32string_view d = data::canonical_decomposition(ch);
+        if (d.size() == 1 && (data::is_opening_bracket(d[0]) || data::is_closing_bracket(d[0])))
+            return d[0];
+        return ch;
+    }
+
+    // BD16 and N0.
+    void paired_brackets(const Sequence& s, unsigned e) {
+        BidiClass* c = c_.data();
+        const std::size_t m = c_.size();
+        bracket_stack_.clear();
+        pairs_.clear();
+        for (std::size_t k = 0; k < m; ++k) {
+            if (c[k] != ON) continue;
+            const char32_t b = bracket_identity(cps_[index_[k]]);
+            if (data::is_opening_bracket(b)) {
+                if (bracket_stack_.size() == BRACKET_STACK_SIZE) break;  // BD16: stop here
+                bracket_stack_.push_back({std::uint32_t(k), b});
+            } else if (data::is_closing_bracket(b)) {
+                const char32_t o = data::opening_bracket_of(b);
+                for (std::size_t j = bracket_stack_.size(); j-- > 0;) {
+                    if (bracket_stack_[j].second == o) {
+                        pairs_.push_back({bracket_stack_[j].first, std::uint32_t(k)});
+                        bracket_stack_.resize(j);
+                        break;
+                    }
+                }
+            }
+        }
+        if (pairs_.empty()) return;
+        std::sort(pairs_.begin(), pairs_.end());
+
+        // Pairs nest, and earlier pairs (smaller opening) change only their
+        // own brackets and the marks after them, which all lie outside a later
+        // pair: so what a pair holds inside is read from counts taken now.
+        for (auto& counts : strong_count_) counts.assign(m + 1, 0);
+        for (std::size_t k = 0; k < m; ++k) {
+            const std::uint8_t d = strong_direction(c[k]);
+            strong_count_[0][k + 1] = strong_count_[0][k] + (d == 0);
+            strong_count_[1][k + 1] = strong_count_[1][k] + (d == 1);
+        }
+        // The look-back for each pair only reads positions before its opening,
+        // which no later pair changes: one sweep serves every pair.
+        std::size_t swept = 0;
+        unsigned context = u(s.sos);
+        for (const auto& [o, z] : pairs_) {
+            const bool same = strong_count_[e][z] - strong_count_[e][o + 1] > 0;
+            const bool opposite = strong_count_[e ^ 1][z] - strong_count_[e ^ 1][o + 1] > 0;
+            for (; swept < o; ++swept) {
+                const std::uint8_t d = strong_direction(c[swept]);
+                if (d != 2) context = d;
+            }
+            BidiClass t;
+            if (same)  // N0 b
+                t = direction_class(e);
+            else if (opposite)  // N0 c1, c2
+                t = direction_class(context != e ? e ^ 1 : e);
+            else  // N0 d
+                continue;
+            c[o] = t;
+            c[z] = t;
+            // Marks after a bracket follow its new class.
+            for (std::size_t k = o + 1; k < m && was_nsm_[k]; ++k) c[k] = t;
+            for (std::size_t k = z + 1; k < m && was_nsm_[k]; ++k) c[k] = t;
+        }
+    }
+
+    // L1 over the input classes, the whole text being one line.
+    void line_whitespace() {
+        bool trailing = true;
+        for (std::size_t i = n_; i-- > 0;) {
+            switch (input_[i]) {
+                case B:
+                case S:
+                    levels_[i] = paragraph_;
+                    trailing = true;
+                    break;
+                case WS:
+                case LRI:
+                case RLI:
+                case FSI:
+                case PDI:
+                case BN:
+                case LRE:
+                case RLE:
+                case LRO:
+                case RLO:
+                case PDF:
+                    if (trailing && !is_removed_class(input_[i])) levels_[i] = paragraph_;
+                    break;
+                default:
+                    trailing = false;
+                    break;
+            }
+        }
+    }
+
+    // L2 over the code points that remain.
+    void reorder(BidiResult& out) const {
+        std::vector<std::uint8_t> kept;
+        kept.reserve(n_);
+        out.visual_order.reserve(n_);
+        for (std::size_t i = 0; i < n_; ++i) {
+            if (out.levels[i] == REMOVED_LEVEL) continue;
+            kept.push_back(out.levels[i]);
+            out.visual_order.push_back(i);
+        }
+        reorder_by_levels(kept.data(), kept.size(), out.visual_order.data());
+    }
+};
+
+// Nothing can leave level 0: no right-to-left class, no number that W2 could
+// turn Arabic, no explicit control. Every kept code point is 0 and stays put.
+BidiResult left_to_right(const BidiClass* classes, std::size_t n, std::uint32_t present) {
+    BidiResult out;
+    out.levels.assign(n, 0);
+    out.visual_order.reserve(n);
+    if (present & bit(BN)) {
+        for (std::size_t i = 0; i < n; ++i) {
+            if (classes[i] == BN)
+                out.levels[i] = REMOVED_LEVEL;
+            else
+                out.visual_order.push_back(i);
+        }
+    } else {
+        for (std::size_t i = 0; i < n; ++i) out.visual_order.push_back(i);
+    }
+    return out;
+}
+
+BidiResult resolve(const BidiClass* classes, const char32_t* cps, std::size_t n,
+                   std::optional<std::uint8_t> paragraph_level, std::uint32_t present) {
+    if (n == 0) {
+        BidiResult out;
+        out.paragraph_level = paragraph_level.value_or(0);
+        return out;
+    }
+    if (!(present & NOT_TRIVIAL_MASK) && paragraph_level.value_or(0) == 0)
+        return left_to_right(classes, n, present);
+    const std::uint8_t paragraph =
+        paragraph_level ? std::uint8_t(*paragraph_level & 1) : paragraph_level_of(classes, n);
+    return Resolver(classes, cps, n, paragraph, present).run();
+}
+
+}  // namespace
+
+BidiResult resolve_levels(const std::vector<BidiClass>& classes,
+                          const std::vector<char32_t>& code_points,
+                          std::optional<std::uint8_t> paragraph_level) {
+    if (classes.size() != code_points.size()) throw InvariantError("bidi: classes and code points differ in length");
+    std::uint32_t present = 0;
+    for (BidiClass c : classes) present |= bit(c);
+    return resolve(classes.data(), code_points.data(), classes.size(), paragraph_level, present);
+}
+
+BidiResult resolve_bidi(std::string_view text) {
+    std::vector<char32_t> cps;
+    std::vector<BidiClass> classes;
+    cps.reserve(text.size());
+    classes.reserve(text.size());
+    data::BidiClassLookup lookup;
+    std::uint32_t present = 0;
+    for (utf8::Decoder d(text); !d.done();) {
+        const char32_t cp = d.next();
+        const BidiClass c = lookup(cp);
+        present |= bit(c);
+        cps.push_back(cp);
+        classes.push_back(c);
+    }
+    return resolve(classes.data(), cps.data(), cps.size(), std::nullopt, present);
+}
+
 }  // namespace scrivlet::bidi
