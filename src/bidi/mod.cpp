@@ -10,24 +10,10 @@
 #include <array>
 #include <cstring>
 
+#include "../data/normalization.h"
 #include "../error.h"
 #include "../utf8.h"
 #include "reorder.h"
-
-#if __has_include("../data/normalization.h")
-#include "../data/normalization.h"
-#else
-// Until the normalization data is in the tree: the only single code point
-// canonical decompositions that land on a bracket.
-namespace scrivlet::data {
-inline std::u32string_view canonical_decomposition(char32_t cp) noexcept {
-    static constexpr char32_t LEFT = 0x3008, RIGHT = 0x3009;
-    if (cp == 0x2329) return {&LEFT, 1};
-    if (cp == 0x232A) return {&RIGHT, 1};
-    return {};
-}
-}  // namespace scrivlet::data
-#endif
 
 namespace scrivlet::bidi {
 
