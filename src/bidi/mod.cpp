@@ -38,6 +38,9 @@ constexpr bool is_removed_class(BidiClass c) { return c == BN || (u(c) >= u(LRE)
 
 constexpr std::uint32_t NI_MASK =
     bit(B) | bit(S) | bit(WS) | bit(ON) | bit(LRI) | bit(RLI) | bit(FSI) | bit(PDI);
+constexpr std::uint32_t EXPLICIT_MASK = bit(LRE) | bit(RLE) | bit(LRO) | bit(RLO) | bit(PDF) |
+                                        bit(LRI) | bit(RLI) | bit(FSI) | bit(PDI);
+constexpr std::uint32_t REMOVED_MASK = bit(BN) | bit(LRE) | bit(RLE) | bit(LRO) | bit(RLO) | bit(PDF);
 constexpr bool is_ni(BidiClass c) { return (NI_MASK >> u(c)) & 1; }
 
 // Classes whose presence can move anything off level 0 (with P2/P3 run).
@@ -109,9 +112,22 @@ public:
         if (present_ & (bit(LRI) | bit(RLI) | bit(FSI) | bit(PDI))) match_isolates();
         explicit_levels();
         remove_controls();
-        level_runs();
-        isolating_run_sequences();
-        for (const Sequence& s : sequences_) resolve_sequence(s);
+        if (present_ & EXPLICIT_MASK) {
+            level_runs();
+            isolating_run_sequences();
+            for (const Sequence& s : sequences_) resolve_sequence(s);
+        } else {
+            // No explicit control: one level run at the paragraph level, one
+            // sequence, sos and eos both the paragraph direction.
+            const BidiClass d = direction_class(paragraph_ & 1);
+            if (present_ & REMOVED_MASK) {
+                for (std::size_t i = 0; i < n_; ++i)
+                    if (!removed(i)) index_.push_back(std::uint32_t(i));
+                if (!index_.empty()) resolve_gathered(Gathered{index_.data()}, d, d);
+            } else {
+                resolve_gathered(Whole{}, d, d);
+            }
+        }
         line_whitespace();
         out.levels = std::move(levels_);
         reorder(out);
@@ -136,7 +152,9 @@ private:
     // Per-sequence buffers, reused from one sequence to the next.
     std::vector<std::uint32_t> index_;
     std::vector<BidiClass> c_;
-    std::vector<std::uint8_t> was_nsm_;
+    std::vector<std::uint8_t> was_nsm_;  // empty when the sequence has no NSM
+    BidiClass* c_view_ = nullptr;         // the classes being resolved
+    std::size_t m_ = 0;
     std::vector<std::pair<std::uint32_t, char32_t>> bracket_stack_;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> pairs_;
     std::vector<std::uint32_t> strong_count_[2];
@@ -301,7 +319,6 @@ private:
         const bool isolates = !match_.empty();
         std::vector<std::uint8_t> used(isolates ? count : 0, 0);
         sequence_runs_.reserve(count);
-        std::vector<std::uint8_t> second_pass;
 
         auto matched_pdi_first = [&](const LevelRun& r) {
             return input_[r.first] == PDI && match_[r.first] != NONE;
@@ -359,33 +376,60 @@ private:
             for (std::uint32_t i = run.first; i <= run.last; ++i)
                 if (!removed(i)) index_.push_back(i);
         }
-        const std::size_t m = index_.size();
-        c_.resize(m);
-        was_nsm_.resize(m);
-        BidiClass* c = c_.data();
+        resolve_gathered(Gathered{index_.data()}, s.sos, s.eos);
+    }
+
+    // Position k of a sequence is code point at(k): either the whole text in
+    // order (no runs, nothing removed) or a gathered list of indices.
+    struct Whole {
+        static constexpr bool whole = true;
+        std::uint32_t operator[](std::size_t k) const { return std::uint32_t(k); }
+    };
+    struct Gathered {
+        static constexpr bool whole = false;
+        const std::uint32_t* index;
+        std::uint32_t operator[](std::size_t k) const { return index[k]; }
+    };
+
+    template <typename At>
+    void resolve_gathered(At at, BidiClass sos, BidiClass eos) {
+        std::size_t m;
+        BidiClass* c;
         std::uint32_t seen = 0;
-        for (std::size_t k = 0; k < m; ++k) {
-            c[k] = working_[index_[k]];
-            seen |= bit(c[k]);
+        if constexpr (At::whole) {
+            // The working classes are not read again: resolve them in place.
+            m = n_;
+            c = working_.data();
+            seen = present_;
+        } else {
+            m = index_.size();
+            c_.resize(m);
+            c = c_.data();
+            for (std::size_t k = 0; k < m; ++k) {
+                c[k] = working_[at[k]];
+                seen |= bit(c[k]);
+            }
         }
-        const std::uint8_t level = levels_[index_[0]];
+        c_view_ = c;
+        m_ = m;
+        const std::uint8_t level = levels_[at[0]];
         const unsigned e = level & 1;
 
+        was_nsm_.clear();
         if (seen & bit(NSM)) {
+            was_nsm_.resize(m);
             for (std::size_t k = 0; k < m; ++k) was_nsm_[k] = c[k] == NSM;
             // W1
-            BidiClass prev = s.sos;
+            BidiClass prev = sos;
             for (std::size_t k = 0; k < m; ++k) {
                 if (c[k] == NSM) c[k] = is_isolate_control(prev) ? ON : prev;
                 prev = c[k];
             }
-        } else {
-            std::fill(was_nsm_.begin(), was_nsm_.end(), 0);
         }
 
         // W2, W3
         if (seen & bit(AL)) {
-            BidiClass last = s.sos;
+            BidiClass last = sos;
             for (std::size_t k = 0; k < m; ++k) {
                 if (is_strong(c[k])) {
                     last = c[k];
@@ -433,7 +477,7 @@ private:
 
         // W7
         if (seen & (bit(EN) | bit(ET))) {
-            BidiClass last = s.sos;
+            BidiClass last = sos;
             for (std::size_t k = 0; k < m; ++k) {
                 if (c[k] == L || c[k] == R)
                     last = c[k];
@@ -442,7 +486,7 @@ private:
             }
         }
 
-        if (seen & (bit(ON) | bit(NSM))) paired_brackets(s, e);
+        if (seen & (bit(ON) | bit(NSM))) paired_brackets(at, sos, e);
 
         // N1, N2
         for (std::size_t a = 0; a < m;) {
@@ -452,8 +496,8 @@ private:
             }
             std::size_t b = a + 1;
             while (b < m && is_ni(c[b])) ++b;
-            const unsigned before = a == 0 ? u(s.sos) : strong_direction(c[a - 1]);
-            const unsigned after = b == m ? u(s.eos) : strong_direction(c[b]);
+            const unsigned before = a == 0 ? u(sos) : strong_direction(c[a - 1]);
+            const unsigned after = b == m ? u(eos) : strong_direction(c[b]);
             const BidiClass t = before == after ? direction_class(before) : direction_class(e);
             std::fill(c + a, c + b, t);
             a = b;
@@ -461,7 +505,7 @@ private:
 
         // I1, I2
         for (std::size_t k = 0; k < m; ++k) {
-            std::uint8_t& lv = levels_[index_[k]];
+            std::uint8_t& lv = levels_[at[k]];
             const BidiClass x = c[k];
             if (lv & 1) {
                 if (x == L || x == EN || x == AN) lv += 1;
@@ -485,14 +529,15 @@ private:
     }
 
     // BD16 and N0.
-    void paired_brackets(const Sequence& s, unsigned e) {
-        BidiClass* c = c_.data();
-        const std::size_t m = c_.size();
+    template <typename At>
+    void paired_brackets(At at, BidiClass sos, unsigned e) {
+        BidiClass* c = c_view_;
+        const std::size_t m = m_;
         bracket_stack_.clear();
         pairs_.clear();
         for (std::size_t k = 0; k < m; ++k) {
             if (c[k] != ON) continue;
-            const char32_t b = bracket_identity(cps_[index_[k]]);
+            const char32_t b = bracket_identity(cps_[at[k]]);
             if (data::is_opening_bracket(b)) {
                 if (bracket_stack_.size() == BRACKET_STACK_SIZE) break;  // BD16: stop here
                 bracket_stack_.push_back({std::uint32_t(k), b});
@@ -522,7 +567,7 @@ private:
         // The look-back for each pair only reads positions before its opening,
         // which no later pair changes: one sweep serves every pair.
         std::size_t swept = 0;
-        unsigned context = u(s.sos);
+        unsigned context = u(sos);
         for (const auto& [o, z] : pairs_) {
             const bool same = strong_count_[e][z] - strong_count_[e][o + 1] > 0;
             const bool opposite = strong_count_[e ^ 1][z] - strong_count_[e ^ 1][o + 1] > 0;
@@ -540,8 +585,10 @@ private:
             c[o] = t;
             c[z] = t;
             // Marks after a bracket follow its new class.
-            for (std::size_t k = o + 1; k < m && was_nsm_[k]; ++k) c[k] = t;
-            for (std::size_t k = z + 1; k < m && was_nsm_[k]; ++k) c[k] = t;
+            if (!was_nsm_.empty()) {
+                for (std::size_t k = o + 1; k < m && was_nsm_[k]; ++k) c[k] = t;
+                for (std::size_t k = z + 1; k < m && was_nsm_[k]; ++k) c[k] = t;
+            }
         }
     }
 
@@ -577,6 +624,12 @@ private:
 
     // L2 over the code points that remain.
     void reorder(BidiResult& out) const {
+        if (!(present_ & REMOVED_MASK)) {
+            out.visual_order.resize(n_);
+            for (std::size_t i = 0; i < n_; ++i) out.visual_order[i] = i;
+            reorder_by_levels(out.levels.data(), n_, out.visual_order.data());
+            return;
+        }
         std::vector<std::uint8_t> kept;
         kept.reserve(n_);
         out.visual_order.reserve(n_);

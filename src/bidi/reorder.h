@@ -44,6 +44,23 @@ void reorder_by_levels(const std::uint8_t* levels, std::size_t count, Index* ord
     }
     if (lowest_odd > highest) return;  // no odd level: nothing reverses
 
+    if (highest - lowest_odd < 4) {
+        // Few levels (the usual case): a pass per level, in place.
+        for (int v = highest; v >= lowest_odd; --v) {
+            for (std::size_t i = 0; i < count;) {
+                if (levels[i] < v) {
+                    ++i;
+                    continue;
+                }
+                std::size_t j = i + 1;
+                while (j < count && levels[j] >= v) ++j;
+                std::reverse(order + i, order + j);
+                i = j;
+            }
+        }
+        return;
+    }
+
     detail::ReorderTree t;
     for (std::size_t i = 0; i < count;) {
         std::size_t j = i + 1;
