@@ -1,9 +1,8 @@
 """Bidi resolution and visual caret movement."""
 
+import scrivlet
 from run import Case, optional
 from samples import SAMPLES
-
-import scrivlet
 
 python_bidi = optional("bidi")
 pyfribidi = optional("pyfribidi")
@@ -11,7 +10,7 @@ regex = optional("regex")
 
 HEBREW = (
     "הספרייה החדשה נפתחה ב-2024 ומכילה יותר מ-12,500 ספרים. "
-    "המנהלת, ד\"ר כהן, אמרה: \"אנחנו משתמשים ב-Python וב-C++ לניהול הקטלוג\" (ראו עמוד 7). "
+    'המנהלת, ד"ר כהן, אמרה: "אנחנו משתמשים ב-Python וב-C++ לניהול הקטלוג" (ראו עמוד 7). '
 )
 ARABIC = (
     "افتتحت المكتبة الجديدة في عام 2024 وتضم أكثر من ١٢٬٥٠٠ كتاب. "
@@ -68,10 +67,18 @@ def _regex_clusters(text):
     return [m.start() for m in regex.finditer(r"\X", text)]
 
 
-for name in ("Hebrew + Latin + numbers, 16 KB", "English (all LTR), 16 KB", "Hebrew, 12 chars", "ASCII, 12 chars"):
+for name in (
+    "Hebrew + Latin + numbers, 16 KB",
+    "English (all LTR), 16 KB",
+    "Hebrew, 12 chars",
+    "ASCII, 12 chars",
+):
     text = INPUTS[name]
     middle = len(text.encode()) // 2
-    for group, fn in (("move_right_visual", scrivlet.move_right_visual), ("move_left_visual", scrivlet.move_left_visual)):
+    for group, fn in (
+        ("move_right_visual", scrivlet.move_right_visual),
+        ("move_left_visual", scrivlet.move_left_visual),
+    ):
         logical = scrivlet.move_right if group == "move_right_visual" else scrivlet.move_left
         CASES.append(
             Case(
@@ -80,7 +87,9 @@ for name in ("Hebrew + Latin + numbers, 16 KB", "English (all LTR), 16 KB", "Heb
                 len(text.encode()),
                 lambda t=text, f=fn, c=middle: f(t, c),
                 {
-                    "logical move": (lambda t=text, f=logical, c=middle: f(t, c)) if _LOGICAL_BUILT else None,
+                    "logical move": (lambda t=text, f=logical, c=middle: f(t, c))
+                    if _LOGICAL_BUILT
+                    else None,
                     "regex \\X scan": (lambda t=text: _regex_clusters(t)) if regex else None,
                 },
                 note="a visual move lays out the whole line; a logical one looks at one cluster",

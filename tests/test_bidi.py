@@ -8,7 +8,6 @@ import re
 from pathlib import Path
 
 import pytest
-
 import scrivlet
 
 LRE, RLE, PDF, LRO, RLO = "\u202a", "\u202b", "\u202c", "\u202d", "\u202e"
@@ -40,14 +39,16 @@ def order(text):
 
 def table(name):
     text = DATA.read_text(encoding="utf-8")
-    body = re.search(name + r"\[\d+\] = \{(.*?)\n\};", text, re.S).group(1)
+    body = re.search(name + r"\[\d+\] = \{(.*?)\n\};", text, re.DOTALL).group(1)
     return body
 
 
 def class_ranges():
     return [
         (int(a, 16), int(b, 16), c)
-        for a, b, c in re.findall(r"\{0x([0-9A-F]+), 0x([0-9A-F]+), BidiClass::(\w+)\}", table("BIDI_CLASS_RANGES"))
+        for a, b, c in re.findall(
+            r"\{0x([0-9A-F]+), 0x([0-9A-F]+), BidiClass::(\w+)\}", table("BIDI_CLASS_RANGES")
+        )
     ]
 
 
@@ -89,7 +90,10 @@ def test_class_table_is_sorted_merged_and_never_l():
 
 
 def pairs(name):
-    return [(int(a, 16), int(b, 16)) for a, b in re.findall(r"\{0x([0-9A-F]+), 0x([0-9A-F]+)\}", table(name))]
+    return [
+        (int(a, 16), int(b, 16))
+        for a, b in re.findall(r"\{0x([0-9A-F]+), 0x([0-9A-F]+)\}", table(name))
+    ]
 
 
 def test_bracket_tables_hold_the_64_pairs_both_ways():
@@ -122,7 +126,16 @@ def test_embedding_controls_are_removed(ch):
     assert levels("a" + ch + "b" + PDF + "c") == [0, X, 2 if ch in (LRE, LRO, RLE) else 1, X, 0]
 
 
-UNASSIGNED = ["\u0590", "\u05c8", "\u05ff", "\ufdd0", "\u2065", "\U000e0000", "\U0010ffff", "\u200e"]
+UNASSIGNED = [
+    "\u0590",
+    "\u05c8",
+    "\u05ff",
+    "\ufdd0",
+    "\u2065",
+    "\U000e0000",
+    "\U0010ffff",
+    "\u200e",
+]
 
 
 @pytest.mark.parametrize("ch", UNASSIGNED, ids=[f"U+{ord(c):04X}" for c in UNASSIGNED])
@@ -197,7 +210,9 @@ PARAGRAPH_CASES = [
 ]
 
 
-@pytest.mark.parametrize(("text", "level"), [c[:2] for c in PARAGRAPH_CASES], ids=[c[2] for c in PARAGRAPH_CASES])
+@pytest.mark.parametrize(
+    ("text", "level"), [c[:2] for c in PARAGRAPH_CASES], ids=[c[2] for c in PARAGRAPH_CASES]
+)
 def test_first_strong_outside_isolates_sets_paragraph_level(text, level):
     assert paragraph(text) == level
 
@@ -222,7 +237,9 @@ EXPLICIT_CASES = [
 ]
 
 
-@pytest.mark.parametrize(("text", "last"), [c[:2] for c in EXPLICIT_CASES], ids=[c[2] for c in EXPLICIT_CASES])
+@pytest.mark.parametrize(
+    ("text", "last"), [c[:2] for c in EXPLICIT_CASES], ids=[c[2] for c in EXPLICIT_CASES]
+)
 def test_embedding_depth_limit(text, last):
     assert levels(text)[-1] == last
 
@@ -241,7 +258,9 @@ EMBEDDING_CASES = [
 ]
 
 
-@pytest.mark.parametrize(("text", "want"), [c[:2] for c in EMBEDDING_CASES], ids=[c[2] for c in EMBEDDING_CASES])
+@pytest.mark.parametrize(
+    ("text", "want"), [c[:2] for c in EMBEDDING_CASES], ids=[c[2] for c in EMBEDDING_CASES]
+)
 def test_explicit_embeddings_and_overrides(text, want):
     assert levels(text) == want
 
@@ -265,7 +284,9 @@ ISOLATE_CASES = [
 ]
 
 
-@pytest.mark.parametrize(("text", "want"), [c[:2] for c in ISOLATE_CASES], ids=[c[2] for c in ISOLATE_CASES])
+@pytest.mark.parametrize(
+    ("text", "want"), [c[:2] for c in ISOLATE_CASES], ids=[c[2] for c in ISOLATE_CASES]
+)
 def test_isolates(text, want):
     assert levels(text) == want
 
@@ -309,7 +330,9 @@ WEAK_CASES = [
 ]
 
 
-@pytest.mark.parametrize(("text", "want"), [c[:2] for c in WEAK_CASES], ids=[c[2] for c in WEAK_CASES])
+@pytest.mark.parametrize(
+    ("text", "want"), [c[:2] for c in WEAK_CASES], ids=[c[2] for c in WEAK_CASES]
+)
 def test_weak_types(text, want):
     assert levels(text) == want
 
@@ -326,8 +349,16 @@ BRACKET_CASES = [
     ("a" + ALEF + "\u2329" + BET + "\u232ab", [0, 1, 1, 1, 1, 0], "U+2329-pairs-with-U+232A"),
     ("a" + ALEF + "\uff08" + BET + ")b", [0, 1, 1, 1, 0, 0], "fullwidth-is-not-canonical"),
     ("a" + ALEF + "\u298d" + BET + "\u2990b", [0, 1, 1, 1, 1, 0], "irregular-pair"),
-    ("a" + ALEF + "(" + BET + ")" + ACUTE + "b", [0, 1, 1, 1, 1, 1, 0], "mark-after-bracket-follows"),
-    ("a" + ALEF + "(" + BET + ")" + ACUTE + ACUTE + "b", [0, 1, 1, 1, 1, 1, 1, 0], "marks-after-bracket-follow"),
+    (
+        "a" + ALEF + "(" + BET + ")" + ACUTE + "b",
+        [0, 1, 1, 1, 1, 1, 0],
+        "mark-after-bracket-follows",
+    ),
+    (
+        "a" + ALEF + "(" + BET + ")" + ACUTE + ACUTE + "b",
+        [0, 1, 1, 1, 1, 1, 1, 0],
+        "marks-after-bracket-follow",
+    ),
     ("a" + ALEF + "(!)b", [0, 1, 0, 0, 0, 0], "nothing-strong-inside"),
     (ALEF + ")" + BET, [1, 1, 1], "unmatched-closer-N1"),
     ("a)" + ALEF, [0, 0, 1], "unmatched-closer-N2"),
@@ -340,12 +371,16 @@ BRACKET_CASES = [
 ]
 
 
-@pytest.mark.parametrize(("text", "want"), [c[:2] for c in BRACKET_CASES], ids=[c[2] for c in BRACKET_CASES])
+@pytest.mark.parametrize(
+    ("text", "want"), [c[:2] for c in BRACKET_CASES], ids=[c[2] for c in BRACKET_CASES]
+)
 def test_bracket_pairs(text, want):
     assert levels(text) == want
 
 
-@pytest.mark.parametrize(("fill", "paired"), [(61, True), (62, False)], ids=["63-entries", "64th-opener"])
+@pytest.mark.parametrize(
+    ("fill", "paired"), [(61, True), (62, False)], ids=["63-entries", "64th-opener"]
+)
 def test_bracket_stack_holds_63_openers(fill, paired):
     pair = "a" + ALEF + "(" + BET + ")b"
     text = pair + "[" * fill + "{" + pair
@@ -378,7 +413,9 @@ NEUTRAL_CASES = [
 ]
 
 
-@pytest.mark.parametrize(("text", "want"), [c[:2] for c in NEUTRAL_CASES], ids=[c[2] for c in NEUTRAL_CASES])
+@pytest.mark.parametrize(
+    ("text", "want"), [c[:2] for c in NEUTRAL_CASES], ids=[c[2] for c in NEUTRAL_CASES]
+)
 def test_neutrals(text, want):
     assert levels(text) == want
 
@@ -397,9 +434,21 @@ LINE_CASES = [
     ("", 0, [], [], "empty"),
     ("a" + ALEF + "12" + BET, 0, [0, 1, 2, 2, 1], [0, 4, 2, 3, 1], "three-levels"),
     ("a" + RLE + ALEF + "  ", 0, [0, X, 1, 0, 0], [0, 2, 3, 4], "trailing-spaces"),
-    ("a" + RLE + ALEF + " \t" + BET, 0, [0, X, 1, 0, 0, 1], [0, 2, 3, 4, 5], "whitespace-before-tab"),
+    (
+        "a" + RLE + ALEF + " \t" + BET,
+        0,
+        [0, X, 1, 0, 0, 1],
+        [0, 2, 3, 4, 5],
+        "whitespace-before-tab",
+    ),
     ("a" + RLE + ALEF + LRI, 0, [0, X, 1, 0], [0, 2, 3], "trailing-isolate-control"),
-    ("a" + RLE + ALEF + " " + ZWSP + " ", 0, [0, X, 1, 0, X, 0], [0, 2, 3, 5], "removed-inside-trailing-run"),
+    (
+        "a" + RLE + ALEF + " " + ZWSP + " ",
+        0,
+        [0, X, 1, 0, X, 0],
+        [0, 2, 3, 5],
+        "removed-inside-trailing-run",
+    ),
     ("a" + RLE + ALEF + " " + BET, 0, [0, X, 1, 1, 1], [0, 4, 3, 2], "inner-space-kept"),
     (RLE + "a\n" + ALEF, 0, [X, 2, 0, 1], [1, 2, 3], "line-feed-resets"),
 ]
@@ -475,7 +524,11 @@ def test_left_to_right_text_stays_at_level_zero(text):
 
 @pytest.mark.parametrize(
     "text",
-    ["a" + ALEF + "1,2 (" + BET + ") " + BEH + "\u0661", RLI + "x" + PDI + FSI + ALEF, RLO + "abc" + PDF],
+    [
+        "a" + ALEF + "1,2 (" + BET + ") " + BEH + "\u0661",
+        RLI + "x" + PDI + FSI + ALEF,
+        RLO + "abc" + PDF,
+    ],
     ids=["mixed", "isolates", "override"],
 )
 def test_visual_order_is_a_permutation_of_kept_code_points(text):

@@ -38,7 +38,6 @@ import random
 import unicodedata
 
 import pytest
-
 import scrivlet
 
 try:
@@ -86,7 +85,11 @@ def setup_fribidi():
     lib.fribidi_get_bracket_types.argtypes = [u32p, ctypes.c_int, u32p, u32p]
     lib.fribidi_get_bracket_types.restype = None
     lib.fribidi_get_par_embedding_levels_ex.argtypes = [
-        u32p, u32p, ctypes.c_int, u32p, ctypes.POINTER(ctypes.c_int8)
+        u32p,
+        u32p,
+        ctypes.c_int,
+        u32p,
+        ctypes.POINTER(ctypes.c_int8),
     ]
     lib.fribidi_get_par_embedding_levels_ex.restype = ctypes.c_int8
     lib.fribidi_get_bidi_type_name.argtypes = [ctypes.c_uint32]
@@ -116,7 +119,9 @@ def fribidi_resolve(text):
     FRIBIDI.fribidi_get_bracket_types(chars, n, types, brackets)
     levels = (ctypes.c_int8 * n)()
     base = ctypes.c_uint32(0x40)  # FRIBIDI_PAR_ON: decide by P2/P3
-    if not FRIBIDI.fribidi_get_par_embedding_levels_ex(types, brackets, n, ctypes.byref(base), levels):
+    if not FRIBIDI.fribidi_get_par_embedding_levels_ex(
+        types, brackets, n, ctypes.byref(base), levels
+    ):
         raise RuntimeError("FriBidi failed")
     return base.value & 1, list(levels)
 
@@ -185,7 +190,9 @@ def avoid_fribidi_faults(chars, rng):
             ch = rng.choice(POOL["ON"])
         if marks_after_bracket and ch not in MARKS and ch not in LETTERS:
             ch = rng.choice(sorted(LETTERS))
-        marks_after_bracket = ch in MARKS and bool(out) and (out[-1] in BRACKETS or marks_after_bracket)
+        marks_after_bracket = (
+            ch in MARKS and bool(out) and (out[-1] in BRACKETS or marks_after_bracket)
+        )
         out.append(ch)
     return out
 

@@ -3,7 +3,6 @@
 import random
 
 import pytest
-
 import scrivlet
 
 ALEF, BET = "\u05d0", "\u05d1"
@@ -34,7 +33,9 @@ WORKED_CASES = [
 
 
 @pytest.mark.parametrize(
-    ("current", "to_right", "to_left"), [c[:3] for c in WORKED_CASES], ids=[c[3] for c in WORKED_CASES]
+    ("current", "to_right", "to_left"),
+    [c[:3] for c in WORKED_CASES],
+    ids=[c[3] for c in WORKED_CASES],
 )
 def test_worked_example(current, to_right, to_left):
     assert right(WORKED, current) == to_right
@@ -59,7 +60,9 @@ SIMPLE_CASES = [
 
 
 @pytest.mark.parametrize(
-    ("text", "current", "to_right", "to_left"), [c[:4] for c in SIMPLE_CASES], ids=[c[4] for c in SIMPLE_CASES]
+    ("text", "current", "to_right", "to_left"),
+    [c[:4] for c in SIMPLE_CASES],
+    ids=[c[4] for c in SIMPLE_CASES],
 )
 def test_simple_lines(text, current, to_right, to_left):
     assert right(text, current) == to_right
@@ -80,7 +83,9 @@ POINTED_CASES = [
 
 
 @pytest.mark.parametrize(
-    ("current", "to_right", "to_left"), [c[:3] for c in POINTED_CASES], ids=[c[3] for c in POINTED_CASES]
+    ("current", "to_right", "to_left"),
+    [c[:3] for c in POINTED_CASES],
+    ids=[c[3] for c in POINTED_CASES],
 )
 def test_clusters_move_as_one(current, to_right, to_left):
     assert right(POINTED, current) == to_right

@@ -75,4 +75,8 @@ def generate(ucd: Ucd) -> dict[str, str]:
         "BIDI_CLOSING_BRACKETS": len(closing),
         "BIDI_CLOSING_TO_OPENING": len(closing),
     }
-    return {"bidi_class_data.h": header("ucdgen/bidi_class.py", counts, body, includes=('"range_table.h"',))}
+    return {
+        "bidi_class_data.h": header(
+            "ucdgen/bidi_class.py", counts, body, includes=('"range_table.h"',)
+        )
+    }
