@@ -104,7 +104,7 @@ public:
              std::uint32_t present)
         : input_(classes), cps_(cps), n_(n), paragraph_(paragraph), present_(present) {}
 
-    BidiResult run() {
+    BidiResult run(bool with_order) {
         BidiResult out;
         out.paragraph_level = paragraph_;
         working_.assign(input_, input_ + n_);
@@ -130,7 +130,7 @@ public:
         }
         line_whitespace();
         out.levels = std::move(levels_);
-        reorder(out);
+        if (with_order) reorder(out);
         return out;
     }
 
@@ -143,7 +143,10 @@ private:
 
     std::vector<BidiClass> working_;
     std::vector<std::uint8_t> levels_;
-    std::vector<std::uint32_t> match_;   // matching PDI of an initiator, initiator of a PDI
+    // BD9: the matching PDI of an initiator; for a matched PDI, its initiator
+    // until the level runs are known, then the number of its run (only
+    // whether a PDI is matched is asked after that).
+    std::vector<std::uint32_t> match_;
     std::vector<std::uint8_t> fsi_rtl_;  // per FSI: its content starts right-to-left
     std::vector<LevelRun> runs_;
     std::vector<std::uint32_t> sequence_runs_;
@@ -157,7 +160,7 @@ private:
     std::size_t m_ = 0;
     std::vector<std::pair<std::uint32_t, char32_t>> bracket_stack_;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> pairs_;
-    std::vector<std::uint32_t> strong_count_[2];
+    std::vector<std::uint8_t> inside_;  // per pair: bit d set when direction d occurs inside
 
     bool removed(std::size_t i) const { return levels_[i] == REMOVED_LEVEL; }
 
@@ -296,22 +299,22 @@ private:
         while (i < n_ && removed(i)) ++i;
         while (i < n_) {
             LevelRun run{std::uint32_t(i), std::uint32_t(i), levels_[i]};
+            const std::uint32_t number = std::uint32_t(runs_.size());
+            const bool isolates = !match_.empty();
+            if (isolates && input_[i] == PDI && match_[i] != NONE) match_[i] = number;
             std::size_t j = i + 1;
             for (; j < n_; ++j) {
                 if (removed(j)) continue;
                 if (levels_[j] != run.level) break;
                 run.last = std::uint32_t(j);
+                if (isolates && input_[j] == PDI && match_[j] != NONE) match_[j] = number;
             }
             runs_.push_back(run);
             i = j;
         }
     }
 
-    std::size_t run_holding(std::uint32_t index) const {
-        auto it = std::upper_bound(runs_.begin(), runs_.end(), index,
-                                   [](std::uint32_t x, const LevelRun& r) { return x < r.first; });
-        return std::size_t(it - runs_.begin()) - 1;
-    }
+    std::size_t run_holding(std::uint32_t pdi) const { return match_[pdi]; }
 
     // BD13 in two passes, then X10.
     void isolating_run_sequences() {
@@ -557,20 +560,33 @@ private:
 
         // Pairs nest, and earlier pairs (smaller opening) change only their
         // own brackets and the marks after them, which all lie outside a later
-        // pair: so what a pair holds inside is read from counts taken now.
-        for (auto& counts : strong_count_) counts.assign(m + 1, 0);
-        for (std::size_t k = 0; k < m; ++k) {
-            const std::uint8_t d = strong_direction(c[k]);
-            strong_count_[0][k + 1] = strong_count_[0][k] + (d == 0);
-            strong_count_[1][k + 1] = strong_count_[1][k] + (d == 1);
+        // pair: so the strong directions a pair holds inside are read now, in
+        // one scan, each going to the innermost open pair and passed outwards
+        // when that pair closes.
+        const std::size_t count = pairs_.size();
+        inside_.assign(count, 0);
+        std::array<std::uint32_t, BRACKET_STACK_SIZE> open;
+        std::size_t depth = 0, next = 0;
+        for (std::size_t k = 0; k < m && (next < count || depth > 0); ++k) {
+            if (depth > 0 && pairs_[open[depth - 1]].second == k) {
+                const std::uint32_t closed = open[--depth];
+                if (depth > 0) inside_[open[depth - 1]] |= inside_[closed];
+            } else if (next < count && pairs_[next].first == k) {
+                if (depth == open.size()) throw InvariantError("bidi: bracket pairs nest too deep");
+                open[depth++] = std::uint32_t(next++);
+            } else if (depth > 0) {
+                const std::uint8_t d = strong_direction(c[k]);
+                if (d != 2) inside_[open[depth - 1]] |= std::uint8_t(1u << d);
+            }
         }
         // The look-back for each pair only reads positions before its opening,
         // which no later pair changes: one sweep serves every pair.
         std::size_t swept = 0;
         unsigned context = u(sos);
-        for (const auto& [o, z] : pairs_) {
-            const bool same = strong_count_[e][z] - strong_count_[e][o + 1] > 0;
-            const bool opposite = strong_count_[e ^ 1][z] - strong_count_[e ^ 1][o + 1] > 0;
+        for (std::size_t p = 0; p < count; ++p) {
+            const auto [o, z] = pairs_[p];
+            const bool same = inside_[p] & (1u << e);
+            const bool opposite = inside_[p] & (1u << (e ^ 1));
             for (; swept < o; ++swept) {
                 const std::uint8_t d = strong_direction(c[swept]);
                 if (d != 2) context = d;
@@ -644,17 +660,18 @@ private:
 
 // Nothing can leave level 0: no right-to-left class, no number that W2 could
 // turn Arabic, no explicit control. Every kept code point is 0 and stays put.
-BidiResult left_to_right(const BidiClass* classes, std::size_t n, std::uint32_t present) {
+BidiResult left_to_right(const BidiClass* classes, std::size_t n, std::uint32_t present,
+                         bool with_order) {
     BidiResult out;
     out.levels.assign(n, 0);
+    if (present & bit(BN))
+        for (std::size_t i = 0; i < n; ++i)
+            if (classes[i] == BN) out.levels[i] = REMOVED_LEVEL;
+    if (!with_order) return out;
     out.visual_order.reserve(n);
     if (present & bit(BN)) {
-        for (std::size_t i = 0; i < n; ++i) {
-            if (classes[i] == BN)
-                out.levels[i] = REMOVED_LEVEL;
-            else
-                out.visual_order.push_back(i);
-        }
+        for (std::size_t i = 0; i < n; ++i)
+            if (classes[i] != BN) out.visual_order.push_back(i);
     } else {
         for (std::size_t i = 0; i < n; ++i) out.visual_order.push_back(i);
     }
@@ -662,17 +679,18 @@ BidiResult left_to_right(const BidiClass* classes, std::size_t n, std::uint32_t 
 }
 
 BidiResult resolve(const BidiClass* classes, const char32_t* cps, std::size_t n,
-                   std::optional<std::uint8_t> paragraph_level, std::uint32_t present) {
+                   std::optional<std::uint8_t> paragraph_level, std::uint32_t present,
+                   bool with_order = true) {
     if (n == 0) {
         BidiResult out;
         out.paragraph_level = paragraph_level.value_or(0);
         return out;
     }
     if (!(present & NOT_TRIVIAL_MASK) && paragraph_level.value_or(0) == 0)
-        return left_to_right(classes, n, present);
+        return left_to_right(classes, n, present, with_order);
     const std::uint8_t paragraph =
-        paragraph_level ? std::uint8_t(*paragraph_level & 1) : paragraph_level_of(classes, n);
-    return Resolver(classes, cps, n, paragraph, present).run();
+        paragraph_level ? *paragraph_level : paragraph_level_of(classes, n);
+    return Resolver(classes, cps, n, paragraph, present).run(with_order);
 }
 
 }  // namespace
@@ -686,7 +704,9 @@ BidiResult resolve_levels(const std::vector<BidiClass>& classes,
     return resolve(classes.data(), code_points.data(), classes.size(), paragraph_level, present);
 }
 
-BidiResult resolve_bidi(std::string_view text) {
+namespace {
+
+BidiResult resolve_text(std::string_view text, bool with_order) {
     std::vector<char32_t> cps;
     std::vector<BidiClass> classes;
     cps.reserve(text.size());
@@ -700,7 +720,13 @@ BidiResult resolve_bidi(std::string_view text) {
         cps.push_back(cp);
         classes.push_back(c);
     }
-    return resolve(classes.data(), cps.data(), cps.size(), std::nullopt, present);
+    return resolve(classes.data(), cps.data(), cps.size(), std::nullopt, present, with_order);
 }
+
+}  // namespace
+
+BidiResult resolve_bidi(std::string_view text) { return resolve_text(text, true); }
+
+BidiResult resolve_bidi_levels(std::string_view text) { return resolve_text(text, false); }
 
 }  // namespace scrivlet::bidi

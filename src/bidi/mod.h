@@ -21,6 +21,9 @@ struct BidiResult {
 
 BidiResult resolve_bidi(std::string_view text);
 
+// resolve_bidi without rule L2: the visual order is left empty.
+BidiResult resolve_bidi_levels(std::string_view text);
+
 // The whole algorithm over classified code points (classes[i] is the class of
 // code_points[i]); the paragraph level is found by P2/P3 unless given.
 BidiResult resolve_levels(const std::vector<data::BidiClass>& classes,
