@@ -38,6 +38,11 @@ constexpr bool is_removed_class(BidiClass c) { return c == BN || (u(c) >= u(LRE)
 
 constexpr std::uint32_t NI_MASK =
     bit(B) | bit(S) | bit(WS) | bit(ON) | bit(LRI) | bit(RLI) | bit(FSI) | bit(PDI);
+// ( ) [ ] { } as a 128-bit set.
+constexpr std::uint64_t ASCII_BRACKETS[2] = {(1ull << 0x28) | (1ull << 0x29),
+                                             (1ull << (0x5B - 64)) | (1ull << (0x5D - 64)) |
+                                                 (1ull << (0x7B - 64)) | (1ull << (0x7D - 64))};
+
 constexpr std::uint32_t EXPLICIT_MASK = bit(LRE) | bit(RLE) | bit(LRO) | bit(RLO) | bit(PDF) |
                                         bit(LRI) | bit(RLI) | bit(FSI) | bit(PDI);
 constexpr std::uint32_t REMOVED_MASK = bit(BN) | bit(LRE) | bit(RLE) | bit(LRO) | bit(RLO) | bit(PDF);
@@ -540,7 +545,10 @@ private:
         pairs_.clear();
         for (std::size_t k = 0; k < m; ++k) {
             if (c[k] != ON) continue;
-            const char32_t b = bracket_identity(cps_[at[k]]);
+            const char32_t ch = cps_[at[k]];
+            // ASCII: only ( ) [ ] { } are brackets, and nothing decomposes.
+            if (ch < 0x80 && !((ASCII_BRACKETS[ch >> 6] >> (ch & 63)) & 1)) continue;
+            const char32_t b = bracket_identity(ch);
             if (data::is_opening_bracket(b)) {
                 if (bracket_stack_.size() == BRACKET_STACK_SIZE) break;  // BD16: stop here
                 bracket_stack_.push_back({std::uint32_t(k), b});
