@@ -60,6 +60,20 @@ constexpr std::array<BidiClass, 128> make_ascii_bidi_classes() {
 
 inline constexpr std::array<BidiClass, 128> ASCII_BIDI_CLASSES = make_ascii_bidi_classes();
 
+// The Basic Multilingual Plane as one byte per code point (64 KB), expanded
+// from BIDI_CLASS_RANGES at compile time: one load instead of a search.
+constexpr std::array<BidiClass, 0x10000> make_bmp_bidi_classes() {
+    std::array<BidiClass, 0x10000> out{};  // BidiClass::L
+    for (const auto& e : BIDI_CLASS_RANGES) {
+        if (e.first > 0xFFFF) break;
+        const std::uint32_t last = e.last < 0xFFFF ? e.last : 0xFFFF;
+        for (std::uint32_t cp = e.first; cp <= last; ++cp) out[cp] = e.value;
+    }
+    return out;
+}
+
+inline constexpr std::array<BidiClass, 0x10000> BMP_BIDI_CLASSES = make_bmp_bidi_classes();
+
 // Binary search on the first member of each entry; index of the hit or N.
 template <std::size_t N>
 constexpr std::size_t find_pair(const BracketPair (&table)[N], char32_t cp) noexcept {
@@ -82,7 +96,7 @@ inline constexpr std::size_t BIDI_CLASS_RANGE_COUNT = std::size(BIDI_CLASS_RANGE
 
 // Code points no entry covers are L (unassigned ones included).
 inline BidiClass bidi_class(char32_t cp) noexcept {
-    if (cp < 128) return detail::ASCII_BIDI_CLASSES[cp];
+    if (cp < 0x10000) return detail::BMP_BIDI_CLASSES[cp];
     std::size_t low = 0, high = BIDI_CLASS_RANGE_COUNT;
     while (low < high) {
         std::size_t mid = low + (high - low) / 2;
@@ -96,12 +110,13 @@ inline BidiClass bidi_class(char32_t cp) noexcept {
     return BidiClass::L;
 }
 
-// bidi_class for text in order: remembers the last range (or gap between
-// ranges) it landed in, since neighbouring letters mostly share one.
+// bidi_class for text in order: beyond the BMP it remembers the last range
+// (or gap between ranges) it landed in, since neighbouring letters mostly
+// share one.
 class BidiClassLookup {
 public:
     BidiClass operator()(char32_t cp) noexcept {
-        if (cp < 128) return detail::ASCII_BIDI_CLASSES[cp];
+        if (cp < 0x10000) return detail::BMP_BIDI_CLASSES[cp];
         if (cp - low_ <= high_ - low_) return value_;
         std::size_t low = 0, high = BIDI_CLASS_RANGE_COUNT;
         while (low < high) {
