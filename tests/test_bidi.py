@@ -512,8 +512,13 @@ def test_result_is_a_dict_with_keys_in_order():
 
 @pytest.mark.parametrize(
     "text",
-    ["plain latin text, with digits 123 and (brackets)!", "tab\tseparated\u00adsoft", "x" * 1000],
-    ids=["latin", "controls", "long"],
+    [
+        "plain latin text, with digits 123 and (brackets)!",
+        "tab\tseparated\u00adsoft",
+        "ascii \x01controls\x7f\x1c and separators\x1f\r\n",
+        "x" * 1000,
+    ],
+    ids=["latin", "controls", "ascii-controls", "long"],
 )
 def test_left_to_right_text_stays_at_level_zero(text):
     got = scrivlet.bidi_resolve(text)

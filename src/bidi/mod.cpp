@@ -714,7 +714,30 @@ BidiResult resolve_levels(const std::vector<BidiClass>& classes,
 
 namespace {
 
+// ASCII holds no right-to-left, Arabic number or explicit class: every
+// character is at level 0 but the BN controls, which are removed.
+BidiResult ascii_text(std::string_view text, bool with_order) {
+    const std::size_t n = text.size();
+    BidiResult out;
+    out.levels.assign(n, 0);
+    if (with_order) out.visual_order.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (data::detail::ASCII_BIDI_CLASSES[static_cast<unsigned char>(text[i])] == BN)
+            out.levels[i] = REMOVED_LEVEL;
+        else if (with_order)
+            out.visual_order.push_back(i);
+    }
+    return out;
+}
+
+bool is_ascii(std::string_view text) {
+    unsigned char any = 0;
+    for (char ch : text) any |= static_cast<unsigned char>(ch);
+    return any < 0x80;
+}
+
 BidiResult resolve_text(std::string_view text, bool with_order) {
+    if (is_ascii(text)) return ascii_text(text, with_order);
     std::vector<char32_t> cps;
     std::vector<BidiClass> classes;
     cps.reserve(text.size());
