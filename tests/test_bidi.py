@@ -4,6 +4,7 @@ Texts use the controls by name: LRE, RLE, LRO, RLO, PDF, LRI, RLI, FSI, PDI.
 Levels are written as lists; X stands for a removed code point (255).
 """
 
+import random
 import re
 from pathlib import Path
 
@@ -495,6 +496,34 @@ DEEP_TEXTS = {
 def test_visual_order_reverses_from_highest_to_lowest_odd_level(text):
     got = scrivlet.bidi_resolve(text)
     assert got["reorder"] == reference_order(got["levels"])
+
+
+def test_visual_order_on_random_deep_texts():
+    rng = random.Random(1207)
+    pieces = [
+        LRE,
+        RLE,
+        LRO,
+        RLO,
+        PDF,
+        LRI,
+        RLI,
+        FSI,
+        PDI,
+        "a",
+        ALEF,
+        BEH,
+        "1",
+        "\u0661",
+        " ",
+        "(",
+        ")",
+    ]
+    weights = [4, 4, 2, 2, 3, 3, 3, 2, 3, 4, 4, 2, 2, 2, 2, 1, 1]
+    for _ in range(300):
+        text = "".join(rng.choices(pieces, weights, k=rng.randint(1, 300)))
+        got = scrivlet.bidi_resolve(text)
+        assert got["reorder"] == reference_order(got["levels"]), text
 
 
 def test_highest_levels_are_reached():

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 
 #include "../data/normalization.h"
 #include "../error.h"

@@ -2,37 +2,22 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
 namespace scrivlet::bidi {
 
-namespace detail {
-
-// The stretches of L2 (maximal spans of levels >= v, for every v) nest; each
-// distinct stretch is a node whose minimum level is min. Its children, in
-// text order, are the runs at exactly min and the nodes of its deeper
-// stretches. Items 0..runs-1 are the runs, the rest are nodes.
-struct ReorderTree {
-    struct Run {
-        std::size_t begin, end;
-    };
-    std::vector<Run> runs;
-    std::vector<int> min;                 // per item: the run's level, or the node's minimum
-    std::vector<std::int32_t> first, last;  // per item: children of a node (-1 if none)
-    std::vector<std::int32_t> next, prev;   // per item: siblings
-};
-
-}  // namespace detail
-
 // L2: from the highest level down to the lowest odd level, reverse every
 // maximal stretch of entries whose level is at least that level. levels stay
 // in logical order; only order[] (same length) is permuted.
 //
-// Instead of one pass per level, the stretches are built once as a tree: the
-// passes at levels in (parent minimum, node minimum] each reverse a node
-// whole, so only the parity of their count matters. Linear in the entries.
+// Instead of one pass per level, the stretches are built once as a tree: a
+// node is a distinct stretch with its minimum level, its children the runs at
+// that minimum and the nodes of its deeper stretches. The passes at levels in
+// (parent minimum, node minimum] each reverse a node whole, so only the parity
+// of their count matters. Linear in the entries.
 template <typename Index>
 void reorder_by_levels(const std::uint8_t* levels, std::size_t count, Index* order) {
     if (count == 0) return;
@@ -61,64 +46,59 @@ void reorder_by_levels(const std::uint8_t* levels, std::size_t count, Index* ord
         return;
     }
 
-    detail::ReorderTree t;
+    // Runs of equal level: run r covers [run_begin[r], run_begin[r + 1]).
+    std::vector<std::uint32_t> run_begin;
+    std::vector<std::uint8_t> run_level;
     for (std::size_t i = 0; i < count;) {
         std::size_t j = i + 1;
         while (j < count && levels[j] == levels[i]) ++j;
-        t.runs.push_back({i, j});
-        t.min.push_back(levels[i]);
+        run_begin.push_back(std::uint32_t(i));
+        run_level.push_back(levels[i]);
         i = j;
     }
-    const std::size_t run_count = t.runs.size();
-    t.first.assign(run_count, -1);
-    t.last.assign(run_count, -1);
-    t.next.assign(run_count, -1);
-    t.prev.assign(run_count, -1);
-    auto new_node = [&](int min) {
-        t.min.push_back(min);
-        t.first.push_back(-1);
-        t.last.push_back(-1);
-        t.next.push_back(-1);
-        t.prev.push_back(-1);
-        return std::int32_t(t.min.size() - 1);
-    };
-    auto append = [&](std::int32_t node, std::int32_t item) {
-        t.prev[item] = t.last[node];
-        if (t.last[node] >= 0)
-            t.next[t.last[node]] = item;
-        else
-            t.first[node] = item;
-        t.last[node] = item;
-    };
+    const std::uint32_t runs = std::uint32_t(run_level.size());
+    run_begin.push_back(std::uint32_t(count));
 
-    // Open nodes with strictly increasing minimum; the root is below every level.
-    std::vector<std::int32_t> open{new_node(-1)};
-    for (std::size_t r = 0; r < run_count; ++r) {
-        const int level = t.min[r];
-        std::int32_t carried = -1;
-        while (t.min[open.back()] > level) {
-            const std::int32_t node = open.back();
-            open.pop_back();
-            if (carried >= 0) append(node, carried);
-            carried = node;
+    // Items 0..runs-1 are the runs; item runs + k is node k, whose children
+    // are children[begin, end) in text order.
+    struct Node {
+        int min;
+        std::uint32_t begin, end;
+    };
+    std::vector<Node> nodes;
+    std::vector<std::uint32_t> children;
+    children.reserve(runs);
+    // Items whose stretch is still open, in text order; an open node owns
+    // those from its mark on. Minimums strictly increase up the stack, so it
+    // holds at most one entry per level and the root.
+    std::vector<std::uint32_t> pending;
+    pending.reserve(runs);
+    struct Open {
+        int min;
+        std::uint32_t mark;
+    };
+    std::array<Open, 258> open;
+    std::size_t depth = 0;
+    open[depth++] = {-1, 0};  // the root, below every level
+    auto close_top = [&]() {
+        const Open o = open[--depth];
+        const std::uint32_t begin = std::uint32_t(children.size());
+        children.insert(children.end(), pending.begin() + o.mark, pending.end());
+        pending.resize(o.mark);
+        nodes.push_back({o.min, begin, std::uint32_t(children.size())});
+        pending.push_back(runs + std::uint32_t(nodes.size() - 1));
+    };
+    for (std::uint32_t r = 0; r < runs; ++r) {
+        const int level = run_level[r];
+        std::uint32_t mark = std::uint32_t(pending.size());
+        while (open[depth - 1].min > level) {
+            mark = open[depth - 1].mark;  // the closed stretch lies inside this run's
+            close_top();
         }
-        std::int32_t host = open.back();
-        if (t.min[host] < level) {
-            host = new_node(level);
-            open.push_back(host);
-        }
-        if (carried >= 0) append(host, carried);
-        append(host, std::int32_t(r));
+        if (open[depth - 1].min < level) open[depth++] = {level, mark};
+        pending.push_back(r);
     }
-    std::int32_t carried = -1;
-    while (open.size() > 1) {
-        const std::int32_t node = open.back();
-        open.pop_back();
-        if (carried >= 0) append(node, carried);
-        carried = node;
-    }
-    const std::int32_t root = open.back();
-    if (carried >= 0) append(root, carried);
+    while (depth > 1) close_top();
 
     // Passes at levels in [low, high] that actually run.
     auto passes = [&](int low, int high) {
@@ -128,23 +108,27 @@ void reorder_by_levels(const std::uint8_t* levels, std::size_t count, Index* ord
     };
     std::vector<Index> out;
     out.reserve(count);
-    // reversed: the parity of the passes that reverse this node as a whole.
-    auto emit = [&](auto&& self, std::int32_t node, bool reversed) -> void {
-        for (std::int32_t item = reversed ? t.last[node] : t.first[node]; item >= 0;
-             item = reversed ? t.prev[item] : t.next[item]) {
-            if (std::size_t(item) < run_count) {
-                const auto& run = t.runs[std::size_t(item)];
+    // reversed: the parity of the passes that reverse these items as a whole.
+    auto emit = [&](auto&& self, const std::uint32_t* first, const std::uint32_t* last, int min,
+                    bool reversed) -> void {
+        const std::ptrdiff_t n = last - first;
+        for (std::ptrdiff_t k = 0; k < n; ++k) {
+            const std::uint32_t item = reversed ? first[n - 1 - k] : first[k];
+            if (item < runs) {
+                const std::size_t b = run_begin[item], e = run_begin[item + 1];
                 if (reversed)
-                    for (std::size_t k = run.end; k-- > run.begin;) out.push_back(order[k]);
+                    for (std::size_t i = e; i-- > b;) out.push_back(order[i]);
                 else
-                    for (std::size_t k = run.begin; k < run.end; ++k) out.push_back(order[k]);
+                    for (std::size_t i = b; i < e; ++i) out.push_back(order[i]);
             } else {
-                const bool flip = passes(t.min[node] + 1, t.min[item]) & 1;
-                self(self, item, reversed != flip);
+                const Node& node = nodes[item - runs];
+                const bool flip = passes(min + 1, node.min) & 1;
+                self(self, children.data() + node.begin, children.data() + node.end, node.min,
+                     reversed != flip);
             }
         }
     };
-    emit(emit, root, false);
+    emit(emit, pending.data(), pending.data() + pending.size(), -1, false);
     std::copy(out.begin(), out.end(), order);
 }
 
