@@ -563,7 +563,8 @@ private:
             }
         }
         if (pairs_.empty()) return;
-        std::sort(pairs_.begin(), pairs_.end());
+        // Found in closing order, which is already opening order unless pairs nest.
+        if (!std::is_sorted(pairs_.begin(), pairs_.end())) std::sort(pairs_.begin(), pairs_.end());
 
         // Pairs nest, and earlier pairs (smaller opening) change only their
         // own brackets and the marks after them, which all lie outside a later

@@ -84,8 +84,11 @@ std::vector<std::uint64_t> visual_caret_stops(const ClusterSpans& spans,
 
 std::size_t locate_caret(const ClusterSpans& spans, const std::vector<std::uint64_t>& stops,
                          std::uint64_t current) {
-    std::size_t first = stops.size(), last = stops.size(), count = 0;
+    // One pass: the occurrences of current, and the first stop at least current.
+    std::size_t first = stops.size(), last = stops.size(), count = 0, at_least = stops.size();
     for (std::size_t i = 0; i < stops.size(); ++i) {
+        if (stops[i] < current) continue;
+        if (at_least == stops.size()) at_least = i;
         if (stops[i] != current) continue;
         if (count++ == 0) first = i;
         last = i;
@@ -104,9 +107,7 @@ std::size_t locate_caret(const ClusterSpans& spans, const std::vector<std::uint6
             (at != starts.end() - 1 && *at == current) ? spans.levels[std::size_t(at - starts.begin())] : 0;
         return d <= f ? first : last;
     }
-    for (std::size_t i = 0; i < stops.size(); ++i)
-        if (stops[i] >= current) return i;
-    return stops.size() - 1;
+    return at_least < stops.size() ? at_least : stops.size() - 1;
 }
 
 struct Located {
