@@ -369,6 +369,9 @@ BRACKET_CASES = [
     ("a" + ALEF + "(1)b", [0, 1, 1, 2, 1, 0], "number-inside-counts-as-R"),
     (BEH + "(1)a", [1, 1, 2, 1, 2], "arabic-number-inside"),
     ("(" + ALEF + ")a" + ALEF, [1, 1, 1, 2, 1], "sos-as-context"),
+    ("a" + RLE + "(b)" + PDF, [0, X, 1, 2, 1, X], "look-back-stops-at-sos"),
+    ("a" + ALEF + "(" + BET + ")" + ACUTE + "!b", [0, 1, 1, 1, 1, 1, 0, 0], "marks-only-follow"),
+    ("(" + BEH + "B;" + ACUTE + ")\u4e2d", [1, 1, 2, 1, 1, 1, 2], "closer-after-neutral-mark"),
 ]
 
 
