@@ -423,52 +423,56 @@ private:
         const unsigned e = level & 1;
 
         was_nsm_.clear();
-        if (seen & bit(NSM)) {
-            was_nsm_.resize(m);
-            for (std::size_t k = 0; k < m; ++k) was_nsm_[k] = c[k] == NSM;
-            // W1
-            BidiClass prev = sos;
+        if (seen & (bit(NSM) | bit(AL))) {
+            const bool marks = seen & bit(NSM);
+            if (marks) was_nsm_.resize(m);
+            BidiClass prev = sos;  // W1: the class before, as W1 left it
+            BidiClass last = sos;  // W2: the last strong class, as W1 left it
             for (std::size_t k = 0; k < m; ++k) {
-                if (c[k] == NSM) c[k] = is_isolate_control(prev) ? ON : prev;
-                prev = c[k];
-            }
-        }
-
-        // W2, W3
-        if (seen & bit(AL)) {
-            BidiClass last = sos;
-            for (std::size_t k = 0; k < m; ++k) {
-                if (is_strong(c[k])) {
-                    last = c[k];
-                    if (c[k] == AL) c[k] = R;
-                } else if (c[k] == EN && last == AL) {
-                    c[k] = AN;
+                BidiClass x = c[k];
+                if (marks) {
+                    was_nsm_[k] = x == NSM;
+                    if (x == NSM) x = is_isolate_control(prev) ? ON : prev;  // W1
                 }
+                prev = x;
+                if (is_strong(x)) {
+                    last = x;
+                    if (x == AL) x = R;  // W3
+                } else if (x == EN && last == AL) {
+                    x = AN;  // W2
+                }
+                c[k] = x;
             }
         }
 
         if (seen & (bit(ES) | bit(ET) | bit(CS))) {
-            // W4, left to right on the classes as they change.
-            for (std::size_t k = 1; k + 1 < m; ++k) {
-                if (c[k] == ES) {
-                    if (c[k - 1] == EN && c[k + 1] == EN) c[k] = EN;
-                } else if (c[k] == CS) {
-                    if (c[k - 1] == EN && c[k + 1] == EN)
-                        c[k] = EN;
-                    else if (c[k - 1] == AN && c[k + 1] == AN)
-                        c[k] = AN;
-                }
-            }
-            // W5: a run of ET touching an EN on either side becomes EN.
+            BidiClass before = sos;  // the class at k - 1 as W4 left it (before W5)
             bool after_en = false;
             for (std::size_t k = 0; k < m; ++k) {
-                if (c[k] == EN)
+                BidiClass x = c[k];
+                // W4, left to right: k - 1 already resolved by W4, k + 1 not yet.
+                if (k > 0 && k + 1 < m) {
+                    if (x == ES) {
+                        if (before == EN && c[k + 1] == EN) x = EN;
+                    } else if (x == CS) {
+                        if (before == EN && c[k + 1] == EN)
+                            x = EN;
+                        else if (before == AN && c[k + 1] == AN)
+                            x = AN;
+                    }
+                }
+                before = x;
+                // W5, forward: ET after EN (through ET) becomes EN.
+                if (x == EN)
                     after_en = true;
-                else if (c[k] == ET && after_en)
-                    c[k] = EN;
+                else if (x == ET && after_en)
+                    x = EN;
                 else
                     after_en = false;
+                c[k] = x;
             }
+            // W5, backward: ET before EN. With the forward half, every run of
+            // ET that touches an EN on either side becomes EN.
             after_en = false;
             for (std::size_t k = m; k-- > 0;) {
                 if (c[k] == EN)
@@ -483,7 +487,7 @@ private:
         }
 
         // W7
-        if (seen & (bit(EN) | bit(ET))) {
+        if (seen & (bit(EN) | bit(ET) | bit(NSM))) {
             BidiClass last = sos;
             for (std::size_t k = 0; k < m; ++k) {
                 if (c[k] == L || c[k] == R)
@@ -495,9 +499,21 @@ private:
 
         if (seen & (bit(ON) | bit(NSM))) paired_brackets(at, sos, e);
 
-        // N1, N2
+        // N1 and N2 for each run of NI, then I1 and I2 on the final classes.
+        auto implicit = [&](std::uint32_t i, BidiClass x) {
+            std::uint8_t& lv = levels_[i];
+            if (lv & 1) {
+                if (x == L || x == EN || x == AN) lv += 1;  // I2
+            } else {
+                if (x == R)
+                    lv += 1;  // I1
+                else if (x == EN || x == AN)
+                    lv += 2;  // I1
+            }
+        };
         for (std::size_t a = 0; a < m;) {
             if (!is_ni(c[a])) {
+                implicit(at[a], c[a]);
                 ++a;
                 continue;
             }
@@ -505,23 +521,10 @@ private:
             while (b < m && is_ni(c[b])) ++b;
             const unsigned before = a == 0 ? u(sos) : strong_direction(c[a - 1]);
             const unsigned after = b == m ? u(eos) : strong_direction(c[b]);
+            // N1: the same direction on both sides; N2: else the embedding direction.
             const BidiClass t = before == after ? direction_class(before) : direction_class(e);
-            std::fill(c + a, c + b, t);
+            for (std::size_t k = a; k < b; ++k) implicit(at[k], t);
             a = b;
-        }
-
-        // I1, I2
-        for (std::size_t k = 0; k < m; ++k) {
-            std::uint8_t& lv = levels_[at[k]];
-            const BidiClass x = c[k];
-            if (lv & 1) {
-                if (x == L || x == EN || x == AN) lv += 1;
-            } else {
-                if (x == R)
-                    lv += 1;
-                else if (x == EN || x == AN)
-                    lv += 2;
-            }
         }
     }
 
@@ -575,7 +578,8 @@ private:
         inside_.assign(count, 0);
         std::array<std::uint32_t, BRACKET_STACK_SIZE> open;
         std::size_t depth = 0, next = 0;
-        for (std::size_t k = 0; k < m && (next < count || depth > 0); ++k) {
+        for (std::size_t k = pairs_[0].first; k < m && (next < count || depth > 0); ++k) {
+            if (depth == 0) k = pairs_[next].first;  // nothing to count between pairs
             if (depth > 0 && pairs_[open[depth - 1]].second == k) {
                 const std::uint32_t closed = open[--depth];
                 if (depth > 0) inside_[open[depth - 1]] |= inside_[closed];
@@ -731,8 +735,16 @@ BidiResult ascii_text(std::string_view text, bool with_order) {
 }
 
 bool is_ascii(std::string_view text) {
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    for (; i + 64 <= n; i += 64) {  // blocks the compiler widens; stop at the first non-ASCII one
+        unsigned char any = 0;
+        for (std::size_t k = 0; k < 64; ++k) any |= s[i + k];
+        if (any >= 0x80) return false;
+    }
     unsigned char any = 0;
-    for (char ch : text) any |= static_cast<unsigned char>(ch);
+    for (; i < n; ++i) any |= s[i];
     return any < 0x80;
 }
 
