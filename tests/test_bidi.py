@@ -350,6 +350,9 @@ BRACKET_CASES = [
     ("a" + ALEF + "\u2329" + BET + "\u232ab", [0, 1, 1, 1, 1, 0], "U+2329-pairs-with-U+232A"),
     ("a" + ALEF + "\uff08" + BET + ")b", [0, 1, 1, 1, 0, 0], "fullwidth-is-not-canonical"),
     ("a" + ALEF + "\u298d" + BET + "\u2990b", [0, 1, 1, 1, 1, 0], "irregular-pair"),
+    ("a" + ALEF + "\u298f" + BET + "\u298eb", [0, 1, 1, 1, 1, 0], "irregular-pair-crossed"),
+    ("a" + ALEF + "\u298d" + BET + "\u298eb", [0, 1, 1, 1, 0, 0], "irregular-not-by-shape"),
+    ("a" + ALEF + "\uff3b" + BET + "\uff3db", [0, 1, 1, 1, 1, 0], "fullwidth-square"),
     (
         "a" + ALEF + "(" + BET + ")" + ACUTE + "b",
         [0, 1, 1, 1, 1, 1, 0],
