@@ -81,3 +81,63 @@ def test_line_break_opportunities_linear(make):
 
 
 # --- bidi and the visual cursor ---
+
+ALEF, BET = "\u05d0", "\u05d1"
+LRE, RLE, PDF = "\u202a", "\u202b", "\u202c"
+RLI, FSI, PDI = "\u2067", "\u2068", "\u2069"
+
+
+def _repeat(unit, n):
+    return unit * max(1, n // len(unit))
+
+
+def test_bidi_linear_on_nested_fsis():
+    # Every FSI looks ahead to its matching PDI for its first strong character.
+    make = lambda n: FSI * (n // 2) + ALEF + PDI * (n // 2)
+    assert growth(scrivlet.bidi_resolve, make) < MAX_RATIO
+
+
+def test_bidi_linear_on_unmatched_fsis():
+    make = lambda n: FSI * n + "a"
+    assert growth(scrivlet.bidi_resolve, make) < MAX_RATIO
+
+
+def test_bidi_linear_on_bracket_pairs():
+    # Pairs with the opposite direction inside look back for their context.
+    make = lambda n: _repeat("a" + ALEF + "(" + BET + ")! ", n)
+    assert growth(scrivlet.bidi_resolve, make) < MAX_RATIO
+
+
+def test_bidi_linear_on_unmatched_closers_against_a_full_stack():
+    make = lambda n: "(" * 63 + _repeat("]" + ALEF, n)
+    assert growth(scrivlet.bidi_resolve, make) < MAX_RATIO
+
+
+def test_bidi_linear_on_nested_pairs():
+    make = lambda n: _repeat("(" * 60 + ALEF + ")" * 60 + "a", n)
+    assert growth(scrivlet.bidi_resolve, make) < MAX_RATIO
+
+
+def test_bidi_linear_on_deep_embeddings():
+    # Levels up to 125 and overflow: up to 126 reordering passes, each linear.
+    make = lambda n: _repeat(RLE + "a" + LRE + ALEF, n)
+    assert growth(scrivlet.bidi_resolve, make) < MAX_RATIO
+
+
+def test_bidi_linear_on_many_deep_runs():
+    # Level 0 and level 125 alternate: many runs in every reordering pass.
+    deep = (RLE + LRE) * 62 + RLE + "x" + PDF * 125 + "y"
+    make = lambda n: _repeat(deep, n)
+    assert growth(scrivlet.bidi_resolve, make) < MAX_RATIO
+
+
+def test_bidi_linear_on_many_isolating_run_sequences():
+    make = lambda n: _repeat("a" + RLI + "b" + PDI + ALEF + FSI + "1" + PDI, n)
+    assert growth(scrivlet.bidi_resolve, make) < MAX_RATIO
+
+
+def test_visual_moves_linear_on_long_mixed_text():
+    make = lambda n: _repeat("abc " + ALEF + BET + " 12, (x) \u0628\u0661 ", n)
+    # len(t) counts code points: a byte offset somewhere inside the text.
+    assert growth(lambda t: scrivlet.move_right_visual(t, len(t)), make) < MAX_RATIO
+    assert growth(lambda t: scrivlet.move_left_visual(t, len(t) // 2), make) < MAX_RATIO
