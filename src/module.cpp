@@ -279,8 +279,12 @@ PyObject* offsets_to_list(const std::vector<std::uint64_t>& offsets) {
     return list.release();
 }
 
-PyObject* action_mandatory = nullptr;  // interned at initialisation, immutable
+// Result strings and dict keys, interned once at initialisation; immutable.
+PyObject* action_mandatory = nullptr;
 PyObject* action_allowed = nullptr;
+PyObject* key_paragraph_level = nullptr;
+PyObject* key_levels = nullptr;
+PyObject* key_reorder = nullptr;
 
 PyObject* opportunities_to_list(const std::vector<linebreak::Opportunity>& ops) {
     Ref list(checked(PyList_New(Py_ssize_t(ops.size()))));
@@ -319,9 +323,9 @@ PyObject* bidi_result(const bidi::BidiResult& r) {
     Ref order(checked(PyList_New(Py_ssize_t(r.visual_order.size()))));
     for (std::size_t i = 0; i < r.visual_order.size(); ++i)
         PyList_SET_ITEM(order.get(), Py_ssize_t(i), checked(PyLong_FromSize_t(r.visual_order[i])));
-    if (PyDict_SetItemString(dict.get(), "paragraph_level", level.get()) < 0 ||
-        PyDict_SetItemString(dict.get(), "levels", levels.get()) < 0 ||
-        PyDict_SetItemString(dict.get(), "reorder", order.get()) < 0)
+    if (PyDict_SetItem(dict.get(), key_paragraph_level, level.get()) < 0 ||
+        PyDict_SetItem(dict.get(), key_levels, levels.get()) < 0 ||
+        PyDict_SetItem(dict.get(), key_reorder, order.get()) < 0)
         throw ApiFailure{};
     return dict.release();
 }
@@ -610,7 +614,12 @@ extern "C" __attribute__((visibility("default"))) PyObject* PyInit_scrivlet() {
     if (action_mandatory == nullptr) {
         action_mandatory = PyUnicode_InternFromString("mandatory");
         action_allowed = PyUnicode_InternFromString("allowed");
-        if (action_mandatory == nullptr || action_allowed == nullptr) return nullptr;
+        key_paragraph_level = PyUnicode_InternFromString("paragraph_level");
+        key_levels = PyUnicode_InternFromString("levels");
+        key_reorder = PyUnicode_InternFromString("reorder");
+        if (action_mandatory == nullptr || action_allowed == nullptr ||
+            key_paragraph_level == nullptr || key_levels == nullptr || key_reorder == nullptr)
+            return nullptr;
     }
     Ref module(PyModule_Create2(&MODULE_DEF, 1013));
     if (!module) return nullptr;
