@@ -1,9 +1,299 @@
-#include "mod.h"
+#include "dictionary.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <random>
+#include <chrono>
 
 #include "../error.h"
+#include "../utf8.h"
+#include "mod.h"
+
+// Defined by wordlists.S: the four lists back to back, and per language
+// (Thai, Lao, Khmer, Myanmar) the offset and length of its list.
+extern "C" const char scrivlet_wordlists[];
+extern "C" const std::uint64_t scrivlet_wordlist_index[8];
 
 namespace scrivlet::linebreak {
 
+namespace {
+
+constexpr std::size_t LANGUAGE_COUNT = 4;
+
+std::size_t language_index(DictionaryLanguage lang) noexcept {
+    auto v = static_cast<std::size_t>(lang);
+    return v < LANGUAGE_COUNT ? v : 0;
+}
+
+constexpr std::uint64_t FNV_PRIME = 0x100000001b3ULL;
+
+// FNV-1a, one byte at a time, so the state after k bytes is the state of the
+// k-byte prefix: the longest-match scan hashes every candidate in one pass.
+inline std::uint64_t hash_step(std::uint64_t state, unsigned char b) noexcept {
+    return (state ^ b) * FNV_PRIME;
+}
+
+// Spreads the FNV state over all bits before it picks a slot and a tag.
+inline std::uint64_t hash_finish(std::uint64_t x) noexcept {
+    x ^= x >> 33;
+    x *= 0xff51afd7ed558ccdULL;
+    x ^= x >> 33;
+    x *= 0xc4ceb9fe1a85ec53ULL;
+    x ^= x >> 33;
+    return x;
+}
+
+std::uint64_t random_seed() noexcept {
+    std::uint64_t seed = 0xcbf29ce484222325ULL;  // the FNV offset basis
+    try {
+        std::random_device device;
+        seed ^= (std::uint64_t(device()) << 32) ^ device();
+    } catch (...) {
+        // No entropy source: the clock and an address still vary between runs.
+        seed ^= std::uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
+        seed ^= reinterpret_cast<std::uintptr_t>(&seed);
+    }
+    return seed;
+}
+
+// White_Space: U+0009..U+000D, U+0020, U+0085, U+00A0, U+1680, U+2000..U+200A,
+// U+2028, U+2029, U+202F, U+205F, U+3000.
+bool is_white_space(char32_t cp) noexcept {
+    if (cp <= 0x20) return cp == 0x20 || (cp >= 0x09 && cp <= 0x0D);
+    if (cp < 0x85) return false;
+    return cp == 0x85 || cp == 0xA0 || cp == 0x1680 || (cp >= 0x2000 && cp <= 0x200A) ||
+           cp == 0x2028 || cp == 0x2029 || cp == 0x202F || cp == 0x205F || cp == 0x3000;
+}
+
+// Calls fn(offset, length) for every word of a list, in list order.
+template <typename Fn>
+void for_each_word(std::string_view list, Fn&& fn) {
+    std::size_t start = 0;
+    while (start < list.size()) {
+        std::size_t lf = list.find('\n', start);
+        std::size_t end = lf == std::string_view::npos ? list.size() : lf;
+        std::size_t next = lf == std::string_view::npos ? list.size() : lf + 1;
+        if (end > start && list[end - 1] == '\r') --end;
+        std::string_view line = list.substr(start, end - start);
+        std::size_t first = 0, last = line.size();
+        while (first < last) {
+            std::size_t len;
+            if (!is_white_space(utf8::decode(line, first, len))) break;
+            first += len;
+        }
+        while (last > first) {
+            std::size_t begin = utf8::floor_to_code_point(line, last - 1);
+            std::size_t len;
+            if (!is_white_space(utf8::decode(line, begin, len))) break;
+            last = begin;
+        }
+        if (last > first) fn(start + first, last - first);
+        start = next;
+    }
+}
+
+inline bool ends_on_boundary(std::string_view text, std::size_t len) noexcept {
+    return len == text.size() || !utf8::is_continuation(static_cast<unsigned char>(text[len]));
+}
+
+struct Registry {
+    std::once_flag once[LANGUAGE_COUNT];
+    // Built once and kept for the life of the process, never destroyed.
+    const WordDictionary* dictionaries[LANGUAGE_COUNT] = {};
+    std::atomic<std::uint32_t> loads[LANGUAGE_COUNT] = {};
+};
+
+Registry& registry() noexcept {
+    static Registry r;
+    return r;
+}
+
+}  // namespace
+
+// A slot of the open-addressing table: a slice of the list, or empty (len 0).
+struct WordDictionary::Slot {
+    std::uint32_t offset;
+    std::uint16_t len;
+    std::uint8_t tag;  // eight more bits of the hash, checked before the bytes
+    std::uint8_t is_word;
+};
+
+std::string_view embedded_word_list(DictionaryLanguage lang) noexcept {
+    std::size_t i = language_index(lang);
+    return {scrivlet_wordlists + scrivlet_wordlist_index[2 * i],
+            static_cast<std::size_t>(scrivlet_wordlist_index[2 * i + 1])};
+}
+
+WordDictionary::WordDictionary(std::string_view list) : list_(list), seed_(random_seed()) {
+    if (list.size() > UINT32_MAX) throw InvariantError("word list larger than 4 GiB");
+
+    // First pass: an upper bound on the entries (words and their prefixes).
+    // A prefix shared with the previous word is already counted; for a sorted
+    // list that makes the bound exact.
+    std::size_t bound = 0;
+    std::string_view previous;
+    for_each_word(list, [&](std::size_t offset, std::size_t len) {
+        if (len > UINT16_MAX) throw InvariantError("word list line longer than 65535 bytes");
+        std::string_view word = list.substr(offset, len);
+        std::size_t common = 0;
+        std::size_t limit = std::min(word.size(), previous.size());
+        while (common < limit && word[common] == previous[common]) ++common;
+        for (std::size_t k = common + 1; k <= len; ++k)
+            if (ends_on_boundary(word, k)) ++bound;
+        // The shared prefix itself, unless the previous word had it as an entry.
+        if (common > 0 && ends_on_boundary(word, common) && !ends_on_boundary(previous, common))
+            ++bound;
+        previous = word;
+    });
+
+    std::size_t capacity = 16;
+    while (capacity * 7 < bound * 10) capacity *= 2;  // load factor at most 0.7
+    slots_ = new Slot[capacity]();
+    mask_ = capacity - 1;
+
+    // Second pass: insert each word and each of its prefixes that ends on a
+    // code point boundary, hashing the word once from its first byte.
+    try {
+        for_each_word(list, [&](std::size_t offset, std::size_t len) {
+            std::string_view word = list.substr(offset, len);
+            std::uint64_t state = seed_;
+            for (std::size_t k = 0; k < len; ++k) {
+                state = hash_step(state, static_cast<unsigned char>(word[k]));
+                if (ends_on_boundary(word, k + 1)) insert(state, offset, k + 1, k + 1 == len);
+            }
+            max_word_bytes_ = std::max<std::uint64_t>(max_word_bytes_, len);
+        });
+    } catch (...) {
+        delete[] slots_;
+        throw;
+    }
+}
+
+WordDictionary::~WordDictionary() { delete[] slots_; }
+
+std::size_t WordDictionary::memory_bytes() const noexcept {
+    return sizeof(*this) + (mask_ + 1) * sizeof(Slot);
+}
+
+const WordDictionary::Slot* WordDictionary::find(std::uint64_t state, const char* bytes,
+                                                 std::size_t len) const noexcept {
+    std::uint64_t h = hash_finish(state);
+    auto tag = static_cast<std::uint8_t>(h >> 56);
+    for (std::size_t i = h & mask_;; i = (i + 1) & mask_) {
+        const Slot& s = slots_[i];
+        if (s.len == 0) return nullptr;
+        if (s.len == len && s.tag == tag && std::memcmp(list_.data() + s.offset, bytes, len) == 0)
+            return &s;
+    }
+}
+
+void WordDictionary::insert(std::uint64_t state, std::size_t offset, std::size_t len,
+                            bool is_word) {
+    std::uint64_t h = hash_finish(state);
+    auto tag = static_cast<std::uint8_t>(h >> 56);
+    const char* bytes = list_.data() + offset;
+    for (std::size_t i = h & mask_;; i = (i + 1) & mask_) {
+        Slot& s = slots_[i];
+        if (s.len == 0) {
+            s = Slot{static_cast<std::uint32_t>(offset), static_cast<std::uint16_t>(len), tag,
+                     static_cast<std::uint8_t>(is_word)};
+            if (is_word) ++word_count_;
+            return;
+        }
+        if (s.len == len && s.tag == tag && std::memcmp(list_.data() + s.offset, bytes, len) == 0) {
+            if (is_word && !s.is_word) {
+                s.is_word = 1;
+                ++word_count_;
+            }
+            return;
+        }
+    }
+}
+
+bool WordDictionary::contains(std::string_view word) const noexcept {
+    if (word.empty() || word.size() > max_word_bytes_) return false;
+    std::uint64_t state = seed_;
+    for (unsigned char b : word) state = hash_step(state, b);
+    const Slot* s = find(state, word.data(), word.size());
+    return s != nullptr && s->is_word;
+}
+
+std::size_t WordDictionary::longest_word_at(std::string_view text) const noexcept {
+    // Equivalent to trying every boundary length from max_word_bytes down to 1
+    // and taking the first listed one: once the bytes read so far begin no
+    // listed word, no longer candidate can be listed either.
+    std::size_t limit = std::min<std::size_t>(max_word_bytes_, text.size());
+    std::size_t best = 0;
+    std::uint64_t state = seed_;
+    for (std::size_t k = 0; k < limit;) {
+        state = hash_step(state, static_cast<unsigned char>(text[k]));
+        ++k;
+        if (!ends_on_boundary(text, k)) continue;
+        const Slot* s = find(state, text.data(), k);
+        if (s == nullptr) break;
+        if (s->is_word) best = k;
+    }
+    return best;
+}
+
+const WordDictionary& dictionary_for(DictionaryLanguage lang) {
+    std::size_t i = language_index(lang);
+    Registry& r = registry();
+    std::call_once(r.once[i], [&] {
+        r.dictionaries[i] = new WordDictionary(embedded_word_list(static_cast<DictionaryLanguage>(i)));
+        r.loads[i].fetch_add(1, std::memory_order_relaxed);
+    });
+    return *r.dictionaries[i];
+}
+
+std::uint32_t dictionary_load_count(DictionaryLanguage lang) noexcept {
+    return registry().loads[language_index(lang)].load(std::memory_order_relaxed);
+}
+
+std::optional<DictionaryLanguage> script_of(char32_t cp) noexcept {
+    // Tested in the order Thai, Lao, Myanmar, Khmer.
+    if ((cp >= 0x0E01 && cp <= 0x0E3A) || (cp >= 0x0E40 && cp <= 0x0E4E) ||
+        (cp >= 0x0E50 && cp <= 0x0E5B))
+        return DictionaryLanguage::Thai;
+    if (cp >= 0x0E81 && cp <= 0x0EDF) return DictionaryLanguage::Lao;
+    if ((cp >= 0x1000 && cp <= 0x109F) || (cp >= 0xAA60 && cp <= 0xAA7F))
+        return DictionaryLanguage::Myanmar;
+    if ((cp >= 0x1780 && cp <= 0x17FF) || (cp >= 0x19E0 && cp <= 0x19FF))
+        return DictionaryLanguage::Khmer;
+    return std::nullopt;
+}
+
+namespace {
+
+// Appends to out (as offsets from base) the word ends inside run.
+void segment_into(const WordDictionary& dict, std::string_view run, std::size_t base,
+                  std::vector<std::uint64_t>& out) {
+    std::size_t pos = 0;
+    while (pos < run.size()) {
+        std::string_view rest = run.substr(pos);
+        std::size_t len = dict.longest_word_at(rest);
+        // No listed word starts here: step over one code point.
+        if (len == 0)
+            len = std::min(utf8::sequence_length(static_cast<unsigned char>(rest[0])), rest.size());
+        pos += len;
+        if (pos >= run.size()) break;
+        out.push_back(base + pos);
+    }
+}
+
+}  // namespace
+
+std::vector<std::uint64_t> segment_run(std::string_view run, DictionaryLanguage lang) {
+    std::vector<std::uint64_t> out;
+    if (run.empty()) return out;
+    segment_into(dictionary_for(lang), run, 0, out);
+    return out;
+}
+
 std::vector<BreakAction> dictionary_line_break_actions(std::string_view) { throw NotBuiltError("not built yet"); }
 std::vector<Opportunity> line_break_opportunities_with_dictionary(std::string_view) { throw NotBuiltError("not built yet"); }
+
 }  // namespace scrivlet::linebreak
