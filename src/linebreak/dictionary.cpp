@@ -8,6 +8,7 @@
 #include <random>
 #include <chrono>
 
+#include "../data/line_break.h"
 #include "../error.h"
 #include "../utf8.h"
 #include "mod.h"
@@ -293,7 +294,58 @@ std::vector<std::uint64_t> segment_run(std::string_view run, DictionaryLanguage 
     return out;
 }
 
-std::vector<BreakAction> dictionary_line_break_actions(std::string_view) { throw NotBuiltError("not built yet"); }
-std::vector<Opportunity> line_break_opportunities_with_dictionary(std::string_view) { throw NotBuiltError("not built yet"); }
+namespace {
+
+// The dictionary language of a code point that starts or continues a run:
+// raw class SA and a script with a word list. script_of goes first, being a
+// few comparisons where the class is a table look-up.
+std::optional<DictionaryLanguage> run_language(char32_t cp) noexcept {
+    auto lang = script_of(cp);
+    if (lang && data::raw_line_break_class(cp) != data::LineBreakClass::SA) return std::nullopt;
+    return lang;
+}
+
+}  // namespace
+
+std::vector<BreakAction> dictionary_line_break_actions(std::string_view text) {
+    std::vector<BreakAction> actions = line_break_actions(text);
+    std::vector<std::uint64_t> cuts;
+    const WordDictionary* dicts[LANGUAGE_COUNT] = {};
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t len;
+        auto lang = run_language(utf8::decode(text, pos, len));
+        if (!lang) {
+            pos += len;
+            continue;
+        }
+        // The run: this code point and those after it of the same dictionary script.
+        const std::size_t start = pos;
+        pos += len;
+        while (pos < text.size()) {
+            std::size_t next_len;
+            if (run_language(utf8::decode(text, pos, next_len)) != lang) break;
+            // Inside the run the pair rules no longer decide; Mandatory stays.
+            if (actions[pos] != BreakAction::Mandatory) actions[pos] = BreakAction::Prohibited;
+            pos += next_len;
+        }
+        if (pos - start == len) continue;  // one code point: nothing inside to change
+        std::size_t i = language_index(*lang);
+        if (dicts[i] == nullptr) dicts[i] = &dictionary_for(*lang);
+        cuts.clear();
+        segment_into(*dicts[i], text.substr(start, pos - start), start, cuts);
+        for (std::uint64_t at : cuts)
+            if (actions[at] != BreakAction::Mandatory) actions[at] = BreakAction::Allowed;
+    }
+    return actions;
+}
+
+std::vector<Opportunity> line_break_opportunities_with_dictionary(std::string_view text) {
+    std::vector<BreakAction> actions = dictionary_line_break_actions(text);
+    std::vector<Opportunity> out;
+    for (std::size_t offset = 0; offset < actions.size(); ++offset)
+        if (actions[offset] != BreakAction::Prohibited) out.emplace_back(offset, actions[offset]);
+    return out;
+}
 
 }  // namespace scrivlet::linebreak
