@@ -1,0 +1,173 @@
+"""Line breaking with dictionary segmentation (Thai, Lao, Khmer, Myanmar).
+
+Steady state: CASES, timed by run.py with every dictionary already loaded.
+First call (the word list load) and the memory a loaded dictionary costs are
+measured in fresh interpreters by running this file directly:
+
+    python bench/bench_dictionary.py
+
+Peers: ICU's line break iterator (PyICU), which segments these scripts with
+dictionaries of the same kind (its iterator is created once per language and
+reused, as a caller would), and pythainlp's default word tokenizer for Thai.
+"""
+
+from __future__ import annotations
+
+import random
+import subprocess
+import sys
+from pathlib import Path
+
+from run import Case, optional
+
+import scrivlet
+
+icu = optional("icu")
+pythainlp_tokenize = optional("pythainlp.tokenize")
+
+WORDLISTS = Path(__file__).resolve().parent.parent / "src" / "linebreak"
+
+# A few sentences written for this benchmark (about the scripts themselves).
+SENTENCES = {
+    "thai": "ภาษาไทยเป็นภาษาที่ไม่มีการเว้นวรรคระหว่างคำ การตัดคำจึงต้องใช้พจนานุกรม "
+    "โปรแกรมจัดหน้าจะหาตำแหน่งที่ขึ้นบรรทัดใหม่ได้จากคำที่รู้จัก",
+    "lao": "ພາສາລາວບໍ່ມີການຍະຫວ່າງລະຫວ່າງຄຳ ຈຶ່ງຕ້ອງໃຊ້ວັດຈະນານຸກົມໃນການຕັດຄຳ "
+    "ໂປຣແກຣມຈັດໜ້າຈະຊອກຫາບ່ອນຂຶ້ນແຖວໃໝ່ຈາກຄຳທີ່ຮູ້ຈັກ",
+    "khmer": "ភាសាខ្មែរមិនមានដកឃ្លារវាងពាក្យទេ។ ដូច្នេះការកាត់ពាក្យត្រូវការវចនានុក្រម។ "
+    "កម្មវិធីរៀបចំទំព័ររកកន្លែងចុះបន្ទាត់ពីពាក្យដែលវាស្គាល់។",
+    "myanmar": "မြန်မာဘာသာစကားတွင် စကားလုံးများကြားတွင် နေရာလွတ်မရှိပါ။ "
+    "ထို့ကြောင့် စကားလုံးခွဲရန် အဘိဓာန်လိုအပ်သည်။",
+}
+# Sentence ends and the ICU locale of each language.
+FULL_STOP = {"thai": " ", "lao": " ", "khmer": "។ ", "myanmar": "။ "}
+LOCALE = {"thai": "th", "lao": "lo", "khmer": "km", "myanmar": "my"}
+
+
+def prose(lang: str, size: int) -> str:
+    """About size bytes: the written sentences, then sentences of 4 to 12
+    listed words written together, a comma or a space here and there."""
+    words = (WORDLISTS / f"{lang}.txt").read_text(encoding="utf-8").split()
+    words = [w for w in words if "\u200c" not in w and "\u200d" not in w]
+    rng = random.Random(lang)
+    parts = [SENTENCES[lang], " "]
+    total = len(SENTENCES[lang].encode())
+    while total < size:
+        n = rng.randint(4, 12)
+        sentence = "".join(rng.choice(words) + (" " if rng.random() < 0.1 else "") for _ in range(n))
+        parts.append(sentence.rstrip() + FULL_STOP[lang])
+        total += len(parts[-1].encode())
+    return "".join(parts)
+
+
+def _icu_iterator(lang):
+    if icu is None:
+        return None
+    bi = icu.BreakIterator.createLineInstance(icu.Locale(LOCALE[lang]))
+
+    def breaks(text):
+        bi.setText(text)
+        return list(bi)
+
+    return breaks
+
+
+INPUTS = []
+for _lang in SENTENCES:
+    INPUTS.append((_lang, f"{_lang.capitalize()} sentence", SENTENCES[_lang]))
+    INPUTS.append((_lang, f"{_lang.capitalize()} prose, 20 KB", prose(_lang, 20_000)))
+
+CASES = []
+for lang, name, text in INPUTS:
+    peers = {"ICU (PyICU)": None, "pythainlp": None}
+    icu_breaks = _icu_iterator(lang)
+    if icu_breaks:
+        peers["ICU (PyICU)"] = lambda t=text, f=icu_breaks: f(t)
+    if lang == "thai" and pythainlp_tokenize:
+        peers["pythainlp"] = lambda t=text: pythainlp_tokenize.word_tokenize(t)
+    CASES.append(
+        Case(
+            "line_break_opportunities_with_dictionary",
+            name,
+            len(text.encode()),
+            lambda t=text: scrivlet.line_break_opportunities_with_dictionary(t),
+            peers,
+        )
+    )
+
+
+# --- first call and memory, each in a fresh interpreter ---------------------
+
+_PROBE = r"""
+import sys, time
+def rss():
+    with open("/proc/self/statm") as f:
+        return int(f.read().split()[1]) * 4096
+text = sys.argv[2]
+{setup}
+before = rss()
+start = time.perf_counter()
+first()
+first_time = time.perf_counter() - start
+after = rss()
+start = time.perf_counter()
+first()
+second_time = time.perf_counter() - start
+print(first_time, second_time, after - before)
+"""
+
+_SETUPS = {
+    "scrivlet": "import scrivlet\n"
+    "def first(): scrivlet.line_break_opportunities_with_dictionary(text)",
+    "ICU (PyICU)": "import icu\n"
+    "def first():\n"
+    "    bi = icu.BreakIterator.createLineInstance(icu.Locale(sys.argv[1]))\n"
+    "    bi.setText(text); list(bi)",
+    "pythainlp": "from pythainlp.tokenize import word_tokenize\n"
+    "def first(): word_tokenize(text)",
+}
+
+
+def first_call(library: str, lang: str) -> tuple[float, float, int] | None:
+    code = _PROBE.replace("{setup}", _SETUPS[library])
+    done = subprocess.run(
+        [sys.executable, "-c", code, LOCALE[lang], SENTENCES[lang]], capture_output=True, text=True
+    )
+    if done.returncode != 0:
+        return None
+    first, second, memory = done.stdout.split()
+    return float(first), float(second), int(memory)
+
+
+def report() -> str:
+    from run import fmt_time
+
+    rows = [
+        "| language | library | first call (loads the list) | second call | memory after first call |",
+        "|---|---|---|---|---|",
+    ]
+    for lang in SENTENCES:
+        libraries = ["scrivlet"]
+        if icu:
+            libraries.append("ICU (PyICU)")
+        if lang == "thai" and pythainlp_tokenize:
+            libraries.append("pythainlp")
+        for library in libraries:
+            best = None
+            for _ in range(3):
+                got = first_call(library, lang)
+                if got and (best is None or got[0] < best[0]):
+                    best = got
+            if best is None:
+                rows.append(f"| {lang} | {library} | fails | | |")
+                continue
+            first, second, memory = best
+            rows.append(
+                f"| {lang} | {library} | {fmt_time(first)} | {fmt_time(second)} "
+                f"| {memory / 2**20:.1f} MiB |"
+            )
+    return "\n".join(rows)
+
+
+if __name__ == "__main__":
+    sys.path.insert(0, str(Path(__file__).resolve().parent))
+    print(report())
