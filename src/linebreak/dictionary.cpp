@@ -2,11 +2,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <mutex>
-#include <new>
 #include <random>
-#include <chrono>
 
 #include "../data/line_break.h"
 #include "../error.h"
@@ -100,6 +99,18 @@ inline bool ends_on_boundary(std::string_view text, std::size_t len) noexcept {
     return len == text.size() || !utf8::is_continuation(static_cast<unsigned char>(text[len]));
 }
 
+// The shortest prefix length of word that may not be an entry yet, given that
+// every boundary prefix of previous is one: prefixes shorter than the bytes the
+// two words share are, and so is the shared part itself if it ends a code point
+// in previous. The whole word always counts, to mark it as a word.
+std::size_t first_new_prefix(std::string_view word, std::string_view previous) noexcept {
+    std::size_t common = 0;
+    std::size_t limit = std::min(word.size(), previous.size());
+    while (common < limit && word[common] == previous[common]) ++common;
+    std::size_t first = common > 0 && ends_on_boundary(previous, common) ? common + 1 : common;
+    return std::min(std::max<std::size_t>(first, 1), word.size());
+}
+
 struct Registry {
     std::once_flag once[LANGUAGE_COUNT];
     // Built once and kept for the life of the process, never destroyed.
@@ -132,21 +143,15 @@ WordDictionary::WordDictionary(std::string_view list) : list_(list), seed_(rando
     if (list.size() > UINT32_MAX) throw InvariantError("word list larger than 4 GiB");
 
     // First pass: an upper bound on the entries (words and their prefixes).
-    // A prefix shared with the previous word is already counted; for a sorted
-    // list that makes the bound exact.
+    // Prefixes shared with the previous word are already entries; for a
+    // sorted list that makes the bound exact.
     std::size_t bound = 0;
     std::string_view previous;
     for_each_word(list, [&](std::size_t offset, std::size_t len) {
         if (len > UINT16_MAX) throw InvariantError("word list line longer than 65535 bytes");
         std::string_view word = list.substr(offset, len);
-        std::size_t common = 0;
-        std::size_t limit = std::min(word.size(), previous.size());
-        while (common < limit && word[common] == previous[common]) ++common;
-        for (std::size_t k = common + 1; k <= len; ++k)
+        for (std::size_t k = first_new_prefix(word, previous); k <= len; ++k)
             if (ends_on_boundary(word, k)) ++bound;
-        // The shared prefix itself, unless the previous word had it as an entry.
-        if (common > 0 && ends_on_boundary(word, common) && !ends_on_boundary(previous, common))
-            ++bound;
         previous = word;
     });
 
@@ -156,16 +161,33 @@ WordDictionary::WordDictionary(std::string_view list) : list_(list), seed_(rando
     mask_ = capacity - 1;
 
     // Second pass: insert each word and each of its prefixes that ends on a
-    // code point boundary, hashing the word once from its first byte.
+    // code point boundary and is not already in from the previous word,
+    // hashing the word once from its first byte. The slots of one word are
+    // prefetched together: building is bound by cache misses.
+    struct Pending {
+        std::uint64_t state;
+        std::size_t len;
+    };
+    std::vector<Pending> pending;
+    previous = {};
     try {
         for_each_word(list, [&](std::size_t offset, std::size_t len) {
             std::string_view word = list.substr(offset, len);
+            std::size_t first = first_new_prefix(word, previous);
+            pending.clear();
             std::uint64_t state = seed_;
-            for (std::size_t k = 0; k < len; ++k) {
-                state = hash_step(state, static_cast<unsigned char>(word[k]));
-                if (ends_on_boundary(word, k + 1)) insert(state, offset, k + 1, k + 1 == len);
+            for (std::size_t k = 1; k <= len; ++k) {
+                state = hash_step(state, static_cast<unsigned char>(word[k - 1]));
+                if (k >= first && ends_on_boundary(word, k)) {
+                    pending.push_back({state, k});
+#if defined(__GNUC__) || defined(__clang__)
+                    __builtin_prefetch(&slots_[hash_finish(state) & mask_]);
+#endif
+                }
             }
+            for (const Pending& p : pending) insert(p.state, offset, p.len, p.len == len);
             max_word_bytes_ = std::max<std::uint64_t>(max_word_bytes_, len);
+            previous = word;
         });
     } catch (...) {
         delete[] slots_;
@@ -341,11 +363,7 @@ std::vector<BreakAction> dictionary_line_break_actions(std::string_view text) {
 }
 
 std::vector<Opportunity> line_break_opportunities_with_dictionary(std::string_view text) {
-    std::vector<BreakAction> actions = dictionary_line_break_actions(text);
-    std::vector<Opportunity> out;
-    for (std::size_t offset = 0; offset < actions.size(); ++offset)
-        if (actions[offset] != BreakAction::Prohibited) out.emplace_back(offset, actions[offset]);
-    return out;
+    return opportunities_from_actions(dictionary_line_break_actions(text));
 }
 
 }  // namespace scrivlet::linebreak

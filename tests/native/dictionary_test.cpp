@@ -71,11 +71,21 @@ TEST(embedded_lists_lie_back_to_back_khmer_myanmar_lao_thai) {
 TEST(segmenting_only_khmer_loads_only_the_khmer_list) {
     for (auto lang : ALL) CHECK_EQ(lb::dictionary_load_count(lang), 0u);
     auto words = lines_of(lb::embedded_word_list(DictionaryLanguage::Khmer));
-    std::string text = std::string(words[100]) + std::string(words[5000]);
-    auto first = lb::segment_run(text, DictionaryLanguage::Khmer);
+    // Khmer words between Latin, digits and a line feed: only Khmer is SA here.
+    std::string text = "see " + std::string(words[100]) + std::string(words[5000]) + " 42\n" +
+                       std::string(words[777]);
+    auto first = lb::line_break_opportunities_with_dictionary(text);
     CHECK_EQ(lb::dictionary_load_count(DictionaryLanguage::Khmer), 1u);
-    auto second = lb::segment_run(text, DictionaryLanguage::Khmer);
+    auto second = lb::line_break_opportunities_with_dictionary(text);
     CHECK(first == second);
+    // The break between the two words is the dictionary's (the pair rules have none).
+    auto between = std::pair<std::uint64_t, lb::BreakAction>(4 + words[100].size(),
+                                                             lb::BreakAction::Allowed);
+    CHECK(std::find(first.begin(), first.end(), between) != first.end());
+    CHECK(std::find(second.begin(), second.end(), between) != second.end());
+    CHECK(lb::segment_run(text.substr(4, words[100].size() + words[5000].size()),
+                          DictionaryLanguage::Khmer) ==
+          std::vector<std::uint64_t>{words[100].size()});
     CHECK_EQ(lb::dictionary_load_count(DictionaryLanguage::Khmer), 1u);
     CHECK_EQ(lb::dictionary_load_count(DictionaryLanguage::Thai), 0u);
     CHECK_EQ(lb::dictionary_load_count(DictionaryLanguage::Lao), 0u);
