@@ -187,46 +187,52 @@ WordDictionary::WordDictionary(std::string_view list) : list_(list), seed_(rando
 
     std::size_t capacity = 16;
     while (capacity * 7 < bound * 10) capacity *= 2;  // load factor at most 0.7
-    slots_ = new Slot[capacity]();
+    slots_ = std::make_unique<Slot[]>(capacity);
     mask_ = capacity - 1;
 
     // Second pass: insert each word and each of its prefixes that ends on a
     // code point boundary and is not already in from the previous word,
-    // hashing the word once from its first byte. The slots of one word are
-    // prefetched together: building is bound by cache misses.
+    // hashing the word once from its first byte. Entries are queued and their
+    // slots prefetched a block ahead of the inserts.
     struct Pending {
-        std::uint64_t state;
-        std::size_t len;
+        std::uint64_t hash;
+        std::uint32_t offset;
+        std::uint16_t len;
+        bool is_word;
     };
-    std::vector<Pending> pending;
+    constexpr std::size_t BLOCK = 64;
+    Pending pending[BLOCK + 128];  // a block plus one word's worth of code points
+    std::size_t queued = 0;
+    auto flush = [&] {
+        for (std::size_t i = 0; i < queued; ++i)
+            insert(pending[i].hash, pending[i].offset, pending[i].len, pending[i].is_word);
+        queued = 0;
+    };
     previous = {};
-    try {
-        for_each_word(list, [&](std::size_t offset, std::size_t len) {
-            std::string_view word = list.substr(offset, len);
-            std::size_t first = first_new_prefix(word, previous);
-            pending.clear();
-            std::uint64_t state = seed_;
-            for (std::size_t k = 0, end; k < len; k = end) {
-                end = next_boundary(word, k);
-                state = hash_code_point(state, word.data() + k, end - k);
-                if (end >= first) {
-                    pending.push_back({state, end});
+    for_each_word(list, [&](std::size_t offset, std::size_t len) {
+        std::string_view word = list.substr(offset, len);
+        std::size_t first = first_new_prefix(word, previous);
+        std::uint64_t state = seed_;
+        for (std::size_t k = 0, end; k < len; k = end) {
+            end = next_boundary(word, k);
+            state = hash_code_point(state, word.data() + k, end - k);
+            if (end < first) continue;
+            if (queued == std::size(pending)) flush();  // only for very long lines
+            std::uint64_t h = hash_finish(state);
 #if defined(__GNUC__) || defined(__clang__)
-                    __builtin_prefetch(&slots_[hash_finish(state) & mask_]);
+            __builtin_prefetch(&slots_[h & mask_], 1);
 #endif
-                }
-            }
-            for (const Pending& p : pending) insert(p.state, offset, p.len, p.len == len);
-            max_word_bytes_ = std::max<std::uint64_t>(max_word_bytes_, len);
-            previous = word;
-        });
-    } catch (...) {
-        delete[] slots_;
-        throw;
-    }
+            pending[queued++] = {h, static_cast<std::uint32_t>(offset),
+                                 static_cast<std::uint16_t>(end), end == len};
+        }
+        if (queued >= BLOCK) flush();
+        max_word_bytes_ = std::max<std::uint64_t>(max_word_bytes_, len);
+        previous = word;
+    });
+    flush();
 }
 
-WordDictionary::~WordDictionary() { delete[] slots_; }
+WordDictionary::~WordDictionary() = default;
 
 std::size_t WordDictionary::memory_bytes() const noexcept {
     return sizeof(*this) + (mask_ + 1) * sizeof(Slot);
@@ -248,12 +254,11 @@ const WordDictionary::Slot* WordDictionary::find_finished(std::uint64_t h, const
     }
 }
 
-void WordDictionary::insert(std::uint64_t state, std::size_t offset, std::size_t len,
+void WordDictionary::insert(std::uint64_t hash, std::size_t offset, std::size_t len,
                             bool is_word) {
-    std::uint64_t h = hash_finish(state);
-    auto tag = static_cast<std::uint8_t>(h >> 56);
+    auto tag = static_cast<std::uint8_t>(hash >> 56);
     const char* bytes = list_.data() + offset;
-    for (std::size_t i = h & mask_;; i = (i + 1) & mask_) {
+    for (std::size_t i = hash & mask_;; i = (i + 1) & mask_) {
         Slot& s = slots_[i];
         if (s.len == 0) {
             s = Slot{static_cast<std::uint32_t>(offset), static_cast<std::uint16_t>(len), tag,

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -49,10 +50,10 @@ private:
     struct Slot;
     const Slot* find(std::uint64_t state, const char* bytes, std::size_t len) const noexcept;
     const Slot* find_finished(std::uint64_t hash, const char* bytes, std::size_t len) const noexcept;
-    void insert(std::uint64_t state, std::size_t offset, std::size_t len, bool is_word);
+    void insert(std::uint64_t hash, std::size_t offset, std::size_t len, bool is_word);
 
     std::string_view list_;
-    Slot* slots_ = nullptr;
+    std::unique_ptr<Slot[]> slots_;
     std::size_t mask_ = 0;
     std::uint64_t seed_ = 0;
     std::uint64_t max_word_bytes_ = 0;
