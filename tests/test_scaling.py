@@ -49,6 +49,7 @@ def test_grapheme_boundaries_linear_on_combining_marks():
 
 # --- dictionary segmentation ---
 
+
 def _thai_words():
     from pathlib import Path
 
@@ -71,9 +72,8 @@ def test_dictionary_segmentation_linear_on_one_long_thai_run():
 
 
 def test_dictionary_segmentation_linear_on_unknown_thai_text():
-    make = lambda n: ("ฃฅ" * n)[:n]  # noqa: E731 - letters that start no word
+    make = lambda n: ("ฃฅ" * n)[:n]  # letters that start no word
     assert growth(scrivlet.line_break_opportunities_with_dictionary, make) < MAX_RATIO
-
 
 
 # --- bidi and the visual cursor ---
