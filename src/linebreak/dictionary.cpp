@@ -330,7 +330,8 @@ const WordDictionary& dictionary_for(DictionaryLanguage lang) {
     std::size_t i = language_index(lang);
     Registry& r = registry();
     std::call_once(r.once[i], [&] {
-        r.dictionaries[i] = new WordDictionary(embedded_word_list(static_cast<DictionaryLanguage>(i)));
+        auto list = embedded_word_list(static_cast<DictionaryLanguage>(i));
+        r.dictionaries[i] = new WordDictionary(list);
         r.loads[i].fetch_add(1, std::memory_order_relaxed);
     });
     return *r.dictionaries[i];

@@ -49,7 +49,8 @@ public:
 private:
     struct Slot;
     const Slot* find(std::uint64_t state, const char* bytes, std::size_t len) const noexcept;
-    const Slot* find_finished(std::uint64_t hash, const char* bytes, std::size_t len) const noexcept;
+    const Slot* find_finished(std::uint64_t hash, const char* bytes,
+                              std::size_t len) const noexcept;
     void insert(std::uint64_t hash, std::size_t offset, std::size_t len, bool is_word);
 
     std::string_view list_;
