@@ -27,11 +27,21 @@ LETTERS = {
 }
 
 
+# Code points of the lists whose class is not SA, so that a word holding one
+# never lies inside a single run: ZWNJ, ZWJ, Khmer U+17D6 (NS), the Myanmar
+# digits used as letters (U+1040 for wa) and Myanmar punctuation and symbols.
+NOT_SA = (
+    set("\u200c\u200d\u17d6")
+    | {chr(c) for c in range(0x1040, 0x1050)}
+    | {chr(c) for c in range(0x1090, 0x109A)}
+)
+
+
 @functools.cache
 def words(lang):
+    """The listed words that fit inside one run."""
     text = (WORDLISTS / f"{lang}.txt").read_text(encoding="utf-8")
-    # Words with U+200C or U+200D cannot sit inside one run (those two are not SA).
-    return [w for w in text.split("\n") if w and "\u200c" not in w and "\u200d" not in w]
+    return [w for w in text.split("\n") if w and not NOT_SA.intersection(w)]
 
 
 @functools.cache
