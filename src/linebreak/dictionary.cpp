@@ -136,6 +136,13 @@ inline std::size_t next_boundary(std::string_view text, std::size_t pos) noexcep
 std::size_t first_new_prefix(std::string_view word, std::string_view previous) noexcept {
     std::size_t common = 0;
     std::size_t limit = std::min(word.size(), previous.size());
+    while (common + 8 <= limit) {
+        std::uint64_t x, y;
+        std::memcpy(&x, word.data() + common, 8);
+        std::memcpy(&y, previous.data() + common, 8);
+        if (x != y) break;
+        common += 8;
+    }
     while (common < limit && word[common] == previous[common]) ++common;
     std::size_t first = common > 0 && ends_on_boundary(previous, common) ? common + 1 : common;
     return std::min(std::max<std::size_t>(first, 1), word.size());
@@ -172,28 +179,37 @@ std::string_view embedded_word_list(DictionaryLanguage lang) noexcept {
 WordDictionary::WordDictionary(std::string_view list) : list_(list), seed_(random_seed()) {
     if (list.size() > UINT32_MAX) throw InvariantError("word list larger than 4 GiB");
 
-    // First pass: an upper bound on the entries (words and their prefixes).
-    // Prefixes shared with the previous word are already entries; for a
-    // sorted list that makes the bound exact.
-    std::size_t bound = 0;
+    // First pass: split the list into words and count the entries (each word
+    // and each of its prefixes that ends on a code point boundary), less the
+    // prefixes the previous word already gave: for a sorted list, every repeat.
+    struct Word {
+        std::uint32_t offset;
+        std::uint16_t len;
+        std::uint16_t first;  // the shortest prefix that is not in yet
+    };
+    std::vector<Word> words;
+    words.reserve(list.size() / 16);
+    std::size_t entries = 0;
     std::string_view previous;
     for_each_word(list, [&](std::size_t offset, std::size_t len) {
         if (len > UINT16_MAX) throw InvariantError("word list line longer than 65535 bytes");
         std::string_view word = list.substr(offset, len);
-        for (std::size_t k = first_new_prefix(word, previous); k <= len; ++k)
-            if (ends_on_boundary(word, k)) ++bound;
+        std::size_t first = first_new_prefix(word, previous);
+        for (std::size_t k = first; k <= len; ++k)
+            if (ends_on_boundary(word, k)) ++entries;
+        words.push_back({static_cast<std::uint32_t>(offset), static_cast<std::uint16_t>(len),
+                         static_cast<std::uint16_t>(first)});
+        max_word_bytes_ = std::max<std::uint64_t>(max_word_bytes_, len);
         previous = word;
     });
 
     std::size_t capacity = 16;
-    while (capacity * 7 < bound * 10) capacity *= 2;  // load factor at most 0.7
+    while (capacity * 7 < entries * 10) capacity *= 2;  // load factor at most 0.7
     slots_ = std::make_unique<Slot[]>(capacity);
     mask_ = capacity - 1;
 
-    // Second pass: insert each word and each of its prefixes that ends on a
-    // code point boundary and is not already in from the previous word,
-    // hashing the word once from its first byte. Entries are queued and their
-    // slots prefetched a block ahead of the inserts.
+    // Second pass: hash each word once from its first byte and insert its new
+    // entries. They are queued and their slots prefetched a block ahead.
     struct Pending {
         std::uint64_t hash;
         std::uint32_t offset;
@@ -208,27 +224,22 @@ WordDictionary::WordDictionary(std::string_view list) : list_(list), seed_(rando
             insert(pending[i].hash, pending[i].offset, pending[i].len, pending[i].is_word);
         queued = 0;
     };
-    previous = {};
-    for_each_word(list, [&](std::size_t offset, std::size_t len) {
-        std::string_view word = list.substr(offset, len);
-        std::size_t first = first_new_prefix(word, previous);
+    for (const Word& w : words) {
+        std::string_view word = list.substr(w.offset, w.len);
         std::uint64_t state = seed_;
-        for (std::size_t k = 0, end; k < len; k = end) {
+        for (std::size_t k = 0, end; k < w.len; k = end) {
             end = next_boundary(word, k);
             state = hash_code_point(state, word.data() + k, end - k);
-            if (end < first) continue;
+            if (end < w.first) continue;
             if (queued == std::size(pending)) flush();  // only for very long lines
             std::uint64_t h = hash_finish(state);
 #if defined(__GNUC__) || defined(__clang__)
             __builtin_prefetch(&slots_[h & mask_], 1);
 #endif
-            pending[queued++] = {h, static_cast<std::uint32_t>(offset),
-                                 static_cast<std::uint16_t>(end), end == len};
+            pending[queued++] = {h, w.offset, static_cast<std::uint16_t>(end), end == w.len};
         }
         if (queued >= BLOCK) flush();
-        max_word_bytes_ = std::max<std::uint64_t>(max_word_bytes_, len);
-        previous = word;
-    });
+    }
     flush();
 }
 
