@@ -127,6 +127,32 @@ def test_two_listed_words_written_together_break_once_between_them(lang, first, 
     ]
 
 
+def longer_over_prefix(lang):
+    """A listed word whose proper prefix is listed too, then a second word, such
+    that no listed word longer than the first starts at the first."""
+    known = word_set(lang)
+    rng = random.Random(lang + "-prefix")
+    pool = [w for w in words(lang) if len(w) >= 2]
+    for word in rng.sample(pool, len(pool)):
+        prefixes = [word[:k] for k in range(1, len(word)) if word[:k] in known]
+        if not prefixes:
+            continue
+        second = rng.choice(pool)
+        both = word + second
+        if not any(both[:k] in known for k in range(len(word) + 1, len(both) + 1)):
+            return prefixes[-1], word, second
+    raise AssertionError("no listed word with a listed prefix")
+
+
+@pytest.mark.parametrize("lang", LANGUAGES)
+def test_the_longest_listed_word_wins_over_its_listed_prefix(lang):
+    prefix, word, second = longer_over_prefix(lang)
+    text = word + second
+    got = scrivlet.line_break_opportunities_with_dictionary(text)
+    assert got == [(len(word.encode()), "allowed"), (len(text.encode()), "mandatory")]
+    assert (len(prefix.encode()), "allowed") not in got
+
+
 @pytest.mark.parametrize("lang, first, second", PAIRS)
 def test_words_between_latin_text_keep_the_breaks_around_the_run(lang, first, second):
     text = "see " + first + second + ", then (" + first + second + ")"
