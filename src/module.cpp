@@ -288,6 +288,9 @@ PyObject* opportunities_to_list(const std::vector<linebreak::Opportunity>& ops) 
         PyTuple_SET_ITEM(pair, 0, offset.release());
         Py_INCREF(action);
         PyTuple_SET_ITEM(pair, 1, action);
+        // An int and an interned str can never form a cycle: keep the pair out of
+        // the cyclic collector, which otherwise rescans every pair of a long result.
+        PyObject_GC_UnTrack(pair);
         PyList_SET_ITEM(list.get(), Py_ssize_t(i), pair);
     }
     return list.release();

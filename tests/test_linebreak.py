@@ -6,7 +6,6 @@ with a case where it forbids (or forces) the break and one where it does not.
 """
 
 import pytest
-
 import scrivlet
 from linebreak_notation import marks, marks_of, text_of
 
@@ -413,6 +412,28 @@ def test_prefixes_and_postfixes_bind_to_letters_and_ideographs(names, expected):
 )
 def test_numbers_do_not_break(text, expected):
     # LB25
+    assert marks(text) == expected
+
+
+@pytest.mark.parametrize(
+    "text, expected",
+    [
+        pytest.param("word", "×××", id="letters"),
+        pytest.param("words1", "×××××", id="letters-digit"),
+        pytest.param("words(", "×××××", id="letters-open"),
+        pytest.param("words\uff08", "××××÷", id="letters-wide-open"),
+        pytest.param("words\u4e00", "××××÷", id="letters-ideograph"),
+        pytest.param("words\u0300\u4e00", "×××××÷", id="letters-mark-ideograph"),
+        pytest.param("words-less", "×××××÷×××", id="hyphenated"),
+        pytest.param("abc\u25cc\u1b05", "×××÷", id="letters-dotted-circle"),
+        pytest.param("ab\u1b05\u1bf2", "×÷×", id="letters-aksara"),
+        pytest.param("1/abc/2", "×÷×××÷", id="letters-between-solidi"),
+        pytest.param("abc%", "×××", id="letters-postfix"),
+        pytest.param("Zz\u201d\u4e00", "×××", id="letters-final-quote"),
+    ],
+)
+def test_words_of_letters(text, expected):
+    # LB28 inside the words, and whatever follows them
     assert marks(text) == expected
 
 

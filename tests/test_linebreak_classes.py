@@ -10,7 +10,6 @@ result differs between the candidate classes:
 """
 
 import pytest
-
 from linebreak_notation import marks
 
 

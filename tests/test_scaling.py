@@ -6,6 +6,8 @@ asserts that the cost grew by a factor near 10, never near 100.
 
 import time
 
+import pytest
+
 import scrivlet
 
 # Linear growth gives about 10; n log n about 12; quadratic 100. Allow noise.
@@ -45,6 +47,34 @@ def test_grapheme_boundaries_linear_on_combining_marks():
 
 
 # --- line breaking ---
+
+LINE_BREAK_WORST_CASES = {
+    # LB30a counts back over the regional indicators
+    "regional-indicators": lambda n: "\U0001F1E6" * n,
+    "regional-indicators-with-marks": lambda n: "\U0001F1E6\u0300" * (n // 2),
+    # LB14 and LB15a look back over spaces
+    "open-then-spaces": lambda n: "(" + " " * n + "a",
+    "opening-quote-then-spaces": lambda n: " \u201c" + " " * n + "\u4e00",
+    "open-and-spaces-repeated": lambda n: "( " * (n // 2),
+    # LB16 and LB17 look back over spaces before NS and B2
+    "close-spaces-nonstarter": lambda n: ")" + " " * n + "\u3005",
+    "dash-spaces-dash": lambda n: "\u2014" + " " * n + "\u2014",
+    # LB25 looks back over SY and IS, and ahead over spaces after PR OP
+    "digits-then-separators": lambda n: "1" + "/," * (n // 2) + "1",
+    "separators-then-postfix": lambda n: "1" + "/," * (n // 2) + ")%",
+    "prefix-open-spaces-digit": lambda n: "$(" + " " * n + "1",
+    # LB9 marks, LB28a looks ahead over marks, LB8 over spaces after ZW
+    "combining-marks": lambda n: "a" + "\u0300" * n,
+    "aksara-marks-vowel": lambda n: "\u1b05\u1b05" + "\u0300" * n + "\u1bf2",
+    "zero-width-space-then-spaces": lambda n: "\u200b" + " " * n + "a",
+}
+
+
+@pytest.mark.parametrize("make", LINE_BREAK_WORST_CASES.values(), ids=LINE_BREAK_WORST_CASES.keys())
+def test_line_break_opportunities_linear(make):
+    # The best of three growths: a busy machine inflates one, a quadratic pass all.
+    ratios = [growth(scrivlet.line_break_opportunities, make) for _ in range(3)]
+    assert min(ratios) < MAX_RATIO, ratios
 
 
 # --- dictionary segmentation ---

@@ -20,13 +20,17 @@ inline bool is_east_asian_wide(char32_t cp) noexcept {
 // XX elsewhere). Below LINE_BREAK_TRIE_LIMIT a two-stage table holds the values
 // of LINE_BREAK_RANGES with those defaults filled in; above it the default is XX
 // and the range table is searched.
-inline LineBreakClass raw_line_break_class(char32_t cp) noexcept {
-    if (cp < LINE_BREAK_TRIE_LIMIT) {
+[[gnu::noinline]] inline LineBreakClass raw_line_break_class_above_trie(char32_t cp) noexcept {
+    return range_lookup(LINE_BREAK_RANGES, cp, LineBreakClass::XX);
+}
+
+[[gnu::always_inline]] inline LineBreakClass raw_line_break_class(char32_t cp) noexcept {
+    if (cp < LINE_BREAK_TRIE_LIMIT) [[likely]] {
         const unsigned block = LINE_BREAK_TRIE_INDEX[cp >> LINE_BREAK_TRIE_SHIFT];
         const unsigned mask = (1u << LINE_BREAK_TRIE_SHIFT) - 1;
         return LineBreakClass(LINE_BREAK_TRIE_CLASSES[(block << LINE_BREAK_TRIE_SHIFT) | (cp & mask)]);
     }
-    return range_lookup(LINE_BREAK_RANGES, cp, LineBreakClass::XX);
+    return raw_line_break_class_above_trie(cp);
 }
 
 // The SA code points that LB1 turns into CM (Grapheme_Cluster_Break Extend or
@@ -48,8 +52,8 @@ inline bool is_sa_mark(char32_t cp) noexcept {
            cp == 0x1A62 || (cp >= 0x1A65 && cp <= 0x1A7C) || cp == 0xA9E5;
 }
 
-// LB1: AI, SG and XX resolve to AL, CJ to NS, SA to CM or AL.
-inline LineBreakClass resolve_line_break_class(LineBreakClass raw, char32_t cp) noexcept {
+// LB1: AI, SG and XX resolve to AL, CJ to NS, SA to CM (the marks above) or AL.
+[[gnu::noinline]] inline LineBreakClass resolve_line_break_class(LineBreakClass raw, char32_t cp) noexcept {
     using C = LineBreakClass;
     switch (raw) {
         case C::AI:
@@ -65,8 +69,16 @@ inline LineBreakClass resolve_line_break_class(LineBreakClass raw, char32_t cp) 
     }
 }
 
-inline LineBreakClass line_break_class(char32_t cp) noexcept {
-    return resolve_line_break_class(raw_line_break_class(cp), cp);
+[[gnu::always_inline]] inline LineBreakClass line_break_class(char32_t cp) noexcept {
+    using C = LineBreakClass;
+    const C raw = raw_line_break_class(cp);
+    constexpr std::uint64_t RESOLVED = (std::uint64_t(1) << unsigned(C::AI)) |
+                                       (std::uint64_t(1) << unsigned(C::CJ)) |
+                                       (std::uint64_t(1) << unsigned(C::SA)) |
+                                       (std::uint64_t(1) << unsigned(C::SG)) |
+                                       (std::uint64_t(1) << unsigned(C::XX));
+    if (!((RESOLVED >> unsigned(raw)) & 1)) [[likely]] return raw;
+    return resolve_line_break_class(raw, cp);
 }
 
 // Unassigned Extended_Pictographic code points, the left side of LB30b's second

@@ -6,7 +6,16 @@ from __future__ import annotations
 
 from collections import Counter
 
-from .common import Ucd, array_text, expect, header, merge_set, merge_values, range_array, value_range_array
+from .common import (
+    Ucd,
+    array_text,
+    expect,
+    header,
+    merge_set,
+    merge_values,
+    range_array,
+    value_range_array,
+)
 
 # LineBreakClass, in enumeration order: the non-tailorable classes first, then
 # the others alphabetically (values 0..48).
