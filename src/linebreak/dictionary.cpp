@@ -439,6 +439,12 @@ std::vector<BreakAction> dictionary_line_break_actions(std::string_view text) {
 }
 
 std::vector<Opportunity> line_break_opportunities_with_dictionary(std::string_view text) {
+    // Thai, Lao, Khmer and Myanmar (U+0E01..U+19FF, U+AA60..U+AA7F) are all
+    // three-byte sequences led by E0, E1 or EA: without those bytes there is
+    // no run, and the plain result is the answer.
+    bool may_have_run = false;
+    for (unsigned char b : text) may_have_run |= b == 0xE0 || b == 0xE1 || b == 0xEA;
+    if (!may_have_run) return line_break_opportunities(text);
     return opportunities_from_actions(dictionary_line_break_actions(text));
 }
 
