@@ -112,13 +112,19 @@ constexpr int MAX_PARAMS = 2;
     throw PythonError{};
 }
 
+std::string call_name(const FunctionSignature& sig) { return std::string(sig.name) + "()"; }
+
 void extract_arguments(const FunctionSignature& sig, PyObject* const* args, Py_ssize_t nargs,
                        PyObject* kwnames, PyObject** slots) {
     const int P = sig.count, R = sig.required;
+    // The common call: every required argument by position, no keywords.
+    if (kwnames == nullptr && nargs >= R && nargs <= P) {
+        for (int i = 0; i < P; ++i) slots[i] = i < nargs ? args[i] : nullptr;
+        return;
+    }
     for (int i = 0; i < P; ++i) slots[i] = i < nargs ? args[i] : nullptr;
-    const std::string fname = std::string(sig.name) + "()";
     if (nargs > P) {
-        std::string msg = fname + " takes ";
+        std::string msg = call_name(sig) + " takes ";
         if (R == P)
             msg += std::to_string(P);
         else
@@ -139,10 +145,10 @@ void extract_arguments(const FunctionSignature& sig, PyObject* const* args, Py_s
             for (int i = 0; i < P; ++i)
                 if (kview == sig.params[i]) match = i;
             if (match < 0)
-                fail_type(PyExc_TypeError, fname + " got an unexpected keyword argument '" +
+                fail_type(PyExc_TypeError, call_name(sig) + " got an unexpected keyword argument '" +
                                                std::string(kview) + "'");
             if (slots[match] != nullptr)
-                fail_type(PyExc_TypeError, fname + " got multiple values for argument '" +
+                fail_type(PyExc_TypeError, call_name(sig) + " got multiple values for argument '" +
                                                std::string(kview) + "'");
             slots[match] = args[nargs + k];
         }
@@ -158,7 +164,7 @@ void extract_arguments(const FunctionSignature& sig, PyObject* const* args, Py_s
                 if (i > 0) list += (k == 2) ? " and " : (i + 1 == k ? ", and " : ", ");
                 list += std::string("'") + missing[i] + "'";
             }
-            fail_type(PyExc_TypeError, fname + " missing " + std::to_string(k) +
+            fail_type(PyExc_TypeError, call_name(sig) + " missing " + std::to_string(k) +
                                            " required positional " +
                                            (k == 1 ? "argument" : "arguments") + ": " + list);
         }
@@ -464,6 +470,22 @@ PyObject* select_word(SCRIVLET_ARGS) {
     });
 }
 
+#ifdef SCRIVLET_TEST_HOOKS
+// Test-only builds: fail inside guarded_call the way a broken invariant would.
+constexpr FunctionSignature SIG_FAIL{"_fail_internally", {"text"}, 1, 1};
+
+PyObject* fail_internally(SCRIVLET_ARGS) {
+    return guarded_call([&]() -> PyObject* {
+        Bound b(SIG_FAIL, args, nargs, kwnames);
+        if (b.text == "invariant") throw InvariantError("index 7 out of range for length 3");
+        if (b.text == "silent") throw InvariantError("");
+        if (b.text == "std") throw std::out_of_range("vector::at");
+        if (b.text == "foreign") throw 42;
+        return str_result(b.text);
+    });
+}
+#endif
+
 #define FN(name, impl, doc) \
     {name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(impl)), METH_FASTCALL | METH_KEYWORDS, doc}
 
@@ -526,6 +548,9 @@ PyMethodDef FUNCTIONS[] = {
     FN("select_word", select_word,
        "select_word(text, current)\n--\n\nSelect the word at the given byte offset (double-click semantics).\n\n"
        "Returns (start, end) byte offsets."),
+#ifdef SCRIVLET_TEST_HOOKS
+    FN("_fail_internally", fail_internally, "_fail_internally(text)\n--\n\nTest hook."),
+#endif
 };
 
 #undef FN

@@ -249,7 +249,6 @@ public:
     }
 
 private:
-
     const Reader& reader_;
     bool zw_run_ = false;
     // The nearest code point at or before prev whose raw class is not SP: its
