@@ -6,9 +6,10 @@ measured in fresh interpreters by running this file directly:
 
     python bench/bench_dictionary.py
 
-Peers: ICU's line break iterator (PyICU), which segments these scripts with
-dictionaries of the same kind (its iterator is created once per language and
-reused, as a caller would), and pythainlp's default word tokenizer for Thai.
+Peers: ICU's line break iterator through PyICU (the iterator is created once
+per language and reused, as a caller would) and through icu4py; ICU segments
+these scripts with dictionaries of the same kind. For Thai also pythainlp's
+default word tokenizer (newmm).
 """
 
 from __future__ import annotations
@@ -21,7 +22,9 @@ from pathlib import Path
 import scrivlet
 from run import Case, optional
 
-icu = optional("icu")
+icu = optional("icu")  # PyICU
+icu4py_breakers = optional("icu4py.breakers")
+icu4py_locale = optional("icu4py.locale")
 pythainlp_tokenize = optional("pythainlp.tokenize")
 
 WORDLISTS = Path(__file__).resolve().parent.parent / "src" / "linebreak"
@@ -59,7 +62,7 @@ def prose(lang: str, size: int) -> str:
     return "".join(parts)
 
 
-def _icu_iterator(lang):
+def _pyicu_breaks(lang):
     if icu is None:
         return None
     bi = icu.BreakIterator.createLineInstance(icu.Locale(LOCALE[lang]))
@@ -71,6 +74,13 @@ def _icu_iterator(lang):
     return breaks
 
 
+def _icu4py_segments(lang):
+    if icu4py_breakers is None or icu4py_locale is None:
+        return None
+    locale = icu4py_locale.Locale(LOCALE[lang])
+    return lambda text: list(icu4py_breakers.LineBreaker(text, locale))
+
+
 INPUTS = []
 for _lang, _sentence in SENTENCES.items():
     INPUTS.append((_lang, f"{_lang.capitalize()} sentence", _sentence))
@@ -78,10 +88,11 @@ for _lang, _sentence in SENTENCES.items():
 
 CASES = []
 for lang, name, text in INPUTS:
-    peers = {"ICU (PyICU)": None, "pythainlp": None}
-    icu_breaks = _icu_iterator(lang)
-    if icu_breaks:
-        peers["ICU (PyICU)"] = lambda t=text, f=icu_breaks: f(t)
+    peers = {"PyICU": None, "icu4py": None, "pythainlp": None}
+    for peer, make in (("PyICU", _pyicu_breaks), ("icu4py", _icu4py_segments)):
+        fn = make(lang)
+        if fn:
+            peers[peer] = lambda t=text, f=fn: f(t)
     if lang == "thai" and pythainlp_tokenize:
         peers["pythainlp"] = lambda t=text: pythainlp_tokenize.word_tokenize(t)
     CASES.append(
@@ -123,7 +134,10 @@ _SETUPS = {
     "scrivlet": "import scrivlet\n"
     "def warm(): scrivlet.line_break_opportunities_with_dictionary('warm up, (1)')\n"
     "def first(): scrivlet.line_break_opportunities_with_dictionary(text)",
-    "ICU (PyICU)": "import icu\n"
+    "icu4py": "import icu4py.breakers as b, icu4py.locale as l\n"
+    "def warm(): list(b.LineBreaker('warm up, (1)', l.Locale('en')))\n"
+    "def first(): list(b.LineBreaker(text, l.Locale(sys.argv[1])))",
+    "PyICU": "import icu\n"
     "def warm():\n"
     "    bi = icu.BreakIterator.createLineInstance(icu.Locale('en'))\n"
     "    bi.setText('warm up, (1)'); list(bi)\n"
@@ -163,7 +177,9 @@ def report() -> str:
     for lang in SENTENCES:
         libraries = ["scrivlet"]
         if icu:
-            libraries.append("ICU (PyICU)")
+            libraries.append("PyICU")
+        if icu4py_breakers and icu4py_locale:
+            libraries.append("icu4py")
         if lang == "thai" and pythainlp_tokenize:
             libraries.append("pythainlp")
         for library in libraries:
