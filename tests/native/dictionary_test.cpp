@@ -4,10 +4,12 @@
 #include <algorithm>
 #include <cstdint>
 #include <latch>
+#include <optional>
 #include <random>
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 #include <unordered_set>
 #include <vector>
 
@@ -246,4 +248,25 @@ TEST(segment_run_takes_the_longest_listed_word) {
         return;
     }
     CHECK(!"no listed Lao word with a listed prefix");
+}
+
+TEST(script_of_covers_exactly_the_four_listed_scripts) {
+    using L = DictionaryLanguage;
+    const std::pair<char32_t, std::optional<L>> cases[] = {
+        {0x0E00, std::nullopt}, {0x0E01, L::Thai},     {0x0E3A, L::Thai},
+        {0x0E3B, std::nullopt}, {0x0E3F, std::nullopt}, {0x0E40, L::Thai},
+        {0x0E4E, L::Thai},      {0x0E4F, std::nullopt}, {0x0E50, L::Thai},
+        {0x0E5B, L::Thai},      {0x0E5C, std::nullopt}, {0x0E80, std::nullopt},
+        {0x0E81, L::Lao},       {0x0EDF, L::Lao},       {0x0EE0, std::nullopt},
+        {0x0FFF, std::nullopt}, {0x1000, L::Myanmar},   {0x109F, L::Myanmar},
+        {0x10A0, std::nullopt}, {0xA9E0, std::nullopt}, {0xAA5F, std::nullopt},
+        {0xAA60, L::Myanmar},   {0xAA7F, L::Myanmar},   {0xAA80, std::nullopt},
+        {0x177F, std::nullopt}, {0x1780, L::Khmer},     {0x17FF, L::Khmer},
+        {0x19DF, std::nullopt}, {0x19E0, L::Khmer},     {0x19FF, L::Khmer},
+        {0x1A20, std::nullopt}, {0x11700, std::nullopt},
+    };
+    for (const auto& [cp, lang] : cases) {
+        auto got = lb::script_of(cp);
+        CHECK(got == lang);
+    }
 }
