@@ -81,6 +81,32 @@ def test_line_break_opportunities_linear(make):
 # --- dictionary segmentation ---
 
 
+def _thai_words():
+    from pathlib import Path
+
+    path = Path(__file__).resolve().parent.parent / "src" / "linebreak" / "thai.txt"
+    return path.read_text(encoding="utf-8").split()
+
+
+def _thai_run(n):
+    """One unbroken Thai run of n code points: the longest listed word without its
+    last letter (a deep scan that may end in no word), letters that start no
+    word (cut one by one), and ordinary words."""
+    words = _thai_words()
+    longest = max(words, key=len)
+    piece = longest[:-1] + "ฃฅฃ" + "".join(words[::2000])
+    return (piece * (n // len(piece) + 1))[:n]
+
+
+def test_dictionary_segmentation_linear_on_one_long_thai_run():
+    assert growth(scrivlet.line_break_opportunities_with_dictionary, _thai_run) < MAX_RATIO
+
+
+def test_dictionary_segmentation_linear_on_unknown_thai_text():
+    make = lambda n: ("ฃฅ" * n)[:n]  # letters that start no word
+    assert growth(scrivlet.line_break_opportunities_with_dictionary, make) < MAX_RATIO
+
+
 # --- bidi and the visual cursor ---
 
 ALEF, BET = "\u05d0", "\u05d1"
