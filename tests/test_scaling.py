@@ -43,6 +43,19 @@ def test_grapheme_boundaries_linear_on_combining_marks():
 
 # --- normalization and case ---
 
+def _descending_marks(n):
+    # every class-220 mark must move past all the class-230 ones
+    return "a" + "\u0301" * (n // 2) + "\u0323" * (n // 2)
+
+
+def test_nfd_ordering_grows_n_log_n_on_descending_marks():
+    assert growth(scrivlet.normalize_nfd, _descending_marks) < MAX_RATIO
+
+
+def test_nfc_grows_n_log_n_on_descending_marks():
+    assert growth(scrivlet.normalize_nfc, _descending_marks) < MAX_RATIO
+
+
 
 # --- line breaking ---
 

@@ -189,6 +189,8 @@ def generate(ucd: Ucd) -> dict[str, str]:
     seconds = {b for _, b, _ in composition}
     seconds |= set(range(V_BASE, V_BASE + V_COUNT)) | set(range(T_BASE + 1, T_BASE + T_COUNT))
     values = property_values(ccc, canonical, compatibility, seconds, quick_check)
+    for cp in range(0x80):  # the forms pass ASCII through without looking it up
+        assert values.get(cp, DEFAULT_PROPS) == DEFAULT_PROPS, hex_cp(cp)
     index, data = trie(values)
     assert max(index) < 1 << 16
 
