@@ -29,24 +29,104 @@ inline std::uint8_t class_of(std::uint32_t props) noexcept {
     return static_cast<std::uint8_t>(props & np::CCC_MASK);
 }
 
+// UTF-8 output written through a raw pointer, grown on demand.
+class Output {
+public:
+    void start(std::size_t size_hint) {
+        buf_.resize(size_hint + 16);
+        p_ = buf_.data();
+        end_ = p_ + buf_.size();
+    }
+    bool started() const noexcept { return p_ != nullptr; }
+    void ensure(std::size_t room) {
+        if (static_cast<std::size_t>(end_ - p_) >= room) return;
+        const std::size_t used = p_ - buf_.data();
+        buf_.resize(buf_.size() * 2 + room);
+        p_ = buf_.data() + used;
+        end_ = buf_.data() + buf_.size();
+    }
+    void bytes(const char* data, std::size_t n) {
+        ensure(n);
+        std::memcpy(p_, data, n);
+        p_ += n;
+    }
+    // The caller has ensured room for 4 bytes.
+    void put_unchecked(char32_t c) noexcept {
+        if (c < 0x80) {
+            *p_++ = static_cast<char>(c);
+        } else if (c < 0x800) {
+            *p_++ = static_cast<char>(0xC0 | (c >> 6));
+            *p_++ = static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            *p_++ = static_cast<char>(0xE0 | (c >> 12));
+            *p_++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *p_++ = static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            *p_++ = static_cast<char>(0xF0 | (c >> 18));
+            *p_++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            *p_++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *p_++ = static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    std::string finish() {
+        buf_.resize(p_ - buf_.data());
+        return std::move(buf_);
+    }
+
+private:
+    std::string buf_;
+    char* p_ = nullptr;
+    char* end_ = nullptr;
+};
+
+// The decomposed code points of a chunk, with a note of whether canonical
+// ordering has anything to do.
+struct Decomposed {
+    std::vector<char32_t> cps;
+    std::uint8_t last_class = 0;
+    bool misordered = false;
+
+    void clear() noexcept {
+        cps.clear();
+        last_class = 0;
+        misordered = false;
+    }
+    void push(char32_t cp, std::uint8_t cc) {
+        if (cc != 0 && cc < last_class) misordered = true;
+        last_class = cc;
+        cps.push_back(cp);
+    }
+};
+
 // Appends the full decomposition of cp. The tables are single level, so each
 // mapping is decomposed again; Hangul syllables are decomposed arithmetically.
-void decompose_into(char32_t cp, bool compatibility, std::vector<char32_t>& out) {
-    const std::uint32_t props = data::normalization_props(cp);
+void decompose_into(char32_t cp, std::uint32_t props, bool compatibility, Decomposed& out) {
     const std::uint32_t wanted = np::HAS_CANONICAL | (compatibility ? np::HAS_COMPATIBILITY : 0);
     if (!(props & wanted)) {
-        out.push_back(cp);
+        out.push(cp, class_of(props));
         return;
     }
     if (data::is_hangul_syllable(cp)) {
         char32_t parts[3];
         const std::size_t n = data::hangul_decompose(cp, parts);
-        out.insert(out.end(), parts, parts + n);
+        for (std::size_t k = 0; k < n; ++k) out.push(parts[k], 0);
         return;
     }
-    const std::u32string_view mapping = compatibility ? data::compatibility_decomposition(cp)
-                                                      : data::canonical_decomposition(cp);
-    for (char32_t part : mapping) decompose_into(part, compatibility, out);
+    // the canonical mapping first; a code point never has both kinds
+    const bool canonical = props & np::HAS_CANONICAL;
+    const data::DecompositionEntry& e = canonical
+                                            ? data::CANONICAL_DECOMPOSITION[props >> np::ENTRY_SHIFT]
+                                            : data::COMPATIBILITY_DECOMPOSITION[props >> np::ENTRY_SHIFT];
+    const char32_t* pool =
+        canonical ? data::CANONICAL_DECOMPOSITION_POOL : data::COMPATIBILITY_DECOMPOSITION_POOL;
+    for (std::size_t k = 0; k < e.length; ++k) {
+        const char32_t part = pool[e.offset + k];
+        decompose_into(part, data::normalization_props(part), compatibility, out);
+    }
+}
+
+void decompose_into(char32_t cp, bool compatibility, Decomposed& out) {
+    decompose_into(cp, data::normalization_props(cp), compatibility, out);
 }
 
 // Canonical ordering: within each maximal run of non-starters, a stable sort by
@@ -131,15 +211,13 @@ void compose(std::vector<char32_t>& buf) {
     buf.resize(out);
 }
 
-// Normalizes a chunk that starts at a boundary and ends before one (or at the
-// end of the text), appending the UTF-8 result.
-void normalize_chunk(std::string_view chunk, const Form& form, std::vector<char32_t>& buf,
-                     std::vector<char32_t>& scratch, std::string& out) {
-    buf.clear();
-    for (utf8::Decoder d(chunk); !d.done();) decompose_into(d.next(), form.compatibility, buf);
-    if (buf.size() > 1) canonical_order(buf, scratch);
-    if (form.composed) compose(buf);
-    for (char32_t c : buf) utf8::append(out, c);
+// Orders and (for the composed forms) composes the decomposed chunk, and
+// appends it as UTF-8.
+void finish_chunk(const Form& form, Decomposed& buf, std::vector<char32_t>& scratch, Output& out) {
+    if (buf.misordered) canonical_order(buf.cps, scratch);
+    if (form.composed) compose(buf.cps);
+    out.ensure(buf.cps.size() * 4);
+    for (char32_t c : buf.cps) out.put_unchecked(c);
 }
 
 inline bool all_ascii(const unsigned char* p) noexcept {
@@ -156,13 +234,13 @@ inline bool all_ascii(const unsigned char* p) noexcept {
 std::string normalize(std::string_view text, const Form& form) {
     const auto* s = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t n = text.size();
-    std::string out;
-    std::vector<char32_t> buf, scratch;
+    Output out;
+    Decomposed buf;
+    std::vector<char32_t> scratch;
     std::size_t copied = 0;         // text before this offset is in out
     std::size_t last_boundary = 0;  // the latest boundary seen at or after `copied`
     std::uint8_t last_class = 0;
     std::size_t i = 0;
-    bool changed = false;
     while (i < n) {
         if (s[i] < 0x80) {
             // ASCII: class 0, unchanged by every form, a boundary in every form
@@ -174,6 +252,26 @@ std::string normalize(std::string_view text, const Form& form) {
         }
         std::size_t len;
         const char32_t c = utf8::decode(text, i, len);
+        if (data::is_hangul_syllable(c)) {
+            // class 0 and a boundary in every form; unchanged by the composed forms
+            if (!form.composed) {
+                // L V (T) are starters: nothing after them can move before them,
+                // so the syllable is written out here and the text after it is
+                // cut from it
+                if (!out.started()) out.start(n + n / 2);
+                out.bytes(text.data() + copied, i - copied);
+                char32_t parts[3];
+                const std::size_t k = data::hangul_decompose(c, parts);
+                out.ensure(9);
+                for (std::size_t j = 0; j < k; ++j) out.put_unchecked(parts[j]);
+                copied = last_boundary = i + len;
+            } else {
+                last_boundary = i;
+            }
+            last_class = 0;
+            i += len;
+            continue;
+        }
         const std::uint32_t props = data::normalization_props(c);
         if (props & form.boundary) last_boundary = i;
         const std::uint8_t cc = class_of(props);
@@ -182,26 +280,30 @@ std::string normalize(std::string_view text, const Form& form) {
             i += len;
             continue;
         }
-        // Not known to be normalized: redo the chunk from the last boundary to the next.
+        // Not known to be normalized: redo the chunk from the last boundary to
+        // the next one, decoding each code point once more at most.
+        buf.clear();
+        for (utf8::Decoder d(text.substr(last_boundary, i - last_boundary)); !d.done();)
+            decompose_into(d.next(), form.compatibility, buf);
+        decompose_into(c, props, form.compatibility, buf);
         std::size_t end = i + len;
-        while (end < n) {
-            if (s[end] < 0x80) break;
+        while (end < n && s[end] >= 0x80) {
             std::size_t l;
-            if (data::normalization_props(utf8::decode(text, end, l)) & form.boundary) break;
+            const char32_t next = utf8::decode(text, end, l);
+            const std::uint32_t next_props = data::normalization_props(next);
+            if (next_props & form.boundary) break;
+            decompose_into(next, next_props, form.compatibility, buf);
             end += l;
         }
-        if (!changed) {
-            out.reserve(n + n / 4 + 16);
-            changed = true;
-        }
-        out.append(text.data() + copied, last_boundary - copied);
-        normalize_chunk(text.substr(last_boundary, end - last_boundary), form, buf, scratch, out);
+        if (!out.started()) out.start(n + n / 4);
+        out.bytes(text.data() + copied, last_boundary - copied);
+        finish_chunk(form, buf, scratch, out);
         copied = last_boundary = i = end;
         last_class = 0;
     }
-    if (!changed) return std::string(text);
-    out.append(text.data() + copied, n - copied);
-    return out;
+    if (!out.started()) return std::string(text);
+    out.bytes(text.data() + copied, n - copied);
+    return out.finish();
 }
 
 }  // namespace

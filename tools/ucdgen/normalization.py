@@ -16,6 +16,9 @@ BOUNDARY = {"NFD": 1 << 12, "NFKD": 1 << 13, "NFC": 1 << 14, "NFKC": 1 << 15}
 COMPOSES_BACKWARD = 1 << 16
 HAS_CANONICAL = 1 << 17
 HAS_COMPATIBILITY = 1 << 18
+# Index of the code point's entry in its decomposition table (canonical or
+# compatibility: never both), so the forms need no search.
+ENTRY_SHIFT = 19
 
 # The trie: code point >> BLOCK_SHIFT selects a block of 1 << BLOCK_SHIFT values.
 BLOCK_SHIFT = 7
@@ -103,6 +106,9 @@ def pool_table(name: str, mappings: dict[int, list[int]]) -> tuple[str, int]:
 
 
 def property_values(ccc, canonical, compatibility, seconds, quick_check) -> dict[int, int]:
+    entry_index = {cp: i for i, cp in enumerate(sorted(canonical))}
+    entry_index.update({cp: i for i, cp in enumerate(sorted(compatibility))})
+    assert max(entry_index.values()) < 1 << (32 - ENTRY_SHIFT)
     """Non-zero NORMALIZATION_PROPS values by code point (0 elsewhere)."""
     interesting = set(ccc) | set(canonical) | set(compatibility) | seconds
     interesting |= {cp for form in quick_check.values() for cp in form}
@@ -128,6 +134,7 @@ def property_values(ccc, canonical, compatibility, seconds, quick_check) -> dict
             v |= HAS_CANONICAL
         if cp in compatibility:
             v |= HAS_COMPATIBILITY
+        v |= entry_index.get(cp, 0) << ENTRY_SHIFT
         values[cp] = v
     return values
 
@@ -215,7 +222,7 @@ def generate(ucd: Ucd) -> dict[str, str]:
         f"inline constexpr std::uint16_t NORMALIZATION_BLOCK_INDEX[{len(index)}]", [str(i) for i in index], 24
     )
     body += array_text(
-        f"inline constexpr std::uint32_t NORMALIZATION_PROPS[{len(data)}]", [f"0x{v:05X}" for v in data], 12
+        f"inline constexpr std::uint32_t NORMALIZATION_PROPS[{len(data)}]", [f"0x{v:08X}" for v in data], 10
     )
     counts = {
         "CANONICAL_COMBINING_CLASS": len(ccc),
