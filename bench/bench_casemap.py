@@ -1,9 +1,8 @@
 """Case operations: lowercase, uppercase, title case and case folding."""
 
+import scrivlet
 from run import Case
 from samples import ENGLISH, MIXED
-
-import scrivlet
 
 LATIN = "Grüße aus Köln: naïve Café, Señor Müller, ÆRØSKØBING, Dvořák, Łódź, Françoise. "
 GREEK = "Η ΓΡΗΓΟΡΗ καφέ αλεπού ΠΗΔΆΕΙ πάνω από τον τεμπέλη σκύλο ΟΔΟΣ. "
@@ -23,8 +22,16 @@ def _long(text):
     return text * (MB // len(text.encode()))
 
 
-LONG = {name: _long(text) for name, text in
-        {"ASCII": ENGLISH, "Latin": LATIN, "Greek": GREEK, "Cyrillic": CYRILLIC, "mixed": MIXED}.items()}
+LONG = {
+    name: _long(text)
+    for name, text in {
+        "ASCII": ENGLISH,
+        "Latin": LATIN,
+        "Greek": GREEK,
+        "Cyrillic": CYRILLIC,
+        "mixed": MIXED,
+    }.items()
+}
 
 OPERATIONS = [
     ("to_lowercase", scrivlet.to_lowercase, "str.lower", str.lower),
@@ -40,6 +47,11 @@ for size, inputs in (("short", SHORT), ("1 MB", LONG)):
         for name, text in inputs.items():
             label = f"{name}, {len(text)} chars" if size == "short" else f"{name}, 1 MB"
             CASES.append(
-                Case(group, label, len(text.encode()), lambda fn=fn, t=text: fn(t),
-                     {peer_name: lambda peer=peer, t=text: peer(t)})
+                Case(
+                    group,
+                    label,
+                    len(text.encode()),
+                    lambda fn=fn, t=text: fn(t),
+                    {peer_name: lambda peer=peer, t=text: peer(t)},
+                )
             )

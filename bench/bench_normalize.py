@@ -2,10 +2,9 @@
 
 import unicodedata
 
+import scrivlet
 from run import Case, optional
 from samples import ENGLISH, MIXED
-
-import scrivlet
 
 unicodedata2 = optional("unicodedata2")
 

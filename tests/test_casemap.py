@@ -4,10 +4,9 @@ title case, full and simple case folding."""
 import unicodedata
 
 import pytest
+import scrivlet
 from hypothesis import given, settings
 from hypothesis import strategies as st
-
-import scrivlet
 
 lower, upper, title = scrivlet.to_lowercase, scrivlet.to_uppercase, scrivlet.to_titlecase
 fold, fold_simple = scrivlet.case_fold, scrivlet.case_fold_simple
@@ -17,8 +16,11 @@ def cps(*code_points):
     return "".join(map(chr, code_points))
 
 
-@pytest.mark.parametrize("fn", [lower, upper, title, fold, fold_simple],
-                         ids=["lower", "upper", "title", "fold", "fold-simple"])
+@pytest.mark.parametrize(
+    "fn",
+    [lower, upper, title, fold, fold_simple],
+    ids=["lower", "upper", "title", "fold", "fold-simple"],
+)
 def test_empty_text_stays_empty(fn):
     assert fn("") == ""
 
@@ -39,9 +41,20 @@ def test_empty_text_stays_empty(fn):
         ("\u00aaΣ", "\u00aa\u03c3"),  # U+00AA has no mapping, so it is not cased here
         ("ǅΣ", "ǆ\u03c2"),  # a titlecase letter is cased
     ],
-    ids=["word-end", "alone", "before-full-stop", "full-stop-then-letter", "space-stops",
-         "apostrophe-only", "mark-before", "ypogegrammeni-after", "double-sigma", "digit-before",
-         "uncased-letter-before", "titlecase-before"],
+    ids=[
+        "word-end",
+        "alone",
+        "before-full-stop",
+        "full-stop-then-letter",
+        "space-stops",
+        "apostrophe-only",
+        "mark-before",
+        "ypogegrammeni-after",
+        "double-sigma",
+        "digit-before",
+        "uncased-letter-before",
+        "titlecase-before",
+    ],
 )
 def test_final_sigma(text, expected):
     assert lower(text) == expected
@@ -63,8 +76,19 @@ def test_final_sigma(text, expected):
         ("I", None, "i"),
         ("I\u0307", None, "i\u0307"),
     ],
-    ids=["dotted-default", "dotted-tr", "dotted-az", "I-tr", "I-dot-tr", "I-mark-dot-tr",
-         "other-dot-tr", "two-Is-az", "word-tr", "I-default", "I-dot-default"],
+    ids=[
+        "dotted-default",
+        "dotted-tr",
+        "dotted-az",
+        "I-tr",
+        "I-dot-tr",
+        "I-mark-dot-tr",
+        "other-dot-tr",
+        "two-Is-az",
+        "word-tr",
+        "I-default",
+        "I-dot-default",
+    ],
 )
 def test_lowercase_turkic_dots(text, locale, expected):
     assert lower(text, locale) == expected
@@ -93,8 +117,20 @@ def test_only_exact_tr_and_az_are_turkic(locale):
         ("i\u0307", None, "I\u0307"),  # the dot is never removed
         ("\ua7d3", None, "\ua7d2"),  # mapping added in 17.0
     ],
-    ids=["i-az", "i-tr", "i-default", "dotless", "dotless-tr", "sharp-s", "n-apostrophe",
-         "greek-ypogegrammeni", "ffi", "special-with-tr", "dot-kept", "new-in-17"],
+    ids=[
+        "i-az",
+        "i-tr",
+        "i-default",
+        "dotless",
+        "dotless-tr",
+        "sharp-s",
+        "n-apostrophe",
+        "greek-ypogegrammeni",
+        "ffi",
+        "special-with-tr",
+        "dot-kept",
+        "new-in-17",
+    ],
 )
 def test_uppercase(text, locale, expected):
     assert upper(text, locale) == expected
@@ -119,9 +155,23 @@ def test_uppercase(text, locale, expected):
         ("ΟΔΟΣ", "Οδοσ"),  # no final sigma inside a word
         ("x\u0130", "Xi"),  # inside a word only one-to-one lowercase
     ],
-    ids=["two-words", "all-caps", "apostrophe", "leading-apostrophe", "digit-first", "hyphen",
-         "digraph", "sharp-s", "fi-ligature", "georgian", "uncased-letter", "white-space",
-         "zwsp", "no-final-sigma", "simple-lower-inside"],
+    ids=[
+        "two-words",
+        "all-caps",
+        "apostrophe",
+        "leading-apostrophe",
+        "digit-first",
+        "hyphen",
+        "digraph",
+        "sharp-s",
+        "fi-ligature",
+        "georgian",
+        "uncased-letter",
+        "white-space",
+        "zwsp",
+        "no-final-sigma",
+        "simple-lower-inside",
+    ],
 )
 def test_titlecase(text, expected):
     assert title(text) == expected
@@ -143,23 +193,36 @@ def test_titlecase(text, expected):
         (fold_simple, "\u0345", "\u03b9"),
         (fold_simple, "ABC xyz", "abc xyz"),
     ],
-    ids=["sharp-s", "capital-sharp-s", "dotted-I", "I", "micro", "final-sigma", "full-greek",
-         "simple-sharp-s", "simple-capital-sharp-s", "simple-dotted-I", "simple-ypogegrammeni",
-         "simple-ascii"],
+    ids=[
+        "sharp-s",
+        "capital-sharp-s",
+        "dotted-I",
+        "I",
+        "micro",
+        "final-sigma",
+        "full-greek",
+        "simple-sharp-s",
+        "simple-capital-sharp-s",
+        "simple-dotted-I",
+        "simple-ypogegrammeni",
+        "simple-ascii",
+    ],
 )
 def test_case_folding(fn, text, expected):
     assert fn(text) == expected
 
 
 def test_ascii_runs_of_every_length_map_byte_for_byte():
-    for n in range(0, 40):
+    for n in range(40):
         text = "".join(chr(0x20 + (i * 7) % 95) for i in range(n)) + "é"
         assert lower(text) == text.lower()
         assert upper(text) == text.upper()
         assert fold(text) == text.casefold()
 
 
-known = st.characters(blacklist_categories=("Cs",)).filter(lambda c: unicodedata.category(c) != "Cn")
+known = st.characters(blacklist_categories=("Cs",)).filter(
+    lambda c: unicodedata.category(c) != "Cn"
+)
 
 
 def known_to_stdlib(mapped):

@@ -29,7 +29,7 @@ public:
     }
     char* cursor() noexcept { return p_; }
     void advance(std::size_t n) noexcept { p_ += n; }
-    void put(char32_t c) {
+    [[gnu::always_inline]] void put(char32_t c) {
         ensure(4);
         if (c < 0x80) {
             *p_++ = static_cast<char>(c);
@@ -77,6 +77,17 @@ inline std::uint64_t bytes_in_range(std::uint64_t w, unsigned lo, unsigned hi) n
 
 enum class AsciiCase { Lower, Upper };
 
+inline bool all_ascii(const unsigned char* p) noexcept {
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+    return (w & HIGH) == 0;
+}
+
+// One ASCII byte, or the whole ASCII run from it when it is long enough for
+// the eight-byte path; returns the offset after what was written.
+template <AsciiCase to>
+std::size_t map_ascii(const unsigned char* s, std::size_t i, std::size_t n, Output& out);
+
 // Maps the ASCII run starting at s[i] eight bytes at a time (letters only
 // change by the 0x20 bit); returns the offset of the first byte not handled.
 template <AsciiCase to>
@@ -102,6 +113,15 @@ std::size_t map_ascii_run(const unsigned char* s, std::size_t i, std::size_t n, 
         if ((i & 7) == 0) out.ensure(8);
     }
     return i;
+}
+
+template <AsciiCase to>
+inline std::size_t map_ascii(const unsigned char* s, std::size_t i, std::size_t n, Output& out) {
+    if (i + 8 <= n && all_ascii(s + i)) return map_ascii_run<to>(s, i, n, out);
+    unsigned char b = s[i];
+    if (to == AsciiCase::Lower ? unsigned(b - 'A') < 26u : unsigned(b - 'a') < 26u) b ^= 0x20;
+    out.put(b);
+    return i + 1;
 }
 
 // Final sigma: the capital sigma at byte offset pos (two bytes long) is
@@ -153,7 +173,7 @@ std::string to_lowercase(std::string_view text, std::optional<std::string_view> 
     std::size_t i = 0;
     while (i < n) {
         if (s[i] < 0x80 && !turkic) {
-            i = map_ascii_run<AsciiCase::Lower>(s, i, n, out);
+            i = map_ascii<AsciiCase::Lower>(s, i, n, out);
             continue;
         }
         std::size_t len;
@@ -200,7 +220,7 @@ std::string to_uppercase(std::string_view text, std::optional<std::string_view> 
     std::size_t i = 0;
     while (i < n) {
         if (s[i] < 0x80 && !turkic) {
-            i = map_ascii_run<AsciiCase::Upper>(s, i, n, out);
+            i = map_ascii<AsciiCase::Upper>(s, i, n, out);
             continue;
         }
         std::size_t len;
@@ -223,8 +243,25 @@ std::string to_uppercase(std::string_view text, std::optional<std::string_view> 
 std::string to_titlecase(std::string_view text) {
     Output out(text.size());
     bool at_word_start = true;
-    for (utf8::Decoder d(text); !d.done();) {
-        const char32_t c = d.next();
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n;) {
+        unsigned char b = s[i];
+        if (b < 0x80) {
+            // ASCII: letters are cased, the rest has no mapping
+            if (b == ' ' || unsigned(b - '\t') < 5u) {
+                at_word_start = true;
+            } else if (unsigned((b | 0x20) - 'a') < 26u) {
+                b = at_word_start ? (b & ~0x20) : (b | 0x20);
+                at_word_start = false;
+            }
+            out.put(b);
+            ++i;
+            continue;
+        }
+        std::size_t len;
+        const char32_t c = utf8::decode(text, i, len);
+        i += len;
         const data::CaseRecord& r = data::case_record(c);
         if (r.flags & cf::WHITE_SPACE) {
             out.put(c);
@@ -257,7 +294,7 @@ std::string case_fold(std::string_view text) {
     std::size_t i = 0;
     while (i < n) {
         if (s[i] < 0x80) {
-            i = map_ascii_run<AsciiCase::Lower>(s, i, n, out);
+            i = map_ascii<AsciiCase::Lower>(s, i, n, out);
             continue;
         }
         std::size_t len;
@@ -279,7 +316,7 @@ std::string case_fold_simple(std::string_view text) {
     std::size_t i = 0;
     while (i < n) {
         if (s[i] < 0x80) {
-            i = map_ascii_run<AsciiCase::Lower>(s, i, n, out);
+            i = map_ascii<AsciiCase::Lower>(s, i, n, out);
             continue;
         }
         std::size_t len;

@@ -80,7 +80,10 @@ def composition_exclusions(ucd: Ucd) -> set[int]:
 def full_decomposition(cp: int, canonical, compatibility, compat: bool) -> list[int]:
     if is_hangul_syllable(cp):
         index = cp - S_BASE
-        out = [L_BASE + index // (V_COUNT * T_COUNT), V_BASE + index % (V_COUNT * T_COUNT) // T_COUNT]
+        out = [
+            L_BASE + index // (V_COUNT * T_COUNT),
+            V_BASE + index % (V_COUNT * T_COUNT) // T_COUNT,
+        ]
         if index % T_COUNT:
             out.append(T_BASE + index % T_COUNT)
         return out
@@ -176,7 +179,11 @@ def generate(ucd: Ucd) -> dict[str, str]:
     expect("first and last canonical keys", (min(canonical), max(canonical)), (0x00C0, 0x2FA1D))
     expect("U+1E08 mapping (single level)", canonical[0x1E08], [0x00C7, 0x0301])
     expect("COMPATIBILITY_DECOMPOSITION entries", len(compatibility), 3833)
-    expect("first and last compatibility keys", (min(compatibility), max(compatibility)), (0x00A0, 0x1FBF9))
+    expect(
+        "first and last compatibility keys",
+        (min(compatibility), max(compatibility)),
+        (0x00A0, 0x1FBF9),
+    )
     lengths = {len(m) for m in compatibility.values()}
     expect("compatibility mapping lengths", lengths, {*range(1, 9), 18})
     expect("U+FDFA mapping length", len(compatibility[0xFDFA]), 18)
@@ -190,7 +197,11 @@ def generate(ucd: Ucd) -> dict[str, str]:
     left_out = set(pairs) - {c for _, _, c in composition}
     excluded_pairs = left_out & composition_exclusions(ucd)
     expect("composition exclusions among the pairs", len(excluded_pairs), EXCLUDED_PAIRS)
-    expect("non-starter decompositions left out", sorted(left_out - excluded_pairs), NON_STARTER_DECOMPOSITIONS)
+    expect(
+        "non-starter decompositions left out",
+        sorted(left_out - excluded_pairs),
+        NON_STARTER_DECOMPOSITIONS,
+    )
     assert len({(a, b) for a, b, _ in composition}) == len(composition)
 
     seconds = {b for _, b, _ in composition}
@@ -205,7 +216,8 @@ def generate(ucd: Ucd) -> dict[str, str]:
         "// Included by normalization.h, which defines DecompositionEntry and the other records.\n\n"
         + array_text(
             f"inline constexpr CombiningClassEntry CANONICAL_COMBINING_CLASS[{len(ccc)}]",
-            [f"{{{hex_cp(cp)}, {c}}}" for cp, c in sorted(ccc.items())], 6,
+            [f"{{{hex_cp(cp)}, {c}}}" for cp, c in sorted(ccc.items())],
+            6,
         )
     )
     canonical_text, canonical_pool = pool_table("CANONICAL_DECOMPOSITION", canonical)
@@ -215,14 +227,19 @@ def generate(ucd: Ucd) -> dict[str, str]:
     body += canonical_text + compat_text
     body += array_text(
         f"inline constexpr CompositionEntry CANONICAL_COMPOSITION[{len(composition)}]",
-        [f"{{{hex_cp(a)}, {hex_cp(b)}, {hex_cp(c)}}}" for a, b, c in composition], 4,
+        [f"{{{hex_cp(a)}, {hex_cp(b)}, {hex_cp(c)}}}" for a, b, c in composition],
+        4,
     )
     body += f"inline constexpr unsigned NORMALIZATION_BLOCK_SHIFT = {BLOCK_SHIFT};\n\n"
     body += array_text(
-        f"inline constexpr std::uint16_t NORMALIZATION_BLOCK_INDEX[{len(index)}]", [str(i) for i in index], 24
+        f"inline constexpr std::uint16_t NORMALIZATION_BLOCK_INDEX[{len(index)}]",
+        [str(i) for i in index],
+        24,
     )
     body += array_text(
-        f"inline constexpr std::uint32_t NORMALIZATION_PROPS[{len(data)}]", [f"0x{v:08X}" for v in data], 10
+        f"inline constexpr std::uint32_t NORMALIZATION_PROPS[{len(data)}]",
+        [f"0x{v:08X}" for v in data],
+        10,
     )
     counts = {
         "CANONICAL_COMBINING_CLASS": len(ccc),
