@@ -83,11 +83,6 @@ inline bool all_ascii(const unsigned char* p) noexcept {
     return (w & HIGH) == 0;
 }
 
-// One ASCII byte, or the whole ASCII run from it when it is long enough for
-// the eight-byte path; returns the offset after what was written.
-template <AsciiCase to>
-std::size_t map_ascii(const unsigned char* s, std::size_t i, std::size_t n, Output& out);
-
 // Maps the ASCII run starting at s[i] eight bytes at a time (letters only
 // change by the 0x20 bit); returns the offset of the first byte not handled.
 template <AsciiCase to>
@@ -115,6 +110,8 @@ std::size_t map_ascii_run(const unsigned char* s, std::size_t i, std::size_t n, 
     return i;
 }
 
+// One ASCII byte, or the whole ASCII run from it when it is long enough for
+// the eight-byte path; returns the offset after what was written.
 template <AsciiCase to>
 inline std::size_t map_ascii(const unsigned char* s, std::size_t i, std::size_t n, Output& out) {
     if (i + 8 <= n && all_ascii(s + i)) return map_ascii_run<to>(s, i, n, out);

@@ -3002,6 +3002,11 @@ inline constexpr CompositionEntry CANONICAL_COMPOSITION[961] = {
     {0x16D69, 0x16D67, 0x16D6A},
 };
 
+inline constexpr char32_t NFD_QUICK_CHECK_SAFE_BELOW = 0x00C0;
+inline constexpr char32_t NFKD_QUICK_CHECK_SAFE_BELOW = 0x00A0;
+inline constexpr char32_t NFC_QUICK_CHECK_SAFE_BELOW = 0x0300;
+inline constexpr char32_t NFKC_QUICK_CHECK_SAFE_BELOW = 0x00A0;
+
 inline constexpr unsigned NORMALIZATION_BLOCK_SHIFT = 7;
 
 inline constexpr std::uint16_t NORMALIZATION_BLOCK_INDEX[8704] = {

@@ -18,12 +18,13 @@ struct Form {
     bool composed;
     std::uint32_t quick_check_yes;  // np::*_QC_YES
     std::uint32_t boundary;         // np::*_BOUNDARY
+    char32_t safe_below;            // class 0, quick check Yes and a boundary below this
 };
 
-constexpr Form NFD{false, false, np::NFD_QC_YES, np::NFD_BOUNDARY};
-constexpr Form NFKD{true, false, np::NFKD_QC_YES, np::NFKD_BOUNDARY};
-constexpr Form NFC{false, true, np::NFC_QC_YES, np::NFC_BOUNDARY};
-constexpr Form NFKC{true, true, np::NFKC_QC_YES, np::NFKC_BOUNDARY};
+constexpr Form NFD{false, false, np::NFD_QC_YES, np::NFD_BOUNDARY, data::NFD_QUICK_CHECK_SAFE_BELOW};
+constexpr Form NFKD{true, false, np::NFKD_QC_YES, np::NFKD_BOUNDARY, data::NFKD_QUICK_CHECK_SAFE_BELOW};
+constexpr Form NFC{false, true, np::NFC_QC_YES, np::NFC_BOUNDARY, data::NFC_QUICK_CHECK_SAFE_BELOW};
+constexpr Form NFKC{true, true, np::NFKC_QC_YES, np::NFKC_BOUNDARY, data::NFKC_QUICK_CHECK_SAFE_BELOW};
 
 inline std::uint8_t class_of(std::uint32_t props) noexcept {
     return static_cast<std::uint8_t>(props & np::CCC_MASK);
@@ -252,6 +253,12 @@ std::string normalize(std::string_view text, const Form& form) {
         }
         std::size_t len;
         const char32_t c = utf8::decode(text, i, len);
+        if (c < form.safe_below) {
+            last_boundary = i;
+            last_class = 0;
+            i += len;
+            continue;
+        }
         if (data::is_hangul_syllable(c)) {
             // class 0 and a boundary in every form; unchanged by the composed forms
             if (!form.composed) {

@@ -209,6 +209,20 @@ def generate(ucd: Ucd) -> dict[str, str]:
     values = property_values(ccc, canonical, compatibility, seconds, quick_check)
     for cp in range(0x80):  # the forms pass ASCII through without looking it up
         assert values.get(cp, DEFAULT_PROPS) == DEFAULT_PROPS, hex_cp(cp)
+    # Below these the quick check of each form skips the lookup: every code
+    # point has class 0, passes the check and is a boundary.
+    safe_below = {}
+    for form in QC_YES:
+        wanted = QC_YES[form] | BOUNDARY[form]
+        cp = 0
+        while values.get(cp, DEFAULT_PROPS) & (wanted | CCC_MASK) == wanted:
+            cp += 1
+        safe_below[form] = cp
+    expect(
+        "quick-check thresholds",
+        safe_below,
+        {"NFD": 0xC0, "NFKD": 0xA0, "NFC": 0x300, "NFKC": 0xA0},
+    )
     index, data = trie(values)
     assert max(index) < 1 << 16
 
@@ -230,7 +244,11 @@ def generate(ucd: Ucd) -> dict[str, str]:
         [f"{{{hex_cp(a)}, {hex_cp(b)}, {hex_cp(c)}}}" for a, b, c in composition],
         4,
     )
-    body += f"inline constexpr unsigned NORMALIZATION_BLOCK_SHIFT = {BLOCK_SHIFT};\n\n"
+    body += "".join(
+        f"inline constexpr char32_t {form}_QUICK_CHECK_SAFE_BELOW = {hex_cp(cp)};\n"
+        for form, cp in safe_below.items()
+    )
+    body += f"\ninline constexpr unsigned NORMALIZATION_BLOCK_SHIFT = {BLOCK_SHIFT};\n\n"
     body += array_text(
         f"inline constexpr std::uint16_t NORMALIZATION_BLOCK_INDEX[{len(index)}]",
         [str(i) for i in index],
