@@ -212,8 +212,8 @@ def generate(ucd: Ucd) -> dict[str, str]:
     # Below these the quick check of each form skips the lookup: every code
     # point has class 0, passes the check and is a boundary.
     safe_below = {}
-    for form in QC_YES:
-        wanted = QC_YES[form] | BOUNDARY[form]
+    for form, quick_check_bit in QC_YES.items():
+        wanted = quick_check_bit | BOUNDARY[form]
         cp = 0
         while values.get(cp, DEFAULT_PROPS) & (wanted | CCC_MASK) == wanted:
             cp += 1
