@@ -172,6 +172,29 @@ def test_compatibility_mappings(form, text, expected):
     assert FORMS[form](text) == expected
 
 
+@pytest.mark.parametrize(
+    "form, text, expected",
+    [
+        ("NFD", "\uac01\u0301\u0323", "\u1100\u1161\u11a8\u0323\u0301"),
+        ("NFD", "\u0301\u0323\uac00", "\u0323\u0301\u1100\u1161"),
+        ("NFC", "\u1100\u1161\uac00\u11a8", "\uac00\uac01"),
+        ("NFD", "\u00e9\u0323x\u0301\u0323", "e\u0323\u0301x\u0323\u0301"),
+        ("NFC", "A\u030a\u0301 \u212b", "\u01fa \u00c5"),
+        ("NFKC", "\u314f\u1100\u314f", "\u1161\uac00"),
+    ],
+    ids=[
+        "syllable-then-marks",
+        "marks-then-syllable",
+        "jamo-then-syllable",
+        "two-chunks",
+        "compose-twice",
+        "compat-vowel-joins-leading",
+    ],
+)
+def test_changes_next_to_unchanged_text(form, text, expected):
+    assert FORMS[form](text) == expected
+
+
 def test_nfkc_of_the_arabic_ligature_yields_18_code_points():
     assert len(NFKC(cps(0xFDFA))) == 18
 
@@ -229,6 +252,14 @@ known_to_stdlib = st.text(
 def test_agrees_with_the_standard_library_on_characters_it_knows(text):
     for name, form in FORMS.items():
         assert form(text) == unicodedata.normalize(name, text), name
+
+
+@settings(max_examples=300)
+@given(st.text(alphabet=st.sampled_from(INTERESTING), max_size=30))
+def test_agrees_with_unicodedata2_on_text_with_17_0_characters(text):
+    unicodedata2 = pytest.importorskip("unicodedata2")
+    for name, form in FORMS.items():
+        assert form(text) == unicodedata2.normalize(name, text), name
 
 
 @pytest.mark.parametrize("name", FORMS)
