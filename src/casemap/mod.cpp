@@ -1,5 +1,6 @@
 #include "mod.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -23,7 +24,7 @@ public:
     void ensure(std::size_t room) {
         if (static_cast<std::size_t>(end_ - p_) >= room) return;
         const std::size_t used = p_ - buf_.data();
-        buf_.resize(buf_.size() * 2 + room);
+        buf_.resize(std::max(buf_.size() * 2, used + room));
         p_ = buf_.data() + used;
         end_ = buf_.data() + buf_.size();
     }

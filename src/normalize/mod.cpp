@@ -1,5 +1,6 @@
 #include "mod.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -42,7 +43,7 @@ public:
     void ensure(std::size_t room) {
         if (static_cast<std::size_t>(end_ - p_) >= room) return;
         const std::size_t used = p_ - buf_.data();
-        buf_.resize(buf_.size() * 2 + room);
+        buf_.resize(std::max(buf_.size() * 2, used + room));
         p_ = buf_.data() + used;
         end_ = buf_.data() + buf_.size();
     }
@@ -217,8 +218,10 @@ void compose(std::vector<char32_t>& buf) {
 void finish_chunk(const Form& form, Decomposed& buf, std::vector<char32_t>& scratch, Output& out) {
     if (buf.misordered) canonical_order(buf.cps, scratch);
     if (form.composed) compose(buf.cps);
-    out.ensure(buf.cps.size() * 4);
-    for (char32_t c : buf.cps) out.put_unchecked(c);
+    for (char32_t c : buf.cps) {
+        out.ensure(4);
+        out.put_unchecked(c);
+    }
 }
 
 inline bool all_ascii(const unsigned char* p) noexcept {
