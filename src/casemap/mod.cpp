@@ -177,13 +177,14 @@ std::string to_lowercase(std::string_view text, std::optional<std::string_view> 
         std::size_t len;
         const char32_t c = utf8::decode(text, i, len);
         if (turkic) {
+            // After_I: only the code point right before counts, not one past other marks
             if (c == COMBINING_DOT_ABOVE && i > 0 && s[i - 1] == 'I') {
                 // absorbed by the I before it, which became i
                 i += len;
                 continue;
             }
             if (c == 'I') {
-                // only the immediately following code point is looked at
+                // Not_Before_Dot: only the code point right after counts, not one past other marks
                 const bool dot_follows = i + 1 < n && utf8::decode(text, i + 1, len) == COMBINING_DOT_ABOVE;
                 out.put(dot_follows ? char32_t('i') : DOTLESS_I);
                 i += 1;
@@ -200,6 +201,7 @@ std::string to_lowercase(std::string_view text, std::optional<std::string_view> 
             continue;
         }
         if (c == CAPITAL_SIGMA) {
+            // Final_Sigma, with this library's cased and case-ignorable stand-ins
             out.put(is_final_sigma(text, i) ? char32_t(0x03C2) : char32_t(0x03C3));
         } else {
             const data::CaseRecord& r = data::case_record(c);
@@ -238,6 +240,8 @@ std::string to_uppercase(std::string_view text, std::optional<std::string_view> 
     return out.finish();
 }
 
+// A word starts at the beginning of the text or after White_Space only, not at
+// Unicode word boundaries: "o'neil" and "hello-world" are one word each.
 std::string to_titlecase(std::string_view text) {
     Output out(text.size());
     bool at_word_start = true;

@@ -131,7 +131,7 @@ void decompose_into(char32_t cp, bool compatibility, Decomposed& out) {
     decompose_into(cp, data::normalization_props(cp), compatibility, out);
 }
 
-// Canonical ordering: within each maximal run of non-starters, a stable sort by
+// Canonical ordering (D109): within each maximal run of non-starters, a stable sort by
 // combining class. This is the order the pairwise swapping of the canonical
 // ordering algorithm reaches, without its quadratic cost on long runs.
 void canonical_order(std::vector<char32_t>& buf, std::vector<char32_t>& scratch) {
@@ -180,7 +180,7 @@ void canonical_order(std::vector<char32_t>& buf, std::vector<char32_t>& scratch)
     }
 }
 
-// Canonical composition, in place. A character composes with the last starter
+// Canonical composition (D117), in place. A character composes with the last starter
 // when nothing unconsumed lies between them, or when everything unconsumed
 // between them has a lower, non-zero class (otherwise it is blocked).
 void compose(std::vector<char32_t>& buf) {
