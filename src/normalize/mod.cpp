@@ -81,10 +81,23 @@ private:
     char* end_ = nullptr;
 };
 
+// A decomposed code point with what ordering and composition ask about it,
+// so that neither looks it up again: bits 0-20 the code point, 21-28 its
+// combining class, 29 whether it can be the second of a composition.
+using Packed = std::uint32_t;
+constexpr Packed CODE_POINT_BITS = 0x1FFFFF;
+constexpr unsigned CLASS_SHIFT = 21;
+constexpr Packed COMPOSES_BACKWARD_BIT = 1u << 29;
+
+inline char32_t code_point_of(Packed p) noexcept { return p & CODE_POINT_BITS; }
+inline std::uint8_t class_of_packed(Packed p) noexcept {
+    return static_cast<std::uint8_t>(p >> CLASS_SHIFT);
+}
+
 // The decomposed code points of a chunk, with a note of whether canonical
 // ordering has anything to do.
 struct Decomposed {
-    std::vector<char32_t> cps;
+    std::vector<Packed> cps;
     std::uint8_t last_class = 0;
     bool misordered = false;
 
@@ -93,10 +106,12 @@ struct Decomposed {
         last_class = 0;
         misordered = false;
     }
-    void push(char32_t cp, std::uint8_t cc) {
+    void push(char32_t cp, std::uint32_t props) {
+        const std::uint8_t cc = class_of(props);
         if (cc != 0 && cc < last_class) misordered = true;
         last_class = cc;
-        cps.push_back(cp);
+        cps.push_back(cp | (Packed(cc) << CLASS_SHIFT) |
+                      ((props & np::COMPOSES_BACKWARD) ? COMPOSES_BACKWARD_BIT : 0));
     }
 };
 
@@ -105,13 +120,13 @@ struct Decomposed {
 void decompose_into(char32_t cp, std::uint32_t props, bool compatibility, Decomposed& out) {
     const std::uint32_t wanted = np::HAS_CANONICAL | (compatibility ? np::HAS_COMPATIBILITY : 0);
     if (!(props & wanted)) {
-        out.push(cp, class_of(props));
+        out.push(cp, props);
         return;
     }
     if (data::is_hangul_syllable(cp)) {
         char32_t parts[3];
         const std::size_t n = data::hangul_decompose(cp, parts);
-        for (std::size_t k = 0; k < n; ++k) out.push(parts[k], 0);
+        for (std::size_t k = 0; k < n; ++k) out.push(parts[k], data::normalization_props(parts[k]));
         return;
     }
     // the canonical mapping first; a code point never has both kinds
@@ -134,11 +149,11 @@ void decompose_into(char32_t cp, bool compatibility, Decomposed& out) {
 // Canonical ordering (D109): within each maximal run of non-starters, a stable sort by
 // combining class. This is the order the pairwise swapping of the canonical
 // ordering algorithm reaches, without its quadratic cost on long runs.
-void canonical_order(std::vector<char32_t>& buf, std::vector<char32_t>& scratch) {
+void canonical_order(std::vector<Packed>& buf, std::vector<Packed>& scratch) {
     const std::size_t n = buf.size();
     std::size_t i = 0;
     while (i < n) {
-        if (data::combining_class(buf[i]) == 0) {
+        if (class_of_packed(buf[i]) == 0) {
             ++i;
             continue;
         }
@@ -146,7 +161,7 @@ void canonical_order(std::vector<char32_t>& buf, std::vector<char32_t>& scratch)
         bool sorted = true;
         std::uint8_t last = 0;
         while (i < n) {
-            const std::uint8_t cc = data::combining_class(buf[i]);
+            const std::uint8_t cc = class_of_packed(buf[i]);
             if (cc == 0) break;
             if (cc < last) sorted = false;
             last = cc;
@@ -154,14 +169,14 @@ void canonical_order(std::vector<char32_t>& buf, std::vector<char32_t>& scratch)
         }
         if (sorted) continue;
         const std::size_t len = i - start;
-        char32_t* run = buf.data() + start;
+        Packed* run = buf.data() + start;
         if (len <= 16) {
             // insertion sort: stable, and cheapest on the short runs real text has
             for (std::size_t j = 1; j < len; ++j) {
-                const char32_t c = run[j];
-                const std::uint8_t cc = data::combining_class(c);
+                const Packed c = run[j];
+                const std::uint8_t cc = class_of_packed(c);
                 std::size_t k = j;
-                while (k > 0 && data::combining_class(run[k - 1]) > cc) {
+                while (k > 0 && class_of_packed(run[k - 1]) > cc) {
                     run[k] = run[k - 1];
                     --k;
                 }
@@ -170,12 +185,12 @@ void canonical_order(std::vector<char32_t>& buf, std::vector<char32_t>& scratch)
         } else {
             // counting sort on the class: stable and linear
             std::size_t start_of[257] = {};
-            for (std::size_t j = 0; j < len; ++j) ++start_of[data::combining_class(run[j]) + 1];
+            for (std::size_t j = 0; j < len; ++j) ++start_of[class_of_packed(run[j]) + 1];
             for (std::size_t c = 1; c < 257; ++c) start_of[c] += start_of[c - 1];
             scratch.resize(len);
             for (std::size_t j = 0; j < len; ++j)
-                scratch[start_of[data::combining_class(run[j])]++] = run[j];
-            std::memcpy(run, scratch.data(), len * sizeof(char32_t));
+                scratch[start_of[class_of_packed(run[j])]++] = run[j];
+            std::memcpy(run, scratch.data(), len * sizeof(Packed));
         }
     }
 }
@@ -183,21 +198,21 @@ void canonical_order(std::vector<char32_t>& buf, std::vector<char32_t>& scratch)
 // Canonical composition (D117), in place. A character composes with the last starter
 // when nothing unconsumed lies between them, or when everything unconsumed
 // between them has a lower, non-zero class (otherwise it is blocked).
-void compose(std::vector<char32_t>& buf) {
+void compose(std::vector<Packed>& buf) {
     constexpr std::size_t NONE = static_cast<std::size_t>(-1);
     std::size_t starter = NONE;  // output index of the last starter
     std::uint8_t last_class = 0;  // class of the last unconsumed character after it
     std::size_t out = 0;
     for (std::size_t i = 0; i < buf.size(); ++i) {
-        const char32_t c = buf[i];
-        const std::uint32_t props = data::normalization_props(c);
-        const std::uint8_t cc = class_of(props);
-        if (starter != NONE && (props & np::COMPOSES_BACKWARD) && (last_class == 0 || last_class < cc)) {
+        const Packed c = buf[i];
+        const std::uint8_t cc = class_of_packed(c);
+        if (starter != NONE && (c & COMPOSES_BACKWARD_BIT) && (last_class == 0 || last_class < cc)) {
             // Hangul LV and LVT arithmetically, before the pair table
-            char32_t composite = data::hangul_compose(buf[starter], c);
-            if (composite == 0) composite = data::compose_pair(buf[starter], c);
+            const char32_t first = code_point_of(buf[starter]), second = code_point_of(c);
+            char32_t composite = data::hangul_compose(first, second);
+            if (composite == 0) composite = data::compose_pair(first, second);
             if (composite != 0) {
-                buf[starter] = composite;
+                buf[starter] = composite;  // a starter: class 0
                 continue;
             }
         }
@@ -215,12 +230,12 @@ void compose(std::vector<char32_t>& buf) {
 
 // Orders and (for the composed forms) composes the decomposed chunk, and
 // appends it as UTF-8.
-void finish_chunk(const Form& form, Decomposed& buf, std::vector<char32_t>& scratch, Output& out) {
+void finish_chunk(const Form& form, Decomposed& buf, std::vector<Packed>& scratch, Output& out) {
     if (buf.misordered) canonical_order(buf.cps, scratch);
     if (form.composed) compose(buf.cps);
-    for (char32_t c : buf.cps) {
+    for (Packed c : buf.cps) {
         out.ensure(4);
-        out.put_unchecked(c);
+        out.put_unchecked(code_point_of(c));
     }
 }
 
@@ -240,7 +255,7 @@ std::string normalize(std::string_view text, const Form& form) {
     const std::size_t n = text.size();
     Output out;
     Decomposed buf;
-    std::vector<char32_t> scratch;
+    std::vector<Packed> scratch;
     std::size_t copied = 0;         // text before this offset is in out
     std::size_t last_boundary = 0;  // the latest boundary seen at or after `copied`
     std::uint8_t last_class = 0;

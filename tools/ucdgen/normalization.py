@@ -203,6 +203,9 @@ def generate(ucd: Ucd) -> dict[str, str]:
         NON_STARTER_DECOMPOSITIONS,
     )
     assert len({(a, b) for a, b, _ in composition}) == len(composition)
+    assert all(ccc.get(c, 0) == 0 and ccc.get(a, 0) == 0 for a, _, c in composition), (
+        "composites are starters"
+    )
 
     seconds = {b for _, b, _ in composition}
     seconds |= set(range(V_BASE, V_BASE + V_COUNT)) | set(range(T_BASE + 1, T_BASE + T_COUNT))
