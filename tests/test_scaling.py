@@ -46,6 +46,32 @@ def test_grapheme_boundaries_linear_on_combining_marks():
 
 # --- normalization and case ---
 
+def _descending_marks(n):
+    # every class-220 mark must move past all the class-230 ones
+    return "a" + "\u0301" * (n // 2) + "\u0323" * (n // 2)
+
+
+def test_nfd_ordering_grows_n_log_n_on_descending_marks():
+    assert growth(scrivlet.normalize_nfd, _descending_marks) < MAX_RATIO
+
+
+def test_nfc_grows_n_log_n_on_descending_marks():
+    assert growth(scrivlet.normalize_nfc, _descending_marks) < MAX_RATIO
+
+
+def test_lowercase_linear_on_sigmas_between_long_ignorable_runs():
+    run = "\u0301.'" * 300
+    assert growth(scrivlet.to_lowercase, lambda n: ("\u03a3" + run) * (n // 901)) < MAX_RATIO
+
+
+def test_lowercase_linear_on_sigmas_amid_one_ignorable_stretch():
+    # half the text passed over by the backward scans, half by the forward ones
+    def make(n):
+        return "\u03a3" * (n // 4) + "'" * (n // 2) + "\u03a3" * (n // 4)
+
+    assert growth(scrivlet.to_lowercase, make) < MAX_RATIO
+
+
 
 # --- line breaking ---
 

@@ -19,10 +19,17 @@ constexpr bool trie_classes_match_table() {
 }
 
 constexpr bool trie_marks_every_decomposition() {
-    for (const DecompositionEntry& e : CANONICAL_DECOMPOSITION)
-        if (!(normalization_props(e.code_point) & norm_props::HAS_CANONICAL)) return false;
-    for (const DecompositionEntry& e : COMPATIBILITY_DECOMPOSITION)
-        if (!(normalization_props(e.code_point) & norm_props::HAS_COMPATIBILITY)) return false;
+    std::uint32_t index = 0;
+    for (const DecompositionEntry& e : CANONICAL_DECOMPOSITION) {
+        const std::uint32_t props = normalization_props(e.code_point);
+        if (!(props & norm_props::HAS_CANONICAL) || (props >> norm_props::ENTRY_SHIFT) != index++) return false;
+    }
+    index = 0;
+    for (const DecompositionEntry& e : COMPATIBILITY_DECOMPOSITION) {
+        const std::uint32_t props = normalization_props(e.code_point);
+        if (!(props & norm_props::HAS_COMPATIBILITY) || (props >> norm_props::ENTRY_SHIFT) != index++)
+            return false;
+    }
     for (const CompositionEntry& e : CANONICAL_COMPOSITION)
         if (!(normalization_props(e.second) & norm_props::COMPOSES_BACKWARD)) return false;
     return true;

@@ -98,6 +98,9 @@ inline constexpr std::uint32_t COMPOSES_BACKWARD = 1u << 16;
 inline constexpr std::uint32_t HAS_CANONICAL = 1u << 17;
 // A compatibility (tagged) mapping exists.
 inline constexpr std::uint32_t HAS_COMPATIBILITY = 1u << 18;
+// The rest: index of the entry in CANONICAL_DECOMPOSITION (with HAS_CANONICAL)
+// or COMPATIBILITY_DECOMPOSITION (with HAS_COMPATIBILITY).
+inline constexpr unsigned ENTRY_SHIFT = 19;
 }  // namespace norm_props
 
 constexpr std::uint32_t normalization_props(char32_t cp) noexcept {

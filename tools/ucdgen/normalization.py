@@ -16,6 +16,9 @@ BOUNDARY = {"NFD": 1 << 12, "NFKD": 1 << 13, "NFC": 1 << 14, "NFKC": 1 << 15}
 COMPOSES_BACKWARD = 1 << 16
 HAS_CANONICAL = 1 << 17
 HAS_COMPATIBILITY = 1 << 18
+# Index of the code point's entry in its decomposition table (canonical or
+# compatibility: never both), so the forms need no search.
+ENTRY_SHIFT = 19
 
 # The trie: code point >> BLOCK_SHIFT selects a block of 1 << BLOCK_SHIFT values.
 BLOCK_SHIFT = 7
@@ -77,7 +80,10 @@ def composition_exclusions(ucd: Ucd) -> set[int]:
 def full_decomposition(cp: int, canonical, compatibility, compat: bool) -> list[int]:
     if is_hangul_syllable(cp):
         index = cp - S_BASE
-        out = [L_BASE + index // (V_COUNT * T_COUNT), V_BASE + index % (V_COUNT * T_COUNT) // T_COUNT]
+        out = [
+            L_BASE + index // (V_COUNT * T_COUNT),
+            V_BASE + index % (V_COUNT * T_COUNT) // T_COUNT,
+        ]
         if index % T_COUNT:
             out.append(T_BASE + index % T_COUNT)
         return out
@@ -103,6 +109,9 @@ def pool_table(name: str, mappings: dict[int, list[int]]) -> tuple[str, int]:
 
 
 def property_values(ccc, canonical, compatibility, seconds, quick_check) -> dict[int, int]:
+    entry_index = {cp: i for i, cp in enumerate(sorted(canonical))}
+    entry_index.update({cp: i for i, cp in enumerate(sorted(compatibility))})
+    assert max(entry_index.values()) < 1 << (32 - ENTRY_SHIFT)
     """Non-zero NORMALIZATION_PROPS values by code point (0 elsewhere)."""
     interesting = set(ccc) | set(canonical) | set(compatibility) | seconds
     interesting |= {cp for form in quick_check.values() for cp in form}
@@ -128,6 +137,7 @@ def property_values(ccc, canonical, compatibility, seconds, quick_check) -> dict
             v |= HAS_CANONICAL
         if cp in compatibility:
             v |= HAS_COMPATIBILITY
+        v |= entry_index.get(cp, 0) << ENTRY_SHIFT
         values[cp] = v
     return values
 
@@ -169,7 +179,11 @@ def generate(ucd: Ucd) -> dict[str, str]:
     expect("first and last canonical keys", (min(canonical), max(canonical)), (0x00C0, 0x2FA1D))
     expect("U+1E08 mapping (single level)", canonical[0x1E08], [0x00C7, 0x0301])
     expect("COMPATIBILITY_DECOMPOSITION entries", len(compatibility), 3833)
-    expect("first and last compatibility keys", (min(compatibility), max(compatibility)), (0x00A0, 0x1FBF9))
+    expect(
+        "first and last compatibility keys",
+        (min(compatibility), max(compatibility)),
+        (0x00A0, 0x1FBF9),
+    )
     lengths = {len(m) for m in compatibility.values()}
     expect("compatibility mapping lengths", lengths, {*range(1, 9), 18})
     expect("U+FDFA mapping length", len(compatibility[0xFDFA]), 18)
@@ -183,12 +197,35 @@ def generate(ucd: Ucd) -> dict[str, str]:
     left_out = set(pairs) - {c for _, _, c in composition}
     excluded_pairs = left_out & composition_exclusions(ucd)
     expect("composition exclusions among the pairs", len(excluded_pairs), EXCLUDED_PAIRS)
-    expect("non-starter decompositions left out", sorted(left_out - excluded_pairs), NON_STARTER_DECOMPOSITIONS)
+    expect(
+        "non-starter decompositions left out",
+        sorted(left_out - excluded_pairs),
+        NON_STARTER_DECOMPOSITIONS,
+    )
     assert len({(a, b) for a, b, _ in composition}) == len(composition)
+    assert all(ccc.get(c, 0) == 0 and ccc.get(a, 0) == 0 for a, _, c in composition), (
+        "composites are starters"
+    )
 
     seconds = {b for _, b, _ in composition}
     seconds |= set(range(V_BASE, V_BASE + V_COUNT)) | set(range(T_BASE + 1, T_BASE + T_COUNT))
     values = property_values(ccc, canonical, compatibility, seconds, quick_check)
+    for cp in range(0x80):  # the forms pass ASCII through without looking it up
+        assert values.get(cp, DEFAULT_PROPS) == DEFAULT_PROPS, hex_cp(cp)
+    # Below these the quick check of each form skips the lookup: every code
+    # point has class 0, passes the check and is a boundary.
+    safe_below = {}
+    for form, quick_check_bit in QC_YES.items():
+        wanted = quick_check_bit | BOUNDARY[form]
+        cp = 0
+        while values.get(cp, DEFAULT_PROPS) & (wanted | CCC_MASK) == wanted:
+            cp += 1
+        safe_below[form] = cp
+    expect(
+        "quick-check thresholds",
+        safe_below,
+        {"NFD": 0xC0, "NFKD": 0xA0, "NFC": 0x300, "NFKC": 0xA0},
+    )
     index, data = trie(values)
     assert max(index) < 1 << 16
 
@@ -196,7 +233,8 @@ def generate(ucd: Ucd) -> dict[str, str]:
         "// Included by normalization.h, which defines DecompositionEntry and the other records.\n\n"
         + array_text(
             f"inline constexpr CombiningClassEntry CANONICAL_COMBINING_CLASS[{len(ccc)}]",
-            [f"{{{hex_cp(cp)}, {c}}}" for cp, c in sorted(ccc.items())], 6,
+            [f"{{{hex_cp(cp)}, {c}}}" for cp, c in sorted(ccc.items())],
+            6,
         )
     )
     canonical_text, canonical_pool = pool_table("CANONICAL_DECOMPOSITION", canonical)
@@ -206,14 +244,23 @@ def generate(ucd: Ucd) -> dict[str, str]:
     body += canonical_text + compat_text
     body += array_text(
         f"inline constexpr CompositionEntry CANONICAL_COMPOSITION[{len(composition)}]",
-        [f"{{{hex_cp(a)}, {hex_cp(b)}, {hex_cp(c)}}}" for a, b, c in composition], 4,
+        [f"{{{hex_cp(a)}, {hex_cp(b)}, {hex_cp(c)}}}" for a, b, c in composition],
+        4,
     )
-    body += f"inline constexpr unsigned NORMALIZATION_BLOCK_SHIFT = {BLOCK_SHIFT};\n\n"
+    body += "".join(
+        f"inline constexpr char32_t {form}_QUICK_CHECK_SAFE_BELOW = {hex_cp(cp)};\n"
+        for form, cp in safe_below.items()
+    )
+    body += f"\ninline constexpr unsigned NORMALIZATION_BLOCK_SHIFT = {BLOCK_SHIFT};\n\n"
     body += array_text(
-        f"inline constexpr std::uint16_t NORMALIZATION_BLOCK_INDEX[{len(index)}]", [str(i) for i in index], 24
+        f"inline constexpr std::uint16_t NORMALIZATION_BLOCK_INDEX[{len(index)}]",
+        [str(i) for i in index],
+        24,
     )
     body += array_text(
-        f"inline constexpr std::uint32_t NORMALIZATION_PROPS[{len(data)}]", [f"0x{v:05X}" for v in data], 12
+        f"inline constexpr std::uint32_t NORMALIZATION_PROPS[{len(data)}]",
+        [f"0x{v:08X}" for v in data],
+        10,
     )
     counts = {
         "CANONICAL_COMBINING_CLASS": len(ccc),
