@@ -369,12 +369,37 @@ constexpr FunctionSignature SIG_MOVE_RIGHT_VISUAL{"move_right_visual", {"text", 
 constexpr FunctionSignature SIG_MOVE_LEFT_VISUAL{"move_left_visual", {"text", "current"}, 2, 2};
 constexpr FunctionSignature SIG_SELECT_WORD{"select_word", {"text", "current"}, 2, 2};
 
+// The result as a str: the argument itself when the bytes are unchanged and it
+// is an exact str (strs are immutable, so this is the same value, uncopied),
+// otherwise a new str.
+PyObject* text_result(PyObject* arg, std::string_view text, std::string_view result) {
+    if (PyUnicode_CheckExact(arg) && result.size() == text.size() &&
+        (result.data() == text.data() || std::memcmp(result.data(), text.data(), text.size()) == 0)) {
+        Py_INCREF(arg);
+        return arg;
+    }
+    return str_result(result);
+}
+
 // text -> str
 template <const FunctionSignature& Sig, std::string (*Op)(std::string_view)>
 PyObject* text_function(SCRIVLET_ARGS) {
     return guarded_call([&]() -> PyObject* {
         Bound b(Sig, args, nargs, kwnames);
-        return str_result(Op(b.text));
+        return text_result(b.slots[0], b.text, Op(b.text));
+    });
+}
+
+// text -> str for the normalization forms: ASCII is already in every form.
+template <const FunctionSignature& Sig, std::string (*Op)(std::string_view)>
+PyObject* normalize_function(SCRIVLET_ARGS) {
+    return guarded_call([&]() -> PyObject* {
+        Bound b(Sig, args, nargs, kwnames);
+        if (PyUnicode_CheckExact(b.slots[0]) && PyUnicode_IS_ASCII(b.slots[0])) {
+            Py_INCREF(b.slots[0]);
+            return b.slots[0];
+        }
+        return text_result(b.slots[0], b.text, Op(b.text));
     });
 }
 
@@ -385,7 +410,7 @@ PyObject* locale_text_function(SCRIVLET_ARGS) {
     return guarded_call([&]() -> PyObject* {
         Bound b(Sig, args, nargs, kwnames);
         auto locale = to_optional_utf8_view(b.slots[1], "locale");
-        return str_result(Op(b.text, locale));
+        return text_result(b.slots[0], b.text, Op(b.text, locale));
     });
 }
 
@@ -454,7 +479,7 @@ PyObject* truncate_graphemes(SCRIVLET_ARGS) {
     return guarded_call([&]() -> PyObject* {
         Bound b(SIG_TRUNCATE_GRAPHEMES, args, nargs, kwnames);
         const std::uint64_t limit = to_u64(b.slots[1], "max_graphemes");
-        return str_result(truncate::truncate_to_clusters(b.text, limit));
+        return text_result(b.slots[0], b.text, truncate::truncate_to_clusters(b.text, limit));
     });
 }
 
@@ -462,7 +487,7 @@ PyObject* truncate_display_width(SCRIVLET_ARGS) {
     return guarded_call([&]() -> PyObject* {
         Bound b(SIG_TRUNCATE_WIDTH, args, nargs, kwnames);
         const std::uint32_t limit = to_u32(b.slots[1], "max_width");
-        return str_result(truncate::truncate_to_width(b.text, limit));
+        return text_result(b.slots[0], b.text, truncate::truncate_to_width(b.text, limit));
     });
 }
 
@@ -501,13 +526,13 @@ PyMethodDef FUNCTIONS[] = {
        "Args:\n    text: Input string.\n    locale: Optional locale string (currently unused, reserved for future)."),
     FN("sentence_boundaries", sentence_boundaries,
        "sentence_boundaries(text, locale=None)\n--\n\nReturn sentence boundary byte offsets for a string."),
-    FN("normalize_nfc", (text_function<SIG_NORMALIZE_NFC, normalize::normalize_nfc>),
+    FN("normalize_nfc", (normalize_function<SIG_NORMALIZE_NFC, normalize::normalize_nfc>),
        "normalize_nfc(text)\n--\n\nNormalize a string to NFC (Canonical Decomposition, followed by Canonical Composition)."),
-    FN("normalize_nfd", (text_function<SIG_NORMALIZE_NFD, normalize::normalize_nfd>),
+    FN("normalize_nfd", (normalize_function<SIG_NORMALIZE_NFD, normalize::normalize_nfd>),
        "normalize_nfd(text)\n--\n\nNormalize a string to NFD (Canonical Decomposition)."),
-    FN("normalize_nfkc", (text_function<SIG_NORMALIZE_NFKC, normalize::normalize_nfkc>),
+    FN("normalize_nfkc", (normalize_function<SIG_NORMALIZE_NFKC, normalize::normalize_nfkc>),
        "normalize_nfkc(text)\n--\n\nNormalize a string to NFKC (Compatibility Decomposition, followed by Canonical Composition)."),
-    FN("normalize_nfkd", (text_function<SIG_NORMALIZE_NFKD, normalize::normalize_nfkd>),
+    FN("normalize_nfkd", (normalize_function<SIG_NORMALIZE_NFKD, normalize::normalize_nfkd>),
        "normalize_nfkd(text)\n--\n\nNormalize a string to NFKD (Compatibility Decomposition)."),
     FN("bidi_resolve", bidi_resolve,
        "bidi_resolve(text)\n--\n\nResolve bidi levels for a paragraph string.\n\nReturns a dict with:\n"
