@@ -11,56 +11,9 @@ namespace scrivlet::casemap {
 
 namespace {
 
+using Output = utf8::Writer;
+
 namespace cf = data::case_flags;
-
-// Growable UTF-8 output written through a raw pointer; starts at the input's size.
-class Output {
-public:
-    explicit Output(std::size_t size_hint) {
-        buf_.resize(size_hint + 16);
-        p_ = buf_.data();
-        end_ = p_ + buf_.size();
-    }
-    void ensure(std::size_t room) {
-        if (static_cast<std::size_t>(end_ - p_) >= room) return;
-        const std::size_t used = p_ - buf_.data();
-        buf_.resize(std::max(buf_.size() * 2, used + room));
-        p_ = buf_.data() + used;
-        end_ = buf_.data() + buf_.size();
-    }
-    char* cursor() noexcept { return p_; }
-    void advance(std::size_t n) noexcept { p_ += n; }
-    [[gnu::always_inline]] void put(char32_t c) {
-        ensure(4);
-        if (c < 0x80) {
-            *p_++ = static_cast<char>(c);
-        } else if (c < 0x800) {
-            *p_++ = static_cast<char>(0xC0 | (c >> 6));
-            *p_++ = static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            *p_++ = static_cast<char>(0xE0 | (c >> 12));
-            *p_++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            *p_++ = static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            *p_++ = static_cast<char>(0xF0 | (c >> 18));
-            *p_++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            *p_++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            *p_++ = static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    void put(std::u32string_view cps) {
-        for (char32_t c : cps) put(c);
-    }
-    std::string finish() {
-        buf_.resize(p_ - buf_.data());
-        return std::move(buf_);
-    }
-
-private:
-    std::string buf_;
-    char* p_;
-    char* end_;
-};
 
 inline char32_t shifted(char32_t cp, std::int32_t delta) noexcept {
     return static_cast<char32_t>(static_cast<std::int32_t>(cp) + delta);

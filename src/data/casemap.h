@@ -9,6 +9,8 @@
 #include <optional>
 #include <string_view>
 
+#include "range_table.h"
+
 namespace scrivlet::data {
 
 struct SimpleCaseEntry {
@@ -17,11 +19,7 @@ struct SimpleCaseEntry {
 };
 
 // The mapping is `length` (2 or 3) code points of the table's pool from `offset`.
-struct MultiCaseEntry {
-    std::uint32_t code_point;
-    std::uint16_t offset;
-    std::uint8_t length;
-};
+using MultiCaseEntry = PoolEntry;
 
 // Everything the case operations ask about one code point: which tables have
 // an entry for it, the predicates, and the simple mappings as differences.
@@ -85,30 +83,15 @@ constexpr std::optional<char32_t> simple_case_folding(char32_t cp) noexcept {
     return static_cast<char32_t>(static_cast<std::int32_t>(cp) + r.fold_delta);
 }
 
-template <std::size_t N, std::size_t P>
-constexpr std::u32string_view multi_case_lookup(const MultiCaseEntry (&table)[N], const char32_t (&pool)[P],
-                                                char32_t cp) noexcept {
-    std::size_t lo = 0, hi = N;
-    while (lo < hi) {
-        std::size_t mid = (lo + hi) / 2;
-        if (table[mid].code_point < cp)
-            lo = mid + 1;
-        else
-            hi = mid;
-    }
-    if (lo == N || table[lo].code_point != cp) return {};
-    return std::u32string_view(pool + table[lo].offset, table[lo].length);
-}
-
 // Two or three code points, or empty when there is no entry.
 constexpr std::u32string_view special_uppercase(char32_t cp) noexcept {
-    return multi_case_lookup(SPECIAL_UPPERCASE, SPECIAL_UPPERCASE_POOL, cp);
+    return pool_lookup(SPECIAL_UPPERCASE, SPECIAL_UPPERCASE_POOL, cp);
 }
 constexpr std::u32string_view special_titlecase(char32_t cp) noexcept {
-    return multi_case_lookup(SPECIAL_TITLECASE, SPECIAL_TITLECASE_POOL, cp);
+    return pool_lookup(SPECIAL_TITLECASE, SPECIAL_TITLECASE_POOL, cp);
 }
 constexpr std::u32string_view full_case_folding(char32_t cp) noexcept {
-    return multi_case_lookup(FULL_CASE_FOLDING, FULL_CASE_FOLDING_POOL, cp);
+    return pool_lookup(FULL_CASE_FOLDING, FULL_CASE_FOLDING_POOL, cp);
 }
 
 constexpr bool is_white_space(char32_t cp) noexcept {

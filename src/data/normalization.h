@@ -7,6 +7,8 @@
 #include <iterator>
 #include <string_view>
 
+#include "range_table.h"
+
 namespace scrivlet::data {
 
 struct CombiningClassEntry {
@@ -15,11 +17,7 @@ struct CombiningClassEntry {
 };
 
 // The mapping is `length` code points of the table's pool, starting at `offset`.
-struct DecompositionEntry {
-    std::uint32_t code_point;
-    std::uint16_t offset;
-    std::uint8_t length;
-};
+using DecompositionEntry = PoolEntry;
 
 struct CompositionEntry {
     std::uint32_t first;
@@ -132,26 +130,11 @@ constexpr std::uint8_t combining_class_from_table(char32_t cp) noexcept {
                : 0;
 }
 
-template <std::size_t N, std::size_t P>
-constexpr std::u32string_view decomposition_lookup(const DecompositionEntry (&table)[N],
-                                                const char32_t (&pool)[P], char32_t cp) noexcept {
-    std::size_t lo = 0, hi = N;
-    while (lo < hi) {
-        std::size_t mid = (lo + hi) / 2;
-        if (table[mid].code_point < cp)
-            lo = mid + 1;
-        else
-            hi = mid;
-    }
-    if (lo == N || table[lo].code_point != cp) return {};
-    return std::u32string_view(pool + table[lo].offset, table[lo].length);
-}
-
 // Single-level canonical mapping; empty when there is none. Hangul syllables
 // have none here: decompose them with hangul_decompose.
 constexpr std::u32string_view canonical_decomposition(char32_t cp) noexcept {
     if (cp < 0xC0) return {};
-    return decomposition_lookup(CANONICAL_DECOMPOSITION, CANONICAL_DECOMPOSITION_POOL, cp);
+    return pool_lookup(CANONICAL_DECOMPOSITION, CANONICAL_DECOMPOSITION_POOL, cp);
 }
 
 // Single-level mapping of either kind: the canonical one when it exists,
@@ -160,7 +143,7 @@ constexpr std::u32string_view compatibility_decomposition(char32_t cp) noexcept 
     if (cp < 0xA0) return {};
     std::u32string_view canonical = canonical_decomposition(cp);
     if (!canonical.empty()) return canonical;
-    return decomposition_lookup(COMPATIBILITY_DECOMPOSITION, COMPATIBILITY_DECOMPOSITION_POOL, cp);
+    return pool_lookup(COMPATIBILITY_DECOMPOSITION, COMPATIBILITY_DECOMPOSITION_POOL, cp);
 }
 
 // The primary composite of a pair, or 0. Hangul is not answered here.

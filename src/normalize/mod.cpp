@@ -12,6 +12,8 @@ namespace scrivlet::normalize {
 
 namespace {
 
+using Output = utf8::Writer;
+
 namespace np = data::norm_props;
 
 struct Form {
@@ -30,56 +32,6 @@ constexpr Form NFKC{true, true, np::NFKC_QC_YES, np::NFKC_BOUNDARY, data::NFKC_Q
 inline std::uint8_t class_of(std::uint32_t props) noexcept {
     return static_cast<std::uint8_t>(props & np::CCC_MASK);
 }
-
-// UTF-8 output written through a raw pointer, grown on demand.
-class Output {
-public:
-    void start(std::size_t size_hint) {
-        buf_.resize(size_hint + 16);
-        p_ = buf_.data();
-        end_ = p_ + buf_.size();
-    }
-    bool started() const noexcept { return p_ != nullptr; }
-    void ensure(std::size_t room) {
-        if (static_cast<std::size_t>(end_ - p_) >= room) return;
-        const std::size_t used = p_ - buf_.data();
-        buf_.resize(std::max(buf_.size() * 2, used + room));
-        p_ = buf_.data() + used;
-        end_ = buf_.data() + buf_.size();
-    }
-    void bytes(const char* data, std::size_t n) {
-        ensure(n);
-        std::memcpy(p_, data, n);
-        p_ += n;
-    }
-    // The caller has ensured room for 4 bytes.
-    void put_unchecked(char32_t c) noexcept {
-        if (c < 0x80) {
-            *p_++ = static_cast<char>(c);
-        } else if (c < 0x800) {
-            *p_++ = static_cast<char>(0xC0 | (c >> 6));
-            *p_++ = static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            *p_++ = static_cast<char>(0xE0 | (c >> 12));
-            *p_++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            *p_++ = static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            *p_++ = static_cast<char>(0xF0 | (c >> 18));
-            *p_++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            *p_++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            *p_++ = static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    std::string finish() {
-        buf_.resize(p_ - buf_.data());
-        return std::move(buf_);
-    }
-
-private:
-    std::string buf_;
-    char* p_ = nullptr;
-    char* end_ = nullptr;
-};
 
 // A decomposed code point with what ordering and composition ask about it,
 // so that neither looks it up again: bits 0-20 the code point, 21-28 its
