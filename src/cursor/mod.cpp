@@ -2,52 +2,20 @@
 
 #include <vector>
 
-#include "../data/grapheme_break.h"
+#include "../segment/cluster_walk.h"
 #include "../segment/grapheme.h"
 #include "../segment/word.h"
+#include "../segment/word_break.h"
 #include "../utf8.h"
 
 namespace scrivlet::cursor {
 
 namespace {
 
-using G = data::GraphemeBreakClass;
+using segment::walk::certain_cluster_start;
 
 const unsigned char* bytes(std::string_view text) {
     return reinterpret_cast<const unsigned char*>(text.data());
-}
-
-G class_at(std::string_view text, std::size_t pos) {
-    std::size_t len;
-    return data::grapheme_break_class(utf8::decode(text, pos, len));
-}
-
-// Whether a cluster starts at p (0 < p < size, a code point boundary) whatever
-// came before the previous character: the pair of classes around p breaks under
-// every state of the scan, and the scan state is fresh after it. A scan started
-// at such a position finds the same cluster starts as one started at 0.
-bool certain_cluster_start(std::string_view text, std::size_t p) {
-    const auto* s = bytes(text);
-    const unsigned char a = s[p - 1];
-    const unsigned char b = s[p];
-    G before;
-    if (a < 0x80) {
-        if (a == '\r') return b != '\n';                      // GB3, GB4
-        if (a < 0x20 || a == 0x7F) return true;               // GB4: LF and Control
-        if (b < 0x80) return true;                            // printable ASCII pair: GB999
-        before = G::Any;
-    } else {
-        before = class_at(text, utf8::floor_to_code_point(text, p - 1));
-        if (before == G::LF || before == G::Control) return true;  // GB4
-        // Classes that join a following character only when it is a mark or joiner.
-        if (before != G::Any && before != G::Extend && before != G::SpacingMark &&
-            before != G::Consonant && before != G::ExtPict)
-            return false;
-        if (b < 0x80) return true;
-    }
-    const G after = class_at(text, p);
-    // GB9, GB9a, and a Linker joins as an Extend character
-    return after != G::Extend && after != G::ZWJ && after != G::SpacingMark && after != G::Linker;
 }
 
 std::size_t previous_code_point(std::string_view text, std::size_t p) {
@@ -64,17 +32,55 @@ std::size_t certain_start_at_or_before(std::string_view text, std::size_t p) {
     return p;
 }
 
-// Whether a word boundary falls at p (0 < p < size) under every context, with
-// the boundary scan's state after it the same as at the start of a text: after
-// a line break (WB3a), or between a space and an ASCII letter or digit (WB999).
+using segment::WordBreak;
+
+// Classes after which, or before which, the word rules may look further than the
+// pair itself (WB4 skipping, WB6, WB7, WB7b, WB7c, WB11, WB12, WB15, WB16).
+constexpr bool needs_context(WordBreak c) {
+    switch (c) {
+        case WordBreak::Extend:
+        case WordBreak::Format:
+        case WordBreak::ZWJ:
+        case WordBreak::MidLetter:
+        case WordBreak::MidNumLet:
+        case WordBreak::Single_Quote:
+        case WordBreak::MidNum:
+        case WordBreak::Double_Quote:
+        case WordBreak::Regional_Indicator:
+            return true;
+        default:
+            return false;
+    }
+}
+
+constexpr bool is_ahletter(WordBreak c) {
+    return c == WordBreak::ALetter || c == WordBreak::Hebrew_Letter;
+}
+
+// Whether a word boundary falls at p (0 < p < size, a code point boundary) under
+// every context, with the boundary scan's state after it the same as at the start
+// of a text. Both neighbours are then decided by the pair alone: L1 is the
+// previous character, and neither side can be reached by a look-ahead or a
+// second look-back from across p.
 bool certain_word_boundary(std::string_view text, std::size_t p) {
-    const auto* s = bytes(text);
-    const unsigned char a = s[p - 1];
-    const unsigned char b = s[p];
-    if (a == '\n' || a == '\v' || a == '\f') return true;
-    if (a == '\r') return b != '\n';
-    if (a != ' ') return false;
-    return (b >= '0' && b <= '9') || ((b | 0x20) >= 'a' && (b | 0x20) <= 'z');
+    std::size_t len;
+    const WordBreak before =
+        segment::word_break_class(utf8::decode(text, utf8::floor_to_code_point(text, p - 1), len));
+    const WordBreak after = segment::word_break_class(utf8::decode(text, p, len));
+    if (needs_context(before) || needs_context(after)) return false;
+    using W = WordBreak;
+    if (before == W::CR) return after != W::LF;                                      // WB3, WB3a
+    if (before == W::LF || before == W::Newline) return true;                        // WB3a
+    if (after == W::CR || after == W::LF || after == W::Newline) return true;        // WB3b
+    if (before == W::WSegSpace) return after != W::WSegSpace;                        // WB3d
+    const bool ah_num = is_ahletter(after) || after == W::Numeric;
+    if ((is_ahletter(before) || before == W::Numeric) && ah_num) return false;       // WB5, WB8, WB9, WB10
+    if (before == W::Katakana && after == W::Katakana) return false;                 // WB13
+    if (after == W::ExtendNumLet &&
+        (is_ahletter(before) || before == W::Numeric || before == W::Katakana || before == W::ExtendNumLet))
+        return false;                                                                // WB13a
+    if (before == W::ExtendNumLet && (ah_num || after == W::Katakana)) return false;  // WB13b
+    return true;                                                                     // WB999
 }
 
 }  // namespace
@@ -108,10 +114,10 @@ std::pair<std::uint64_t, std::uint64_t> word_at(std::string_view text, std::uint
     if (n == 0 || current >= n) return {current, current};  // at the end: (L, L)
     const std::size_t c = static_cast<std::size_t>(current);
     // Segment only the stretch between two certain boundaries around current.
-    std::size_t from = c;
-    while (from > 0 && !certain_word_boundary(text, from)) --from;
-    std::size_t to = c + 1;
-    while (to < n && !certain_word_boundary(text, to)) ++to;
+    std::size_t from = utf8::floor_to_code_point(text, c);
+    while (from > 0 && !certain_word_boundary(text, from)) from = previous_code_point(text, from);
+    std::size_t to = next_code_point(text, utf8::floor_to_code_point(text, c));
+    while (to < n && !certain_word_boundary(text, to)) to = next_code_point(text, to);
     std::uint64_t start = from, end = to;
     for (std::uint64_t w : segment::word_boundary_offsets(text.substr(from, to - from))) {
         if (from + w <= current)

@@ -1,10 +1,11 @@
 #include "mod.h"
 
 #include <array>
+#include <cstring>
 
 #include "../data/grapheme_break.h"
 #include "../data/line_break.h"
-#include "../segment/grapheme.h"
+#include "../segment/cluster_walk.h"
 #include "../utf8.h"
 
 namespace scrivlet::truncate {
@@ -54,40 +55,12 @@ inline std::uint8_t width_of(char32_t cp) noexcept {
 
 constexpr bool is_printable_ascii(unsigned char b) { return b >= 0x20 && b < 0x7F; }
 
-// Walks the clusters of text in order, calling f(start, end) for each until f
-// returns false. Segments a growing prefix rather than the whole text, so a
-// short result from a long text costs little: every cluster start found in a
-// prefix is a start of the whole text, and only the prefix's last cluster may
-// continue past it.
-template <typename F>
-void for_each_cluster(std::string_view text, std::size_t first_guess, F&& f) {
-    const std::size_t n = text.size();
-    std::size_t done = 0;  // clusters before this byte offset have been reported
-    std::size_t end = first_guess < n ? first_guess : n;
-    for (;;) {
-        end = utf8::floor_to_code_point(text, end);
-        const auto starts = segment::grapheme_cluster_starts(text.substr(0, end));
-        const bool whole = end == n;
-        for (std::size_t i = 0; i < starts.size(); ++i) {
-            if (starts[i] < done) continue;
-            std::size_t stop;
-            if (i + 1 < starts.size())
-                stop = starts[i + 1];
-            else if (whole)
-                stop = n;
-            else
-                break;  // may continue past the prefix
-            if (!f(static_cast<std::size_t>(starts[i]), stop)) return;
-            done = stop;
-        }
-        if (whole) return;
-        end = end > n / 2 ? n : 2 * end;
-    }
-}
-
-// A first prefix length that usually holds the answer: a few bytes per unit.
-std::size_t guess_bytes(std::uint64_t units) {
-    return units > (SIZE_MAX - 64) / 8 ? SIZE_MAX : static_cast<std::size_t>(units) * 4 + 64;
+// Printable bytes among eight ASCII bytes: a byte b counts when b + 0x60 reaches
+// 0x80 (b >= 0x20) and b + 1 does not (b != 0x7F); no sum carries into the next byte.
+inline unsigned printable_in_word(std::uint64_t w) {
+    constexpr std::uint64_t ones = 0x0101010101010101ULL;
+    const std::uint64_t hits = (w + 0x60 * ones) & ~(w + ones) & (0x80 * ones);
+    return static_cast<unsigned>(__builtin_popcountll(hits));
 }
 
 }  // namespace
@@ -100,6 +73,15 @@ std::uint64_t text_width(std::string_view text) {
     std::uint64_t total = 0;
     std::size_t pos = 0;
     while (pos < n) {
+        // Eight ASCII bytes at a time.
+        while (pos + 8 <= n) {
+            std::uint64_t w;
+            std::memcpy(&w, s + pos, 8);
+            if (w & 0x8080808080808080ULL) break;
+            total += printable_in_word(w);
+            pos += 8;
+        }
+        if (pos >= n) break;
         const unsigned char b = s[pos];
         if (b < 0x80) {
             total += is_printable_ascii(b);
@@ -123,11 +105,13 @@ std::string_view truncate_to_clusters(std::string_view text, std::uint64_t max_g
     std::size_t k = 0;
     while (k <= m && is_printable_ascii(s[k])) ++k;
     if (k > m) return text.substr(0, m);
-    std::uint64_t count = 0;
+    // The last byte of that prefix starts a cluster whatever follows it.
+    const std::size_t from = k > 1 ? k - 1 : 0;
+    std::uint64_t count = from;
     std::size_t kept = n;
-    for_each_cluster(text, guess_bytes(max_graphemes), [&](std::size_t, std::size_t e) {
+    segment::walk::for_each_cluster(text.substr(from), [&](std::size_t, std::size_t e) {
         if (++count < max_graphemes) return true;
-        kept = e;
+        kept = from + e;
         return false;
     });
     return text.substr(0, kept);
@@ -144,12 +128,15 @@ std::string_view truncate_to_width(std::string_view text, std::uint32_t max_widt
     if (k > max_width) return text.substr(0, max_width);
     // The total is 64 bits wide: a 32-bit sum would wrap on a long text and
     // keep clusters past the limit.
-    std::uint64_t total = 0;
-    std::size_t kept = 0;
-    for_each_cluster(text, guess_bytes(max_width), [&](std::size_t b, std::size_t e) {
-        total += text_width(text.substr(b, e - b));
+    const std::size_t from = k > 1 ? k - 1 : 0;
+    const std::string_view rest = text.substr(from);
+    std::uint64_t total = from;
+    std::size_t kept = from;
+    segment::walk::for_each_cluster(rest, [&](std::size_t b, std::size_t e) {
+        total += e - b == 1 ? is_printable_ascii(static_cast<unsigned char>(rest[b]))
+                            : text_width(rest.substr(b, e - b));
         if (total > max_width) return false;
-        kept = e;
+        kept = from + e;
         return true;
     });
     return text.substr(0, kept);
