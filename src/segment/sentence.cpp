@@ -1,5 +1,7 @@
 #include "sentence.h"
 
+#include <memory>
+
 #include "../utf8.h"
 #include "sentence_break.h"
 
@@ -25,6 +27,13 @@ constexpr bool t1_joins(S c) {
 // SB8a, SB10, SB11 after a terminator, Close characters and spaces: a Close breaks.
 constexpr bool t2_joins(S c) { return is_para_sep(c) || c == S::Sp || is_saterm(c) || c == S::SContinue; }
 
+// The classes that end a run of SB998 in the Normal phase.
+constexpr bool is_special(S c) {
+    constexpr unsigned mask = 1u << unsigned(S::CR) | 1u << unsigned(S::LF) | 1u << unsigned(S::Sep) |
+                              1u << unsigned(S::ATerm) | 1u << unsigned(S::STerm);
+    return (mask >> unsigned(c)) & 1;
+}
+
 // The classes that end the SB8 look-ahead without finding a lowercase letter.
 constexpr bool stops_lookahead(S c) {
     return is_para_sep(c) || c == S::Upper || c == S::OLetter || is_saterm(c);
@@ -39,16 +48,21 @@ std::vector<std::uint64_t> sentence_boundaries(std::string_view text) {
     if (size <= 1) return out;
 
     // Per code point: the class in the low 4 bits, the UTF-8 length minus one above.
-    std::vector<std::uint8_t> info;
-    info.reserve(size);
+    std::unique_ptr<std::uint8_t[]> info(new std::uint8_t[size]);
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    std::size_t n = 0;
     for (std::size_t pos = 0; pos < size;) {
+        if (s[pos] < 0x80) {
+            info[n++] = static_cast<std::uint8_t>(sentence_break(s[pos]));
+            ++pos;
+            continue;
+        }
         std::size_t len;
         const char32_t cp = utf8::decode(text, pos, len);
-        info.push_back(static_cast<std::uint8_t>(static_cast<std::uint8_t>(sentence_break(cp)) |
-                                                 ((len - 1) << 4)));
+        info[n++] = static_cast<std::uint8_t>(static_cast<std::uint8_t>(sentence_break(cp)) |
+                                              ((len - 1) << 4));
         pos += len;
     }
-    const std::size_t n = info.size();
     if (n == 1) return out;
     auto cls = [&info](std::size_t i) { return static_cast<S>(info[i] & CLASS_MASK); };
 
@@ -77,6 +91,17 @@ std::vector<std::uint64_t> sentence_boundaries(std::string_view text) {
 
     std::uint64_t offset = (info[0] >> 4) + 1;
     for (std::size_t i = 1; i < n; offset += (info[i] >> 4) + 1, ++i) {
+        if (phase == Phase::Normal && !is_para_sep(cls(i - 1))) {
+            // SB998 over a run: nothing breaks before a terminator or a
+            // paragraph separator, and only prev_class changes.
+            while (i < n && !is_special(cls(i))) {
+                const S c = cls(i);
+                if (c != S::Extend && c != S::Format) prev_class = c;
+                offset += (info[i] >> 4) + 1;
+                ++i;
+            }
+            if (i >= n) break;
+        }
         const S c = cls(i);
         const S prev = cls(i - 1);
         // SB3: CR × LF

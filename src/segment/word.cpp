@@ -1,5 +1,8 @@
 #include "word.h"
 
+#include <array>
+#include <memory>
+
 #include "../utf8.h"
 #include "word_break.h"
 
@@ -23,7 +26,7 @@ constexpr bool is_midnumletq(W c) { return c == W::MidNumLet || c == W::Single_Q
 // Whether the pair around k stays together after the context rules (WB5 to WB16).
 // l1 and l2 are the nearest values before k that are not ignorable, r1 the nearest after.
 template <typename R1>
-bool context_joins(W l2, W l1, W cur, R1&& r1, unsigned ri_count) {
+constexpr bool context_joins(W l2, W l1, W cur, R1&& r1, unsigned ri_count) {
     switch (cur) {
         case W::ALetter:
         case W::Hebrew_Letter:
@@ -74,6 +77,43 @@ bool context_joins(W l2, W l1, W cur, R1&& r1, unsigned ri_count) {
     }
 }
 
+// What the pair (previous, current) decides by itself, before any context is
+// looked up. Context stands for the pairs where L1 is not the previous code
+// point (it is ignorable or a ZWJ before a pictograph), or where L2, R1 or the
+// regional indicator count may matter.
+enum class Pair : std::uint8_t { Break, Join, JoinCounted, Context };
+
+constexpr bool is_mid(W c) {
+    return c == W::MidLetter || c == W::MidNumLet || c == W::Single_Quote || c == W::MidNum ||
+           c == W::Double_Quote;
+}
+
+constexpr Pair pair_decision(W prev, W cur) {
+    if (prev == W::CR && cur == W::LF) return Pair::Join;                              // WB3
+    if (prev == W::CR || prev == W::LF || prev == W::Newline) return Pair::Break;      // WB3a
+    if (cur == W::CR || cur == W::LF || cur == W::Newline) return Pair::Break;         // WB3b
+    if (prev == W::ZWJ) return Pair::Context;                                          // WB3c
+    if (prev == W::WSegSpace && (cur == W::WSegSpace || is_ignorable(cur))) return Pair::Join;  // WB3d
+    if (is_ignorable(cur)) return Pair::Join;                                          // WB4
+    if (is_ignorable(prev) || is_mid(prev) || is_mid(cur) || cur == W::Regional_Indicator)
+        return Pair::Context;
+    // L1 is prev, and no rule left looks at L2, R1 or the count.
+    return context_joins(NO_CLASS, prev, cur, [] { return NO_CLASS; }, 0) ? Pair::JoinCounted
+                                                                            : Pair::Break;
+}
+
+constexpr std::size_t CLASS_COUNT = static_cast<std::size_t>(W::Other) + 1;
+
+constexpr std::array<std::array<Pair, CLASS_COUNT>, CLASS_COUNT> build_pairs() {
+    std::array<std::array<Pair, CLASS_COUNT>, CLASS_COUNT> t{};
+    for (std::size_t p = 0; p < CLASS_COUNT; ++p)
+        for (std::size_t c = 0; c < CLASS_COUNT; ++c)
+            t[p][c] = pair_decision(static_cast<W>(p), static_cast<W>(c));
+    return t;
+}
+
+constexpr auto PAIRS = build_pairs();
+
 }  // namespace
 
 std::vector<std::uint64_t> word_boundary_offsets(std::string_view text) {
@@ -83,12 +123,12 @@ std::vector<std::uint64_t> word_boundary_offsets(std::string_view text) {
     if (size <= 1) return out;
 
     // Classify once; lengths ride along so that offsets need no second decode.
-    std::vector<std::uint8_t> info;
-    info.reserve(size);
+    std::unique_ptr<std::uint8_t[]> info(new std::uint8_t[size]);
     const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    std::size_t n = 0;
     for (std::size_t pos = 0; pos < size;) {
         if (s[pos] < 0x80) {
-            info.push_back(static_cast<std::uint8_t>(word_break_class(s[pos])));
+            info[n++] = static_cast<std::uint8_t>(word_break_class(s[pos]));
             ++pos;
             continue;
         }
@@ -96,10 +136,9 @@ std::vector<std::uint64_t> word_boundary_offsets(std::string_view text) {
         const char32_t cp = utf8::decode(text, pos, len);
         std::uint8_t v = static_cast<std::uint8_t>(word_break_class(cp));
         if (is_word_extended_pictographic(cp)) v |= PICTO_BIT;
-        info.push_back(static_cast<std::uint8_t>(v | ((len - 1) << 6)));
+        info[n++] = static_cast<std::uint8_t>(v | ((len - 1) << 6));
         pos += len;
     }
-    const std::size_t n = info.size();
     if (n == 1) return out;
 
     auto cls = [&info](std::size_t i) { return static_cast<W>(info[i] & CLASS_MASK); };
@@ -116,7 +155,15 @@ std::vector<std::uint64_t> word_boundary_offsets(std::string_view text) {
         const W prev = cls(k - 1);
         const W cur = cls(k);
         bool boundary;
-        if (prev == W::CR && cur == W::LF) {
+        const Pair pair = PAIRS[static_cast<std::size_t>(prev)][static_cast<std::size_t>(cur)];
+        if (pair == Pair::Break) {
+            boundary = true;
+        } else if (pair == Pair::Join) {
+            boundary = false;
+        } else if (pair == Pair::JoinCounted) {
+            boundary = false;
+            ri_count = 0;
+        } else if (prev == W::CR && cur == W::LF) {
             boundary = false;  // WB3: CR × LF
         } else if (prev == W::LF || prev == W::Newline || prev == W::CR) {
             boundary = true;  // WB3a: (Newline | CR | LF) ÷
