@@ -1,9 +1,8 @@
 """Logical cursor moves and word selection."""
 
+import scrivlet
 from run import Case, optional
 from samples import SAMPLES
-
-import scrivlet
 
 regex = optional("regex")
 uniseg_word = optional("uniseg.wordbreak")

@@ -1,9 +1,8 @@
 """Word and sentence boundaries."""
 
+import scrivlet
 from run import Case, optional
 from samples import SAMPLES
-
-import scrivlet
 
 uniseg_word = optional("uniseg.wordbreak")
 uniseg_sentence = optional("uniseg.sentencebreak")
@@ -29,7 +28,9 @@ for name, text in SAMPLES.items():
             len(text.encode()),
             lambda t=text: scrivlet.word_boundaries(t),
             {
-                "uniseg": (lambda t=text: list(uniseg_word.word_boundaries(t))) if uniseg_word else None,
+                "uniseg": (lambda t=text: list(uniseg_word.word_boundaries(t)))
+                if uniseg_word
+                else None,
                 "ICU (PyICU)": (lambda t=text: _icu_offsets(_ICU_WORD, t)) if icu else None,
             },
         )

@@ -1,9 +1,8 @@
 """Display width and truncation."""
 
+import scrivlet
 from run import Case, optional
 from samples import SAMPLES
-
-import scrivlet
 
 wcwidth = optional("wcwidth")
 rich_cells = optional("rich.cells")

@@ -7,7 +7,6 @@ from pathlib import Path
 import pytest
 from hypothesis import given, settings
 from hypothesis import strategies as st
-
 from scrivlet import sentence_boundaries
 
 ROOT = Path(__file__).resolve().parent.parent
@@ -47,10 +46,32 @@ def sentences(text):
         ("A.\u000bB", [0, 2]),
         ("a. \U00010428", [0, 3]),
     ],
-    ids=["empty", "no-end-offset", "one-char", "two-sentences", "sterm-space-lower", "SB8-lower",
-         "SB8-past-digit", "SB6", "SB7-upper", "SB7-lower", "no-letter-before", "digit-before",
-         "SB7-not-across-close", "format-transparent", "close-stays", "lf", "crlf", "paragraph-sep",
-         "SB8a", "three", "ellipsis", "extend-after-lf", "vt-is-other", "deseret-is-other"],
+    ids=[
+        "empty",
+        "no-end-offset",
+        "one-char",
+        "two-sentences",
+        "sterm-space-lower",
+        "SB8-lower",
+        "SB8-past-digit",
+        "SB6",
+        "SB7-upper",
+        "SB7-lower",
+        "no-letter-before",
+        "digit-before",
+        "SB7-not-across-close",
+        "format-transparent",
+        "close-stays",
+        "lf",
+        "crlf",
+        "paragraph-sep",
+        "SB8a",
+        "three",
+        "ellipsis",
+        "extend-after-lf",
+        "vt-is-other",
+        "deseret-is-other",
+    ],
 )
 def test_boundary_offsets(text, expected):
     assert sentence_boundaries(text) == expected
@@ -58,7 +79,11 @@ def test_boundary_offsets(text, expected):
 
 def test_locale_is_accepted_and_ignored():
     text = "Dr. Who? Yes. i. e. no."
-    assert sentence_boundaries(text, "en") == sentence_boundaries(text) == sentence_boundaries(text, None)
+    assert (
+        sentence_boundaries(text, "en")
+        == sentence_boundaries(text)
+        == sentence_boundaries(text, None)
+    )
 
 
 RULES = [
@@ -127,24 +152,39 @@ def is_upper(ch):
 
 def is_lower(ch):
     n = len(ch.encode())
-    return sentence_boundaries("A. " + ch + "A") == [0] and sentence_boundaries("A!" + ch + "B") == [0, 2] \
+    return (
+        sentence_boundaries("A. " + ch + "A") == [0]
+        and sentence_boundaries("A!" + ch + "B") == [0, 2]
         and n > 0
+    )
 
 
 def is_other(ch):
     # After "1." a lowercase letter follows: the look-ahead passes Other and finds it.
-    return (sentence_boundaries("1." + ch + "a") == [0] and sentence_boundaries("1." + ch) == [0, 2]
-            and sentence_boundaries("a!" + ch) == [0, 2])
+    return (
+        sentence_boundaries("1." + ch + "a") == [0]
+        and sentence_boundaries("1." + ch) == [0, 2]
+        and sentence_boundaries("a!" + ch) == [0, 2]
+    )
 
 
 def is_transparent(ch):
-    return sentence_boundaries("a." + ch + "B") == [0] and sentence_boundaries("1." + ch + "B") == [0, 2 + len(ch.encode())]
+    return sentence_boundaries("a." + ch + "B") == [0] and sentence_boundaries("1." + ch + "B") == [
+        0,
+        2 + len(ch.encode()),
+    ]
 
 
 SPOTS = [
     # parity ranges: even Upper, odd Lower
-    (is_upper, "0041 005A 00C0 00DE 0100 0136 0178 014A 0182 0186 01F2 0232 1E00 1EFE 1F59 1F5F 0400 042F FF21 2102"),
-    (is_lower, "0061 00B5 00DF 00FF 0101 0137 0138 0139 0179 0183 0187 01F3 0233 1E01 1EFF A641 A723 0430 FF41 0250"),
+    (
+        is_upper,
+        "0041 005A 00C0 00DE 0100 0136 0178 014A 0182 0186 01F2 0232 1E00 1EFE 1F59 1F5F 0400 042F FF21 2102",
+    ),
+    (
+        is_lower,
+        "0061 00B5 00DF 00FF 0101 0137 0138 0139 0179 0183 0187 01F3 0233 1E01 1EFF A641 A723 0430 FF41 0250",
+    ),
     # between the odd Upper code points U+1F59..U+1F5F, and outside both lists
     (is_other, "1F5A 1F5C 0023 0026 003B 000B 000C 10428 1D400 20000 FF65 00AA"),
     (is_transparent, "0300 0903 093D 0B4D 200C 200D 00AD 200B FEFF FFF9 1F3FB E0100"),
@@ -163,9 +203,11 @@ def test_sentence_break_spot_checks(probe, cp):
 def _lists():
     source = (ROOT / "src" / "segment" / "sentence_break.h").read_text()
     out = {}
-    for name, body in re.findall(r"SB_(\w+)_RANGES\[\d+\] = \{(.*?)\};", source, re.S):
-        out[name] = [(int(a, 16), int(b, 16), p or "All")
-                     for a, b, p in re.findall(r"\{0x([0-9A-F]+), 0x([0-9A-F]+)(?:, (Even|Odd))?\}", body)]
+    for name, body in re.findall(r"SB_(\w+)_RANGES\[\d+\] = \{(.*?)\};", source, re.DOTALL):
+        out[name] = [
+            (int(a, 16), int(b, 16), p or "All")
+            for a, b, p in re.findall(r"\{0x([0-9A-F]+), 0x([0-9A-F]+)(?:, (Even|Odd))?\}", body)
+        ]
     return out
 
 
@@ -186,9 +228,21 @@ def test_parity_ranges_hold_only_their_parity():
 # --- a reference model of the scan, on texts drawn from one character per class ---
 
 REPRESENTATIVES = {
-    "\r": "CR", "\n": "LF", "\u2029": "Sep", "\u0301": "Extend", "\u00ad": "Format", " ": "Sp",
-    "a": "Lower", "A": "Upper", "\u3042": "OLetter", "1": "Numeric", ".": "ATerm", "!": "STerm",
-    ")": "Close", ",": "SContinue", "#": "Other",
+    "\r": "CR",
+    "\n": "LF",
+    "\u2029": "Sep",
+    "\u0301": "Extend",
+    "\u00ad": "Format",
+    " ": "Sp",
+    "a": "Lower",
+    "A": "Upper",
+    "\u3042": "OLetter",
+    "1": "Numeric",
+    ".": "ATerm",
+    "!": "STerm",
+    ")": "Close",
+    ",": "SContinue",
+    "#": "Other",
 }
 PARA = {"CR", "LF", "Sep"}
 SATERM = {"ATerm", "STerm"}
@@ -206,7 +260,7 @@ def reference_sentence_boundaries(text):
         return out
 
     def lookahead(i):
-        for c in cls[i + 1:]:
+        for c in cls[i + 1 :]:
             if c == "Lower":
                 return True
             if c in PARA | {"Upper", "OLetter"} | SATERM:
@@ -220,8 +274,13 @@ def reference_sentence_boundaries(text):
         return c in PARA | {"Sp", "SContinue"} | SATERM
 
     c0 = cls[0]
-    st = {"phase": "AfterTerm" if c0 in SATERM else "Normal", "term": c0, "close": False,
-          "prev": None if c0 in ("Extend", "Format") else c0, "before": None}
+    st = {
+        "phase": "AfterTerm" if c0 in SATERM else "Normal",
+        "term": c0,
+        "close": False,
+        "prev": None if c0 in ("Extend", "Format") else c0,
+        "before": None,
+    }
     for i in range(1, n):
         c, prev = cls[i], cls[i - 1]
         if prev == "CR" and c == "LF":
@@ -268,9 +327,7 @@ def reference_sentence_boundaries(text):
                 else:
                     brk = not lookahead(i) and not t1(c)
         elif st["phase"] == "AfterTermSpace":
-            if st["term"] == "STerm":
-                brk = not t2(c)
-            elif c in PARA | {"Upper", "OLetter"} | SATERM:
+            if st["term"] == "STerm" or c in PARA | {"Upper", "OLetter"} | SATERM:
                 brk = not t2(c)
             elif c == "Lower":
                 st.update(phase="Normal", prev=c)

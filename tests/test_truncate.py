@@ -3,11 +3,10 @@
 import pytest
 from hypothesis import given
 from hypothesis import strategies as st
-
 from scrivlet import display_width, grapheme_boundaries, truncate_display_width, truncate_graphemes
 
-FAMILY = "\U0001F468\u200d\U0001F469\u200d\U0001F467"
-FLAG = "\U0001F1EF\U0001F1F5"
+FAMILY = "\U0001f468\u200d\U0001f469\u200d\U0001f467"
+FLAG = "\U0001f1ef\U0001f1f5"
 U64_MAX = 2**64 - 1
 U32_MAX = 2**32 - 1
 
@@ -21,8 +20,14 @@ def clusters(text):
 @pytest.mark.parametrize(
     "text,limit,expected",
     [
-        ("", 0, ""), ("", 5, ""), ("", U64_MAX, ""),
-        ("abc", 0, ""), ("abc", 2, "ab"), ("abc", 3, "abc"), ("abc", 10, "abc"), ("abc", U64_MAX, "abc"),
+        ("", 0, ""),
+        ("", 5, ""),
+        ("", U64_MAX, ""),
+        ("abc", 0, ""),
+        ("abc", 2, "ab"),
+        ("abc", 3, "abc"),
+        ("abc", 10, "abc"),
+        ("abc", U64_MAX, "abc"),
         ("e\u0301x", 1, "e\u0301"),
         (FLAG + FLAG, 1, FLAG),
         ("ab\u0301c", 2, "ab\u0301"),
@@ -33,9 +38,25 @@ def clusters(text):
         ("ab" * 5000 + "\u0301", 10000, "ab" * 5000 + "\u0301"),
         ("\u65e5" * 3000, 2999, "\u65e5" * 2999),
     ],
-    ids=["empty-0", "empty-5", "empty-max", "zero", "two", "exact", "more", "u64-max", "combining",
-         "flags", "mark-inside", "crlf-is-one", "leading-marks", "long-first-cluster",
-         "ascii-then-mark-cut-before", "ascii-then-mark-keeps-mark", "cjk-long"],
+    ids=[
+        "empty-0",
+        "empty-5",
+        "empty-max",
+        "zero",
+        "two",
+        "exact",
+        "more",
+        "u64-max",
+        "combining",
+        "flags",
+        "mark-inside",
+        "crlf-is-one",
+        "leading-marks",
+        "long-first-cluster",
+        "ascii-then-mark-cut-before",
+        "ascii-then-mark-keeps-mark",
+        "cjk-long",
+    ],
 )
 def test_truncate_graphemes(text, limit, expected):
     assert truncate_graphemes(text, limit) == expected
@@ -47,30 +68,80 @@ CJK3 = "\u65e5\u672c\u8a9e"
 @pytest.mark.parametrize(
     "text,limit,expected",
     [
-        ("", 0, ""), ("", 5, ""),
-        (CJK3, 5, "\u65e5\u672c"), (CJK3, 3, "\u65e5"), (CJK3, 1, ""), (CJK3, 6, CJK3),
-        ("abc", 0, ""), ("\u0301abc", 0, ""), ("\u0301abc", 1, "\u0301a"),
+        ("", 0, ""),
+        ("", 5, ""),
+        (CJK3, 5, "\u65e5\u672c"),
+        (CJK3, 3, "\u65e5"),
+        (CJK3, 1, ""),
+        (CJK3, 6, CJK3),
+        ("abc", 0, ""),
+        ("\u0301abc", 0, ""),
+        ("\u0301abc", 1, "\u0301a"),
         ("ab\x07", 2, "ab\x07"),
-        (FAMILY + "x", 5, ""), (FAMILY + "x", 6, FAMILY), (FAMILY + "x", 7, FAMILY + "x"),
-        ("abc", U32_MAX, "abc"), (CJK3 * 100, U32_MAX, CJK3 * 100),
-        ("abcdef", 3, "abc"), ("abc\u0301", 3, "abc\u0301"), ("abc\u0301d", 3, "abc\u0301"),
+        (FAMILY + "x", 5, ""),
+        (FAMILY + "x", 6, FAMILY),
+        (FAMILY + "x", 7, FAMILY + "x"),
+        ("abc", U32_MAX, "abc"),
+        (CJK3 * 100, U32_MAX, CJK3 * 100),
+        ("abcdef", 3, "abc"),
+        ("abc\u0301", 3, "abc\u0301"),
+        ("abc\u0301d", 3, "abc\u0301"),
         ("e\u0301" * 3, 2, "e\u0301e\u0301"),
         ("a\u0301\u0301", 1, "a\u0301\u0301"),
         ("a\tb", 1, "a\t"),
         ("a" + "\u0301" * 5000 + "bc", 2, "a" + "\u0301" * 5000 + "b"),
         ("x" * 100 + "\u65e5" * 5000, 2000, "x" * 100 + "\u65e5" * 950),
     ],
-    ids=["empty-0", "empty-5", "cjk-5", "cjk-3", "cjk-1", "cjk-exact", "zero", "zero-before-mark",
-         "leading-mark-kept", "control-width-0", "family-5", "family-6", "family-7", "u32-max",
-         "u32-max-cjk", "ascii-cut", "trailing-mark-kept", "mark-then-over", "clusters-not-split",
-         "marks-stay-with-base", "tab-counts-0", "long-first-cluster", "beyond-first-guess"],
+    ids=[
+        "empty-0",
+        "empty-5",
+        "cjk-5",
+        "cjk-3",
+        "cjk-1",
+        "cjk-exact",
+        "zero",
+        "zero-before-mark",
+        "leading-mark-kept",
+        "control-width-0",
+        "family-5",
+        "family-6",
+        "family-7",
+        "u32-max",
+        "u32-max-cjk",
+        "ascii-cut",
+        "trailing-mark-kept",
+        "mark-then-over",
+        "clusters-not-split",
+        "marks-stay-with-base",
+        "tab-counts-0",
+        "long-first-cluster",
+        "beyond-first-guess",
+    ],
 )
 def test_truncate_display_width(text, limit, expected):
     assert truncate_display_width(text, limit) == expected
 
 
-PIECES = ["a", "b", " ", "\u0301", "\u200d", "\U0001F468", "\U0001F1E6", "\r", "\n", "\u1100",
-          "\uac00", "\u11a8", "\u0600", "\u0915", "\u094d", "\u65e5", "\x07", "\u3000"]
+PIECES = [
+    "a",
+    "b",
+    " ",
+    "\u0301",
+    "\u200d",
+    "\U0001f468",
+    "\U0001f1e6",
+    "\r",
+    "\n",
+    "\u1100",
+    "\uac00",
+    "\u11a8",
+    "\u0600",
+    "\u0915",
+    "\u094d",
+    "\u65e5",
+    "\x07",
+    "\u3000",
+]
 texts = st.lists(st.sampled_from(PIECES), max_size=60).map("".join)
 
 
@@ -96,5 +167,5 @@ def test_long_texts_match_the_cluster_list(text, limit):
     assert truncate_graphemes(text, limit) == "".join(clusters(text)[:limit])
     result = truncate_display_width(text, limit)
     assert text.startswith(result) and display_width(result) <= limit
-    rest = clusters(text[len(result):])
+    rest = clusters(text[len(result) :])
     assert not rest or display_width(result + rest[0]) > limit or limit == 0

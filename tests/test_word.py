@@ -7,11 +7,10 @@ from pathlib import Path
 import pytest
 from hypothesis import given, settings
 from hypothesis import strategies as st
-
 from scrivlet import word_boundaries
 
 ROOT = Path(__file__).resolve().parent.parent
-RI = "\U0001F1E6"
+RI = "\U0001f1e6"
 ZWJ = "\u200d"
 
 
@@ -39,9 +38,21 @@ def words(text):
         ("x" + RI * 4, [0, 1, 9]),
         ("\n" + RI * 2, [0, 1]),
     ],
-    ids=["empty", "one-char", "one-supplementary", "two-words", "punctuation", "number-and-quote",
-         "semicolon-is-other", "crlf-inside", "crlf-alone", "deseret-is-other", "leading-mark",
-         "ri-pairs-after-letter", "ri-after-lf"],
+    ids=[
+        "empty",
+        "one-char",
+        "one-supplementary",
+        "two-words",
+        "punctuation",
+        "number-and-quote",
+        "semicolon-is-other",
+        "crlf-inside",
+        "crlf-alone",
+        "deseret-is-other",
+        "leading-mark",
+        "ri-pairs-after-letter",
+        "ri-after-lf",
+    ],
 )
 def test_boundary_offsets(text, expected):
     assert word_boundaries(text) == expected
@@ -62,7 +73,7 @@ RULES = [
     ("WB3b-before-newline", "a\u2028", ["a", "\u2028"]),
     ("WB3b-mark-then-lf", "a\u0301\n", ["a\u0301", "\n"]),
     # WB3c
-    ("WB3c-zwj-emoji", "\U0001F468" + ZWJ + "\U0001F469", ["\U0001F468" + ZWJ + "\U0001F469"]),
+    ("WB3c-zwj-emoji", "\U0001f468" + ZWJ + "\U0001f469", ["\U0001f468" + ZWJ + "\U0001f469"]),
     ("WB3c-zwj-coarse-set", "a" + ZWJ + "\u2600", ["a" + ZWJ + "\u2600"]),
     ("WB3c-zwj-letter-breaks", "!" + ZWJ + "a", ["!" + ZWJ, "a"]),
     ("WB3c-zwj-letter-by-context", "a" + ZWJ + "b", ["a" + ZWJ + "b"]),
@@ -142,7 +153,7 @@ SCRIPTS = [
     ("thai-is-aletter", "\u0e20\u0e32\u0e29\u0e32\u0e44\u0e17\u0e22", [0]),
     ("hangul", "\ud55c\uad6d\uc5b4", [0]),
     ("devanagari-avagraha-is-extend", "\u0915\u093d\u0915", [0]),
-    ("skin-tone", "\U0001F44D\U0001F3FD", [0]),
+    ("skin-tone", "\U0001f44d\U0001f3fd", [0]),
 ]
 
 
@@ -159,20 +170,30 @@ def _n(ch):
 
 
 def is_ignorable(ch):
-    return word_boundaries("a" + ch) == [0] and word_boundaries(ch + "a") == [0, _n(ch)] \
+    return (
+        word_boundaries("a" + ch) == [0]
+        and word_boundaries(ch + "a") == [0, _n(ch)]
         and word_boundaries(" " + ch) == [0]
+    )
 
 
 def is_aletter(ch):
     n = _n(ch)
-    return (word_boundaries("a" + ch) == [0] and word_boundaries(" " + ch) == [0, 1]
-            and word_boundaries(ch + ",1") == [0, n, n + 1]
-            and word_boundaries("\u30a2" + ch) == [0, 3] and word_boundaries(ch + "'") == [0, n])
+    return (
+        word_boundaries("a" + ch) == [0]
+        and word_boundaries(" " + ch) == [0, 1]
+        and word_boundaries(ch + ",1") == [0, n, n + 1]
+        and word_boundaries("\u30a2" + ch) == [0, 3]
+        and word_boundaries(ch + "'") == [0, n]
+    )
 
 
 def is_numeric(ch):
-    return (word_boundaries("1" + ch) == [0] and word_boundaries(ch + ",1") == [0]
-            and word_boundaries(" " + ch) == [0, 1])
+    return (
+        word_boundaries("1" + ch) == [0]
+        and word_boundaries(ch + ",1") == [0]
+        and word_boundaries(" " + ch) == [0, 1]
+    )
 
 
 def is_katakana(ch):
@@ -181,9 +202,12 @@ def is_katakana(ch):
 
 def is_other(ch):
     n = _n(ch)
-    return (word_boundaries("a" + ch + "a") == [0, 1, 1 + n] and word_boundaries(" " + ch) == [0, 1]
-            and word_boundaries(ch + ch) == [0, n]
-            and word_boundaries("\u05d0" + ch + "\u05d0") == [0, 2, 2 + n])
+    return (
+        word_boundaries("a" + ch + "a") == [0, 1, 1 + n]
+        and word_boundaries(" " + ch) == [0, 1]
+        and word_boundaries(ch + ch) == [0, n]
+        and word_boundaries("\u05d0" + ch + "\u05d0") == [0, 2, 2 + n]
+    )
 
 
 def is_space(ch):
@@ -191,18 +215,35 @@ def is_space(ch):
 
 
 def is_newline(ch):
-    return word_boundaries("a" + ch + "a") == [0, 1, 1 + _n(ch)] and word_boundaries(ch + "\u0301") == [0, _n(ch)]
+    return word_boundaries("a" + ch + "a") == [0, 1, 1 + _n(ch)] and word_boundaries(
+        ch + "\u0301"
+    ) == [0, _n(ch)]
 
 
 CLASS_SPOTS = [
-    (is_ignorable, "0300 036F 093D FB1E FE00 FE2F FF9E FF9F 1F3FB 1F3FF E0100 E01EF 200C 200D "
-                   "00AD 0600 0605 200E 2066 206F FEFF ABEC 1DFF"),
-    (is_aletter, "0041 007A 00F8 02AF 0903 070F 3005 3400 4DB5 4E00 9FEF F900 FAD9 AC00 D7A3 A000 0E01 "
-                 "0E33 0E81 1000 1780 31F0 31FF FF66 FF9D A7C2 A7C6 31BA 2160 24B6 FFDC"),
+    (
+        is_ignorable,
+        (
+            "0300 036F 093D FB1E FE00 FE2F FF9E FF9F 1F3FB 1F3FF E0100 E01EF 200C 200D "
+            "00AD 0600 0605 200E 2066 206F FEFF ABEC 1DFF"
+        ),
+    ),
+    (
+        is_aletter,
+        (
+            "0041 007A 00F8 02AF 0903 070F 3005 3400 4DB5 4E00 9FEF F900 FAD9 AC00 D7A3 A000 0E01 "
+            "0E33 0E81 1000 1780 31F0 31FF FF66 FF9D A7C2 A7C6 31BA 2160 24B6 FFDC"
+        ),
+    ),
     (is_numeric, "0030 0039 0660 06DD 0F20 0F33 1A80 1A99 FF10 FF19"),
     (is_katakana, "3031 3035 3041 3096 30A1 30FA 30FC 30FE"),
-    (is_other, "00AA 02C2 30A0 30FB 4DB6 9FF0 A7C7 31BB 061C 180E FFF9 FFFB 309B 309C 32D0 32FE 3300 "
-               "3357 003B FE14 FE54 FF1B 066C 10400 104A0 1D7CE 20000 1F600 FF61 0021"),
+    (
+        is_other,
+        (
+            "00AA 02C2 30A0 30FB 4DB6 9FF0 A7C7 31BB 061C 180E FFF9 FFFB 309B 309C 32D0 32FE 3300 "
+            "3357 003B FE14 FE54 FF1B 066C 10400 104A0 1D7CE 20000 1F600 FF61 0021"
+        ),
+    ),
     (is_space, "0009 0020 00A0 1680 2007 200B 202F 205F 3000"),
     (is_newline, "000B 000C 0085 2028 2029"),
 ]
@@ -222,8 +263,10 @@ def test_word_break_class_spot_checks(probe, cp):
 
 def _ranges(name):
     source = (ROOT / "src" / "segment" / "word_break.h").read_text()
-    body = re.search(name + r"\[\d*\] = \{(.*?)\};", source, re.S).group(1)
-    return [(int(a, 16), int(b, 16)) for a, b in re.findall(r"\{0x([0-9A-F]+), 0x([0-9A-F]+)\}", body)]
+    body = re.search(name + r"\[\d*\] = \{(.*?)\};", source, re.DOTALL).group(1)
+    return [
+        (int(a, 16), int(b, 16)) for a, b in re.findall(r"\{0x([0-9A-F]+), 0x([0-9A-F]+)\}", body)
+    ]
 
 
 @pytest.mark.parametrize(
@@ -246,39 +289,88 @@ def test_fixed_lists_have_their_counts(name, count, first, last):
 def _earlier_steps():
     """Code points that a step before ALetter classifies."""
     taken = set()
-    for name in ("WORD_EXTEND_RANGES", "WORD_NUMERIC_RANGES", "WORD_FORMAT_RANGES", "WORD_WSEGSPACE_RANGES",
-                 "WORD_HEBREW_LETTER_RANGES", "WORD_KATAKANA_RANGES", "WORD_MIDNUM_RANGES",
-                 "WORD_MIDNUMLET_RANGES", "WORD_MIDLETTER_RANGES"):
+    for name in (
+        "WORD_EXTEND_RANGES",
+        "WORD_NUMERIC_RANGES",
+        "WORD_FORMAT_RANGES",
+        "WORD_WSEGSPACE_RANGES",
+        "WORD_HEBREW_LETTER_RANGES",
+        "WORD_KATAKANA_RANGES",
+        "WORD_MIDNUM_RANGES",
+        "WORD_MIDNUMLET_RANGES",
+        "WORD_MIDLETTER_RANGES",
+    ):
         for a, b in _ranges(name):
             taken.update(range(a, b + 1))
-    return taken | {0x0D, 0x0A, 0x0B, 0x0C, 0x85, 0x2028, 0x2029, 0x22, 0x27, 0x5F, 0x06DD, 0x200C, 0x200D}
+    return taken | {
+        0x0D,
+        0x0A,
+        0x0B,
+        0x0C,
+        0x85,
+        0x2028,
+        0x2029,
+        0x22,
+        0x27,
+        0x5F,
+        0x06DD,
+        0x200C,
+        0x200D,
+    }
 
 
 def test_every_listed_letter_is_aletter():
     taken = _earlier_steps()
-    missing = [hex(cp) for a, b in _ranges("WORD_ALETTER_RANGES") for cp in range(a, b + 1)
-               if cp not in taken and not (0xD800 <= cp <= 0xDFFF) and not is_aletter(chr(cp))]
+    missing = [
+        hex(cp)
+        for a, b in _ranges("WORD_ALETTER_RANGES")
+        for cp in range(a, b + 1)
+        if cp not in taken and not (0xD800 <= cp <= 0xDFFF) and not is_aletter(chr(cp))
+    ]
     assert missing == []
 
 
 def test_every_listed_mark_is_ignorable_and_digit_numeric():
-    marks = [hex(cp) for a, b in _ranges("WORD_EXTEND_RANGES") for cp in range(a, b + 1)
-             if not is_ignorable(chr(cp))]
-    digits = [hex(cp) for a, b in _ranges("WORD_NUMERIC_RANGES") for cp in range(a, b + 1)
-              if not is_numeric(chr(cp))]
+    marks = [
+        hex(cp)
+        for a, b in _ranges("WORD_EXTEND_RANGES")
+        for cp in range(a, b + 1)
+        if not is_ignorable(chr(cp))
+    ]
+    digits = [
+        hex(cp)
+        for a, b in _ranges("WORD_NUMERIC_RANGES")
+        for cp in range(a, b + 1)
+        if not is_numeric(chr(cp))
+    ]
     assert marks == [] and digits == []
 
 
 # --- a reference model of the rules, on texts drawn from one character per class ---
 
 REPRESENTATIVES = {
-    "CR": "\r", "LF": "\n", "Newline": "\u2028", "Extend": "\u0301", "Format": "\u00ad", "ZWJ": ZWJ,
-    "ALetter": "a", "Hebrew_Letter": "\u05d0", "Numeric": "1", "Katakana": "\u30a2",
-    "Single_Quote": "'", "Double_Quote": '"', "MidLetter": ":", "MidNumLet": ".", "MidNum": ",",
-    "ExtendNumLet": "_", "WSegSpace": " ", "Regional_Indicator": RI, "Other": "!",
+    "CR": "\r",
+    "LF": "\n",
+    "Newline": "\u2028",
+    "Extend": "\u0301",
+    "Format": "\u00ad",
+    "ZWJ": ZWJ,
+    "ALetter": "a",
+    "Hebrew_Letter": "\u05d0",
+    "Numeric": "1",
+    "Katakana": "\u30a2",
+    "Single_Quote": "'",
+    "Double_Quote": '"',
+    "MidLetter": ":",
+    "MidNumLet": ".",
+    "MidNum": ",",
+    "ExtendNumLet": "_",
+    "WSegSpace": " ",
+    "Regional_Indicator": RI,
+    "Other": "!",
 }
 CLASS_OF = {ch: name for name, ch in REPRESENTATIVES.items()}
-PICTOGRAPHIC = {"\u2600": "Other", "\U0001F600": "Other"}
+PICTOGRAPHIC = {"\u2600": "Other", "\U0001f600": "Other"}
 CLASS_OF.update(PICTOGRAPHIC)
 IGNORABLE = {"Extend", "Format", "ZWJ"}
 AH = {"ALetter", "Hebrew_Letter"}
@@ -313,12 +405,11 @@ def reference_word_boundaries(text):
             continue
         elif cur in ("CR", "LF", "Newline"):
             boundary = True
-        elif prev == "ZWJ" and (cps[k] in PICTOGRAPHIC or cur in IGNORABLE):
-            continue
-        elif prev != "ZWJ" and prev == "WSegSpace" and (cur == "WSegSpace" or cur in IGNORABLE):
-            continue
-        elif prev != "ZWJ" and cur in IGNORABLE:
-            continue
+        elif prev == "ZWJ":
+            if cps[k] in PICTOGRAPHIC or cur in IGNORABLE:
+                continue  # WB3c, WB4; otherwise on to the context rules
+        elif cur in IGNORABLE or (prev == "WSegSpace" and cur == "WSegSpace"):
+            continue  # WB3d, WB4
         if boundary is None:
             j1 = left(k)
             l1 = cls[j1] if j1 >= 0 else None
@@ -341,10 +432,20 @@ def reference_word_boundaries(text):
                     or (l1 == "Numeric" and cur == "Numeric")
                     or (l1 in AH and cur == "Numeric")
                     or (l1 == "Numeric" and cur in AH)
-                    or (l2 == "Numeric" and (l1 == "MidNum" or l1 in MIDNUMLETQ) and cur == "Numeric")
-                    or (l1 == "Numeric" and (cur == "MidNum" or cur in MIDNUMLETQ) and r1 == "Numeric")
+                    or (
+                        l2 == "Numeric"
+                        and (l1 == "MidNum" or l1 in MIDNUMLETQ)
+                        and cur == "Numeric"
+                    )
+                    or (
+                        l1 == "Numeric"
+                        and (cur == "MidNum" or cur in MIDNUMLETQ)
+                        and r1 == "Numeric"
+                    )
                     or (l1 == "Katakana" and cur == "Katakana")
-                    or (l1 in AH | {"Numeric", "Katakana", "ExtendNumLet"} and cur == "ExtendNumLet")
+                    or (
+                        l1 in AH | {"Numeric", "Katakana", "ExtendNumLet"} and cur == "ExtendNumLet"
+                    )
                     or (l1 == "ExtendNumLet" and cur in AH | {"Numeric", "Katakana"})
                     or (l1 == "Regional_Indicator" and cur == "Regional_Indicator" and ri % 2 == 1)
                 )
