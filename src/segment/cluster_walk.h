@@ -114,13 +114,24 @@ void for_each_cluster(std::string_view text, F&& f) {
             len = next_len;
             continue;
         }
-        // Several code points up to the next certain start: segment that stretch.
+        // Several code points up to the next certain start. A base followed by
+        // marks and joiners alone is one cluster (GB9, GB9a join them to
+        // anything but CR, LF and Control); other stretches are segmented.
+        bool one_cluster = cls != G::CR && cls != G::LF && cls != G::Control;
         while (q < n) {
             const G here = next;
+            one_cluster = one_cluster && (here == G::Extend || here == G::ZWJ || here == G::SpacingMark);
             q += next_len;
             if (q >= n) break;
             next = class_at(text, q, next_len);
             if (certain_break(here, next)) break;
+        }
+        if (one_cluster) {
+            if (!f(pos, q)) return;
+            pos = q;
+            cls = next;
+            len = next_len;
+            continue;
         }
         const auto starts = grapheme_cluster_starts(text.substr(pos, q - pos));
         for (std::size_t i = 0; i < starts.size(); ++i) {
