@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <initializer_list>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -17,45 +18,82 @@ namespace scrivlet::segment::walk {
 
 using G = data::GraphemeBreakClass;
 
-// grapheme_break_class for the BMP as one table, built at compile time from the
-// same range table and emoji set.
-constexpr std::array<G, 0x10000> build_bmp_classes() {
-    std::array<G, 0x10000> t{};
-    for (auto& v : t) v = G::Any;
+// grapheme_break_class for the BMP, built at compile time from the same range
+// table and emoji set, in two stages: a 256-code-point block whose code points
+// share one class is stored as that class alone (the CJK and most other
+// blocks), the others in full. Lookups of uniform blocks stay in a small table.
+struct BmpClasses {
+    static constexpr std::uint16_t UNIFORM = 0x8000;
+    std::array<std::uint16_t, 256> stage1{};   // UNIFORM | class, or a block number
+    std::array<std::array<G, 256>, 160> blocks{};
+};
+
+constexpr BmpClasses build_bmp_classes() {
+    std::array<G, 0x10000> flat{};
+    for (auto& v : flat) v = G::Any;
     for (const auto& r : data::GRAPHEME_BREAK_RANGES)
-        for (std::uint32_t cp = r.first; cp <= r.last && cp < 0x10000; ++cp) t[cp] = r.value;
+        for (std::uint32_t cp = r.first; cp <= r.last && cp < 0x10000; ++cp) flat[cp] = r.value;
     for (const auto& r : data::EMOJI_PICTOGRAPHIC_RANGES)
-        for (std::uint32_t cp = r.first; cp <= r.last && cp < 0x10000; ++cp) t[cp] = G::ExtPict;
+        for (std::uint32_t cp = r.first; cp <= r.last && cp < 0x10000; ++cp) flat[cp] = G::ExtPict;
+    BmpClasses t{};
+    std::size_t used = 0;
+    for (std::size_t hi = 0; hi < 256; ++hi) {
+        bool uniform = true;
+        for (std::size_t lo = 1; lo < 256; ++lo) uniform = uniform && flat[hi << 8 | lo] == flat[hi << 8];
+        if (uniform) {
+            t.stage1[hi] = static_cast<std::uint16_t>(BmpClasses::UNIFORM | static_cast<std::uint16_t>(flat[hi << 8]));
+            continue;
+        }
+        if (used == t.blocks.size()) throw "too many mixed blocks for the grapheme class table";
+        for (std::size_t lo = 0; lo < 256; ++lo) t.blocks[used][lo] = flat[hi << 8 | lo];
+        t.stage1[hi] = static_cast<std::uint16_t>(used++);
+    }
     return t;
 }
 
-inline constexpr std::array<G, 0x10000> BMP_CLASSES = build_bmp_classes();
+inline constexpr BmpClasses BMP_CLASSES = build_bmp_classes();
 
 inline G class_of(char32_t cp) noexcept {
-    return cp < 0x10000 ? BMP_CLASSES[cp] : data::grapheme_break_class(cp);
+    if (cp >= 0x10000) return data::grapheme_break_class(cp);
+    const std::uint16_t e = BMP_CLASSES.stage1[cp >> 8];
+    if (e & BmpClasses::UNIFORM) return static_cast<G>(e & 0xFF);
+    return BMP_CLASSES.blocks[e][cp & 0xFF];
 }
 
-// Whether the pair (before, after) breaks under every scan state, leaving the
-// state fresh: the cluster rules then decide nothing from further back.
+constexpr std::uint32_t bits(std::initializer_list<G> classes) {
+    std::uint32_t m = 0;
+    for (G c : classes) m |= 1u << static_cast<unsigned>(c);
+    return m;
+}
+
+// For each class of the previous character, the classes of the next one that
+// may join it under some scan state (the earlier characters of the cluster,
+// the regional indicator count). Any other next class breaks whatever the
+// state, and the scan state is fresh after it.
+constexpr std::array<std::uint32_t, 17> build_may_join() {
+    std::array<std::uint32_t, 17> m{};
+    const std::uint32_t marks = bits({G::Extend, G::ZWJ, G::SpacingMark, G::Linker});  // GB9, GB9a
+    for (auto& v : m) v = marks;
+    m[static_cast<unsigned>(G::CR)] = bits({G::LF});                              // GB3, GB4
+    m[static_cast<unsigned>(G::LF)] = 0;                                          // GB4
+    m[static_cast<unsigned>(G::Control)] = 0;                                     // GB4
+    m[static_cast<unsigned>(G::Prepend)] = ~bits({G::CR, G::LF, G::Control});    // GB9b, GB5
+    m[static_cast<unsigned>(G::L)] |= bits({G::L, G::V, G::LV, G::LVT});          // GB6
+    m[static_cast<unsigned>(G::V)] |= bits({G::V, G::T});                         // GB7
+    m[static_cast<unsigned>(G::LV)] |= bits({G::V, G::T});                        // GB7
+    m[static_cast<unsigned>(G::T)] |= bits({G::T});                               // GB8
+    m[static_cast<unsigned>(G::LVT)] |= bits({G::T});                             // GB8
+    m[static_cast<unsigned>(G::RI)] |= bits({G::RI});                             // GB12, GB13
+    m[static_cast<unsigned>(G::ZWJ)] |= bits({G::ExtPict, G::Consonant});         // GB11, GB9c
+    m[static_cast<unsigned>(G::Linker)] |= bits({G::Consonant});                  // GB9c
+    return m;
+}
+
+inline constexpr std::array<std::uint32_t, 17> MAY_JOIN = build_may_join();
+
+// Whether the pair (before, after) breaks under every scan state.
 constexpr bool certain_break(G before, G after) noexcept {
-    switch (before) {
-        case G::CR:  // GB3, GB4
-            return after != G::LF;
-        case G::LF:
-        case G::Control:  // GB4
-            return true;
-        case G::Any:
-        case G::Extend:
-        case G::SpacingMark:
-        case G::Consonant:
-        case G::ExtPict:
-            // These join a following character only when it is a mark or a
-            // joiner (GB9, GB9a, a Linker as Extend, ExtPict × Linker).
-            return after != G::Extend && after != G::ZWJ && after != G::SpacingMark &&
-                   after != G::Linker;
-        default:
-            return false;
-    }
+    return !((MAY_JOIN[static_cast<unsigned>(before)] >> static_cast<unsigned>(after)) & 1);
 }
 
 inline G class_at(std::string_view text, std::size_t pos, std::size_t& len) noexcept {

@@ -163,6 +163,7 @@ std::vector<std::uint64_t> word_boundary_offsets(std::string_view text) {
         } else if (pair == Pair::JoinCounted) {
             boundary = false;
             ri_count = 0;
+        // The whole rule chain, for the pairs the table leaves to context.
         } else if (prev == W::CR && cur == W::LF) {
             boundary = false;  // WB3: CR × LF
         } else if (prev == W::LF || prev == W::Newline || prev == W::CR) {
