@@ -108,6 +108,11 @@ PIECES = [
     "\n",
     "\x0b",
     "\u1100",
+    "\u1161",
+    "\uac01",
+    "\u1b44",
+    "\u1b13",
+    "\u0308",
     "\uac00",
     "\u11a8",
     "\u0600",
@@ -154,3 +159,51 @@ def test_select_word_returns_the_segment_around_current(data):
     cuts = word_boundaries(text) + [n]
     expected = next((a, b) for a, b in zip(cuts, cuts[1:]) if a <= current < b)
     assert select_word(text, current) == expected
+
+
+# One character of each cluster class (and the Balinese Linker, which joins any
+# consonant): every text of up to four of them, so that each pair of classes is
+# met after every context the cluster rules can look back at.
+CLASS_CHARS = [
+    "a",
+    "\r",
+    "\n",
+    "\x07",
+    "\u0308",
+    "\u200d",
+    "\U0001f1e6",
+    "\u0600",
+    "\u0903",
+    "\u1100",
+    "\u1161",
+    "\u11a8",
+    "\uac00",
+    "\uac01",
+    "\U0001f600",
+    "\u0915",
+    "\u094d",
+    "\u1b44",
+]
+
+
+def _texts_of(length):
+    texts = [""]
+    for _ in range(length):
+        texts = [t + c for t in texts for c in CLASS_CHARS]
+    return texts
+
+
+def test_moves_agree_with_cluster_starts_on_every_short_class_sequence():
+    wrong = []
+    for length in (1, 2, 3, 4):
+        for text in _texts_of(length):
+            n = len(text.encode())
+            starts = grapheme_boundaries(text)
+            # On four characters, only around the last pair (the others were seen before).
+            offsets = range(n + 1) if length < 4 else (starts[-1], n)
+            for current in offsets:
+                left = max([s for s in starts if s < current], default=0)
+                right = n if current >= n else min([s for s in starts if s > current], default=n)
+                if move_left(text, current) != left or move_right(text, current) != right:
+                    wrong.append((text, current))
+    assert wrong == []

@@ -133,6 +133,11 @@ PIECES = [
     "\r",
     "\n",
     "\u1100",
+    "\u1161",
+    "\uac01",
+    "\u1b44",
+    "\u1b13",
+    "\u0308",
     "\uac00",
     "\u11a8",
     "\u0600",
@@ -169,3 +174,44 @@ def test_long_texts_match_the_cluster_list(text, limit):
     assert text.startswith(result) and display_width(result) <= limit
     rest = clusters(text[len(result) :])
     assert not rest or display_width(result + rest[0]) > limit or limit == 0
+
+
+CLASS_CHARS = [
+    "a",
+    "\r",
+    "\n",
+    "\x07",
+    "\u0308",
+    "\u200d",
+    "\U0001f1e6",
+    "\u0600",
+    "\u0903",
+    "\u1100",
+    "\u1161",
+    "\u11a8",
+    "\uac00",
+    "\uac01",
+    "\U0001f600",
+    "\u0915",
+    "\u094d",
+    "\u1b44",
+]
+
+
+def test_truncation_agrees_with_clusters_on_every_short_class_sequence():
+    texts = [a + b + c for a in CLASS_CHARS for b in CLASS_CHARS for c in [""] + CLASS_CHARS]
+    wrong = []
+    for text in texts:
+        parts = clusters(text)
+        for limit in range(len(parts) + 1):
+            if truncate_graphemes(text, limit) != "".join(parts[:limit]):
+                wrong.append((text, "clusters", limit))
+        kept, total = [], 0
+        for limit in range(display_width(text) + 1):
+            while len(kept) < len(parts) and total + display_width(parts[len(kept)]) <= limit:
+                total += display_width(parts[len(kept)])
+                kept.append(parts[len(kept)])
+            expected = "".join(kept) if limit else ""
+            if truncate_display_width(text, limit) != expected:
+                wrong.append((text, "width", limit))
+    assert wrong == []
