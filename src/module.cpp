@@ -116,9 +116,10 @@ void extract_arguments(const FunctionSignature& sig, PyObject* const* args, Py_s
                        PyObject* kwnames, PyObject** slots) {
     const int P = sig.count, R = sig.required;
     for (int i = 0; i < P; ++i) slots[i] = i < nargs ? args[i] : nullptr;
-    const std::string fname = std::string(sig.name) + "()";
+    // Built only for an error message: most names are too long for the small-string buffer.
+    auto fname = [&sig] { return std::string(sig.name) + "()"; };
     if (nargs > P) {
-        std::string msg = fname + " takes ";
+        std::string msg = fname() + " takes ";
         if (R == P)
             msg += std::to_string(P);
         else
@@ -139,10 +140,10 @@ void extract_arguments(const FunctionSignature& sig, PyObject* const* args, Py_s
             for (int i = 0; i < P; ++i)
                 if (kview == sig.params[i]) match = i;
             if (match < 0)
-                fail_type(PyExc_TypeError, fname + " got an unexpected keyword argument '" +
+                fail_type(PyExc_TypeError, fname() + " got an unexpected keyword argument '" +
                                                std::string(kview) + "'");
             if (slots[match] != nullptr)
-                fail_type(PyExc_TypeError, fname + " got multiple values for argument '" +
+                fail_type(PyExc_TypeError, fname() + " got multiple values for argument '" +
                                                std::string(kview) + "'");
             slots[match] = args[nargs + k];
         }
@@ -158,7 +159,7 @@ void extract_arguments(const FunctionSignature& sig, PyObject* const* args, Py_s
                 if (i > 0) list += (k == 2) ? " and " : (i + 1 == k ? ", and " : ", ");
                 list += std::string("'") + missing[i] + "'";
             }
-            fail_type(PyExc_TypeError, fname + " missing " + std::to_string(k) +
+            fail_type(PyExc_TypeError, fname() + " missing " + std::to_string(k) +
                                            " required positional " +
                                            (k == 1 ? "argument" : "arguments") + ": " + list);
         }
