@@ -57,7 +57,12 @@ def test_sentence_boundaries_linear_after_full_stop_and_spaces():
     assert settled_growth(scrivlet.sentence_boundaries, lambda n: "A." + " " * n) < MAX_RATIO
 
 
+def test_sentence_boundaries_linear_after_full_stop_and_closing_brackets():
+    assert settled_growth(scrivlet.sentence_boundaries, lambda n: "A." + ")" * n) < MAX_RATIO
+
+
 def test_sentence_boundaries_linear_after_full_stop_and_digits():
+    assert settled_growth(scrivlet.sentence_boundaries, lambda n: "A." + "1" * n) < MAX_RATIO
     assert settled_growth(scrivlet.sentence_boundaries, lambda n: "A. " + "1" * n) < MAX_RATIO
     assert settled_growth(scrivlet.sentence_boundaries, lambda n: "A.)" + "#" * n + "B") < MAX_RATIO
 
