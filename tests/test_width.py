@@ -1,5 +1,7 @@
 """Display width: the per-code-point rules in their order, and the plain sum over a text."""
 
+from pathlib import Path
+
 import pytest
 from hypothesis import given
 from hypothesis import strategies as st
@@ -134,3 +136,40 @@ def test_width_is_a_plain_sum(a, b):
 
 def test_long_text_width():
     assert display_width("\u65e5a\u0301" * 1_000_000) == 3_000_000
+
+
+UCD = Path(__file__).resolve().parent.parent.parent / "shared" / "ucd" / "17.0.0"
+
+
+def _ucd_values(path):
+    """(first, last, value) for each data line of a UCD property file."""
+    for line in path.read_text(encoding="utf-8").splitlines():
+        data = line.split("#", 1)[0].strip()
+        if not data:
+            continue
+        cps, value = (part.strip() for part in data.split(";")[:2])
+        first, _, last = cps.partition("..")
+        yield int(first, 16), int(last or first, 16), value
+
+
+@pytest.mark.skipif(not UCD.is_dir(), reason="the Unicode Character Database is not at hand")
+def test_every_code_point_follows_the_rules_over_the_ucd():
+    wide = bytearray(0x110000)
+    for first, last, value in _ucd_values(UCD / "EastAsianWidth.txt"):
+        if value in ("W", "F"):
+            wide[first : last + 1] = b"\x01" * (last - first + 1)
+    zero = bytearray(0x110000)
+    for first, last, value in _ucd_values(UCD / "auxiliary" / "GraphemeBreakProperty.txt"):
+        if value in ("Extend", "ZWJ", "SpacingMark"):
+            zero[first : last + 1] = b"\x01" * (last - first + 1)
+    for cp in [*range(0x20), *range(0x7F, 0xA0)]:
+        zero[cp] = 1
+    wrong = []
+    for cp in range(0x110000):
+        if 0xD800 <= cp <= 0xDFFF:
+            continue
+        expected = 0 if zero[cp] else 2 if wide[cp] else 1
+        if display_width(chr(cp)) != expected:
+            wrong.append(hex(cp))
+    assert wrong == []
+    assert sum(wide) == 182876

@@ -18,26 +18,26 @@ namespace scrivlet::segment::walk {
 
 using G = data::GraphemeBreakClass;
 
-// grapheme_break_class for the BMP, built at compile time from the same range
+// grapheme_break_class for planes 0 and 1, built at compile time from the same range
 // table and emoji set, in two stages: a 256-code-point block whose code points
 // share one class is stored as that class alone (the CJK and most other
-// blocks), the others in full. Lookups of uniform blocks stay in a small table.
+// blocks), the others in full: about 37 KB in all.
 struct BmpClasses {
     static constexpr std::uint16_t UNIFORM = 0x8000;
-    std::array<std::uint16_t, 256> stage1{};   // UNIFORM | class, or a block number
+    std::array<std::uint16_t, 512> stage1{};   // UNIFORM | class, or a block number
     std::array<std::array<G, 256>, 160> blocks{};
 };
 
 constexpr BmpClasses build_bmp_classes() {
-    std::array<G, 0x10000> flat{};
+    std::array<G, 0x20000> flat{};
     for (auto& v : flat) v = G::Any;
     for (const auto& r : data::GRAPHEME_BREAK_RANGES)
-        for (std::uint32_t cp = r.first; cp <= r.last && cp < 0x10000; ++cp) flat[cp] = r.value;
+        for (std::uint32_t cp = r.first; cp <= r.last && cp < 0x20000; ++cp) flat[cp] = r.value;
     for (const auto& r : data::EMOJI_PICTOGRAPHIC_RANGES)
-        for (std::uint32_t cp = r.first; cp <= r.last && cp < 0x10000; ++cp) flat[cp] = G::ExtPict;
+        for (std::uint32_t cp = r.first; cp <= r.last && cp < 0x20000; ++cp) flat[cp] = G::ExtPict;
     BmpClasses t{};
     std::size_t used = 0;
-    for (std::size_t hi = 0; hi < 256; ++hi) {
+    for (std::size_t hi = 0; hi < 512; ++hi) {
         bool uniform = true;
         for (std::size_t lo = 1; lo < 256; ++lo) uniform = uniform && flat[hi << 8 | lo] == flat[hi << 8];
         if (uniform) {
@@ -54,7 +54,7 @@ constexpr BmpClasses build_bmp_classes() {
 inline constexpr BmpClasses BMP_CLASSES = build_bmp_classes();
 
 inline G class_of(char32_t cp) noexcept {
-    if (cp >= 0x10000) return data::grapheme_break_class(cp);
+    if (cp >= 0x20000) return data::grapheme_break_class(cp);
     const std::uint16_t e = BMP_CLASSES.stage1[cp >> 8];
     if (e & BmpClasses::UNIFORM) return static_cast<G>(e & 0xFF);
     return BMP_CLASSES.blocks[e][cp & 0xFF];

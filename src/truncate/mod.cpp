@@ -18,7 +18,8 @@ constexpr bool is_zero_width_class(G c) {
     return c == G::Extend || c == G::ZWJ || c == G::SpacingMark || c == G::Linker;
 }
 
-// The width rules in order; the BMP table below is built from this same function's data.
+// The width rules in order, for the planes above the table below, which is
+// built from the same data.
 std::uint8_t width_by_rules(char32_t cp) noexcept {
     if (cp == 0x08 || cp == 0x0A || cp == 0x0D) return 0;  // backspace, LF, CR
     // Marks and joiners add nothing, even inside the wide blocks. The emoji set
@@ -29,27 +30,29 @@ std::uint8_t width_by_rules(char32_t cp) noexcept {
     return 1;
 }
 
-// Two bits per BMP code point, four to a byte.
-constexpr std::array<std::uint8_t, 0x4000> build_bmp_widths() {
-    std::array<std::uint8_t, 0x10000> w{};
+// Two bits per code point of planes 0 and 1, four to a byte.
+constexpr std::uint32_t TABLE_END = 0x20000;
+
+constexpr std::array<std::uint8_t, TABLE_END / 4> build_widths() {
+    std::array<std::uint8_t, TABLE_END> w{};
     for (auto& v : w) v = 1;
     for (const auto& r : data::WIDE_RANGES)
-        for (std::uint32_t cp = r.first; cp <= r.last && cp < 0x10000; ++cp) w[cp] = 2;
+        for (std::uint32_t cp = r.first; cp <= r.last && cp < TABLE_END; ++cp) w[cp] = 2;
     for (std::uint32_t cp = 0; cp < 0x20; ++cp) w[cp] = 0;
     for (std::uint32_t cp = 0x7F; cp <= 0x9F; ++cp) w[cp] = 0;
     for (const auto& r : data::GRAPHEME_BREAK_RANGES)
         if (is_zero_width_class(r.value))
-            for (std::uint32_t cp = r.first; cp <= r.last && cp < 0x10000; ++cp) w[cp] = 0;
-    std::array<std::uint8_t, 0x4000> packed{};
-    for (std::uint32_t cp = 0; cp < 0x10000; ++cp)
+            for (std::uint32_t cp = r.first; cp <= r.last && cp < TABLE_END; ++cp) w[cp] = 0;
+    std::array<std::uint8_t, TABLE_END / 4> packed{};
+    for (std::uint32_t cp = 0; cp < TABLE_END; ++cp)
         packed[cp >> 2] = static_cast<std::uint8_t>(packed[cp >> 2] | (w[cp] << ((cp & 3) * 2)));
     return packed;
 }
 
-constexpr std::array<std::uint8_t, 0x4000> BMP_WIDTHS = build_bmp_widths();
+constexpr std::array<std::uint8_t, TABLE_END / 4> WIDTHS = build_widths();
 
 inline std::uint8_t width_of(char32_t cp) noexcept {
-    if (cp < 0x10000) return (BMP_WIDTHS[cp >> 2] >> ((cp & 3) * 2)) & 3;
+    if (cp < TABLE_END) return (WIDTHS[cp >> 2] >> ((cp & 3) * 2)) & 3;
     return width_by_rules(cp);
 }
 
