@@ -1,5 +1,6 @@
 #include "sentence.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "../utf8.h"
@@ -43,12 +44,17 @@ constexpr bool stops_lookahead(S c) {
 
 std::vector<std::uint64_t> sentence_boundaries(std::string_view text) {
     std::vector<std::uint64_t> out;
+    out.reserve(std::min<std::size_t>(text.size() + 1, 16));
     out.push_back(0);
     const std::size_t size = text.size();
     if (size <= 1) return out;
 
     // Per code point: the class in the low 4 bits, the UTF-8 length minus one above.
-    std::unique_ptr<std::uint8_t[]> info(new std::uint8_t[size]);
+    // Short texts (most calls) classify into a buffer on the stack.
+    std::uint8_t small[256];
+    std::unique_ptr<std::uint8_t[]> large;
+    if (size > sizeof small) large.reset(new std::uint8_t[size]);
+    std::uint8_t* const info = large ? large.get() : small;
     const auto* s = reinterpret_cast<const unsigned char*>(text.data());
     std::size_t n = 0;
     for (std::size_t pos = 0; pos < size;) {
@@ -64,7 +70,7 @@ std::vector<std::uint64_t> sentence_boundaries(std::string_view text) {
         pos += len;
     }
     if (n == 1) return out;
-    auto cls = [&info](std::size_t i) { return static_cast<S>(info[i] & CLASS_MASK); };
+    auto cls = [info](std::size_t i) { return static_cast<S>(info[i] & CLASS_MASK); };
 
     // SB8 look-ahead, remembered: a scan from i + 1 stops at the first deciding
     // class, at index ahead_stop; any later query from before that index passes

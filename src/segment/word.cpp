@@ -1,6 +1,7 @@
 #include "word.h"
 
 #include <array>
+#include <algorithm>
 #include <memory>
 
 #include "../utf8.h"
@@ -118,12 +119,17 @@ constexpr auto PAIRS = build_pairs();
 
 std::vector<std::uint64_t> word_boundary_offsets(std::string_view text) {
     std::vector<std::uint64_t> out;
+    out.reserve(std::min<std::size_t>(text.size() + 1, 64));
     out.push_back(0);
     const std::size_t size = text.size();
     if (size <= 1) return out;
 
     // Classify once; lengths ride along so that offsets need no second decode.
-    std::unique_ptr<std::uint8_t[]> info(new std::uint8_t[size]);
+    // Short texts (most calls) classify into a buffer on the stack.
+    std::uint8_t small[256];
+    std::unique_ptr<std::uint8_t[]> large;
+    if (size > sizeof small) large.reset(new std::uint8_t[size]);
+    std::uint8_t* const info = large ? large.get() : small;
     const auto* s = reinterpret_cast<const unsigned char*>(text.data());
     std::size_t n = 0;
     for (std::size_t pos = 0; pos < size;) {
@@ -141,7 +147,7 @@ std::vector<std::uint64_t> word_boundary_offsets(std::string_view text) {
     }
     if (n == 1) return out;
 
-    auto cls = [&info](std::size_t i) { return static_cast<W>(info[i] & CLASS_MASK); };
+    auto cls = [info](std::size_t i) { return static_cast<W>(info[i] & CLASS_MASK); };
 
     // The context values are carried forward instead of scanned for at every
     // position, so runs of ignorables cost nothing extra (WB4).
