@@ -271,9 +271,20 @@ PyObject* str_result(std::string_view s) {
 PyObject* prefix_result(PyObject* text, std::string_view utf8, std::string_view prefix) {
     if (prefix.empty()) return str_result(prefix);
     Py_ssize_t code_points = PyUnicode_GET_LENGTH(text);
-    if (prefix.size() != utf8.size()) {
-        code_points = 0;
-        for (unsigned char c : prefix) code_points += (c & 0xC0) != 0x80;
+    if (PyUnicode_IS_ASCII(text)) {
+        code_points = Py_ssize_t(prefix.size());
+    } else if (prefix.size() != utf8.size()) {
+        // Code points are the bytes that are not continuation bytes (10xxxxxx),
+        // counted eight at a time.
+        constexpr std::uint64_t ones = 0x0101010101010101ULL;
+        std::size_t i = 0, continuations = 0;
+        for (; i + 8 <= prefix.size(); i += 8) {
+            std::uint64_t w;
+            std::memcpy(&w, prefix.data() + i, 8);
+            continuations += (((w & ~(w << 1) & (0x80 * ones)) >> 7) * ones) >> 56;
+        }
+        for (; i < prefix.size(); ++i) continuations += (prefix[i] & 0xC0) == 0x80;
+        code_points = Py_ssize_t(prefix.size() - continuations);
     }
     return checked(PyUnicode_Substring(text, 0, code_points));
 }
