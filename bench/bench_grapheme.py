@@ -1,4 +1,4 @@
-"""Grapheme cluster boundaries."""
+"""Grapheme cluster boundaries: offsets of every cluster start."""
 
 from run import Case, optional
 from samples import SAMPLES
@@ -7,27 +7,28 @@ import scrivlet
 
 regex = optional("regex")
 ugrapheme = optional("ugrapheme")
+grapheme = optional("grapheme")
 uniseg_graphemecluster = optional("uniseg.graphemecluster")
+pyuegc = optional("pyuegc")
+
+if regex:
+    CLUSTER = regex.compile(r"\X")
 
 
-def _regex_starts(text):
-    return [m.start() for m in regex.finditer(r"\X", text)]
+def peers(text):
+    return {
+        "regex \\X": (lambda: [m.start() for m in CLUSTER.finditer(text)]) if regex else None,
+        "ugrapheme": (lambda: ugrapheme.grapheme_offsets(text)) if ugrapheme else None,
+        "grapheme": (lambda: list(grapheme.graphemes(text))) if grapheme else None,
+        "uniseg": (lambda: list(uniseg_graphemecluster.grapheme_cluster_boundaries(text)))
+        if uniseg_graphemecluster
+        else None,
+        "pyuegc": (lambda: pyuegc.EGC(text)) if pyuegc else None,
+    }
 
 
-CASES = []
-for name, text in SAMPLES.items():
-    CASES.append(
-        Case(
-            "grapheme_boundaries",
-            name,
-            len(text.encode()),
-            lambda t=text: scrivlet.grapheme_boundaries(t),
-            {
-                "regex \\X": (lambda t=text: _regex_starts(t)) if regex else None,
-                "ugrapheme": (lambda t=text: ugrapheme.graphemes(t)) if ugrapheme else None,
-                "uniseg": (lambda t=text: list(uniseg_graphemecluster.grapheme_cluster_boundaries(t)))
-                if uniseg_graphemecluster
-                else None,
-            },
-        )
-    )
+CASES = [
+    Case("grapheme_boundaries", name, len(text.encode()),
+         lambda t=text: scrivlet.grapheme_boundaries(t), peers(text))
+    for name, text in SAMPLES.items()
+]

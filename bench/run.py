@@ -48,8 +48,8 @@ def optional(module: str):
 def time_per_call(fn: Callable[[], object], budget: float) -> float:
     timer = timeit.Timer(fn)
     number, elapsed = timer.autorange()
-    reps = max(3, int(budget / max(elapsed, 1e-9)))
-    best = min(timer.repeat(repeat=min(reps, 7), number=number))
+    reps = max(1, min(5, int(budget / max(elapsed, 1e-9))))
+    best = min([elapsed] + timer.repeat(repeat=reps, number=number))
     return best / number
 
 

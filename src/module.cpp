@@ -112,14 +112,19 @@ constexpr int MAX_PARAMS = 2;
     throw PythonError{};
 }
 
+std::string call_name(const FunctionSignature& sig) { return std::string(sig.name) + "()"; }
+
 void extract_arguments(const FunctionSignature& sig, PyObject* const* args, Py_ssize_t nargs,
                        PyObject* kwnames, PyObject** slots) {
     const int P = sig.count, R = sig.required;
+    // The common call: every required argument by position, no keywords.
+    if (kwnames == nullptr && nargs >= R && nargs <= P) {
+        for (int i = 0; i < P; ++i) slots[i] = i < nargs ? args[i] : nullptr;
+        return;
+    }
     for (int i = 0; i < P; ++i) slots[i] = i < nargs ? args[i] : nullptr;
-    // Built only for an error message: most names are too long for the small-string buffer.
-    auto fname = [&sig] { return std::string(sig.name) + "()"; };
     if (nargs > P) {
-        std::string msg = fname() + " takes ";
+        std::string msg = call_name(sig) + " takes ";
         if (R == P)
             msg += std::to_string(P);
         else
@@ -140,10 +145,10 @@ void extract_arguments(const FunctionSignature& sig, PyObject* const* args, Py_s
             for (int i = 0; i < P; ++i)
                 if (kview == sig.params[i]) match = i;
             if (match < 0)
-                fail_type(PyExc_TypeError, fname() + " got an unexpected keyword argument '" +
+                fail_type(PyExc_TypeError, call_name(sig) + " got an unexpected keyword argument '" +
                                                std::string(kview) + "'");
             if (slots[match] != nullptr)
-                fail_type(PyExc_TypeError, fname() + " got multiple values for argument '" +
+                fail_type(PyExc_TypeError, call_name(sig) + " got multiple values for argument '" +
                                                std::string(kview) + "'");
             slots[match] = args[nargs + k];
         }
@@ -159,7 +164,7 @@ void extract_arguments(const FunctionSignature& sig, PyObject* const* args, Py_s
                 if (i > 0) list += (k == 2) ? " and " : (i + 1 == k ? ", and " : ", ");
                 list += std::string("'") + missing[i] + "'";
             }
-            fail_type(PyExc_TypeError, fname() + " missing " + std::to_string(k) +
+            fail_type(PyExc_TypeError, call_name(sig) + " missing " + std::to_string(k) +
                                            " required positional " +
                                            (k == 1 ? "argument" : "arguments") + ": " + list);
         }
@@ -298,8 +303,12 @@ PyObject* offsets_to_list(const std::vector<std::uint64_t>& offsets) {
     return list.release();
 }
 
-PyObject* action_mandatory = nullptr;  // interned at initialisation, immutable
+// Result strings and dict keys, interned once at initialisation; immutable.
+PyObject* action_mandatory = nullptr;
 PyObject* action_allowed = nullptr;
+PyObject* key_paragraph_level = nullptr;
+PyObject* key_levels = nullptr;
+PyObject* key_reorder = nullptr;
 
 PyObject* opportunities_to_list(const std::vector<linebreak::Opportunity>& ops) {
     Ref list(checked(PyList_New(Py_ssize_t(ops.size()))));
@@ -313,6 +322,9 @@ PyObject* opportunities_to_list(const std::vector<linebreak::Opportunity>& ops) 
         PyTuple_SET_ITEM(pair, 0, offset.release());
         Py_INCREF(action);
         PyTuple_SET_ITEM(pair, 1, action);
+        // An int and an interned str can never form a cycle: keep the pair out of
+        // the cyclic collector, which otherwise rescans every pair of a long result.
+        PyObject_GC_UnTrack(pair);
         PyList_SET_ITEM(list.get(), Py_ssize_t(i), pair);
     }
     return list.release();
@@ -335,9 +347,9 @@ PyObject* bidi_result(const bidi::BidiResult& r) {
     Ref order(checked(PyList_New(Py_ssize_t(r.visual_order.size()))));
     for (std::size_t i = 0; i < r.visual_order.size(); ++i)
         PyList_SET_ITEM(order.get(), Py_ssize_t(i), checked(PyLong_FromSize_t(r.visual_order[i])));
-    if (PyDict_SetItemString(dict.get(), "paragraph_level", level.get()) < 0 ||
-        PyDict_SetItemString(dict.get(), "levels", levels.get()) < 0 ||
-        PyDict_SetItemString(dict.get(), "reorder", order.get()) < 0)
+    if (PyDict_SetItem(dict.get(), key_paragraph_level, level.get()) < 0 ||
+        PyDict_SetItem(dict.get(), key_levels, levels.get()) < 0 ||
+        PyDict_SetItem(dict.get(), key_reorder, order.get()) < 0)
         throw ApiFailure{};
     return dict.release();
 }
@@ -381,12 +393,37 @@ constexpr FunctionSignature SIG_MOVE_RIGHT_VISUAL{"move_right_visual", {"text", 
 constexpr FunctionSignature SIG_MOVE_LEFT_VISUAL{"move_left_visual", {"text", "current"}, 2, 2};
 constexpr FunctionSignature SIG_SELECT_WORD{"select_word", {"text", "current"}, 2, 2};
 
+// The result as a str: the argument itself when the bytes are unchanged and it
+// is an exact str (strs are immutable, so this is the same value, uncopied),
+// otherwise a new str.
+PyObject* text_result(PyObject* arg, std::string_view text, std::string_view result) {
+    if (PyUnicode_CheckExact(arg) && result.size() == text.size() &&
+        (result.data() == text.data() || std::memcmp(result.data(), text.data(), text.size()) == 0)) {
+        Py_INCREF(arg);
+        return arg;
+    }
+    return str_result(result);
+}
+
 // text -> str
 template <const FunctionSignature& Sig, std::string (*Op)(std::string_view)>
 PyObject* text_function(SCRIVLET_ARGS) {
     return guarded_call([&]() -> PyObject* {
         Bound b(Sig, args, nargs, kwnames);
-        return str_result(Op(b.text));
+        return text_result(b.slots[0], b.text, Op(b.text));
+    });
+}
+
+// text -> str for the normalization forms: ASCII is already in every form.
+template <const FunctionSignature& Sig, std::string (*Op)(std::string_view)>
+PyObject* normalize_function(SCRIVLET_ARGS) {
+    return guarded_call([&]() -> PyObject* {
+        Bound b(Sig, args, nargs, kwnames);
+        if (PyUnicode_CheckExact(b.slots[0]) && PyUnicode_IS_ASCII(b.slots[0])) {
+            Py_INCREF(b.slots[0]);
+            return b.slots[0];
+        }
+        return text_result(b.slots[0], b.text, Op(b.text));
     });
 }
 
@@ -397,7 +434,7 @@ PyObject* locale_text_function(SCRIVLET_ARGS) {
     return guarded_call([&]() -> PyObject* {
         Bound b(Sig, args, nargs, kwnames);
         auto locale = to_optional_utf8_view(b.slots[1], "locale");
-        return str_result(Op(b.text, locale));
+        return text_result(b.slots[0], b.text, Op(b.text, locale));
     });
 }
 
@@ -486,6 +523,22 @@ PyObject* select_word(SCRIVLET_ARGS) {
     });
 }
 
+#ifdef SCRIVLET_TEST_HOOKS
+// Test-only builds: fail inside guarded_call the way a broken invariant would.
+constexpr FunctionSignature SIG_FAIL{"_fail_internally", {"text"}, 1, 1};
+
+PyObject* fail_internally(SCRIVLET_ARGS) {
+    return guarded_call([&]() -> PyObject* {
+        Bound b(SIG_FAIL, args, nargs, kwnames);
+        if (b.text == "invariant") throw InvariantError("index 7 out of range for length 3");
+        if (b.text == "silent") throw InvariantError("");
+        if (b.text == "std") throw std::out_of_range("vector::at");
+        if (b.text == "foreign") throw 42;
+        return str_result(b.text);
+    });
+}
+#endif
+
 #define FN(name, impl, doc) \
     {name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(impl)), METH_FASTCALL | METH_KEYWORDS, doc}
 
@@ -497,13 +550,13 @@ PyMethodDef FUNCTIONS[] = {
        "Args:\n    text: Input string.\n    locale: Optional locale string (currently unused, reserved for future)."),
     FN("sentence_boundaries", sentence_boundaries,
        "sentence_boundaries(text, locale=None)\n--\n\nReturn sentence boundary byte offsets for a string."),
-    FN("normalize_nfc", (text_function<SIG_NORMALIZE_NFC, normalize::normalize_nfc>),
+    FN("normalize_nfc", (normalize_function<SIG_NORMALIZE_NFC, normalize::normalize_nfc>),
        "normalize_nfc(text)\n--\n\nNormalize a string to NFC (Canonical Decomposition, followed by Canonical Composition)."),
-    FN("normalize_nfd", (text_function<SIG_NORMALIZE_NFD, normalize::normalize_nfd>),
+    FN("normalize_nfd", (normalize_function<SIG_NORMALIZE_NFD, normalize::normalize_nfd>),
        "normalize_nfd(text)\n--\n\nNormalize a string to NFD (Canonical Decomposition)."),
-    FN("normalize_nfkc", (text_function<SIG_NORMALIZE_NFKC, normalize::normalize_nfkc>),
+    FN("normalize_nfkc", (normalize_function<SIG_NORMALIZE_NFKC, normalize::normalize_nfkc>),
        "normalize_nfkc(text)\n--\n\nNormalize a string to NFKC (Compatibility Decomposition, followed by Canonical Composition)."),
-    FN("normalize_nfkd", (text_function<SIG_NORMALIZE_NFKD, normalize::normalize_nfkd>),
+    FN("normalize_nfkd", (normalize_function<SIG_NORMALIZE_NFKD, normalize::normalize_nfkd>),
        "normalize_nfkd(text)\n--\n\nNormalize a string to NFKD (Compatibility Decomposition)."),
     FN("bidi_resolve", bidi_resolve,
        "bidi_resolve(text)\n--\n\nResolve bidi levels for a paragraph string.\n\nReturns a dict with:\n"
@@ -548,6 +601,9 @@ PyMethodDef FUNCTIONS[] = {
     FN("select_word", select_word,
        "select_word(text, current)\n--\n\nSelect the word at the given byte offset (double-click semantics).\n\n"
        "Returns (start, end) byte offsets."),
+#ifdef SCRIVLET_TEST_HOOKS
+    FN("_fail_internally", fail_internally, "_fail_internally(text)\n--\n\nTest hook."),
+#endif
 };
 
 #undef FN
@@ -607,7 +663,12 @@ extern "C" __attribute__((visibility("default"))) PyObject* PyInit_scrivlet() {
     if (action_mandatory == nullptr) {
         action_mandatory = PyUnicode_InternFromString("mandatory");
         action_allowed = PyUnicode_InternFromString("allowed");
-        if (action_mandatory == nullptr || action_allowed == nullptr) return nullptr;
+        key_paragraph_level = PyUnicode_InternFromString("paragraph_level");
+        key_levels = PyUnicode_InternFromString("levels");
+        key_reorder = PyUnicode_InternFromString("reorder");
+        if (action_mandatory == nullptr || action_allowed == nullptr ||
+            key_paragraph_level == nullptr || key_levels == nullptr || key_reorder == nullptr)
+            return nullptr;
     }
     Ref module(PyModule_Create2(&MODULE_DEF, 1013));
     if (!module) return nullptr;

@@ -3,8 +3,10 @@
 // does no validation beyond staying inside the buffer.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,23 +54,76 @@ inline std::size_t encoded_length(char32_t cp) noexcept {
     return cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
 }
 
-inline void append(std::string& out, char32_t cp) {
+// Encodes cp at p, which has room for 4 bytes; returns the end of the sequence.
+inline char* encode(char* p, char32_t cp) noexcept {
     if (cp < 0x80) {
-        out.push_back(char(cp));
+        *p++ = static_cast<char>(cp);
     } else if (cp < 0x800) {
-        out.push_back(char(0xC0 | (cp >> 6)));
-        out.push_back(char(0x80 | (cp & 0x3F)));
+        *p++ = static_cast<char>(0xC0 | (cp >> 6));
+        *p++ = static_cast<char>(0x80 | (cp & 0x3F));
     } else if (cp < 0x10000) {
-        out.push_back(char(0xE0 | (cp >> 12)));
-        out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(char(0x80 | (cp & 0x3F)));
+        *p++ = static_cast<char>(0xE0 | (cp >> 12));
+        *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *p++ = static_cast<char>(0x80 | (cp & 0x3F));
     } else {
-        out.push_back(char(0xF0 | (cp >> 18)));
-        out.push_back(char(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(char(0x80 | (cp & 0x3F)));
+        *p++ = static_cast<char>(0xF0 | (cp >> 18));
+        *p++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *p++ = static_cast<char>(0x80 | (cp & 0x3F));
     }
+    return p;
 }
+
+inline void append(std::string& out, char32_t cp) {
+    char buf[4];
+    out.append(buf, static_cast<std::size_t>(encode(buf, cp) - buf));
+}
+
+// Growable UTF-8 output written through a raw pointer, for the operations that
+// rewrite text; grows to twice its size or what is needed.
+class Writer {
+public:
+    Writer() = default;
+    explicit Writer(std::size_t size_hint) { start(size_hint); }
+    void start(std::size_t size_hint) {
+        buf_.resize(size_hint + 16);
+        p_ = buf_.data();
+        end_ = p_ + buf_.size();
+    }
+    bool started() const noexcept { return p_ != nullptr; }
+    void ensure(std::size_t room) {
+        if (static_cast<std::size_t>(end_ - p_) >= room) return;
+        const std::size_t used = static_cast<std::size_t>(p_ - buf_.data());
+        buf_.resize(std::max(buf_.size() * 2, used + room));
+        p_ = buf_.data() + used;
+        end_ = buf_.data() + buf_.size();
+    }
+    char* cursor() noexcept { return p_; }
+    void advance(std::size_t n) noexcept { p_ += n; }
+    void bytes(const char* data, std::size_t n) {
+        ensure(n);
+        std::memcpy(p_, data, n);
+        p_ += n;
+    }
+    // The caller has ensured room for 4 bytes.
+    void put_unchecked(char32_t c) noexcept { p_ = encode(p_, c); }
+    [[gnu::always_inline]] void put(char32_t c) {
+        ensure(4);
+        p_ = encode(p_, c);
+    }
+    void put(std::u32string_view cps) {
+        for (char32_t c : cps) put(c);
+    }
+    std::string finish() {
+        buf_.resize(static_cast<std::size_t>(p_ - buf_.data()));
+        return std::move(buf_);
+    }
+
+private:
+    std::string buf_;
+    char* p_ = nullptr;
+    char* end_ = nullptr;
+};
 
 // Forward iteration: for (Decoder d(text); !d.done();) { char32_t c = d.next(); ... }
 // offset() is the byte offset of the code point that next() will return.

@@ -6,6 +6,8 @@ asserts that the cost grew by a factor near 10, never near 100.
 
 import time
 
+import pytest
+
 import scrivlet
 
 # Linear growth gives about 10; n log n about 12; quadratic 100. Allow noise.
@@ -13,11 +15,12 @@ MAX_RATIO = 25
 
 
 def cost(fn, arg, repeat=3):
+    """Best CPU time of the calls: time other processes take is not counted."""
     best = float("inf")
     for _ in range(repeat):
-        start = time.perf_counter()
+        start = time.process_time()
         fn(arg)
-        best = min(best, time.perf_counter() - start)
+        best = min(best, time.process_time() - start)
     return best
 
 
@@ -140,11 +143,151 @@ def test_display_width_linear():
 
 # --- normalization and case ---
 
+def _descending_marks(n):
+    # every class-220 mark must move past all the class-230 ones
+    return "a" + "\u0301" * (n // 2) + "\u0323" * (n // 2)
+
+
+def test_nfd_ordering_grows_n_log_n_on_descending_marks():
+    assert growth(scrivlet.normalize_nfd, _descending_marks) < MAX_RATIO
+
+
+def test_nfc_grows_n_log_n_on_descending_marks():
+    assert growth(scrivlet.normalize_nfc, _descending_marks) < MAX_RATIO
+
+
+def test_lowercase_linear_on_sigmas_between_long_ignorable_runs():
+    run = "\u0301.'" * 300
+    assert growth(scrivlet.to_lowercase, lambda n: ("\u03a3" + run) * (n // 901)) < MAX_RATIO
+
+
+def test_lowercase_linear_on_sigmas_amid_one_ignorable_stretch():
+    # half the text passed over by the backward scans, half by the forward ones
+    def make(n):
+        return "\u03a3" * (n // 4) + "'" * (n // 2) + "\u03a3" * (n // 4)
+
+    assert growth(scrivlet.to_lowercase, make) < MAX_RATIO
+
+
 
 # --- line breaking ---
+
+LINE_BREAK_WORST_CASES = {
+    # LB30a counts back over the regional indicators
+    "regional-indicators": lambda n: "\U0001F1E6" * n,
+    "regional-indicators-with-marks": lambda n: "\U0001F1E6\u0300" * (n // 2),
+    # LB14 and LB15a look back over spaces
+    "open-then-spaces": lambda n: "(" + " " * n + "a",
+    "opening-quote-then-spaces": lambda n: " \u201c" + " " * n + "\u4e00",
+    "open-and-spaces-repeated": lambda n: "( " * (n // 2),
+    # LB16 and LB17 look back over spaces before NS and B2
+    "close-spaces-nonstarter": lambda n: ")" + " " * n + "\u3005",
+    "dash-spaces-dash": lambda n: "\u2014" + " " * n + "\u2014",
+    # LB25 looks back over SY and IS, and ahead over spaces after PR OP
+    "digits-then-separators": lambda n: "1" + "/," * (n // 2) + "1",
+    "separators-then-postfix": lambda n: "1" + "/," * (n // 2) + ")%",
+    "prefix-open-spaces-digit": lambda n: "$(" + " " * n + "1",
+    # LB9 marks, LB28a looks ahead over marks, LB8 over spaces after ZW
+    "combining-marks": lambda n: "a" + "\u0300" * n,
+    "aksara-marks-vowel": lambda n: "\u1b05\u1b05" + "\u0300" * n + "\u1bf2",
+    "zero-width-space-then-spaces": lambda n: "\u200b" + " " * n + "a",
+}
+
+
+@pytest.mark.parametrize("make", LINE_BREAK_WORST_CASES.values(), ids=LINE_BREAK_WORST_CASES.keys())
+def test_line_break_opportunities_linear(make):
+    # The best of three growths: a busy machine inflates one, a quadratic pass all.
+    ratios = [growth(scrivlet.line_break_opportunities, make) for _ in range(3)]
+    assert min(ratios) < MAX_RATIO, ratios
 
 
 # --- dictionary segmentation ---
 
 
+def _thai_words():
+    from pathlib import Path
+
+    path = Path(__file__).resolve().parent.parent / "src" / "linebreak" / "thai.txt"
+    return path.read_text(encoding="utf-8").split()
+
+
+def _thai_run(n):
+    """One unbroken Thai run of n code points: the longest listed word without its
+    last letter (a deep scan that may end in no word), letters that start no
+    word (cut one by one), and ordinary words."""
+    words = _thai_words()
+    longest = max(words, key=len)
+    piece = longest[:-1] + "ฃฅฃ" + "".join(words[::2000])
+    return (piece * (n // len(piece) + 1))[:n]
+
+
+def test_dictionary_segmentation_linear_on_one_long_thai_run():
+    assert growth(scrivlet.line_break_opportunities_with_dictionary, _thai_run) < MAX_RATIO
+
+
+def test_dictionary_segmentation_linear_on_unknown_thai_text():
+    make = lambda n: ("ฃฅ" * n)[:n]  # letters that start no word
+    assert growth(scrivlet.line_break_opportunities_with_dictionary, make) < MAX_RATIO
+
+
 # --- bidi and the visual cursor ---
+
+ALEF, BET = "\u05d0", "\u05d1"
+LRE, RLE, PDF = "\u202a", "\u202b", "\u202c"
+RLI, FSI, PDI = "\u2067", "\u2068", "\u2069"
+
+
+def _repeat(unit, n):
+    return unit * max(1, n // len(unit))
+
+
+def test_bidi_linear_on_nested_fsis():
+    # Every FSI looks ahead to its matching PDI for its first strong character.
+    make = lambda n: FSI * (n // 2) + ALEF + PDI * (n // 2)
+    assert growth(scrivlet.bidi_resolve, make) < MAX_RATIO
+
+
+def test_bidi_linear_on_unmatched_fsis():
+    make = lambda n: FSI * n + "a"
+    assert growth(scrivlet.bidi_resolve, make) < MAX_RATIO
+
+
+def test_bidi_linear_on_bracket_pairs():
+    # Pairs with the opposite direction inside look back for their context.
+    make = lambda n: _repeat("a" + ALEF + "(" + BET + ")! ", n)
+    assert growth(scrivlet.bidi_resolve, make) < MAX_RATIO
+
+
+def test_bidi_linear_on_unmatched_closers_against_a_full_stack():
+    make = lambda n: "(" * 63 + _repeat("]" + ALEF, n)
+    assert growth(scrivlet.bidi_resolve, make) < MAX_RATIO
+
+
+def test_bidi_linear_on_nested_pairs():
+    make = lambda n: _repeat("(" * 60 + ALEF + ")" * 60 + "a", n)
+    assert growth(scrivlet.bidi_resolve, make) < MAX_RATIO
+
+
+def test_bidi_linear_on_deep_embeddings():
+    # Levels up to 125 and overflow: up to 126 reordering passes, each linear.
+    make = lambda n: _repeat(RLE + "a" + LRE + ALEF, n)
+    assert growth(scrivlet.bidi_resolve, make) < MAX_RATIO
+
+
+def test_bidi_linear_on_many_deep_runs():
+    # Level 0 and level 125 alternate: many runs in every reordering pass.
+    deep = (RLE + LRE) * 62 + RLE + "x" + PDF * 125 + "y"
+    make = lambda n: _repeat(deep, n)
+    assert growth(scrivlet.bidi_resolve, make) < MAX_RATIO
+
+
+def test_bidi_linear_on_many_isolating_run_sequences():
+    make = lambda n: _repeat("a" + RLI + "b" + PDI + ALEF + FSI + "1" + PDI, n)
+    assert growth(scrivlet.bidi_resolve, make) < MAX_RATIO
+
+
+def test_visual_moves_linear_on_long_mixed_text():
+    make = lambda n: _repeat("abc " + ALEF + BET + " 12, (x) \u0628\u0661 ", n)
+    # len(t) counts code points: a byte offset somewhere inside the text.
+    assert growth(lambda t: scrivlet.move_right_visual(t, len(t)), make) < MAX_RATIO
+    assert growth(lambda t: scrivlet.move_left_visual(t, len(t) // 2), make) < MAX_RATIO

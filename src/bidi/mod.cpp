@@ -1,8 +1,775 @@
+// The bidirectional algorithm (UAX #9) for one paragraph: P2/P3, X1-X10,
+// W1-W7, N0-N2, I1/I2, L1 and L2.
+//
+// Deliberate differences from the standard: the whole text is one paragraph
+// (P1 is not applied, so a B neither ends the paragraph nor resets the stack),
+// the text is one line, and L3/L4 are not applied.
 #include "mod.h"
 
+#include <algorithm>
+#include <array>
+
+#include "../data/normalization.h"
 #include "../error.h"
+#include "../utf8.h"
+#include "reorder.h"
 
 namespace scrivlet::bidi {
 
-BidiResult resolve_bidi(std::string_view) { throw NotBuiltError("not built yet"); }
+using data::BidiClass;
+using enum data::BidiClass;
+
+namespace {
+
+constexpr std::uint32_t NONE = 0xFFFFFFFF;
+constexpr std::size_t MAX_DEPTH = 125;
+constexpr std::size_t STACK_SIZE = 127;
+constexpr std::size_t BRACKET_STACK_SIZE = 63;
+
+constexpr std::uint8_t u(BidiClass c) { return static_cast<std::uint8_t>(c); }
+constexpr std::uint32_t bit(BidiClass c) { return std::uint32_t(1) << u(c); }
+
+constexpr bool is_strong(BidiClass c) { return u(c) < 3; }  // L, R, AL
+constexpr bool is_isolate_initiator(BidiClass c) { return u(c) >= u(LRI) && u(c) <= u(FSI); }
+constexpr bool is_isolate_control(BidiClass c) { return u(c) >= u(LRI); }  // LRI, RLI, FSI, PDI
+// X9: embeddings, overrides, PDF and boundary neutrals leave the paragraph.
+constexpr bool is_removed_class(BidiClass c) { return c == BN || (u(c) >= u(LRE) && u(c) <= u(PDF)); }
+
+constexpr std::uint32_t NI_MASK =
+    bit(B) | bit(S) | bit(WS) | bit(ON) | bit(LRI) | bit(RLI) | bit(FSI) | bit(PDI);
+// ( ) [ ] { } as a 128-bit set.
+constexpr std::uint64_t ASCII_BRACKETS[2] = {(1ull << 0x28) | (1ull << 0x29),
+                                             (1ull << (0x5B - 64)) | (1ull << (0x5D - 64)) |
+                                                 (1ull << (0x7B - 64)) | (1ull << (0x7D - 64))};
+
+constexpr std::uint32_t EXPLICIT_MASK = bit(LRE) | bit(RLE) | bit(LRO) | bit(RLO) | bit(PDF) |
+                                        bit(LRI) | bit(RLI) | bit(FSI) | bit(PDI);
+constexpr std::uint32_t REMOVED_MASK = bit(BN) | bit(LRE) | bit(RLE) | bit(LRO) | bit(RLO) | bit(PDF);
+constexpr bool is_ni(BidiClass c) { return (NI_MASK >> u(c)) & 1; }
+
+// Classes whose presence can move anything off level 0 (with P2/P3 run).
+constexpr std::uint32_t NOT_TRIVIAL_MASK = bit(R) | bit(AL) | bit(AN) | bit(LRE) | bit(RLE) |
+                                           bit(LRO) | bit(RLO) | bit(PDF) | bit(LRI) | bit(RLI) |
+                                           bit(FSI) | bit(PDI);
+
+// Direction of a resolved class for N0, N1 and N2: 0 = L, 1 = R, 2 = none.
+constexpr std::uint8_t strong_direction(BidiClass c) {
+    switch (c) {
+        case L:
+            return 0;
+        case R:
+        case AL:
+        case EN:
+        case AN:
+            return 1;
+        default:
+            return 2;
+    }
+}
+
+constexpr BidiClass direction_class(unsigned d) { return d ? R : L; }
+
+struct StatusEntry {
+    std::uint8_t isolate;   // 0 or 1
+    std::uint8_t override;  // 0 neutral, 1 left-to-right, 2 right-to-left
+    std::uint8_t level;
+};
+
+struct LevelRun {
+    std::uint32_t first;  // index of its first code point
+    std::uint32_t last;   // index of its last code point (removed ones in between are skipped)
+    std::uint8_t level;
+};
+
+struct Sequence {
+    std::uint32_t runs_begin, runs_end;  // into the flat list of run numbers
+    BidiClass sos, eos;
+};
+
+// P2, P3: the first strong class outside isolates decides; B does not stop the scan.
+std::uint8_t paragraph_level_of(const BidiClass* classes, std::size_t n) {
+    std::size_t depth = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const BidiClass c = classes[i];
+        if (is_isolate_initiator(c)) {
+            ++depth;
+        } else if (c == PDI) {
+            if (depth > 0) --depth;
+        } else if (depth == 0 && is_strong(c)) {
+            return c == L ? 0 : 1;
+        }
+    }
+    return 0;
+}
+
+class Resolver {
+public:
+    Resolver(const BidiClass* classes, const char32_t* cps, std::size_t n, std::uint8_t paragraph,
+             std::uint32_t present)
+        : input_(classes), cps_(cps), n_(n), paragraph_(paragraph), present_(present) {}
+
+    BidiResult run(bool with_order) {
+        BidiResult out;
+        out.paragraph_level = paragraph_;
+        working_.assign(input_, input_ + n_);
+        levels_.assign(n_, paragraph_);
+        if (present_ & (bit(LRI) | bit(RLI) | bit(FSI) | bit(PDI))) match_isolates();
+        explicit_levels();
+        remove_controls();
+        if (present_ & EXPLICIT_MASK) {
+            level_runs();
+            isolating_run_sequences();
+            for (const Sequence& s : sequences_) resolve_sequence(s);
+        } else {
+            // No explicit control: one level run at the paragraph level, one
+            // sequence, sos and eos both the paragraph direction.
+            const BidiClass d = direction_class(paragraph_ & 1);
+            if (present_ & REMOVED_MASK) {
+                for (std::size_t i = 0; i < n_; ++i)
+                    if (!removed(i)) index_.push_back(std::uint32_t(i));
+                if (!index_.empty()) resolve_gathered(Gathered{index_.data()}, d, d);
+            } else {
+                resolve_gathered(Whole{}, d, d);
+            }
+        }
+        line_whitespace();
+        out.levels = std::move(levels_);
+        if (with_order) reorder(out);
+        return out;
+    }
+
+private:
+    const BidiClass* input_;
+    const char32_t* cps_;
+    std::size_t n_;
+    std::uint8_t paragraph_;
+    std::uint32_t present_;
+
+    std::vector<BidiClass> working_;
+    std::vector<std::uint8_t> levels_;
+    // BD9: the matching PDI of an initiator; for a matched PDI, its initiator
+    // until the level runs are known, then the number of its run (only
+    // whether a PDI is matched is asked after that).
+    std::vector<std::uint32_t> match_;
+    std::vector<std::uint8_t> fsi_rtl_;  // per FSI: its content starts right-to-left
+    std::vector<LevelRun> runs_;
+    std::vector<std::uint32_t> sequence_runs_;
+    std::vector<Sequence> sequences_;
+
+    // Per-sequence buffers, reused from one sequence to the next.
+    std::vector<std::uint32_t> index_;
+    std::vector<BidiClass> c_;
+    std::vector<std::uint8_t> was_nsm_;  // empty when the sequence has no NSM
+    BidiClass* c_view_ = nullptr;         // the classes being resolved
+    std::size_t m_ = 0;
+    std::vector<std::pair<std::uint32_t, char32_t>> bracket_stack_;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> pairs_;
+    std::vector<std::uint8_t> inside_;  // per pair: bit d set when direction d occurs inside
+
+    bool removed(std::size_t i) const { return levels_[i] == REMOVED_LEVEL; }
+
+    // BD9, with an unbounded stack over the input classes. The same walk
+    // settles every FSI (X5c): its direction is that of the first strong class
+    // met while it is the innermost open initiator, L if there is none before
+    // its matching PDI or the end. This is the FSI look-ahead done once for
+    // all FSIs instead of rescanning to each one's PDI.
+    void match_isolates() {
+        match_.assign(n_, NONE);
+        const bool any_fsi = present_ & bit(FSI);
+        if (any_fsi) fsi_rtl_.assign(n_, 0);
+        struct Open {
+            std::uint32_t index;
+            bool undecided;  // an FSI whose direction is not known yet
+        };
+        std::vector<Open> open;
+        for (std::size_t i = 0; i < n_; ++i) {
+            const BidiClass c = input_[i];
+            if (is_isolate_initiator(c)) {
+                open.push_back({std::uint32_t(i), c == FSI});
+            } else if (c == PDI) {
+                if (!open.empty()) {
+                    const std::uint32_t j = open.back().index;
+                    match_[j] = std::uint32_t(i);
+                    match_[i] = j;
+                    open.pop_back();
+                }
+            } else if (any_fsi && is_strong(c) && !open.empty() && open.back().undecided) {
+                fsi_rtl_[open.back().index] = c != L;
+                open.back().undecided = false;
+            }
+        }
+    }
+
+    // X1-X8.
+    void explicit_levels() {
+        if (!(present_ & (bit(LRE) | bit(RLE) | bit(LRO) | bit(RLO) | bit(PDF) | bit(LRI) |
+                          bit(RLI) | bit(FSI) | bit(PDI))))
+            return;  // X1: every level is the paragraph level already
+        std::array<StatusEntry, STACK_SIZE> stack;
+        std::size_t depth = 0;  // entries in use
+        stack[depth++] = {0, 0, paragraph_};
+        std::uint32_t overflow_isolates = 0, overflow_embeddings = 0, valid_isolates = 0;
+
+        auto apply_override = [&](std::size_t i) {
+            const std::uint8_t o = stack[depth - 1].override;
+            if (o) working_[i] = o == 1 ? L : R;
+        };
+        auto push = [&](bool rtl, std::uint8_t isolate, std::uint8_t override) -> bool {
+            const std::uint8_t top = stack[depth - 1].level;
+            // Least odd (RLE, RLO, RLI) or least even (LRE, LRO, LRI) level above the top.
+            const unsigned level = rtl ? ((top + 1) | 1) : ((top & ~1u) + 2);
+            if (level <= MAX_DEPTH && overflow_isolates == 0 && overflow_embeddings == 0) {
+                if (depth >= STACK_SIZE) throw InvariantError("bidi: status stack overflow");
+                stack[depth++] = {isolate, override, std::uint8_t(level)};
+                return true;
+            }
+            return false;
+        };
+
+        for (std::size_t i = 0; i < n_; ++i) {
+            switch (input_[i]) {
+                case B:
+                    levels_[i] = paragraph_;  // no P1: the stack stays as it is
+                    break;
+                case RLE:  // X2
+                case LRE:  // X3
+                case RLO:  // X4
+                case LRO:  // X5
+                {
+                    const BidiClass c = input_[i];
+                    const bool rtl = c == RLE || c == RLO;
+                    const std::uint8_t override = c == LRO ? 1 : c == RLO ? 2 : 0;
+                    if (!push(rtl, 0, override) && overflow_isolates == 0) ++overflow_embeddings;
+                    break;
+                }
+                case RLI:  // X5a
+                case LRI:  // X5b
+                case FSI:  // X5c
+                {
+                    levels_[i] = stack[depth - 1].level;
+                    apply_override(i);
+                    const BidiClass c = input_[i];
+                    const bool rtl = c == RLI || (c == FSI && fsi_rtl_[i]);
+                    if (push(rtl, 1, 0))
+                        ++valid_isolates;
+                    else
+                        ++overflow_isolates;
+                    break;
+                }
+                case PDI:  // X6a
+                    if (overflow_isolates > 0) {
+                        --overflow_isolates;
+                    } else if (valid_isolates > 0) {
+                        overflow_embeddings = 0;
+                        while (depth > 1) {
+                            const bool was_isolate = stack[--depth].isolate;
+                            if (was_isolate) break;
+                        }
+                        --valid_isolates;
+                    }
+                    levels_[i] = stack[depth - 1].level;
+                    apply_override(i);
+                    break;
+                case PDF:  // X7
+                    if (overflow_isolates > 0) {
+                    } else if (overflow_embeddings > 0) {
+                        --overflow_embeddings;
+                    } else if (stack[depth - 1].isolate == 0 && depth >= 2) {
+                        --depth;
+                    }
+                    break;
+                default:  // X6, BN included
+                    levels_[i] = stack[depth - 1].level;
+                    apply_override(i);
+                    break;
+            }
+        }
+    }
+
+    // X9.
+    void remove_controls() {
+        if (!(present_ & (bit(BN) | bit(LRE) | bit(RLE) | bit(LRO) | bit(RLO) | bit(PDF)))) return;
+        for (std::size_t i = 0; i < n_; ++i) {
+            if (is_removed_class(input_[i])) {
+                levels_[i] = REMOVED_LEVEL;
+                working_[i] = BN;
+            }
+        }
+    }
+
+    // BD7: removed code points never split a run.
+    void level_runs() {
+        std::size_t i = 0;
+        while (i < n_ && removed(i)) ++i;
+        while (i < n_) {
+            LevelRun run{std::uint32_t(i), std::uint32_t(i), levels_[i]};
+            const std::uint32_t number = std::uint32_t(runs_.size());
+            const bool isolates = !match_.empty();
+            if (isolates && input_[i] == PDI && match_[i] != NONE) match_[i] = number;
+            std::size_t j = i + 1;
+            for (; j < n_; ++j) {
+                if (removed(j)) continue;
+                if (levels_[j] != run.level) break;
+                run.last = std::uint32_t(j);
+                if (isolates && input_[j] == PDI && match_[j] != NONE) match_[j] = number;
+            }
+            runs_.push_back(run);
+            i = j;
+        }
+    }
+
+    std::size_t run_holding(std::uint32_t pdi) const { return match_[pdi]; }
+
+    // BD13 in two passes, then X10.
+    void isolating_run_sequences() {
+        const std::size_t count = runs_.size();
+        const bool isolates = !match_.empty();
+        std::vector<std::uint8_t> used(isolates ? count : 0, 0);
+        sequence_runs_.reserve(count);
+
+        auto matched_pdi_first = [&](const LevelRun& r) {
+            return input_[r.first] == PDI && match_[r.first] != NONE;
+        };
+        for (std::size_t r = 0; r < count; ++r) {
+            if (isolates && (used[r] || matched_pdi_first(runs_[r]))) continue;
+            Sequence s{std::uint32_t(sequence_runs_.size()), 0, L, L};
+            std::size_t cur = r;
+            while (true) {
+                sequence_runs_.push_back(std::uint32_t(cur));
+                if (!isolates) break;
+                used[cur] = 1;
+                const std::uint32_t last = runs_[cur].last;
+                if (!is_isolate_initiator(input_[last]) || match_[last] == NONE) break;
+                const std::size_t next = run_holding(match_[last]);
+                if (used[next]) break;
+                cur = next;
+            }
+            s.runs_end = std::uint32_t(sequence_runs_.size());
+            sequences_.push_back(s);
+        }
+        const std::size_t first_pass = sequences_.size();
+        if (isolates) {
+            for (std::size_t r = 0; r < count; ++r) {
+                if (used[r]) continue;
+                sequence_runs_.push_back(std::uint32_t(r));
+                sequences_.push_back({std::uint32_t(sequence_runs_.size() - 1),
+                                      std::uint32_t(sequence_runs_.size()), L, L});
+            }
+        }
+
+        // X10: sos and eos from the explicit levels, before anything is resolved.
+        for (std::size_t k = 0; k < sequences_.size(); ++k) {
+            Sequence& s = sequences_[k];
+            const std::size_t first_run = sequence_runs_[s.runs_begin];
+            const std::size_t last_run = sequence_runs_[s.runs_end - 1];
+            const std::uint8_t level = runs_[first_run].level;
+            const std::uint8_t before = first_run > 0 ? runs_[first_run - 1].level : paragraph_;
+            s.sos = direction_class(std::max(level, before) & 1);
+            const std::uint32_t last = runs_[last_run].last;
+            std::uint8_t after;
+            if (k < first_pass && is_isolate_initiator(input_[last]))
+                after = match_[last] != NONE ? levels_[match_[last]] : paragraph_;
+            else
+                after = last_run + 1 < count ? runs_[last_run + 1].level : paragraph_;
+            s.eos = direction_class(std::max(level, after) & 1);
+        }
+    }
+
+    void resolve_sequence(const Sequence& s) {
+        // Gather the sequence's code points.
+        index_.clear();
+        for (std::uint32_t r = s.runs_begin; r < s.runs_end; ++r) {
+            const LevelRun& run = runs_[sequence_runs_[r]];
+            for (std::uint32_t i = run.first; i <= run.last; ++i)
+                if (!removed(i)) index_.push_back(i);
+        }
+        resolve_gathered(Gathered{index_.data()}, s.sos, s.eos);
+    }
+
+    // Position k of a sequence is code point at(k): either the whole text in
+    // order (no runs, nothing removed) or a gathered list of indices.
+    struct Whole {
+        static constexpr bool whole = true;
+        std::uint32_t operator[](std::size_t k) const { return std::uint32_t(k); }
+    };
+    struct Gathered {
+        static constexpr bool whole = false;
+        const std::uint32_t* index;
+        std::uint32_t operator[](std::size_t k) const { return index[k]; }
+    };
+
+    template <typename At>
+    void resolve_gathered(At at, BidiClass sos, BidiClass eos) {
+        std::size_t m;
+        BidiClass* c;
+        std::uint32_t seen = 0;
+        if constexpr (At::whole) {
+            // The working classes are not read again: resolve them in place.
+            m = n_;
+            c = working_.data();
+            seen = present_;
+        } else {
+            m = index_.size();
+            c_.resize(m);
+            c = c_.data();
+            for (std::size_t k = 0; k < m; ++k) {
+                c[k] = working_[at[k]];
+                seen |= bit(c[k]);
+            }
+        }
+        c_view_ = c;
+        m_ = m;
+        const std::uint8_t level = levels_[at[0]];
+        const unsigned e = level & 1;
+
+        was_nsm_.clear();
+        if (seen & (bit(NSM) | bit(AL))) {
+            const bool marks = seen & bit(NSM);
+            if (marks) was_nsm_.resize(m);
+            BidiClass prev = sos;  // W1: the class before, as W1 left it
+            BidiClass last = sos;  // W2: the last strong class, as W1 left it
+            for (std::size_t k = 0; k < m; ++k) {
+                BidiClass x = c[k];
+                if (marks) {
+                    was_nsm_[k] = x == NSM;
+                    if (x == NSM) x = is_isolate_control(prev) ? ON : prev;  // W1
+                }
+                prev = x;
+                if (is_strong(x)) {
+                    last = x;
+                    if (x == AL) x = R;  // W3
+                } else if (x == EN && last == AL) {
+                    x = AN;  // W2
+                }
+                c[k] = x;
+            }
+        }
+
+        if (seen & (bit(ES) | bit(ET) | bit(CS))) {
+            BidiClass before = sos;  // the class at k - 1 as W4 left it (before W5)
+            bool after_en = false;
+            for (std::size_t k = 0; k < m; ++k) {
+                BidiClass x = c[k];
+                // W4, left to right: k - 1 already resolved by W4, k + 1 not yet.
+                if (k > 0 && k + 1 < m) {
+                    if (x == ES) {
+                        if (before == EN && c[k + 1] == EN) x = EN;
+                    } else if (x == CS) {
+                        if (before == EN && c[k + 1] == EN)
+                            x = EN;
+                        else if (before == AN && c[k + 1] == AN)
+                            x = AN;
+                    }
+                }
+                before = x;
+                // W5, forward: ET after EN (through ET) becomes EN.
+                if (x == EN)
+                    after_en = true;
+                else if (x == ET && after_en)
+                    x = EN;
+                else
+                    after_en = false;
+                c[k] = x;
+            }
+            // W5, backward: ET before EN. With the forward half, every run of
+            // ET that touches an EN on either side becomes EN.
+            after_en = false;
+            for (std::size_t k = m; k-- > 0;) {
+                if (c[k] == EN)
+                    after_en = true;
+                else if (c[k] == ET && after_en)
+                    c[k] = EN;
+                else
+                    after_en = false;
+                // W6: position k is final for W5 here.
+                if (c[k] == ES || c[k] == ET || c[k] == CS) c[k] = ON;
+            }
+        }
+
+        // W7
+        if (seen & (bit(EN) | bit(ET) | bit(NSM))) {
+            BidiClass last = sos;
+            for (std::size_t k = 0; k < m; ++k) {
+                if (c[k] == L || c[k] == R)
+                    last = c[k];
+                else if (c[k] == EN && last == L)
+                    c[k] = L;
+            }
+        }
+
+        if (seen & (bit(ON) | bit(NSM))) paired_brackets(at, sos, e);
+
+        // N1 and N2 for each run of NI, then I1 and I2 on the final classes.
+        auto implicit = [&](std::uint32_t i, BidiClass x) {
+            std::uint8_t& lv = levels_[i];
+            if (lv & 1) {
+                if (x == L || x == EN || x == AN) lv += 1;  // I2
+            } else {
+                if (x == R)
+                    lv += 1;  // I1
+                else if (x == EN || x == AN)
+                    lv += 2;  // I1
+            }
+        };
+        for (std::size_t a = 0; a < m;) {
+            if (!is_ni(c[a])) {
+                implicit(at[a], c[a]);
+                ++a;
+                continue;
+            }
+            std::size_t b = a + 1;
+            while (b < m && is_ni(c[b])) ++b;
+            const unsigned before = a == 0 ? u(sos) : strong_direction(c[a - 1]);
+            const unsigned after = b == m ? u(eos) : strong_direction(c[b]);
+            // N1: the same direction on both sides; N2: else the embedding direction.
+            const BidiClass t = before == after ? direction_class(before) : direction_class(e);
+            for (std::size_t k = a; k < b; ++k) implicit(at[k], t);
+            a = b;
+        }
+    }
+
+    // The bracket identity: a code point whose canonical decomposition is a
+    // single bracket pairs as that bracket (U+2329 as U+3008, U+232A as U+3009).
+    static char32_t bracket_identity(char32_t ch) {
+        if (ch < 0x80) return ch;  // no ASCII character decomposes
+        const std::u32string_view d = data::canonical_decomposition(ch);
+        if (d.size() == 1 && (data::is_opening_bracket(d[0]) || data::is_closing_bracket(d[0])))
+            return d[0];
+        return ch;
+    }
+
+    // BD16 and N0.
+    template <typename At>
+    void paired_brackets(At at, BidiClass sos, unsigned e) {
+        BidiClass* c = c_view_;
+        const std::size_t m = m_;
+        bracket_stack_.clear();
+        pairs_.clear();
+        for (std::size_t k = 0; k < m; ++k) {
+            if (c[k] != ON) continue;
+            const char32_t ch = cps_[at[k]];
+            // ASCII: only ( ) [ ] { } are brackets, and nothing decomposes.
+            if (ch < 0x80 && !((ASCII_BRACKETS[ch >> 6] >> (ch & 63)) & 1)) continue;
+            const char32_t b = bracket_identity(ch);
+            if (data::is_opening_bracket(b)) {
+                if (bracket_stack_.size() == BRACKET_STACK_SIZE) break;  // BD16: stop here
+                bracket_stack_.push_back({std::uint32_t(k), b});
+            } else if (data::is_closing_bracket(b)) {
+                const char32_t o = data::opening_bracket_of(b);
+                for (std::size_t j = bracket_stack_.size(); j-- > 0;) {
+                    if (bracket_stack_[j].second == o) {
+                        pairs_.push_back({bracket_stack_[j].first, std::uint32_t(k)});
+                        bracket_stack_.resize(j);
+                        break;
+                    }
+                }
+            }
+        }
+        if (pairs_.empty()) return;
+        // Found in closing order, which is already opening order unless pairs nest.
+        if (!std::is_sorted(pairs_.begin(), pairs_.end())) std::sort(pairs_.begin(), pairs_.end());
+
+        // Pairs nest, and earlier pairs (smaller opening) change only their
+        // own brackets and the marks after them, which all lie outside a later
+        // pair: so the strong directions a pair holds inside are read now, in
+        // one scan, each going to the innermost open pair and passed outwards
+        // when that pair closes.
+        const std::size_t count = pairs_.size();
+        inside_.assign(count, 0);
+        std::array<std::uint32_t, BRACKET_STACK_SIZE> open;
+        std::size_t depth = 0, next = 0;
+        for (std::size_t k = pairs_[0].first; k < m && (next < count || depth > 0); ++k) {
+            if (depth == 0) k = pairs_[next].first;  // nothing to count between pairs
+            if (depth > 0 && pairs_[open[depth - 1]].second == k) {
+                const std::uint32_t closed = open[--depth];
+                if (depth > 0) inside_[open[depth - 1]] |= inside_[closed];
+            } else if (next < count && pairs_[next].first == k) {
+                if (depth == open.size()) throw InvariantError("bidi: bracket pairs nest too deep");
+                open[depth++] = std::uint32_t(next++);
+            } else if (depth > 0) {
+                const std::uint8_t d = strong_direction(c[k]);
+                if (d != 2) inside_[open[depth - 1]] |= std::uint8_t(1u << d);
+            }
+        }
+        // The look-back for each pair only reads positions before its opening,
+        // which no later pair changes: one sweep serves every pair.
+        std::size_t swept = 0;
+        unsigned context = u(sos);
+        for (std::size_t p = 0; p < count; ++p) {
+            const auto [o, z] = pairs_[p];
+            const bool same = inside_[p] & (1u << e);
+            const bool opposite = inside_[p] & (1u << (e ^ 1));
+            for (; swept < o; ++swept) {
+                const std::uint8_t d = strong_direction(c[swept]);
+                if (d != 2) context = d;
+            }
+            BidiClass t;
+            if (same)  // N0 b
+                t = direction_class(e);
+            else if (opposite)  // N0 c1, c2
+                t = direction_class(context != e ? e ^ 1 : e);
+            else  // N0 d
+                continue;
+            c[o] = t;
+            c[z] = t;
+            // Marks after a bracket follow its new class.
+            if (!was_nsm_.empty()) {
+                for (std::size_t k = o + 1; k < m && was_nsm_[k]; ++k) c[k] = t;
+                for (std::size_t k = z + 1; k < m && was_nsm_[k]; ++k) c[k] = t;
+            }
+        }
+    }
+
+    // L1 over the input classes, the whole text being one line.
+    void line_whitespace() {
+        bool trailing = true;
+        for (std::size_t i = n_; i-- > 0;) {
+            switch (input_[i]) {
+                case B:
+                case S:
+                    levels_[i] = paragraph_;
+                    trailing = true;
+                    break;
+                case WS:
+                case LRI:
+                case RLI:
+                case FSI:
+                case PDI:
+                case BN:
+                case LRE:
+                case RLE:
+                case LRO:
+                case RLO:
+                case PDF:
+                    if (trailing && !is_removed_class(input_[i])) levels_[i] = paragraph_;
+                    break;
+                default:
+                    trailing = false;
+                    break;
+            }
+        }
+    }
+
+    // L2 over the code points that remain.
+    void reorder(BidiResult& out) const {
+        if (!(present_ & REMOVED_MASK)) {
+            out.visual_order.resize(n_);
+            for (std::size_t i = 0; i < n_; ++i) out.visual_order[i] = i;
+            reorder_by_levels(out.levels.data(), n_, out.visual_order.data());
+            return;
+        }
+        std::vector<std::uint8_t> kept;
+        kept.reserve(n_);
+        out.visual_order.reserve(n_);
+        for (std::size_t i = 0; i < n_; ++i) {
+            if (out.levels[i] == REMOVED_LEVEL) continue;
+            kept.push_back(out.levels[i]);
+            out.visual_order.push_back(i);
+        }
+        reorder_by_levels(kept.data(), kept.size(), out.visual_order.data());
+    }
+};
+
+// Nothing can leave level 0: no right-to-left class, no number that W2 could
+// turn Arabic, no explicit control. Every kept code point is 0 and stays put.
+BidiResult left_to_right(const BidiClass* classes, std::size_t n, std::uint32_t present,
+                         bool with_order) {
+    BidiResult out;
+    out.levels.assign(n, 0);
+    if (present & bit(BN))
+        for (std::size_t i = 0; i < n; ++i)
+            if (classes[i] == BN) out.levels[i] = REMOVED_LEVEL;
+    if (!with_order) return out;
+    out.visual_order.reserve(n);
+    if (present & bit(BN)) {
+        for (std::size_t i = 0; i < n; ++i)
+            if (classes[i] != BN) out.visual_order.push_back(i);
+    } else {
+        for (std::size_t i = 0; i < n; ++i) out.visual_order.push_back(i);
+    }
+    return out;
+}
+
+BidiResult resolve(const BidiClass* classes, const char32_t* cps, std::size_t n,
+                   std::optional<std::uint8_t> paragraph_level, std::uint32_t present,
+                   bool with_order = true) {
+    if (n == 0) {
+        BidiResult out;
+        out.paragraph_level = paragraph_level.value_or(0);
+        return out;
+    }
+    if (!(present & NOT_TRIVIAL_MASK) && paragraph_level.value_or(0) == 0)
+        return left_to_right(classes, n, present, with_order);
+    const std::uint8_t paragraph =
+        paragraph_level ? *paragraph_level : paragraph_level_of(classes, n);
+    return Resolver(classes, cps, n, paragraph, present).run(with_order);
+}
+
+}  // namespace
+
+BidiResult resolve_levels(const std::vector<BidiClass>& classes,
+                          const std::vector<char32_t>& code_points,
+                          std::optional<std::uint8_t> paragraph_level) {
+    if (classes.size() != code_points.size()) throw InvariantError("bidi: classes and code points differ in length");
+    std::uint32_t present = 0;
+    for (BidiClass c : classes) present |= bit(c);
+    return resolve(classes.data(), code_points.data(), classes.size(), paragraph_level, present);
+}
+
+namespace {
+
+// ASCII holds no right-to-left, Arabic number or explicit class: every
+// character is at level 0 but the BN controls, which are removed.
+BidiResult ascii_text(std::string_view text, bool with_order) {
+    const std::size_t n = text.size();
+    BidiResult out;
+    out.levels.assign(n, 0);
+    if (with_order) out.visual_order.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (data::detail::ASCII_BIDI_CLASSES[static_cast<unsigned char>(text[i])] == BN)
+            out.levels[i] = REMOVED_LEVEL;
+        else if (with_order)
+            out.visual_order.push_back(i);
+    }
+    return out;
+}
+
+bool is_ascii(std::string_view text) {
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    for (; i + 64 <= n; i += 64) {  // blocks the compiler widens; stop at the first non-ASCII one
+        unsigned char any = 0;
+        for (std::size_t k = 0; k < 64; ++k) any |= s[i + k];
+        if (any >= 0x80) return false;
+    }
+    unsigned char any = 0;
+    for (; i < n; ++i) any |= s[i];
+    return any < 0x80;
+}
+
+BidiResult resolve_text(std::string_view text, bool with_order) {
+    if (is_ascii(text)) return ascii_text(text, with_order);
+    std::vector<char32_t> cps;
+    std::vector<BidiClass> classes;
+    cps.reserve(text.size());
+    classes.reserve(text.size());
+    data::BidiClassLookup lookup;
+    std::uint32_t present = 0;
+    for (utf8::Decoder d(text); !d.done();) {
+        const char32_t cp = d.next();
+        const BidiClass c = lookup(cp);
+        present |= bit(c);
+        cps.push_back(cp);
+        classes.push_back(c);
+    }
+    return resolve(classes.data(), cps.data(), cps.size(), std::nullopt, present, with_order);
+}
+
+}  // namespace
+
+BidiResult resolve_bidi(std::string_view text) { return resolve_text(text, true); }
+
+BidiResult resolve_bidi_levels(std::string_view text) { return resolve_text(text, false); }
+
 }  // namespace scrivlet::bidi

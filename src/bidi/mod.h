@@ -3,8 +3,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
+
+#include "../data/bidi_class.h"
 
 namespace scrivlet::bidi {
 
@@ -17,5 +20,14 @@ struct BidiResult {
 };
 
 BidiResult resolve_bidi(std::string_view text);
+
+// resolve_bidi without rule L2: the visual order is left empty.
+BidiResult resolve_bidi_levels(std::string_view text);
+
+// The whole algorithm over classified code points (classes[i] is the class of
+// code_points[i]); the paragraph level is found by P2/P3 unless given.
+BidiResult resolve_levels(const std::vector<data::BidiClass>& classes,
+                          const std::vector<char32_t>& code_points,
+                          std::optional<std::uint8_t> paragraph_level = std::nullopt);
 
 }  // namespace scrivlet::bidi

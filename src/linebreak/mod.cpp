@@ -1,9 +1,516 @@
 #include "mod.h"
 
-#include "../error.h"
+#include "../data/line_break.h"
+#include "../utf8.h"
 
 namespace scrivlet::linebreak {
 
-std::vector<BreakAction> line_break_actions(std::string_view) { throw NotBuiltError("not built yet"); }
-std::vector<Opportunity> line_break_opportunities(std::string_view) { throw NotBuiltError("not built yet"); }
+namespace {
+
+using data::LineBreakClass;
+using C = LineBreakClass;
+using A = BreakAction;
+
+using ClassSet = std::uint64_t;
+
+constexpr ClassSet set_of(C c) { return ClassSet(1) << unsigned(c); }
+template <typename... Cs>
+constexpr ClassSet set_of(C c, Cs... rest) {
+    return set_of(c) | set_of(rest...);
+}
+constexpr bool in(C c, ClassSet s) { return (s >> unsigned(c)) & 1; }
+
+constexpr ClassSet MARKS = set_of(C::CM, C::ZWJ);
+constexpr ClassSet HARD_BREAKS = set_of(C::BK, C::CR, C::LF, C::NL);
+// Bases that marks do not attach to (LB9, LB10).
+constexpr ClassSet NO_ATTACH = set_of(C::BK, C::CR, C::LF, C::NL, C::SP, C::ZW);
+constexpr ClassSet HYPHENS = set_of(C::HY, C::HH);
+constexpr ClassSet ALPHA = set_of(C::AL, C::HL);
+constexpr ClassSet CLOSE = set_of(C::CL, C::CP);
+constexpr ClassSet AK_AS = set_of(C::AK, C::AS);
+constexpr ClassSet PREFIX_POSTFIX = set_of(C::PR, C::PO);
+
+constexpr char32_t DOTTED_CIRCLE = 0x25CC;
+
+// Most pairs depend on nothing but the two classes and the LB25 look-back: no
+// line end, space, ZW, ZWJ or mark on either side (LB4..LB9, LB18), no class
+// whose rules read code points, bases or the text ahead (QU, OP and CP for
+// LB19, LB19a, LB25 and LB30; HY and HH for LB20a and LB21a; PR and PO for
+// LB25; EM and RI for LB30a and LB30b; AK, AS, AP, VI and U+25CC for LB28a).
+// With prev not SP, the spaces of LB14..LB17 are none and the code point
+// before them is prev. Their decisions are read from PairRules::PAIRS, which
+// the rules themselves computed at compile time.
+constexpr ClassSet RAW_SLOW_PREV = set_of(C::BK, C::CR, C::LF, C::NL, C::SP, C::ZW, C::ZWJ);
+constexpr ClassSet RAW_SLOW_CUR =
+    set_of(C::BK, C::CR, C::LF, C::NL, C::SP, C::ZW, C::CM, C::ZWJ);
+constexpr ClassSet QUICK_PREV =
+    ~(set_of(C::QU, C::CP, C::HY, C::HH, C::PR, C::PO, C::RI, C::AK, C::AS, C::AP, C::VI) |
+      RAW_SLOW_PREV);
+constexpr ClassSet QUICK_CUR = ~(set_of(C::QU, C::OP, C::EM, C::RI) | RAW_SLOW_CUR);
+
+// One code point with what the rules read about it and about its base (the
+// nearest code point at or before it that is not CM or ZWJ; the first code point
+// when there is none), so that no rule has to look back in the text.
+struct Char {
+    std::size_t offset = 0;
+    char32_t cp = 0;
+    C cls = C::XX;  // line_break_class (LB1 applied)
+    C eff = C::XX;  // after LB9 and LB10
+    C base_cls = C::XX;
+    char32_t base_cp = 0;
+    bool has_base = false;    // a code point that is not CM or ZWJ is at or before this one
+    bool base_first = true;   // the base is the first code point of the text
+    // The code point before the base (when !base_first): its class, its code
+    // point and the code point at its own base.
+    C before_eff = C::XX;
+    char32_t before_cp = 0;
+    char32_t before_base_cp = 0;
+    // The pair rules can decide this code point as prev, or as cur, from PAIRS.
+    bool quick_prev = false;
+    bool quick_cur = false;
+};
+
+inline bool east_asian(char32_t cp) { return data::is_east_asian_wide(cp); }
+
+// Reads the code points one by one and applies LB9 and LB10 as it goes.
+class Reader {
+public:
+    constexpr explicit Reader(std::string_view text) : text_(text) {}
+    bool done() const { return pos_ >= text_.size(); }
+
+    // Reads the next code point into c; last is the one before it (ignored for
+    // the first).
+    inline __attribute__((always_inline)) void next(Char& c, const Char& last) {
+        c.offset = pos_;
+        std::size_t len;
+        c.cp = utf8::decode(text_, pos_, len);
+        pos_ += len;
+        c.cls = data::line_break_class(c.cp);
+        const bool first = c.offset == 0;
+        if (!in(c.cls, MARKS)) {
+            c.eff = c.base_cls = c.cls;
+            c.base_cp = c.cp;
+            c.has_base = true;
+            c.base_first = first;
+            if (!first) {
+                c.before_eff = last.eff;
+                c.before_cp = last.cp;
+                c.before_base_cp = last.base_cp;
+            }
+        } else if (first) {
+            c.eff = C::AL;  // LB10: a mark at the start of the text
+            c.base_cls = c.cls;
+            c.base_cp = c.cp;
+            c.has_base = false;
+            c.base_first = true;
+        } else {
+            // The base and what lies before it are the last code point's.
+            c.base_cls = last.base_cls;
+            c.base_cp = last.base_cp;
+            c.has_base = last.has_base;
+            c.base_first = last.base_first;
+            c.before_eff = last.before_eff;
+            c.before_cp = last.before_cp;
+            c.before_base_cp = last.before_base_cp;
+            // LB9: a mark takes the class of its base; LB10: AL after no base or
+            // after BK, CR, LF, NL, SP or ZW.
+            c.eff = c.has_base && !in(c.base_cls, NO_ATTACH) ? c.base_cls : C::AL;
+        }
+        c.quick_prev = !in(c.cls, RAW_SLOW_PREV) && in(c.eff, QUICK_PREV) && c.base_cp != DOTTED_CIRCLE;
+        c.quick_cur = !in(c.cls, RAW_SLOW_CUR) && in(c.eff, QUICK_CUR) && c.cp != DOTTED_CIRCLE;
+    }
+
+    static bool is_ascii_letter(char32_t cp) { return ((cp | 0x20) - 'a') < 26; }
+
+    // With p and c ASCII letters (AL, the pair between them AL × AL), moves the
+    // window over the run of ASCII letters that follows: p and c become the last
+    // two letters of the run. False (and nothing moved) if no letter follows c.
+    bool skip_letters(Char& p, Char& c) {
+        const auto* s = reinterpret_cast<const unsigned char*>(text_.data());
+        std::size_t end = pos_;
+        while (end < text_.size() && is_ascii_letter(s[end])) ++end;
+        if (end == pos_) return false;
+        // Letters at end - 2 and end - 1; the one at end - 2 may be c itself.
+        const std::size_t p_offset = end - 2;
+        const char32_t before_p = p_offset == c.offset ? p.cp : s[p_offset - 1];
+        letter(p, p_offset, s[p_offset], before_p);
+        letter(c, end - 1, s[end - 1], s[p_offset]);
+        pos_ = end;
+        return true;
+    }
+
+    // Offset of the first code point at or after pos whose raw class is not
+    // in skip, and that code point's class (XX at the end of the text).
+    C first_class_skipping(std::size_t pos, ClassSet skip) const {
+        while (pos < text_.size()) {
+            std::size_t len;
+            const C cls = data::line_break_class(utf8::decode(text_, pos, len));
+            if (!in(cls, skip)) return cls;
+            pos += len;
+        }
+        return C::XX;
+    }
+
+private:
+    std::string_view text_;
+    std::size_t pos_ = 0;
+
+    // An ASCII letter after another letter (before_cp).
+    static void letter(Char& c, std::size_t offset, char32_t cp, char32_t before_cp) {
+        c.offset = offset;
+        c.cp = c.base_cp = cp;
+        c.cls = c.eff = c.base_cls = C::AL;
+        c.has_base = true;
+        c.base_first = false;
+        c.before_eff = C::AL;
+        c.before_cp = c.before_base_cp = before_cp;
+        c.quick_prev = c.quick_cur = true;
+    }
+};
+
+// The pair decisions of LB4..LB31, left to right. The rules that look back
+// (LB14, LB15a, LB16, LB17 over spaces, LB25 over SY/IS, LB30a over regional
+// indicators) read facts carried forward from the previous pairs, so each pair
+// costs O(1) apart from the look-aheads of LB25 (over spaces after PR OP) and
+// LB28a (over marks after an aksara), whose scans cover disjoint runs.
+class PairRules {
+public:
+    PairRules(const Reader& reader, const Char& first) : reader_(reader) { carry_forward(first); }
+
+    // Decision between p and c; nx is the code point after c (nullptr at the end).
+    BreakAction decide(const Char& p, const Char& c, const Char* nx) {
+        BreakAction action;
+        if (quick_pair(p, c))
+            action = PAIRS.at(numeric_tail_prev_, numeric_tail_prev2_, p.eff, c.eff);
+        else if (quick_after_space(p, c))
+            action = A::Allowed;  // LB18
+        else
+            action = rules(p, c, nx);
+        carry_forward(c);
+        return action;
+    }
+
+private:
+    // After a space, LB18 allows the break unless LB11, LB13, LB15b..LB15d or the
+    // look-backs of LB14..LB17 over the spaces say otherwise.
+    bool quick_after_space(const Char& p, const Char& c) const {
+        return p.cls == C::SP && !zw_run_ && !in(c.cls, RAW_SLOW_CUR) &&
+               !in(c.eff, set_of(C::WJ, C::CL, C::CP, C::EX, C::SY, C::IS, C::QU)) &&
+               !in(non_space_, set_of(C::OP, C::QU, C::B2, C::CL, C::CP));
+    }
+
+    // A ZW run ends at a code point in RAW_SLOW_PREV, so a quick prev has none.
+    static bool quick_pair(const Char& p, const Char& c) { return p.quick_prev && c.quick_cur; }
+
+    static constexpr unsigned CLASS_COUNT = unsigned(C::XX) + 1;
+
+    struct PairTable {
+        BreakAction actions[2][2][CLASS_COUNT][CLASS_COUNT];
+        constexpr BreakAction at(bool tail, bool tail2, C ep, C ec) const {
+            return actions[tail][tail2][unsigned(ep)][unsigned(ec)];
+        }
+    };
+
+    // The state the rules see for a quick pair: prev is the code point before
+    // the spaces (there are none), no ZW run.
+    constexpr PairRules(const Reader& reader, C prev, bool tail, bool tail2)
+        : reader_(reader), non_space_(prev), numeric_tail_prev_(tail), numeric_tail_prev2_(tail2) {}
+
+    static constexpr PairTable build_pairs() {
+        PairTable table{};
+        const Reader nothing{std::string_view()};
+        for (unsigned tail = 0; tail < 2; ++tail)
+            for (unsigned tail2 = 0; tail2 < 2; ++tail2)
+                for (unsigned ep = 0; ep < CLASS_COUNT; ++ep)
+                    for (unsigned ec = 0; ec < CLASS_COUNT; ++ec) {
+                        BreakAction& action = table.actions[tail][tail2][ep][ec];
+                        action = A::Prohibited;
+                        if (!in(C(ep), QUICK_PREV) || !in(C(ec), QUICK_CUR)) continue;
+                        Char p, c;
+                        p.cls = p.eff = p.base_cls = C(ep);
+                        c.cls = c.eff = c.base_cls = C(ec);
+                        p.has_base = c.has_base = true;
+                        c.base_first = false;
+                        PairRules rules(nothing, C(ep), tail, tail2);
+                        action = rules.rules(p, c, nullptr);
+                    }
+        return table;
+    }
+
+    static const PairTable PAIRS;
+
+public:
+    static constexpr bool letters_never_break() {
+        const PairTable table = build_pairs();
+        for (bool tail : {false, true})
+            for (bool tail2 : {false, true})
+                if (table.at(tail, tail2, C::AL, C::AL) != A::Prohibited) return false;
+        return true;
+    }
+
+private:
+    const Reader& reader_;
+    bool zw_run_ = false;
+    // The nearest code point at or before prev whose raw class is not SP: its
+    // class (XX if there is none) and whether it is a quote that LB15a holds to.
+    C non_space_ = C::XX;
+    bool non_space_opens_ = false;
+    // Walking back from prev (and from the code point before prev) over SY and
+    // IS finds NU.
+    bool numeric_tail_prev_ = false;
+    bool numeric_tail_prev2_ = false;
+    // The regional indicators counted back from prev are odd in number.
+    bool ri_odd_prev_ = false;
+
+public:
+    // The state after a run of letters (AL) inside which every pair is AL × AL.
+    void after_letters() {
+        non_space_ = C::AL;
+        non_space_opens_ = false;
+        numeric_tail_prev_ = numeric_tail_prev2_ = false;
+        ri_odd_prev_ = false;
+    }
+
+private:
+    void carry_forward(const Char& c) {
+        if (c.cls != C::SP) {
+            non_space_ = c.eff;
+            // LB15a: (sot | BK | CR | GL | LF | NL | SP | ZW | OP | QU) Pi CM*
+            non_space_opens_ =
+                c.eff == C::QU && data::is_initial_quote(c.base_cp) &&
+                (c.base_first || in(c.before_eff, set_of(C::BK, C::CR, C::GL, C::LF, C::NL,
+                                                         C::SP, C::ZW, C::OP, C::QU)));
+        }
+        const bool tail = c.eff == C::NU ||
+                          (in(c.eff, set_of(C::SY, C::IS)) && numeric_tail_prev_);
+        numeric_tail_prev2_ = numeric_tail_prev_;
+        numeric_tail_prev_ = tail;
+        ri_odd_prev_ = c.eff == C::RI && ((c.cls == C::RI) != ri_odd_prev_);
+    }
+
+    constexpr BreakAction rules(const Char& p, const Char& c, const Char* nx) {
+        const C rp = p.cls, rc = c.cls, ep = p.eff, ec = c.eff;
+        const bool zw_run = zw_run_;
+        zw_run_ = false;
+
+        if (rp == C::BK) return A::Mandatory;                                       // LB4
+        if (rp == C::CR) return rc == C::LF ? A::Prohibited : A::Mandatory;         // LB5
+        if (rp == C::LF || rp == C::NL) return A::Mandatory;                        // LB5
+        if (in(rc, HARD_BREAKS)) {                                                  // LB6
+            zw_run_ = zw_run;
+            return A::Prohibited;
+        }
+        if (rc == C::SP || rc == C::ZW) {                                           // LB7
+            zw_run_ = zw_run || rp == C::ZW || rc == C::ZW;
+            return A::Prohibited;
+        }
+        if (zw_run) return A::Allowed;                                              // LB8: ZW SP* ÷
+        if (rp == C::ZW) return A::Allowed;                                         // LB8
+        if (rp == C::ZWJ) return A::Prohibited;                                     // LB8a
+        if (in(rc, MARKS) && !in(ep, NO_ATTACH)) return A::Prohibited;              // LB9
+        if (ec == C::WJ) return A::Prohibited;                                      // LB11
+        if (ep == C::GL) return A::Prohibited;                                      // LB12
+        if (ep == C::WJ) return A::Prohibited;                                      // LB11
+        if (in(ec, set_of(C::CL, C::CP, C::EX, C::SY))) return A::Prohibited;       // LB13
+        if (ec == C::GL && !in(ep, set_of(C::SP, C::BA, C::HY, C::HH)))             // LB12a
+            return A::Prohibited;
+        if (ec == C::IS) {
+            // LB15c: SP ÷ IS NU; LB15d: × IS
+            return rp == C::SP && nx && nx->eff == C::NU ? A::Allowed : A::Prohibited;
+        }
+        if (non_space_ == C::OP) return A::Prohibited;                              // LB14: OP SP* ×
+        if (non_space_opens_) return A::Prohibited;                                 // LB15a
+        if (ec == C::B2 && non_space_ == C::B2) return A::Prohibited;               // LB17: B2 SP* × B2
+        if (ec == C::NS && in(non_space_, CLOSE)) return A::Prohibited;             // LB16: (CL|CP) SP* × NS
+        if (ec == C::QU && data::is_final_quote(c.cp) && closes_quotation(nx))      // LB15b
+            return A::Prohibited;
+        if (rp == C::SP) return A::Allowed;                                         // LB18
+        if (ec == C::QU && !data::is_initial_quote(c.cp)) return A::Prohibited;     // LB19: × QU
+        if (ep == C::QU && !data::is_final_quote(p.base_cp)) return A::Prohibited;  // LB19: QU ×
+        if (ec == C::QU) {
+            // LB19a: an initial quote binds unless East Asian text is on both sides.
+            if (!east_asian(p.base_cp) || !nx || !east_asian(nx->cp)) return A::Prohibited;
+        }
+        if (ep == C::CB) return A::Allowed;                                         // LB20
+        if (ep == C::QU) {
+            // LB19a: a final quote binds unless East Asian text is on both sides.
+            if (!east_asian(c.cp)) return A::Prohibited;
+            if (p.base_first || !east_asian(p.before_cp)) return A::Prohibited;
+            if (in(ec, set_of(C::BA, C::HH, C::HY, C::NS))) return A::Prohibited;   // LB21
+            if (ec == C::CB) return A::Allowed;                                     // LB20
+            if (ec == C::IN) return A::Prohibited;                                  // LB22
+            return from_lb25(p, c, nx);
+        }
+        if (ec == C::CB) return A::Allowed;                                         // LB20
+        if (in(ec, set_of(C::BA, C::HH, C::HY, C::NS))) return A::Prohibited;       // LB21
+        if (in(ep, HYPHENS) && in(ec, ALPHA) &&                                     // LB20a
+            (p.base_first ||
+             in(p.before_eff, set_of(C::BK, C::CR, C::GL, C::LF, C::NL, C::SP, C::ZW, C::CB,
+                                     C::OP, C::QU))))
+            return A::Prohibited;
+        if (ep == C::BB) return A::Prohibited;                                      // LB21
+        if (in(ep, HYPHENS) && !p.base_first && ec != C::HL && p.before_eff == C::HL)  // LB21a
+            return A::Prohibited;
+        if (ep == C::SY && ec == C::HL) return A::Prohibited;                       // LB21b
+        if (ec == C::IN) return A::Prohibited;                                      // LB22
+        if ((in(ep, ALPHA) && ec == C::NU) || (ep == C::NU && in(ec, ALPHA)))       // LB23
+            return A::Prohibited;
+        if ((ep == C::PR && in(ec, set_of(C::ID, C::EB, C::EM))) ||                 // LB23a
+            (in(ep, set_of(C::ID, C::EB, C::EM)) && ec == C::PO))
+            return A::Prohibited;
+        if ((in(ep, PREFIX_POSTFIX) && in(ec, ALPHA)) ||                            // LB24
+            (in(ep, ALPHA) && in(ec, PREFIX_POSTFIX)))
+            return A::Prohibited;
+        return from_lb25(p, c, nx);
+    }
+
+    // LB15b: × Pf (eot | BK | CR | GL | LF | NL | SP | WJ | ZW | CL | CP | EX | IS | QU | SY)
+    static constexpr bool closes_quotation(const Char* nx) {
+        return !nx || in(nx->cls, set_of(C::BK, C::CR, C::GL, C::LF, C::NL, C::SP, C::WJ, C::ZW,
+                                         C::CL, C::CP, C::EX, C::IS, C::QU, C::SY));
+    }
+
+    // LB25 and the rules after it.
+    constexpr BreakAction from_lb25(const Char& p, const Char& c, const Char* nx) const {
+        const C ep = p.eff, ec = c.eff;
+        if (numeric_pair(p, c, nx)) return A::Prohibited;                           // LB25
+        if ((ep == C::JL && in(ec, set_of(C::JL, C::JV, C::H2, C::H3))) ||          // LB26
+            (in(ep, set_of(C::JV, C::H2)) && in(ec, set_of(C::JV, C::JT))) ||
+            (in(ep, set_of(C::JT, C::H3)) && ec == C::JT))
+            return A::Prohibited;
+        constexpr ClassSet KOREAN = set_of(C::JL, C::JV, C::JT, C::H2, C::H3);
+        if ((in(ep, KOREAN) && ec == C::PO) || (ep == C::PR && in(ec, KOREAN)))     // LB27
+            return A::Prohibited;
+        if (in(ep, ALPHA) && in(ec, ALPHA)) return A::Prohibited;                   // LB28
+        if (aksara_pair(p, c, nx)) return A::Prohibited;                            // LB28a
+        if (ep == C::IS && in(ec, ALPHA)) return A::Prohibited;                     // LB29
+        if (in(ep, set_of(C::AL, C::HL, C::NU)) && ec == C::OP && !east_asian(c.cp))  // LB30
+            return A::Prohibited;
+        if (ep == C::CP && in(ec, set_of(C::AL, C::HL, C::NU)) && !east_asian(p.base_cp))  // LB30
+            return A::Prohibited;
+        if (ep == C::EB && ec == C::EM) return A::Prohibited;                       // LB30b
+        if (ep == C::RI && ec == C::RI && ri_odd_prev_) return A::Prohibited;       // LB30a
+        if (ec == C::EM && data::is_unassigned_pictographic(p.base_cp))             // LB30b
+            return A::Prohibited;
+        return A::Allowed;                                                          // LB31
+    }
+
+    // LB25: the pairs inside a number, with the look-back over SY and IS carried
+    // forward (numeric_tail_prev_, numeric_tail_prev2_).
+    constexpr bool numeric_pair(const Char& p, const Char& c, const Char* nx) const {
+        const C ep = p.eff, ec = c.eff;
+        if (in(ep, PREFIX_POSTFIX)) {
+            if (ec == C::NU) return true;                                           // (PR | PO) × NU
+            if (ec == C::HY && nx && nx->eff == C::NU) return true;                 // (PR | PO) × HY NU
+            if (ec == C::OP && nx) {                                                // (PR | PO) × OP SP* NU
+                if (nx->eff == C::NU) return true;
+                // After a space a mark is AL (LB10), so only a NU itself counts.
+                if (nx->cls == C::SP &&
+                    reader_.first_class_skipping(nx->offset, set_of(C::SP)) == C::NU)
+                    return true;
+            }
+        }
+        if (in(ep, set_of(C::OP, C::HY)) && ec == C::NU) return true;               // (OP | HY) × NU
+        if (ep == C::IS && ec == C::NU) return true;                                // IS × NU
+        if (in(ec, set_of(C::NU, C::SY, C::IS, C::CL, C::CP)) && numeric_tail_prev_)  // NU (SY|IS)* × ...
+            return true;
+        if (in(ec, PREFIX_POSTFIX)) {                                               // NU (SY|IS)* (CL|CP)? × (PR|PO)
+            if (in(ep, CLOSE) ? numeric_tail_prev2_ : numeric_tail_prev_) return true;
+        }
+        return false;
+    }
+
+    static constexpr bool aksara_like(const Char& x) {
+        return in(x.eff, AK_AS) || x.base_cp == DOTTED_CIRCLE;
+    }
+
+    // The code point before the base of x, marks skipped, is AK, AS or U+25CC.
+    static constexpr bool aksara_before_base(const Char& x) {
+        return !x.base_first && (in(x.before_eff, AK_AS) || x.before_base_cp == DOTTED_CIRCLE);
+    }
+
+    // LB28a: the orthographic syllables of Brahmic scripts.
+    constexpr bool aksara_pair(const Char& p, const Char& c, const Char* nx) const {
+        const C ep = p.eff, ec = c.eff;
+        const bool left = aksara_like(p);
+        const bool right = aksara_like(c);
+        if (ep == C::AP && right) return true;                                      // AP × (AK | ◌ | AS)
+        if (ep == C::VI && (right || ec == C::VF) && aksara_before_base(p))         // (AK | ◌ | AS) VI × (AK | ◌ | AS), × VF
+            return true;
+        if (left && right && nx &&                                                  // (AK | ◌ | AS) × (AK | ◌ | AS) VF
+            reader_.first_class_skipping(nx->offset, MARKS) == C::VF)
+            return true;
+        return left && in(ec, set_of(C::VF, C::VI));                                // (AK | ◌ | AS) × (VF | VI)
+    }
+};
+
+constexpr PairRules::PairTable PairRules::PAIRS = PairRules::build_pairs();
+
+static_assert(PairRules::letters_never_break(), "AL × AL (LB28) whatever the LB25 look-back");
+
+}  // namespace
+
+namespace {
+
+// Decides the pair before every code point but the first, left to right, and
+// hands each decision to emit(offset, action). Offset 0 (LB2) and the end of
+// the text (LB3) are the caller's.
+template <typename Emit>
+void decide_pairs(std::string_view text, Emit&& emit) {
+    // A window of three code points slides over the text: prev, cur and the one
+    // after cur, which some rules look at.
+    Reader reader(text);
+    Char window[3];
+    Char* p = &window[0];
+    Char* c = &window[1];
+    Char* nx = &window[2];
+    reader.next(*p, *nx);
+    if (reader.done()) return;
+    reader.next(*c, *p);
+    PairRules rules(reader, *p);
+    for (;;) {
+        // LB28: AL × AL. Inside a run of ASCII letters no rule has more to say;
+        // the skipped pairs keep their Prohibited (nothing is emitted for them).
+        if (Reader::is_ascii_letter(p->cp) && Reader::is_ascii_letter(c->cp) &&
+            reader.skip_letters(*p, *c))
+            rules.after_letters();
+        const bool last = reader.done();
+        if (!last) reader.next(*nx, *c);
+        emit(c->offset, rules.decide(*p, *c, last ? nullptr : nx));
+        if (last) break;
+        Char* const old = p;
+        p = c;
+        c = nx;
+        nx = old;
+    }
+}
+
+}  // namespace
+
+std::vector<BreakAction> line_break_actions(std::string_view text) {
+    std::vector<BreakAction> actions(text.size() + 1, A::Prohibited);
+    actions[text.size()] = A::Mandatory;  // LB3; offset 0 stays Prohibited (LB2)
+    if (text.empty()) return actions;
+    decide_pairs(text, [&](std::size_t offset, BreakAction action) { actions[offset] = action; });
+    return actions;
+}
+
+std::vector<Opportunity> opportunities_from_actions(const std::vector<BreakAction>& actions) {
+    std::vector<Opportunity> out;
+    for (std::size_t i = 0; i < actions.size(); ++i)
+        if (actions[i] != A::Prohibited) out.emplace_back(i, actions[i]);
+    return out;
+}
+
+std::vector<Opportunity> line_break_opportunities(std::string_view text) {
+    // The same decisions as line_break_actions, collected without the action array.
+    std::vector<Opportunity> out;
+    out.reserve(text.size() / 4 + 1);
+    decide_pairs(text, [&](std::size_t offset, BreakAction action) {
+        if (action != A::Prohibited) out.emplace_back(offset, action);
+    });
+    out.emplace_back(text.size(), A::Mandatory);  // LB3 (the empty text included)
+    return out;
+}
+
 }  // namespace scrivlet::linebreak

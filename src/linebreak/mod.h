@@ -17,6 +17,9 @@ using Opportunity = std::pair<std::uint64_t, BreakAction>;
 std::vector<BreakAction> line_break_actions(std::string_view text);
 std::vector<BreakAction> dictionary_line_break_actions(std::string_view text);
 
+// The Mandatory and Allowed offsets of an action array, ascending.
+std::vector<Opportunity> opportunities_from_actions(const std::vector<BreakAction>& actions);
+
 // The Mandatory and Allowed offsets, ascending.
 std::vector<Opportunity> line_break_opportunities(std::string_view text);
 std::vector<Opportunity> line_break_opportunities_with_dictionary(std::string_view text);

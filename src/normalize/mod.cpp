@@ -1,11 +1,293 @@
 #include "mod.h"
 
-#include "../error.h"
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "../data/normalization.h"
+#include "../utf8.h"
 
 namespace scrivlet::normalize {
 
-std::string normalize_nfc(std::string_view) { throw NotBuiltError("not built yet"); }
-std::string normalize_nfd(std::string_view) { throw NotBuiltError("not built yet"); }
-std::string normalize_nfkc(std::string_view) { throw NotBuiltError("not built yet"); }
-std::string normalize_nfkd(std::string_view) { throw NotBuiltError("not built yet"); }
+namespace {
+
+using Output = utf8::Writer;
+
+namespace np = data::norm_props;
+
+struct Form {
+    bool compatibility;
+    bool composed;
+    std::uint32_t quick_check_yes;  // np::*_QC_YES
+    std::uint32_t boundary;         // np::*_BOUNDARY
+    char32_t safe_below;            // class 0, quick check Yes and a boundary below this
+};
+
+constexpr Form NFD{false, false, np::NFD_QC_YES, np::NFD_BOUNDARY, data::NFD_QUICK_CHECK_SAFE_BELOW};
+constexpr Form NFKD{true, false, np::NFKD_QC_YES, np::NFKD_BOUNDARY, data::NFKD_QUICK_CHECK_SAFE_BELOW};
+constexpr Form NFC{false, true, np::NFC_QC_YES, np::NFC_BOUNDARY, data::NFC_QUICK_CHECK_SAFE_BELOW};
+constexpr Form NFKC{true, true, np::NFKC_QC_YES, np::NFKC_BOUNDARY, data::NFKC_QUICK_CHECK_SAFE_BELOW};
+
+inline std::uint8_t class_of(std::uint32_t props) noexcept {
+    return static_cast<std::uint8_t>(props & np::CCC_MASK);
+}
+
+// A decomposed code point with what ordering and composition ask about it,
+// so that neither looks it up again: bits 0-20 the code point, 21-28 its
+// combining class, 29 whether it can be the second of a composition.
+using Packed = std::uint32_t;
+constexpr Packed CODE_POINT_BITS = 0x1FFFFF;
+constexpr unsigned CLASS_SHIFT = 21;
+constexpr Packed COMPOSES_BACKWARD_BIT = 1u << 29;
+
+inline char32_t code_point_of(Packed p) noexcept { return p & CODE_POINT_BITS; }
+inline std::uint8_t class_of_packed(Packed p) noexcept {
+    return static_cast<std::uint8_t>(p >> CLASS_SHIFT);
+}
+
+// The decomposed code points of a chunk, with a note of whether canonical
+// ordering has anything to do.
+struct Decomposed {
+    std::vector<Packed> cps;
+    std::uint8_t last_class = 0;
+    bool misordered = false;
+
+    void clear() noexcept {
+        cps.clear();
+        last_class = 0;
+        misordered = false;
+    }
+    void push(char32_t cp, std::uint32_t props) {
+        const std::uint8_t cc = class_of(props);
+        if (cc != 0 && cc < last_class) misordered = true;
+        last_class = cc;
+        cps.push_back(cp | (Packed(cc) << CLASS_SHIFT) |
+                      ((props & np::COMPOSES_BACKWARD) ? COMPOSES_BACKWARD_BIT : 0));
+    }
+};
+
+// Appends the full decomposition of cp. The tables are single level, so each
+// mapping is decomposed again; Hangul syllables are decomposed arithmetically.
+void decompose_into(char32_t cp, std::uint32_t props, bool compatibility, Decomposed& out) {
+    const std::uint32_t wanted = np::HAS_CANONICAL | (compatibility ? np::HAS_COMPATIBILITY : 0);
+    if (!(props & wanted)) {
+        out.push(cp, props);
+        return;
+    }
+    if (data::is_hangul_syllable(cp)) {
+        char32_t parts[3];
+        const std::size_t n = data::hangul_decompose(cp, parts);
+        for (std::size_t k = 0; k < n; ++k) out.push(parts[k], data::normalization_props(parts[k]));
+        return;
+    }
+    // the canonical mapping first; a code point never has both kinds
+    const bool canonical = props & np::HAS_CANONICAL;
+    const data::DecompositionEntry& e = canonical
+                                            ? data::CANONICAL_DECOMPOSITION[props >> np::ENTRY_SHIFT]
+                                            : data::COMPATIBILITY_DECOMPOSITION[props >> np::ENTRY_SHIFT];
+    const char32_t* pool =
+        canonical ? data::CANONICAL_DECOMPOSITION_POOL : data::COMPATIBILITY_DECOMPOSITION_POOL;
+    for (std::size_t k = 0; k < e.length; ++k) {
+        const char32_t part = pool[e.offset + k];
+        decompose_into(part, data::normalization_props(part), compatibility, out);
+    }
+}
+
+void decompose_into(char32_t cp, bool compatibility, Decomposed& out) {
+    decompose_into(cp, data::normalization_props(cp), compatibility, out);
+}
+
+// Canonical ordering (D109): within each maximal run of non-starters, a stable sort by
+// combining class. This is the order the pairwise swapping of the canonical
+// ordering algorithm reaches, without its quadratic cost on long runs.
+void canonical_order(std::vector<Packed>& buf, std::vector<Packed>& scratch) {
+    const std::size_t n = buf.size();
+    std::size_t i = 0;
+    while (i < n) {
+        if (class_of_packed(buf[i]) == 0) {
+            ++i;
+            continue;
+        }
+        const std::size_t start = i;
+        bool sorted = true;
+        std::uint8_t last = 0;
+        while (i < n) {
+            const std::uint8_t cc = class_of_packed(buf[i]);
+            if (cc == 0) break;
+            if (cc < last) sorted = false;
+            last = cc;
+            ++i;
+        }
+        if (sorted) continue;
+        const std::size_t len = i - start;
+        Packed* run = buf.data() + start;
+        if (len <= 16) {
+            // insertion sort: stable, and cheapest on the short runs real text has
+            for (std::size_t j = 1; j < len; ++j) {
+                const Packed c = run[j];
+                const std::uint8_t cc = class_of_packed(c);
+                std::size_t k = j;
+                while (k > 0 && class_of_packed(run[k - 1]) > cc) {
+                    run[k] = run[k - 1];
+                    --k;
+                }
+                run[k] = c;
+            }
+        } else {
+            // counting sort on the class: stable and linear
+            std::size_t start_of[257] = {};
+            for (std::size_t j = 0; j < len; ++j) ++start_of[class_of_packed(run[j]) + 1];
+            for (std::size_t c = 1; c < 257; ++c) start_of[c] += start_of[c - 1];
+            scratch.resize(len);
+            for (std::size_t j = 0; j < len; ++j)
+                scratch[start_of[class_of_packed(run[j])]++] = run[j];
+            std::memcpy(run, scratch.data(), len * sizeof(Packed));
+        }
+    }
+}
+
+// Canonical composition (D117), in place. A character composes with the last starter
+// when nothing unconsumed lies between them, or when everything unconsumed
+// between them has a lower, non-zero class (otherwise it is blocked).
+void compose(std::vector<Packed>& buf) {
+    constexpr std::size_t NONE = static_cast<std::size_t>(-1);
+    std::size_t starter = NONE;  // output index of the last starter
+    std::uint8_t last_class = 0;  // class of the last unconsumed character after it
+    std::size_t out = 0;
+    for (std::size_t i = 0; i < buf.size(); ++i) {
+        const Packed c = buf[i];
+        const std::uint8_t cc = class_of_packed(c);
+        if (starter != NONE && (c & COMPOSES_BACKWARD_BIT) && (last_class == 0 || last_class < cc)) {
+            // Hangul LV and LVT arithmetically, before the pair table
+            const char32_t first = code_point_of(buf[starter]), second = code_point_of(c);
+            char32_t composite = data::hangul_compose(first, second);
+            if (composite == 0) composite = data::compose_pair(first, second);
+            if (composite != 0) {
+                buf[starter] = composite;  // a starter: class 0
+                continue;
+            }
+        }
+        if (cc == 0) {
+            starter = out;
+            last_class = 0;
+        } else {
+            // a non-starter that nothing absorbed; it never starts a composition
+            last_class = cc;
+        }
+        buf[out++] = c;
+    }
+    buf.resize(out);
+}
+
+// Orders and (for the composed forms) composes the decomposed chunk, and
+// appends it as UTF-8.
+void finish_chunk(const Form& form, Decomposed& buf, std::vector<Packed>& scratch, Output& out) {
+    if (buf.misordered) canonical_order(buf.cps, scratch);
+    if (form.composed) compose(buf.cps);
+    for (Packed c : buf.cps) {
+        out.ensure(4);
+        out.put_unchecked(code_point_of(c));
+    }
+}
+
+inline bool all_ascii(const unsigned char* p) noexcept {
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    return (word & 0x8080808080808080ull) == 0;
+}
+
+// Copies through every stretch that the quick check shows to be normalized
+// already, and runs decomposition, ordering and composition only on the
+// chunks around the code points it flags. Chunks are cut at boundaries, where
+// the text before normalizes independently of the text after, so the result
+// is the one the whole-text algorithm gives.
+std::string normalize(std::string_view text, const Form& form) {
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    Output out;
+    Decomposed buf;
+    std::vector<Packed> scratch;
+    std::size_t copied = 0;         // text before this offset is in out
+    std::size_t last_boundary = 0;  // the latest boundary seen at or after `copied`
+    std::uint8_t last_class = 0;
+    std::size_t i = 0;
+    while (i < n) {
+        if (s[i] < 0x80) {
+            // ASCII: class 0, unchanged by every form, a boundary in every form
+            while (i + 8 <= n && all_ascii(s + i)) i += 8;
+            while (i < n && s[i] < 0x80) ++i;
+            last_boundary = i - 1;
+            last_class = 0;
+            continue;
+        }
+        std::size_t len;
+        const char32_t c = utf8::decode(text, i, len);
+        if (c < form.safe_below) {
+            last_boundary = i;
+            last_class = 0;
+            i += len;
+            continue;
+        }
+        if (data::is_hangul_syllable(c)) {
+            // class 0 and a boundary in every form; unchanged by the composed forms
+            if (!form.composed) {
+                // L V (T) are starters: nothing after them can move before them,
+                // so the syllable is written out here and the text after it is
+                // cut from it
+                if (!out.started()) out.start(n + n / 2);
+                out.bytes(text.data() + copied, i - copied);
+                char32_t parts[3];
+                const std::size_t k = data::hangul_decompose(c, parts);
+                out.ensure(9);
+                for (std::size_t j = 0; j < k; ++j) out.put_unchecked(parts[j]);
+                copied = last_boundary = i + len;
+            } else {
+                last_boundary = i;
+            }
+            last_class = 0;
+            i += len;
+            continue;
+        }
+        const std::uint32_t props = data::normalization_props(c);
+        if (props & form.boundary) last_boundary = i;
+        const std::uint8_t cc = class_of(props);
+        if ((props & form.quick_check_yes) && (cc == 0 || last_class <= cc)) {
+            last_class = cc;
+            i += len;
+            continue;
+        }
+        // Not known to be normalized: redo the chunk from the last boundary to
+        // the next one, decoding each code point once more at most.
+        buf.clear();
+        for (utf8::Decoder d(text.substr(last_boundary, i - last_boundary)); !d.done();)
+            decompose_into(d.next(), form.compatibility, buf);
+        decompose_into(c, props, form.compatibility, buf);
+        std::size_t end = i + len;
+        while (end < n && s[end] >= 0x80) {
+            std::size_t l;
+            const char32_t next = utf8::decode(text, end, l);
+            const std::uint32_t next_props = data::normalization_props(next);
+            if (next_props & form.boundary) break;
+            decompose_into(next, next_props, form.compatibility, buf);
+            end += l;
+        }
+        if (!out.started()) out.start(n + n / 4);
+        out.bytes(text.data() + copied, last_boundary - copied);
+        finish_chunk(form, buf, scratch, out);
+        copied = last_boundary = i = end;
+        last_class = 0;
+    }
+    if (!out.started()) return std::string(text);
+    out.bytes(text.data() + copied, n - copied);
+    return out.finish();
+}
+
+}  // namespace
+
+std::string normalize_nfc(std::string_view text) { return normalize(text, NFC); }
+std::string normalize_nfd(std::string_view text) { return normalize(text, NFD); }
+std::string normalize_nfkc(std::string_view text) { return normalize(text, NFKC); }
+std::string normalize_nfkd(std::string_view text) { return normalize(text, NFKD); }
+
 }  // namespace scrivlet::normalize

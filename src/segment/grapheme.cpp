@@ -68,6 +68,7 @@ inline bool joins(G before, G prev, G cur, unsigned ri_run, char32_t prev_cp) {
 
 std::vector<std::uint64_t> grapheme_cluster_starts(std::string_view text) {
     std::vector<std::uint64_t> starts;
+    starts.reserve(text.size() < 4096 ? text.size() : text.size() / 2);
     const auto* s = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t n = text.size();
     std::size_t pos = 0;
