@@ -2,16 +2,20 @@
 
 import scrivlet
 from run import Case, optional
-from samples import SAMPLES
+from samples import SAMPLES, SHORT
 
 uniseg_word = optional("uniseg.wordbreak")
 uniseg_sentence = optional("uniseg.sentencebreak")
-icu = optional("icu")
+icu = optional("icu")  # PyICU
+icu4py_breakers = optional("icu4py.breakers")
+icu4py_locale = optional("icu4py.locale")
 
 # One iterator each, reused: building one per call would only measure ICU's setup.
 if icu:
     _ICU_WORD = icu.BreakIterator.createWordInstance(icu.Locale.getRoot())
     _ICU_SENTENCE = icu.BreakIterator.createSentenceInstance(icu.Locale.getRoot())
+if icu4py_locale:
+    _ICU4PY_ROOT = icu4py_locale.Locale("en")
 
 
 def _icu_offsets(iterator, text):
@@ -19,34 +23,39 @@ def _icu_offsets(iterator, text):
     return list(iterator)
 
 
-CASES = []
-for name, text in SAMPLES.items():
-    CASES.append(
-        Case(
-            "word_boundaries",
-            name,
-            len(text.encode()),
-            lambda t=text: scrivlet.word_boundaries(t),
-            {
-                "uniseg": (lambda t=text: list(uniseg_word.word_boundaries(t)))
-                if uniseg_word
-                else None,
-                "ICU (PyICU)": (lambda t=text: _icu_offsets(_ICU_WORD, t)) if icu else None,
-            },
-        )
+def peers(text, kind):
+    uniseg = uniseg_word if kind == "word" else uniseg_sentence
+    uniseg_fn = (
+        uniseg.word_boundaries if kind == "word" else getattr(uniseg, "sentence_boundaries", None)
     )
-for name, text in SAMPLES.items():
-    CASES.append(
-        Case(
-            "sentence_boundaries",
-            name,
-            len(text.encode()),
-            lambda t=text: scrivlet.sentence_boundaries(t),
-            {
-                "uniseg": (lambda t=text: list(uniseg_sentence.sentence_boundaries(t)))
-                if uniseg_sentence
-                else None,
-                "ICU (PyICU)": (lambda t=text: _icu_offsets(_ICU_SENTENCE, t)) if icu else None,
-            },
-        )
+    iterator = (_ICU_WORD if kind == "word" else _ICU_SENTENCE) if icu else None
+    breaker = None
+    if icu4py_breakers and icu4py_locale:
+        breaker = icu4py_breakers.WordBreaker if kind == "word" else icu4py_breakers.SentenceBreaker
+    return {
+        # uniseg is pure Python: seconds per call on the long texts, so short ones only.
+        "uniseg": (lambda: list(uniseg_fn(text))) if uniseg and text in SHORT.values() else None,
+        "ICU (PyICU)": (lambda: _icu_offsets(iterator, text)) if iterator else None,
+        "ICU (icu4py)": (lambda: list(breaker(text, _ICU4PY_ROOT))) if breaker else None,
+    }
+
+
+CASES = [
+    Case(
+        "word_boundaries",
+        name,
+        len(text.encode()),
+        lambda t=text: scrivlet.word_boundaries(t),
+        peers(text, "word"),
     )
+    for name, text in SAMPLES.items()
+] + [
+    Case(
+        "sentence_boundaries",
+        name,
+        len(text.encode()),
+        lambda t=text: scrivlet.sentence_boundaries(t),
+        peers(text, "sentence"),
+    )
+    for name, text in SAMPLES.items()
+]
