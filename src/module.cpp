@@ -270,6 +270,30 @@ PyObject* str_result(std::string_view s) {
     return checked(PyUnicode_FromStringAndSize(s.data(), Py_ssize_t(s.size())));
 }
 
+// A prefix of the str text (whose UTF-8 view is utf8) as a str: a substring of
+// the original object, which copies code units instead of decoding UTF-8 again
+// (and, for an exact str kept whole, is the object itself).
+PyObject* prefix_result(PyObject* text, std::string_view utf8, std::string_view prefix) {
+    if (prefix.empty()) return str_result(prefix);
+    Py_ssize_t code_points = PyUnicode_GET_LENGTH(text);
+    if (PyUnicode_IS_ASCII(text)) {
+        code_points = Py_ssize_t(prefix.size());
+    } else if (prefix.size() != utf8.size()) {
+        // Code points are the bytes that are not continuation bytes (10xxxxxx),
+        // counted eight at a time.
+        constexpr std::uint64_t ones = 0x0101010101010101ULL;
+        std::size_t i = 0, continuations = 0;
+        for (; i + 8 <= prefix.size(); i += 8) {
+            std::uint64_t w;
+            std::memcpy(&w, prefix.data() + i, 8);
+            continuations += (((w & ~(w << 1) & (0x80 * ones)) >> 7) * ones) >> 56;
+        }
+        for (; i < prefix.size(); ++i) continuations += (prefix[i] & 0xC0) == 0x80;
+        code_points = Py_ssize_t(prefix.size() - continuations);
+    }
+    return checked(PyUnicode_Substring(text, 0, code_points));
+}
+
 PyObject* u64_result(std::uint64_t v) { return checked(PyLong_FromUnsignedLongLong(v)); }
 
 PyObject* offsets_to_list(const std::vector<std::uint64_t>& offsets) {
@@ -479,7 +503,7 @@ PyObject* truncate_graphemes(SCRIVLET_ARGS) {
     return guarded_call([&]() -> PyObject* {
         Bound b(SIG_TRUNCATE_GRAPHEMES, args, nargs, kwnames);
         const std::uint64_t limit = to_u64(b.slots[1], "max_graphemes");
-        return text_result(b.slots[0], b.text, truncate::truncate_to_clusters(b.text, limit));
+        return prefix_result(b.slots[0], b.text, truncate::truncate_to_clusters(b.text, limit));
     });
 }
 
@@ -487,7 +511,7 @@ PyObject* truncate_display_width(SCRIVLET_ARGS) {
     return guarded_call([&]() -> PyObject* {
         Bound b(SIG_TRUNCATE_WIDTH, args, nargs, kwnames);
         const std::uint32_t limit = to_u32(b.slots[1], "max_width");
-        return text_result(b.slots[0], b.text, truncate::truncate_to_width(b.text, limit));
+        return prefix_result(b.slots[0], b.text, truncate::truncate_to_width(b.text, limit));
     });
 }
 

@@ -6,6 +6,9 @@
 
 namespace scrivlet::truncate {
 
+// Cells taken by one code point: 0, 1 or 2, from the code point alone.
+std::uint8_t code_point_width(char32_t cp) noexcept;
+
 // Sum of the code point widths, accumulated in 64 bits so long texts get
 // their true total.
 std::uint64_t text_width(std::string_view text);
