@@ -23,9 +23,10 @@ def _fill(text, size=16384):
 
 
 INPUTS = {
+    "Hebrew + Latin + numbers, 1 MB": _fill(HEBREW, 1 << 20),
+    "Arabic + Latin + numbers, 1 MB": _fill(ARABIC, 1 << 20),
+    "Latin (all LTR), 1 MB": SAMPLES["Latin, 1 MB"],
     "Hebrew + Latin + numbers, 16 KB": _fill(HEBREW),
-    "Arabic + Latin + numbers, 16 KB": _fill(ARABIC),
-    "English (all LTR), 16 KB": SAMPLES["English, 16 KB"],
     "ASCII, 12 chars": SAMPLES["ASCII, 12 chars"],
     "Hebrew, 12 chars": "שלום, world!",
     "Arabic, 14 chars": "مرحبا 123 abc",

@@ -291,3 +291,36 @@ def test_visual_moves_linear_on_long_mixed_text():
     # len(t) counts code points: a byte offset somewhere inside the text.
     assert growth(lambda t: scrivlet.move_right_visual(t, len(t)), make) < MAX_RATIO
     assert growth(lambda t: scrivlet.move_left_visual(t, len(t) // 2), make) < MAX_RATIO
+
+
+# --- every other function on its worst input ---
+# The sections above cover the boundaries, width, truncation, cursor moves,
+# NFC, NFD, lowercasing, line breaking, dictionary segmentation and bidi; these
+# are the worst inputs of the remaining functions.
+
+OTHER_WORST_CASES = {
+    # canonical ordering behind compatibility decompositions
+    "nfkd-descending-marks": (scrivlet.normalize_nfkd, lambda n: "\u2460" + "\u0301" * (n // 2) + "\u0323" * (n // 2)),
+    "nfkc-descending-marks": (scrivlet.normalize_nfkc, lambda n: "\ufb01" + "\u0301" * (n // 2) + "\u0323" * (n // 2)),
+    # the longest compatibility expansion, eighteen code points each
+    "nfkd-expansions": (scrivlet.normalize_nfkd, lambda n: "\ufdfa" * n),
+    "nfkc-expansions": (scrivlet.normalize_nfkc, lambda n: "\ufdfa" * n),
+    # Hangul syllables composed back from jamo
+    "nfkc-jamo": (scrivlet.normalize_nfkc, lambda n: "\u1100\u1161\u11a8" * (n // 3)),
+    # multi-character uppercase and the Turkic tailoring
+    "uppercase-expansions": (scrivlet.to_uppercase, lambda n: "\u0390\u00df\u0149" * (n // 3)),
+    "uppercase-turkic": (lambda t: scrivlet.to_uppercase(t, "tr"), lambda n: "i\u0307" * (n // 2)),
+    # title casing after long runs of case-ignorable code points
+    "titlecase-ignorables": (scrivlet.to_titlecase, lambda n: "a" + "\u00ad" * n + "b"),
+    "titlecase-words": (scrivlet.to_titlecase, lambda n: "x'" * (n // 2)),
+    "titlecase-sigmas": (scrivlet.to_titlecase, lambda n: ("\u03a3" + "'" * 300) * (n // 301)),
+    # full folding expands, the simple fold never does
+    "case-fold-expansions": (scrivlet.case_fold, lambda n: "\u00df\u0130\ufb03" * (n // 3)),
+    "case-fold-simple-mixed": (scrivlet.case_fold_simple, lambda n: "A\u00df\u03a3\u0130" * (n // 4)),
+}
+
+
+@pytest.mark.parametrize("fn,make", OTHER_WORST_CASES.values(), ids=OTHER_WORST_CASES.keys())
+def test_remaining_functions_linear_on_their_worst_inputs(fn, make):
+    ratios = [growth(fn, make) for _ in range(2)]
+    assert min(ratios) < MAX_RATIO, ratios

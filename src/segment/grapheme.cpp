@@ -1,6 +1,7 @@
 #include "grapheme.h"
 
 #include "../data/grapheme_break.h"
+#include "cluster_walk.h"
 #include "../utf8.h"
 
 namespace scrivlet::segment {
@@ -88,7 +89,7 @@ std::vector<std::uint64_t> grapheme_cluster_starts(std::string_view text) {
         }
         std::size_t len;
         const char32_t cp = utf8::decode(text, pos, len);
-        const G cls = data::grapheme_break_class(cp);
+        const G cls = walk::class_of(cp);  // the two-stage table of planes 0 and 1
         if (prev == NONE || !joins(before, prev, cls, ri_run, prev_cp)) {
             starts.push_back(pos);
             before = NONE;
