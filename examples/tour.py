@@ -23,11 +23,7 @@ def pieces(text, offsets):
 
 
 def show(title, fn):
-    try:
-        value = fn()
-    except NotImplementedError:
-        value = "(not built yet)"
-    print(f"  {title:<28} {value}")
+    print(f"  {title:<28} {fn()}")
 
 
 def main():
@@ -41,7 +37,8 @@ def main():
         show("first 3 clusters", lambda: scrivlet.truncate_graphemes(text, 3))
         show("line breaks", lambda: scrivlet.line_break_opportunities(text))
         show("line breaks (dictionary)", lambda: scrivlet.line_break_opportunities_with_dictionary(text))
-        show("bidi", lambda: scrivlet.bidi_resolve(text))
+        show("bidi levels", lambda: list(scrivlet.bidi_resolve(text)["levels"]))
+        show("visual order", lambda: "".join(text[i] for i in scrivlet.bidi_resolve(text)["reorder"]))
         show("NFC / NFD lengths", lambda: (len(scrivlet.normalize_nfc(text)), len(scrivlet.normalize_nfd(text))))
         show("NFKC", lambda: scrivlet.normalize_nfkc(text))
         show("upper", lambda: scrivlet.to_uppercase(text))

@@ -12,11 +12,4 @@ public:
     explicit InvariantError(const std::string& what) : std::logic_error(what) {}
 };
 
-// Raised by operations that are not built yet; the binding maps it to
-// NotImplementedError.
-class NotBuiltError : public std::logic_error {
-public:
-    explicit NotBuiltError(const std::string& what) : std::logic_error(what) {}
-};
-
 }  // namespace scrivlet

@@ -85,8 +85,6 @@ PyObject* guarded_call(Body&& body) noexcept {
     } catch (const ApiFailure&) {
         if (PyErr_Occurred()) PyErr_PrintEx(0);
         raise_panic("Python API call failed");
-    } catch (const NotBuiltError&) {
-        PyErr_SetString(PyExc_NotImplementedError, "this function is not built yet");
     } catch (const std::exception& e) {
         raise_panic(e.what());
     } catch (...) {
