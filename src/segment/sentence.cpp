@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "../utf8.h"
+#include "code_point_info.h"
 #include "sentence_break.h"
 
 namespace scrivlet::segment {
@@ -50,25 +51,11 @@ std::vector<std::uint64_t> sentence_boundaries(std::string_view text) {
     if (size <= 1) return out;
 
     // Per code point: the class in the low 4 bits, the UTF-8 length minus one above.
-    // Short texts (most calls) classify into a buffer on the stack.
-    std::uint8_t small[256];
-    std::unique_ptr<std::uint8_t[]> large;
-    if (size > sizeof small) large.reset(new std::uint8_t[size]);
-    std::uint8_t* const info = large ? large.get() : small;
-    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
-    std::size_t n = 0;
-    for (std::size_t pos = 0; pos < size;) {
-        if (s[pos] < 0x80) {
-            info[n++] = static_cast<std::uint8_t>(sentence_break(s[pos]));
-            ++pos;
-            continue;
-        }
-        std::size_t len;
-        const char32_t cp = utf8::decode(text, pos, len);
-        info[n++] = static_cast<std::uint8_t>(static_cast<std::uint8_t>(sentence_break(cp)) |
-                                              ((len - 1) << 4));
-        pos += len;
-    }
+    const CodePointInfo facts(text, [](char32_t cp, std::size_t len) {
+        return static_cast<std::uint8_t>(static_cast<std::uint8_t>(sentence_break(cp)) | ((len - 1) << 4));
+    });
+    const std::uint8_t* const info = facts.data();
+    const std::size_t n = facts.size();
     if (n == 1) return out;
     auto cls = [info](std::size_t i) { return static_cast<S>(info[i] & CLASS_MASK); };
 

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "../utf8.h"
+#include "code_point_info.h"
 #include "word_break.h"
 
 namespace scrivlet::segment {
@@ -125,26 +126,13 @@ std::vector<std::uint64_t> word_boundary_offsets(std::string_view text) {
     if (size <= 1) return out;
 
     // Classify once; lengths ride along so that offsets need no second decode.
-    // Short texts (most calls) classify into a buffer on the stack.
-    std::uint8_t small[256];
-    std::unique_ptr<std::uint8_t[]> large;
-    if (size > sizeof small) large.reset(new std::uint8_t[size]);
-    std::uint8_t* const info = large ? large.get() : small;
-    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
-    std::size_t n = 0;
-    for (std::size_t pos = 0; pos < size;) {
-        if (s[pos] < 0x80) {
-            info[n++] = static_cast<std::uint8_t>(word_break_class(s[pos]));
-            ++pos;
-            continue;
-        }
-        std::size_t len;
-        const char32_t cp = utf8::decode(text, pos, len);
+    const CodePointInfo facts(text, [](char32_t cp, std::size_t len) {
         std::uint8_t v = static_cast<std::uint8_t>(word_break_class(cp));
-        if (is_word_extended_pictographic(cp)) v |= PICTO_BIT;
-        info[n++] = static_cast<std::uint8_t>(v | ((len - 1) << 6));
-        pos += len;
-    }
+        if (cp >= 0x80 && is_word_extended_pictographic(cp)) v |= PICTO_BIT;
+        return static_cast<std::uint8_t>(v | ((len - 1) << 6));
+    });
+    const std::uint8_t* const info = facts.data();
+    const std::size_t n = facts.size();
     if (n == 1) return out;
 
     auto cls = [info](std::size_t i) { return static_cast<W>(info[i] & CLASS_MASK); };
