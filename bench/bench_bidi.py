@@ -70,7 +70,7 @@ def _regex_clusters(text):
 
 for name in (
     "Hebrew + Latin + numbers, 16 KB",
-    "English (all LTR), 16 KB",
+    "Latin (all LTR), 1 MB",
     "Hebrew, 12 chars",
     "ASCII, 12 chars",
 ):

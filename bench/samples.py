@@ -18,6 +18,14 @@ DEVANAGARI = "नमस्ते दुनिया। यह हिन्दी
 THAI = "ภาษาไทยไม่มีช่องว่างระหว่างคำ แต่มีช่องว่างระหว่างประโยค สวัสดีครับ ขอบคุณมาก "
 EMOJI = "👍🏽 👨‍👩‍👧‍👦 🇯🇵🇫🇷 ❤️ 🏳️‍🌈 party 🎉🎉 ok 👩🏾‍💻 😀😃😄 "
 
+# Plain English (ASCII) and one line of every script above, for the groups
+# that build their own inputs from a unit.
+ENGLISH = (
+    "The quick brown fox jumps over the lazy dog. Pack my box with five dozen liquor jugs! "
+    "How vexingly quick daft zebras jump; sphinx of black quartz, judge my vow. "
+)
+MIXED = "Grüße aus Köln — naïve café, " + CJK + ARABIC_HEBREW + DEVANAGARI + THAI + EMOJI
+
 MB = 1 << 20
 
 
