@@ -164,26 +164,7 @@ def test_select_word_returns_the_segment_around_current(data):
 # One character of each cluster class (and the Balinese Linker, which joins any
 # consonant): every text of up to four of them, so that each pair of classes is
 # met after every context the cluster rules can look back at.
-CLASS_CHARS = [
-    "a",
-    "\r",
-    "\n",
-    "\x07",
-    "\u0308",
-    "\u200d",
-    "\U0001f1e6",
-    "\u0600",
-    "\u0903",
-    "\u1100",
-    "\u1161",
-    "\u11a8",
-    "\uac00",
-    "\uac01",
-    "\U0001f600",
-    "\u0915",
-    "\u094d",
-    "\u1b44",
-]
+from cluster_classes import CLASS_CHARS  # noqa: E402
 
 
 def _texts_of(length):

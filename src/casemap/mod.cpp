@@ -242,7 +242,11 @@ std::string to_titlecase(std::string_view text) {
     return out.finish();
 }
 
-std::string case_fold(std::string_view text) {
+namespace {
+
+// Full folding may expand a code point; simple folding maps one to one.
+template <bool Full>
+std::string fold(std::string_view text) {
     const auto* s = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t n = text.size();
     Output out(n);
@@ -256,7 +260,7 @@ std::string case_fold(std::string_view text) {
         const char32_t c = utf8::decode(text, i, len);
         i += len;
         const data::CaseRecord& r = data::case_record(c);
-        if (r.flags & cf::HAS_FULL_FOLD)
+        if (Full && (r.flags & cf::HAS_FULL_FOLD))
             out.put(data::full_case_folding(c));
         else
             out.put(r.flags & cf::HAS_FOLD ? shifted(c, r.fold_delta) : c);
@@ -264,23 +268,10 @@ std::string case_fold(std::string_view text) {
     return out.finish();
 }
 
-std::string case_fold_simple(std::string_view text) {
-    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
-    const std::size_t n = text.size();
-    Output out(n);
-    std::size_t i = 0;
-    while (i < n) {
-        if (s[i] < 0x80) {
-            i = map_ascii<AsciiCase::Lower>(s, i, n, out);
-            continue;
-        }
-        std::size_t len;
-        const char32_t c = utf8::decode(text, i, len);
-        i += len;
-        const data::CaseRecord& r = data::case_record(c);
-        out.put(r.flags & cf::HAS_FOLD ? shifted(c, r.fold_delta) : c);
-    }
-    return out.finish();
-}
+}  // namespace
+
+std::string case_fold(std::string_view text) { return fold<true>(text); }
+
+std::string case_fold_simple(std::string_view text) { return fold<false>(text); }
 
 }  // namespace scrivlet::casemap
