@@ -1,9 +1,9 @@
 """Dictionary segmentation of Thai, Lao, Khmer and Myanmar runs.
 
 The expected results are built from the word lists themselves: a reference
-forward-longest-match (every candidate length tried from the longest word
-down) applied on top of line_break_opportunities inside the runs the test
-itself lays out.
+forward-longest-match by grapheme cluster (every candidate length that ends a
+cluster of the text tried from the longest word down) applied on top of
+line_break_opportunities inside the runs the test itself lays out.
 """
 
 import functools
@@ -28,20 +28,25 @@ LETTERS = {
 
 
 # Code points of the lists whose class is not SA, so that a word holding one
-# never lies inside a single run: ZWNJ, ZWJ, Khmer U+17D6 (NS), the Myanmar
-# digits used as letters (U+1040 for wa) and Myanmar punctuation and symbols.
+# never lies inside a single run: Khmer U+17D6 (NS), the Myanmar digits used
+# as letters (U+1040 for wa) and Myanmar punctuation and symbols. ZWNJ and ZWJ
+# belong to a run where they stand between two of its letters.
 NOT_SA = (
-    set("\u200c\u200d\u17d6")
+    {"\u17d6"}
     | {chr(c) for c in range(0x1040, 0x1050)}
     | {chr(c) for c in range(0x1090, 0x109A)}
 )
+JOINERS = "\u200c\u200d"
 
 
 @functools.cache
 def words(lang):
     """The listed words that fit inside one run."""
     text = (WORDLISTS / f"{lang}.txt").read_text(encoding="utf-8")
-    return [w for w in text.split("\n") if w and not NOT_SA.intersection(w)]
+    return [
+        w for w in text.split("\n")
+        if w and not NOT_SA.intersection(w) and w[0] not in JOINERS and w[-1] not in JOINERS
+    ]
 
 
 @functools.cache
@@ -55,20 +60,33 @@ def longest_word(lang):
     return max(len(w) for w in word_set(lang))
 
 
-def longest_match(lang, run, pos):
-    """Code points of the longest listed word starting at run[pos], 0 if none."""
+def cluster_ends(text, start, end):
+    """Code point indices, relative to text[start:end], where the grapheme
+    clusters of text end inside it or the run itself ends."""
+    starts = set(scrivlet.grapheme_boundaries(text))
+    return {i - start for i in range(start + 1, end) if len(text[:i].encode()) in starts} | {
+        end - start
+    }
+
+
+def longest_match(lang, run, pos, ends):
+    """Code points of the longest listed word starting at run[pos] and ending
+    at a cluster end, 0 if none."""
     known = word_set(lang)
     for length in range(min(longest_word(lang), len(run) - pos), 0, -1):
-        if run[pos : pos + length] in known:
+        if pos + length in ends and run[pos : pos + length] in known:
             return length
     return 0
 
 
-def segments(lang, run):
-    """Byte offsets, relative to the run, where forward longest match cuts it."""
+def segments(lang, text, start, end):
+    """Byte offsets, relative to the run text[start:end], where forward longest
+    match cuts it."""
+    run = text[start:end]
+    ends = cluster_ends(text, start, end)
     cuts, pos = [], 0
     while pos < len(run):
-        pos += longest_match(lang, run, pos) or 1
+        pos += longest_match(lang, run, pos, ends) or min(e for e in ends if e > pos) - pos
         if pos < len(run):
             cuts.append(len(run[:pos].encode()))
     return cuts
@@ -83,7 +101,7 @@ def expected(text, runs):
             offset = len(text[:i].encode())
             if actions.get(offset) != "mandatory":
                 actions.pop(offset, None)
-        for cut in segments(lang, text[start:end]):
+        for cut in segments(lang, text, start, end):
             if actions.get(base + cut) != "mandatory":
                 actions[base + cut] = "allowed"
     return sorted(actions.items())
@@ -184,17 +202,62 @@ def test_unknown_text_breaks_after_every_code_point(lang):
     ] + [(len(text.encode()), "mandatory")]
 
 
-def test_unknown_marks_are_cut_from_their_base():
-    # The dictionary decides inside a run: text that is no word is cut after
-    # every code point, combining vowels and tone marks included.
-    text = "\u0e03\u0e48\u0e03\u0e34"  # ฃ่ฃิ: ฃ starts no Thai word
-    assert unknown_letters("thai").count("\u0e03") == 1
-    assert scrivlet.line_break_opportunities_with_dictionary(text) == [
-        (3, "allowed"),
-        (6, "allowed"),
-        (9, "allowed"),
-        (12, "mandatory"),
-    ]
+@pytest.mark.parametrize(
+    "text, expected",
+    [
+        # ฃ starts no Thai word: unknown text is cut between clusters only.
+        ("\u0e03\u0e48\u0e03\u0e34", [(6, "allowed"), (12, "mandatory")]),
+        # อัน ตั้ง อยู่: the tone marks stay with their letters.
+        ("อันตั้งอยู่", [(9, "allowed"), (21, "allowed"), (33, "mandatory")]),
+        # ราก is listed but ends before the vowel of กิ๋: it is not taken.
+        ("รากิ๋ว", [(6, "allowed"), (18, "mandatory")]),
+        # A Myanmar run that begins with a virama: its cluster began with the
+        # Thai mark before the run, and takes the consonant after it.
+        ("\u0e31\u1039\u1000", [(9, "mandatory")]),
+    ],
+    ids=["unknown-letters-with-marks", "tone-marks", "word-ending-before-a-mark",
+         "virama-whose-cluster-began-before-the-run"],
+)
+def test_breaks_never_separate_a_letter_from_its_marks(text, expected):
+    assert scrivlet.line_break_opportunities_with_dictionary(text) == expected
+
+
+@pytest.mark.parametrize(
+    "lang, text",
+    [
+        # Khmer coeng: ក្ស and ស្រ are stacks of one cluster each.
+        ("khmer", "\u1780\u17d2\u179f\u179f\u17d2\u179a\u17b8"),
+        # Myanmar virama stacking: က္က.
+        ("myanmar", "\u1000\u1039\u1000\u1038\u1000\u1039\u1001"),
+    ],
+    ids=["khmer-coeng", "myanmar-virama"],
+)
+def test_stacked_consonants_are_never_split(lang, text):
+    got = scrivlet.line_break_opportunities_with_dictionary(text)
+    starts = set(scrivlet.grapheme_boundaries(text))
+    assert all(offset in starts for offset, _ in got[:-1])
+    assert got == expected(text, [(0, len(text), lang)])
+
+
+def joined_words(lang):
+    """The listed words with a joiner between two of their letters."""
+    return [w for w in words(lang) if JOINERS[0] in w or JOINERS[1] in w]
+
+
+@pytest.mark.parametrize(
+    "lang, count", [("khmer", 25), ("myanmar", 2)], ids=["khmer", "myanmar"]
+)
+def test_words_with_a_joiner_inside_are_found_whole(lang, count):
+    joined = joined_words(lang)
+    assert len(joined) == count
+    for word in joined:
+        size = len(word.encode())
+        assert scrivlet.line_break_opportunities_with_dictionary(word) == [(size, "mandatory")]
+        # A joiner at the edge of a run stays out of it.
+        text = word + JOINERS[1] + "a"
+        assert scrivlet.line_break_opportunities_with_dictionary(text) == expected(
+            text, [(0, len(word), lang)]
+        ), ascii(word)
 
 
 @pytest.mark.parametrize("lang", LANGUAGES)
@@ -354,6 +417,8 @@ def run_token(lang):
 
 SEPARATORS = [
     " ",
+    "\u200c",
+    "\u200d",
     "  ",
     "abc",
     "42",
@@ -379,12 +444,20 @@ TOKENS = st.lists(
 @settings(max_examples=300, deadline=None)
 @given(TOKENS)
 def test_agrees_with_longest_match_over_the_line_break_result(tokens):
-    text, runs = "", []
-    for lang, piece in tokens:
-        if lang is not None:
-            if runs and runs[-1][2] == lang and runs[-1][1] == len(text):
-                runs[-1] = (runs[-1][0], len(text) + len(piece), lang)
-            else:
-                runs.append((len(text), len(text) + len(piece), lang))
-        text += piece
+    text = "".join(piece for _, piece in tokens)
+    langs = [lang for lang, piece in tokens for _ in piece]
+    # A joiner belongs to the run of the letters on both its sides.
+    for i, c in enumerate(text):
+        if c in JOINERS:
+            between = 0 < i < len(text) - 1 and not set(text[i - 1] + text[i + 1]) & set(JOINERS)
+            same = between and langs[i - 1] == langs[i + 1]
+            langs[i] = langs[i - 1] if same else None
+    runs = []
+    for i, lang in enumerate(langs):
+        if lang is None:
+            continue
+        if runs and runs[-1][2] == lang and runs[-1][1] == i:
+            runs[-1] = (runs[-1][0], i + 1, lang)
+        else:
+            runs.append((i, i + 1, lang))
     assert scrivlet.line_break_opportunities_with_dictionary(text) == expected(text, runs)

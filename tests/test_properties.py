@@ -150,3 +150,22 @@ def test_line_breaks_end_with_a_mandatory_break_and_keep_it_with_dictionary(text
         assert [o for o, _ in ops] == sorted({o for o, _ in ops})
         assert {a for _, a in ops} <= {"mandatory", "allowed"}
     assert [o for o, a in plain if a == "mandatory"] == [o for o, a in refined if a == "mandatory"]
+
+
+# Letters and marks of the four dictionary scripts, joiners, digits and Latin.
+SEA = (
+    "\u0e01 \u0e19 \u0e32 \u0e31 \u0e34 \u0e48 \u0e49 \u0e40 \u0e33 \u0e51 "  # Thai
+    "\u0e81 \u0e99 \u0eb2 \u0eb1 \u0ec8 \u0ec0 \u0ed1 "  # Lao
+    "\u1780 \u179f \u17d2 \u17b6 \u17c1 \u17c6 \u17e1 "  # Khmer
+    "\u1000 \u1001 \u1039 \u103a \u102c \u1031 \u1038 \u1041 "  # Myanmar
+    "\u200c \u200d \u0301 a Z 4 . \u0020"
+).split(" ") + [" "]
+
+
+@settings(max_examples=400, deadline=None)
+@given(st.lists(st.sampled_from(SEA), max_size=40).map("".join))
+def test_dictionary_breaks_fall_on_cluster_boundaries(text):
+    plain = set(scrivlet.line_break_opportunities(text))
+    starts = set(starts_and_end(text))
+    for entry in scrivlet.line_break_opportunities_with_dictionary(text):
+        assert entry in plain or entry[0] in starts, entry

@@ -9,6 +9,7 @@
 
 #include "../data/line_break.h"
 #include "../error.h"
+#include "../segment/grapheme.h"
 #include "../utf8.h"
 #include "mod.h"
 
@@ -299,6 +300,11 @@ bool WordDictionary::contains(std::string_view word) const noexcept {
 }
 
 std::size_t WordDictionary::longest_word_at(std::string_view text) const noexcept {
+    return longest_word_at(text, [](std::size_t) { return true; });
+}
+
+template <typename Accept>
+std::size_t WordDictionary::longest_word_at(std::string_view text, Accept&& accept) const noexcept {
     // Equivalent to trying every boundary length from max_word_bytes down to 1
     // and taking the first listed one: once the bytes read so far begin no
     // listed word, no longer candidate can be listed either.
@@ -330,7 +336,7 @@ std::size_t WordDictionary::longest_word_at(std::string_view text) const noexcep
         for (std::size_t c = 0; c < count; ++c) {
             const Slot* s = find_finished(hashes[c], text.data(), lengths[c]);
             if (s == nullptr) return best;
-            if (s->is_word) best = lengths[c];
+            if (s->is_word && accept(lengths[c])) best = lengths[c];
         }
         if (count < BATCH) break;  // the next code point ends beyond the limit
     }
@@ -367,19 +373,60 @@ std::optional<DictionaryLanguage> script_of(char32_t cp) noexcept {
 
 namespace {
 
-// Appends to out (as offsets from base) the word ends inside run.
-void segment_into(const WordDictionary& dict, std::string_view run, std::size_t base,
-                  std::vector<std::uint64_t>& out) {
+// The cluster boundaries inside one run, decided where they are asked for,
+// locally from the code points around them. They are the boundaries of the
+// whole text, which inside a run are those of the run's own text except where
+// the run begins with a virama or coeng whose cluster began before the run:
+// the text's decide there, so that no break ever falls inside its clusters.
+// A pair of regional indicators, which no run holds, would need the whole
+// stretch of them: that case falls back to one scan of the run.
+class RunClusters {
+public:
+    RunClusters(std::string_view text, std::size_t start, std::size_t end,
+                std::vector<std::uint8_t>& scanned)
+        : text_(text), start_(start), size_(end - start), scanned_(scanned) {}
+
+    bool ends_at(std::size_t k) {
+        if (k >= size_) return true;
+        if (scanned_ready_) return scanned_[k] != 0;
+        if (auto starts = segment::local_cluster_start(text_, start_ + k)) return *starts;
+        scanned_.assign(size_ + 1, 0);
+        segment::mark_cluster_starts(text_.substr(start_, size_), scanned_.data());
+        scanned_ready_ = true;
+        return scanned_[k] != 0;
+    }
+
+private:
+    std::string_view text_;
+    std::size_t start_, size_;
+    std::vector<std::uint8_t>& scanned_;
+    bool scanned_ready_ = false;
+};
+
+// Appends to out (as byte offsets into text) the word ends inside the run
+// text[start, end). The unit is the grapheme cluster: a word is taken only
+// where it ends on a cluster boundary, and text that matches no word is
+// stepped over one cluster at a time, so no break ever separates a letter
+// from its marks.
+void segment_into(const WordDictionary& dict, std::string_view text, std::size_t start,
+                  std::size_t end, std::vector<std::uint64_t>& out,
+                  std::vector<std::uint8_t>& scratch) {
+    RunClusters clusters(text, start, end, scratch);
+    const std::string_view run = text.substr(start, end - start);
     std::size_t pos = 0;
     while (pos < run.size()) {
-        std::string_view rest = run.substr(pos);
-        std::size_t len = dict.longest_word_at(rest);
-        // No listed word starts here: step over one code point.
-        if (len == 0)
-            len = std::min(utf8::sequence_length(static_cast<unsigned char>(rest[0])), rest.size());
+        std::size_t len = dict.longest_word_at(run.substr(pos), [&](std::size_t k) {
+            return clusters.ends_at(pos + k);
+        });
+        if (len == 0) {
+            // No listed word ends on a boundary here: step over one cluster.
+            len = utf8::sequence_length(static_cast<unsigned char>(run[pos]));
+            while (!clusters.ends_at(pos + len))
+                len += utf8::sequence_length(static_cast<unsigned char>(run[pos + len]));
+        }
         pos += len;
         if (pos >= run.size()) break;
-        out.push_back(base + pos);
+        out.push_back(start + pos);
     }
 }
 
@@ -388,7 +435,8 @@ void segment_into(const WordDictionary& dict, std::string_view run, std::size_t 
 std::vector<std::uint64_t> segment_run(std::string_view run, DictionaryLanguage lang) {
     std::vector<std::uint64_t> out;
     if (run.empty()) return out;
-    segment_into(dictionary_for(lang), run, 0, out);
+    std::vector<std::uint8_t> scratch;
+    segment_into(dictionary_for(lang), run, 0, run.size(), out, scratch);
     return out;
 }
 
@@ -403,11 +451,15 @@ std::optional<DictionaryLanguage> run_language(char32_t cp) noexcept {
     return lang;
 }
 
+constexpr char32_t ZWNJ = 0x200C;
+constexpr char32_t ZWJ = 0x200D;
+
 }  // namespace
 
 std::vector<BreakAction> dictionary_line_break_actions(std::string_view text) {
     std::vector<BreakAction> actions = line_break_actions(text);
     std::vector<std::uint64_t> cuts;
+    std::vector<std::uint8_t> scratch;
     const WordDictionary* dicts[LANGUAGE_COUNT] = {};
     std::size_t pos = 0;
     while (pos < text.size()) {
@@ -422,7 +474,18 @@ std::vector<BreakAction> dictionary_line_break_actions(std::string_view text) {
         pos += len;
         while (pos < text.size()) {
             std::size_t next_len;
-            if (run_language(utf8::decode(text, pos, next_len)) != lang) break;
+            const char32_t next = utf8::decode(text, pos, next_len);
+            if (next == ZWNJ || next == ZWJ) {
+                // A joiner belongs to the run only between two of its letters.
+                std::size_t after_len;
+                const std::size_t after = pos + next_len;
+                if (after >= text.size() || run_language(utf8::decode(text, after, after_len)) != lang)
+                    break;
+                if (actions[after] != BreakAction::Mandatory) actions[after] = BreakAction::Prohibited;
+                next_len += after_len;
+            } else if (run_language(next) != lang) {
+                break;
+            }
             // Inside the run the pair rules no longer decide; Mandatory stays.
             if (actions[pos] != BreakAction::Mandatory) actions[pos] = BreakAction::Prohibited;
             pos += next_len;
@@ -431,7 +494,7 @@ std::vector<BreakAction> dictionary_line_break_actions(std::string_view text) {
         std::size_t i = language_index(*lang);
         if (dicts[i] == nullptr) dicts[i] = &dictionary_for(*lang);
         cuts.clear();
-        segment_into(*dicts[i], text.substr(start, pos - start), start, cuts);
+        segment_into(*dicts[i], text, start, pos, cuts, scratch);
         for (std::uint64_t at : cuts)
             if (actions[at] != BreakAction::Mandatory) actions[at] = BreakAction::Allowed;
     }

@@ -38,8 +38,11 @@ public:
 
     // Byte length of the longest listed word that text starts with, 0 if none.
     // Only lengths that end at the end of text or before a byte that is not a
-    // UTF-8 continuation byte count.
+    // UTF-8 continuation byte count; with accept given, only the lengths k for
+    // which accept(k) holds (it is asked only about listed words).
     std::size_t longest_word_at(std::string_view text) const noexcept;
+    template <typename Accept>
+    std::size_t longest_word_at(std::string_view text, Accept&& accept) const noexcept;
 
     std::uint64_t max_word_bytes() const noexcept { return max_word_bytes_; }
     std::size_t word_count() const noexcept { return word_count_; }
@@ -74,9 +77,11 @@ inline bool contains(const WordDictionary& dict, std::string_view word) noexcept
 // none for SA scripts without a word list (Tai Tham, Tai Viet, New Tai Lue...).
 std::optional<DictionaryLanguage> script_of(char32_t cp) noexcept;
 
-// Forward longest match over one run: the byte offsets (relative to the run)
-// where one word ends and the next begins, ascending, never 0 and never the
-// run's length. Text that matches no word is cut after every code point.
+// Forward longest match over one run, by grapheme cluster: the byte offsets
+// (relative to the run) where one word ends and the next begins, ascending,
+// never 0 and never the run's length. A word counts only where it ends on a
+// cluster boundary of the run; text that matches no word is cut after every
+// cluster.
 std::vector<std::uint64_t> segment_run(std::string_view run, DictionaryLanguage lang);
 
 // Test-only observation: how many times the list of a language has been built
