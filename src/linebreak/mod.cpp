@@ -1,5 +1,7 @@
 #include "mod.h"
 
+#include <cstring>
+
 #include "../data/line_break.h"
 #include "../utf8.h"
 
@@ -497,15 +499,29 @@ std::vector<BreakAction> line_break_actions(std::string_view text) {
 
 std::vector<Opportunity> opportunities_from_actions(const std::vector<BreakAction>& actions) {
     std::vector<Opportunity> out;
-    for (std::size_t i = 0; i < actions.size(); ++i)
+    const std::size_t n = actions.size();
+    const auto* a = reinterpret_cast<const unsigned char*>(actions.data());
+    constexpr std::uint64_t ALL_PROHIBITED =
+        0x0101010101010101ULL * static_cast<unsigned char>(A::Prohibited);
+    std::size_t i = 0;
+    while (i < n) {
+        if (i + 8 <= n) {  // most offsets are Prohibited: pass them eight at a time
+            std::uint64_t w;
+            std::memcpy(&w, a + i, 8);
+            if (w == ALL_PROHIBITED) {
+                i += 8;
+                continue;
+            }
+        }
         if (actions[i] != A::Prohibited) out.emplace_back(i, actions[i]);
+        ++i;
+    }
     return out;
 }
 
 std::vector<Opportunity> line_break_opportunities(std::string_view text) {
     // The same decisions as line_break_actions, collected without the action array.
-    std::vector<Opportunity> out;
-    out.reserve(text.size() / 4 + 1);
+    std::vector<Opportunity> out;  // grown as needed, not sized from the text
     decide_pairs(text, [&](std::size_t offset, BreakAction action) {
         if (action != A::Prohibited) out.emplace_back(offset, action);
     });
