@@ -152,7 +152,6 @@ def test_uppercase(text, locale, expected):
         ("\u00aaBC", "\u00aaBc"),  # U+00AA does not start the word
         ("a\tb\u3000c\u00a0d", "A\tB\u3000C\u00a0D"),
         ("a\u200bb", "A\u200bb"),  # U+200B is not White_Space
-        ("ΟΔΟΣ", "Οδοσ"),  # no final sigma inside a word
         ("x\u0130", "Xi"),  # inside a word only one-to-one lowercase
     ],
     ids=[
@@ -169,11 +168,29 @@ def test_uppercase(text, locale, expected):
         "uncased-letter",
         "white-space",
         "zwsp",
-        "no-final-sigma",
         "simple-lower-inside",
     ],
 )
 def test_titlecase(text, expected):
+    assert title(text) == expected
+
+
+@pytest.mark.parametrize(
+    "text, expected",
+    [
+        ("ΟΔΟΣ", "Οδο\u03c2"),
+        ("ΑΣ.", "Α\u03c2."),  # the full stop is passed over
+        ("ΑΣ.Β", "Α\u03c3.β"),  # a cased letter follows within the word
+        ("ΟΔΟΣ ΟΔΟΣ", "Οδο\u03c2 Οδο\u03c2"),
+        ("Σ", "Σ"),  # at a word start the capital stays
+        ("ΣΣ", "Σ\u03c2"),
+        ("1Σ", "1Σ"),  # the digit does not start the word: the sigma does
+        ("ΑΣ\u0345", "Α\u03c3\u0345"),
+    ],
+    ids=["word-end", "before-full-stop", "letter-follows", "two-words", "alone", "pair",
+         "digit-first", "ypogegrammeni-after"],
+)
+def test_titlecase_final_sigma_inside_a_word(text, expected):
     assert title(text) == expected
 
 

@@ -194,7 +194,8 @@ std::string to_uppercase(std::string_view text, std::optional<std::string_view> 
 }
 
 // A word starts at the beginning of the text or after White_Space only, not at
-// Unicode word boundaries: "o'neil" and "hello-world" are one word each.
+// Unicode word boundaries: "o'neil" and "hello-world" are one word each. Inside
+// a word only one-to-one lowercase mappings apply, and Final_Sigma.
 std::string to_titlecase(std::string_view text) {
     Output out(text.size());
     bool at_word_start = true;
@@ -234,8 +235,11 @@ std::string to_titlecase(std::string_view text) {
                 // digits, punctuation, symbols and uncased letters do not start the word
                 out.put(c);
             }
+        } else if (c == CAPITAL_SIGMA) {
+            // inside a word a capital sigma takes the Final_Sigma rule of lowercasing
+            out.put(is_final_sigma(text, i - len) ? char32_t(0x03C2) : char32_t(0x03C3));
         } else {
-            // inside a word: one-to-one lowercase only, no final sigma
+            // inside a word: one-to-one lowercase only
             out.put(r.flags & cf::HAS_LOWER ? shifted(c, r.lower_delta) : c);
         }
     }
