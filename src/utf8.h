@@ -151,17 +151,34 @@ struct DecodedText {
     std::vector<std::size_t> offsets;
 };
 
+// Number of code points: the bytes that are not continuation bytes (10xxxxxx),
+// counted eight at a time.
+inline std::size_t count_code_points(std::string_view text) noexcept {
+    constexpr std::uint64_t ones = 0x0101010101010101ULL;
+    const char* p = text.data();
+    const std::size_t n = text.size();
+    std::size_t i = 0, continuations = 0;
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, p + i, 8);
+        continuations += (((w & ~(w << 1) & (0x80 * ones)) >> 7) * ones) >> 56;
+    }
+    for (; i < n; ++i) continuations += is_continuation(static_cast<unsigned char>(p[i]));
+    return n - continuations;
+}
+
 inline std::vector<char32_t> decode_all(std::string_view text) {
     std::vector<char32_t> out;
-    out.reserve(text.size());
+    out.reserve(count_code_points(text));
     for (Decoder d(text); !d.done();) out.push_back(d.next());
     return out;
 }
 
 inline DecodedText decode_with_offsets(std::string_view text) {
     DecodedText out;
-    out.code_points.reserve(text.size());
-    out.offsets.reserve(text.size() + 1);
+    const std::size_t n = count_code_points(text);
+    out.code_points.reserve(n);
+    out.offsets.reserve(n + 1);
     for (Decoder d(text); !d.done();) {
         out.offsets.push_back(d.offset());
         out.code_points.push_back(d.next());

@@ -752,8 +752,9 @@ BidiResult resolve_text(std::string_view text, bool with_order) {
     if (is_ascii(text)) return ascii_text(text, with_order);
     std::vector<char32_t> cps;
     std::vector<BidiClass> classes;
-    cps.reserve(text.size());
-    classes.reserve(text.size());
+    const std::size_t n = utf8::count_code_points(text);
+    cps.reserve(n);
+    classes.reserve(n);
     data::BidiClassLookup lookup;
     std::uint32_t present = 0;
     for (utf8::Decoder d(text); !d.done();) {
