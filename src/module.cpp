@@ -4,6 +4,7 @@
 #include <Python.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <optional>
@@ -22,6 +23,7 @@
 #include "segment/sentence.h"
 #include "segment/word.h"
 #include "truncate/mod.h"
+#include "utf8.h"
 
 namespace {
 
@@ -76,8 +78,41 @@ void raise_panic(const char* message) {
     PyErr_SetString(type, (message && *message) ? message : PANIC_DEFAULT_MESSAGE);
 }
 
+// The C++ runtime keeps each thread's exception state in thread-local storage
+// that the dynamic loader allocates on its first use in that thread, and
+// aborts the process when that allocation fails. So the first call in a
+// thread, before anything can throw, makes the runtime allocate it while
+// there is memory to spare; a thread that arrives when there is none gets
+// the memory failure without the call being run. The threads known to be
+// ready are remembered by their interpreter thread ids, which are never
+// reused (the interpreter lock guards this list).
+constexpr std::size_t READY_THREADS = 8;
+std::uint64_t ready_threads[READY_THREADS] = {};
+std::size_t next_ready_slot = 0;
+constexpr std::size_t SPARE_MEMORY_PROBE = 64 * 1024;
+volatile int exception_state_probe = 0;
+
+bool exceptions_ready() noexcept {
+    const std::uint64_t id = PyThreadState_GetID(PyThreadState_Get());
+    for (std::uint64_t ready : ready_threads)
+        if (ready == id) return true;
+    void* probe = std::malloc(SPARE_MEMORY_PROBE);
+    if (probe == nullptr) return false;
+    std::free(probe);
+    // Touches the thread's exception state; the store keeps the compiler from
+    // dropping a call it knows to be pure.
+    exception_state_probe = std::uncaught_exceptions();
+    ready_threads[next_ready_slot] = id;
+    next_ready_slot = (next_ready_slot + 1) % READY_THREADS;
+    return true;
+}
+
 template <typename Body>
 PyObject* guarded_call(Body&& body) noexcept {
+    if (!exceptions_ready()) {
+        raise_panic("std::bad_alloc");
+        return nullptr;
+    }
     try {
         return body();
     } catch (const PythonError&) {
@@ -105,8 +140,15 @@ struct FunctionSignature {
 
 constexpr int MAX_PARAMS = 2;
 
+// Sets an exception of type with message, all of it: a name or keyword may hold
+// a NUL, which a C-string message would cut.
+void set_error(PyObject* type, std::string_view message) {
+    Ref text(PyUnicode_FromStringAndSize(message.data(), Py_ssize_t(message.size())));
+    if (text) PyErr_SetObject(type, text.get());  // otherwise the failure is the error
+}
+
 [[noreturn]] void fail_type(PyObject* type, const std::string& message) {
-    PyErr_SetString(type, message.c_str());
+    set_error(type, message);
     throw PythonError{};
 }
 
@@ -210,9 +252,8 @@ std::string type_qualname(PyObject* obj) {
 
 std::string_view to_utf8_view(PyObject* obj, const char* parameter) {
     if (!PyUnicode_Check(obj)) {
-        const std::string message =
-            "'" + type_qualname(obj) + "' object cannot be converted to 'PyString'";
-        PyErr_SetString(PyExc_TypeError, message.c_str());
+        set_error(PyExc_TypeError,
+                  "'" + type_qualname(obj) + "' object cannot be converted to 'PyString'");
         argument_error(parameter);
     }
     Py_ssize_t n = 0;
@@ -277,17 +318,7 @@ PyObject* prefix_result(PyObject* text, std::string_view utf8, std::string_view 
     if (PyUnicode_IS_ASCII(text)) {
         code_points = Py_ssize_t(prefix.size());
     } else if (prefix.size() != utf8.size()) {
-        // Code points are the bytes that are not continuation bytes (10xxxxxx),
-        // counted eight at a time.
-        constexpr std::uint64_t ones = 0x0101010101010101ULL;
-        std::size_t i = 0, continuations = 0;
-        for (; i + 8 <= prefix.size(); i += 8) {
-            std::uint64_t w;
-            std::memcpy(&w, prefix.data() + i, 8);
-            continuations += (((w & ~(w << 1) & (0x80 * ones)) >> 7) * ones) >> 56;
-        }
-        for (; i < prefix.size(); ++i) continuations += (prefix[i] & 0xC0) == 0x80;
-        code_points = Py_ssize_t(prefix.size() - continuations);
+        code_points = Py_ssize_t(utf8::count_code_points(prefix));
     }
     return checked(PyUnicode_Substring(text, 0, code_points));
 }

@@ -201,6 +201,18 @@ def test_text_must_be_a_str(name, params, required, value, type_name):
     assert type(info.value) is TypeError
 
 
+@pytest.mark.parametrize("call, message", [
+    (lambda: scrivlet.case_fold(type("A", (), {"__qualname__": "A\x00B"})()),
+     "argument 'text': 'A\x00B' object cannot be converted to 'PyString'"),
+    (lambda: scrivlet.move_left("a", 0, **{"text\x00x": 1}),
+     "move_left() got an unexpected keyword argument 'text\x00x'"),
+], ids=["type-name", "unknown-keyword"])
+def test_messages_keep_an_embedded_nul(call, message):
+    with pytest.raises(TypeError) as info:
+        call()
+    assert str(info.value) == message
+
+
 def test_unreadable_type_name_has_a_fallback_text():
     class Meta(type):
         def __getattribute__(cls, attr):
