@@ -22,6 +22,7 @@
 #include "segment/grapheme.h"
 #include "segment/sentence.h"
 #include "segment/word.h"
+#include "text.h"
 #include "truncate/mod.h"
 #include "utf8.h"
 
@@ -250,21 +251,78 @@ std::string type_qualname(PyObject* obj) {
     return "<failed to extract type name>";
 }
 
-std::string_view to_utf8_view(PyObject* obj, const char* parameter) {
-    if (!PyUnicode_Check(obj)) {
-        set_error(PyExc_TypeError,
-                  "'" + type_qualname(obj) + "' object cannot be converted to 'PyString'");
-        argument_error(parameter);
+// The text argument as the interpreter stores it, read in place: ASCII (which
+// is its own UTF-8), or Latin-1, UCS-2 or UCS-4 units, one per code point. A
+// str holding a surrogate has no UTF-8 form: it fails here as the interpreter
+// fails to encode it, with the interpreter's own UnicodeEncodeError.
+class TextArg {
+public:
+    TextArg() = default;
+    TextArg(PyObject* obj, const char* parameter) : object_(obj) {
+        if (!PyUnicode_Check(obj)) {
+            set_error(PyExc_TypeError,
+                      "'" + type_qualname(obj) + "' object cannot be converted to 'PyString'");
+            argument_error(parameter);
+        }
+#if PY_VERSION_HEX < 0x030C0000
+        if (PyUnicode_READY(obj) < 0) argument_error(parameter);
+#endif
+        kind_ = PyUnicode_IS_ASCII(obj) ? 0 : PyUnicode_KIND(obj);
+        data_ = PyUnicode_DATA(obj);
+        size_ = std::size_t(PyUnicode_GET_LENGTH(obj));
+        const bool surrogate =
+            (kind_ == PyUnicode_2BYTE_KIND && text::has_surrogate(ucs2())) ||
+            (kind_ == PyUnicode_4BYTE_KIND && text::has_surrogate(ucs4()));
+        if (surrogate) {
+            Py_ssize_t n = 0;
+            if (PyUnicode_AsUTF8AndSize(obj, &n) == nullptr) argument_error(parameter);
+            throw InvariantError("a str with a surrogate was encoded to UTF-8");
+        }
     }
-    Py_ssize_t n = 0;
-    const char* s = PyUnicode_AsUTF8AndSize(obj, &n);
-    if (s == nullptr) argument_error(parameter);
-    return std::string_view(s, std::size_t(n));
-}
+
+    PyObject* object() const noexcept { return object_; }
+    bool is_ascii() const noexcept { return kind_ == 0; }
+    // Code points.
+    std::size_t size() const noexcept { return size_; }
+
+    // Calls f with the text in its stored form: a std::string_view for ASCII,
+    // otherwise text::Latin1, text::Ucs2 or text::Ucs4.
+    template <typename F>
+    decltype(auto) visit(F&& f) const {
+        switch (kind_) {
+            case 0:
+                return f(std::string_view(static_cast<const char*>(data_), size_));
+            case PyUnicode_1BYTE_KIND:
+                return f(text::Latin1{static_cast<const std::uint8_t*>(data_), size_});
+            case PyUnicode_2BYTE_KIND:
+                return f(ucs2());
+            default:
+                return f(ucs4());
+        }
+    }
+
+    // The UTF-8 form, made by the interpreter and kept with the str.
+    std::string_view utf8() const {
+        if (is_ascii()) return std::string_view(static_cast<const char*>(data_), size_);
+        Py_ssize_t n = 0;
+        const char* s = PyUnicode_AsUTF8AndSize(object_, &n);
+        if (s == nullptr) throw PythonError{};
+        return std::string_view(s, std::size_t(n));
+    }
+
+private:
+    text::Ucs2 ucs2() const noexcept { return {static_cast<const char16_t*>(data_), size_}; }
+    text::Ucs4 ucs4() const noexcept { return {static_cast<const char32_t*>(data_), size_}; }
+
+    PyObject* object_ = nullptr;
+    int kind_ = 0;
+    const void* data_ = nullptr;
+    std::size_t size_ = 0;
+};
 
 std::optional<std::string_view> to_optional_utf8_view(PyObject* obj, const char* parameter) {
     if (obj == nullptr || obj == Py_None) return std::nullopt;
-    return to_utf8_view(obj, parameter);
+    return TextArg(obj, parameter).utf8();
 }
 
 std::uint64_t to_u64(PyObject* obj, const char* parameter) {
@@ -388,13 +446,17 @@ PyObject* bidi_result(const bidi::BidiResult& r) {
 
 #define SCRIVLET_ARGS PyObject *, PyObject *const *args, Py_ssize_t nargs, PyObject *kwnames
 
-// Binds the arguments of sig into slots and converts text.
+// Binds the arguments of sig into slots and takes the text argument; text is
+// its UTF-8 form, for the operations that read UTF-8.
 struct Bound {
     PyObject* slots[MAX_PARAMS];
+    TextArg arg;
     std::string_view text;
-    Bound(const FunctionSignature& sig, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    Bound(const FunctionSignature& sig, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+          bool want_utf8 = true) {
         extract_arguments(sig, args, nargs, kwnames, slots);
-        text = to_utf8_view(slots[0], "text");
+        arg = TextArg(slots[0], "text");
+        if (want_utf8) text = arg.utf8();
     }
 };
 
@@ -523,8 +585,8 @@ PyObject* line_break_opportunities_with_dictionary(SCRIVLET_ARGS) {
 
 PyObject* display_width(SCRIVLET_ARGS) {
     return guarded_call([&]() -> PyObject* {
-        Bound b(SIG_DISPLAY_WIDTH, args, nargs, kwnames);
-        return u64_result(truncate::text_width(b.text));
+        Bound b(SIG_DISPLAY_WIDTH, args, nargs, kwnames, false);
+        return u64_result(b.arg.visit([](auto text) { return truncate::text_width(text); }));
     });
 }
 

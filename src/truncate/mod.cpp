@@ -98,6 +98,20 @@ std::uint64_t text_width(std::string_view text) {
     return total;
 }
 
+template <typename Unit>
+std::uint64_t text_width(text::Fixed<Unit> text) noexcept {
+    std::uint64_t total = 0;
+    for (std::size_t i = 0; i < text.size; ++i) {
+        const char32_t c = text.data[i];
+        total += c < 0x80 ? is_printable_ascii(static_cast<unsigned char>(c)) : width_of(c);
+    }
+    return total;
+}
+
+template std::uint64_t text_width(text::Latin1) noexcept;
+template std::uint64_t text_width(text::Ucs2) noexcept;
+template std::uint64_t text_width(text::Ucs4) noexcept;
+
 std::string_view truncate_to_clusters(std::string_view text, std::uint64_t max_graphemes) {
     const std::size_t n = text.size();
     if (n == 0 || max_graphemes == 0) return {};

@@ -1,6 +1,8 @@
 // Display width in terminal cells, and truncation that never splits a cluster.
 #pragma once
 
+#include "../text.h"
+
 #include <cstdint>
 #include <string_view>
 
@@ -12,6 +14,8 @@ std::uint8_t code_point_width(char32_t cp) noexcept;
 // Sum of the code point widths, accumulated in 64 bits so long texts get
 // their true total.
 std::uint64_t text_width(std::string_view text);
+template <typename Unit>
+std::uint64_t text_width(text::Fixed<Unit> text) noexcept;
 
 // The longest prefix of whole clusters within the limit (a view into text).
 std::string_view truncate_to_clusters(std::string_view text, std::uint64_t max_graphemes);
