@@ -194,6 +194,52 @@ inline std::string encode_all(const std::vector<char32_t>& cps) {
     return out;
 }
 
+// Offset of the first byte that does not begin a well-formed UTF-8 sequence
+// (a stray continuation byte, a truncated or overlong sequence, a surrogate,
+// a value above U+10FFFF), or npos when the whole text is well formed.
+inline std::size_t first_invalid(std::string_view text) noexcept {
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    auto cont = [&](std::size_t k) { return k < n && is_continuation(s[k]); };
+    while (i < n) {
+        if (i + 8 <= n) {  // ASCII eight bytes at a time
+            std::uint64_t w;
+            std::memcpy(&w, s + i, 8);
+            if ((w & 0x8080808080808080ULL) == 0) {
+                i += 8;
+                continue;
+            }
+        }
+        const unsigned char b = s[i];
+        if (b < 0x80) {
+            ++i;
+        } else if (b >= 0xC2 && b <= 0xDF) {
+            if (!cont(i + 1)) return i;
+            i += 2;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            if (i + 1 >= n) return i;
+            const unsigned char c = s[i + 1];
+            const bool second_ok = b == 0xE0 ? (c >= 0xA0 && c <= 0xBF)    // no overlong
+                                   : b == 0xED ? (c >= 0x80 && c <= 0x9F)  // no surrogate
+                                               : is_continuation(c);
+            if (!second_ok || !cont(i + 2)) return i;
+            i += 3;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            if (i + 1 >= n) return i;
+            const unsigned char c = s[i + 1];
+            const bool second_ok = b == 0xF0 ? (c >= 0x90 && c <= 0xBF)    // no overlong
+                                   : b == 0xF4 ? (c >= 0x80 && c <= 0x8F)  // at most U+10FFFF
+                                               : is_continuation(c);
+            if (!second_ok || !cont(i + 2) || !cont(i + 3)) return i;
+            i += 4;
+        } else {
+            return i;  // a continuation byte, C0, C1 or F5..FF
+        }
+    }
+    return std::string_view::npos;
+}
+
 // Start of the code point containing byte offset pos (pos <= text.size()).
 inline std::size_t floor_to_code_point(std::string_view text, std::size_t pos) noexcept {
     while (pos > 0 && pos < text.size() &&
