@@ -180,11 +180,15 @@ void compose(std::vector<Packed>& buf) {
     buf.resize(out);
 }
 
-// Orders and (for the composed forms) composes the decomposed chunk, and
-// appends it as UTF-8.
-void finish_chunk(const Form& form, Decomposed& buf, std::vector<Packed>& scratch, Output& out) {
+// Orders and (for the composed forms) composes the decomposed chunk.
+void settle_chunk(const Form& form, Decomposed& buf, std::vector<Packed>& scratch) {
     if (buf.misordered) canonical_order(buf.cps, scratch);
     if (form.composed) compose(buf.cps);
+}
+
+// Settles the decomposed chunk and appends it as UTF-8.
+void finish_chunk(const Form& form, Decomposed& buf, std::vector<Packed>& scratch, Output& out) {
+    settle_chunk(form, buf, scratch);
     for (Packed c : buf.cps) {
         out.ensure(4);
         out.put_unchecked(code_point_of(c));
@@ -289,5 +293,146 @@ std::string normalize_nfc(std::string_view text) { return normalize(text, NFC); 
 std::string normalize_nfd(std::string_view text) { return normalize(text, NFD); }
 std::string normalize_nfkc(std::string_view text) { return normalize(text, NFKC); }
 std::string normalize_nfkd(std::string_view text) { return normalize(text, NFKD); }
+
+// ---------------------------------------------------------------------------
+// Fixed-width text: the same quick check and chunks, by index. A chunk whose
+// result equals the text it came from is left in place, so the writer starts
+// only at the first real change, and a text that the form leaves as it is
+// needs no output at all.
+
+namespace {
+
+template <typename Unit, typename Out>
+bool normalize(text::Fixed<Unit> t, const Form& form, text::UnitWriter<Out>& out) {
+    const Unit* p = t.data;
+    const std::size_t n = t.size;
+    Decomposed buf;
+    std::vector<Packed> scratch;
+    std::size_t copied = 0;         // text before this index is in out
+    std::size_t last_boundary = 0;  // the latest boundary seen at or after `copied`
+    std::uint8_t last_class = 0;
+    const auto start = [&] {
+        if (!out.started()) out.start(form.composed ? n : n + n / 4);
+    };
+    // One code point with its properties; returns the index to go on from.
+    const auto visit = [&](std::size_t i, char32_t c, std::uint32_t props) -> std::size_t {
+        if (c < form.safe_below) {
+            last_boundary = i;
+            last_class = 0;
+            return i + 1;
+        }
+        if (data::is_hangul_syllable(c)) {
+            // class 0 and a boundary in every form; unchanged by the composed forms
+            last_class = 0;
+            if (form.composed) {
+                last_boundary = i;
+                return i + 1;
+            }
+            // L V (T) are starters: nothing after them moves before them
+            start();
+            out.copy(p + copied, i - copied);
+            char32_t parts[3];
+            const std::size_t k = data::hangul_decompose(c, parts);
+            out.ensure(k);
+            for (std::size_t j = 0; j < k; ++j) out.put_unchecked(parts[j]);
+            copied = last_boundary = i + 1;
+            return i + 1;
+        }
+        if (props & form.boundary) last_boundary = i;
+        const std::uint8_t cc = class_of(props);
+        if ((props & form.quick_check_yes) && (cc == 0 || last_class <= cc)) {
+            last_class = cc;
+            return i + 1;
+        }
+        // Not known to be normalized: redo the chunk from the last boundary to the next one.
+        buf.clear();
+        for (std::size_t k = last_boundary; k < i; ++k) decompose_into(p[k], form.compatibility, buf);
+        decompose_into(c, props, form.compatibility, buf);
+        std::size_t end = i + 1;
+        for (; end < n; ++end) {
+            const char32_t next = p[end];
+            if (next < form.safe_below) break;
+            const std::uint32_t next_props = data::normalization_props(next);
+            if (next_props & form.boundary) break;
+            decompose_into(next, next_props, form.compatibility, buf);
+        }
+        settle_chunk(form, buf, scratch);
+        const std::size_t length = end - last_boundary;
+        bool same = buf.cps.size() == length;
+        for (std::size_t k = 0; same && k < length; ++k) same = code_point_of(buf.cps[k]) == p[last_boundary + k];
+        if (!same) {
+            start();
+            out.copy(p + copied, last_boundary - copied);
+            out.ensure(buf.cps.size());
+            for (Packed packed : buf.cps) out.put_unchecked(code_point_of(packed));
+            copied = end;
+        }
+        last_boundary = end;
+        last_class = 0;
+        return end;
+    };
+    // class 0, quick check Yes and a boundary: nothing to look at further
+    // (Hangul syllables fail the decomposed forms' quick check)
+    const std::uint32_t settled = form.quick_check_yes | form.boundary;
+    std::size_t i = 0;
+    while (i + 4 <= n) {
+        // four at a time, the properties looked up together
+        std::uint32_t props[4];
+        for (std::size_t k = 0; k < 4; ++k) props[k] = data::normalization_props(p[i + k]);
+        if (((props[0] & props[1] & props[2] & props[3]) & settled) == settled &&
+            !((props[0] | props[1] | props[2] | props[3]) & np::CCC_MASK)) {
+            last_boundary = i + 3;
+            last_class = 0;
+            i += 4;
+            continue;
+        }
+        const std::size_t group_end = i + 4;
+        for (std::size_t k = 0; i < group_end; ++k) {
+            const std::size_t next = visit(i, p[i], props[k]);
+            const bool jumped = next != i + 1;  // a chunk ran on past this code point
+            i = next;
+            if (jumped) break;
+        }
+    }
+    for (; i < n;) i = visit(i, p[i], data::normalization_props(p[i]));
+    if (!out.started()) return false;
+    out.copy(p + copied, n - copied);
+    return true;
+}
+
+}  // namespace
+
+template <typename Unit, typename Out>
+bool normalize_nfc(text::Fixed<Unit> text, text::UnitWriter<Out>& out) {
+    return normalize(text, NFC, out);
+}
+template <typename Unit, typename Out>
+bool normalize_nfd(text::Fixed<Unit> text, text::UnitWriter<Out>& out) {
+    return normalize(text, NFD, out);
+}
+template <typename Unit, typename Out>
+bool normalize_nfkc(text::Fixed<Unit> text, text::UnitWriter<Out>& out) {
+    return normalize(text, NFKC, out);
+}
+template <typename Unit, typename Out>
+bool normalize_nfkd(text::Fixed<Unit> text, text::UnitWriter<Out>& out) {
+    return normalize(text, NFKD, out);
+}
+
+// Each text form with its own units and every wider one (the binding writes
+// into wider units when a code point needs them).
+#define SCRIVLET_NORMALIZE_FORMS(Unit, Out)                                      \
+    template bool normalize_nfc(text::Fixed<Unit>, text::UnitWriter<Out>&);  \
+    template bool normalize_nfd(text::Fixed<Unit>, text::UnitWriter<Out>&);  \
+    template bool normalize_nfkc(text::Fixed<Unit>, text::UnitWriter<Out>&); \
+    template bool normalize_nfkd(text::Fixed<Unit>, text::UnitWriter<Out>&);
+
+SCRIVLET_NORMALIZE_FORMS(std::uint8_t, std::uint8_t)
+SCRIVLET_NORMALIZE_FORMS(std::uint8_t, char16_t)
+SCRIVLET_NORMALIZE_FORMS(std::uint8_t, char32_t)
+SCRIVLET_NORMALIZE_FORMS(char16_t, char16_t)
+SCRIVLET_NORMALIZE_FORMS(char16_t, char32_t)
+SCRIVLET_NORMALIZE_FORMS(char32_t, char32_t)
+#undef SCRIVLET_NORMALIZE_FORMS
 
 }  // namespace scrivlet::normalize
