@@ -439,12 +439,14 @@ bool map_units(text::Fixed<Unit> t, std::uint16_t change, text::UnitWriter<Out>&
             char32_t c[group];
             std::uint16_t entry[group];
             std::uint16_t any = 0;
+#pragma GCC unroll 4
             for (std::size_t k = 0; k < group; ++k) {
                 c[k] = p[i + k];
                 entry[k] = entry_of<Unit>(c[k]);
                 any |= entry[k];
             }
             if (!(any & mask)) {
+#pragma GCC unroll 4
                 for (std::size_t k = 0; k < group; ++k) {
                     d[k] = static_cast<Out>(c[k]);
                     bits |= c[k];

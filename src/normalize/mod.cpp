@@ -302,6 +302,19 @@ std::string normalize_nfkd(std::string_view text) { return normalize(text, NFKD)
 
 namespace {
 
+// The first index from i that does not begin four settled code points: class
+// 0, quick check Yes and a boundary, each of them. Kept apart from the state
+// of the scan, so that everything stays in registers.
+template <typename Unit>
+std::size_t skip_settled(const Unit* p, std::size_t i, std::size_t n, std::uint32_t settled) noexcept {
+    for (; i + 4 <= n; i += 4) {
+        const std::uint32_t a = data::normalization_props(p[i]), b = data::normalization_props(p[i + 1]),
+                            c = data::normalization_props(p[i + 2]), d = data::normalization_props(p[i + 3]);
+        if (((a & b & c & d) & settled) != settled || ((a | b | c | d) & np::CCC_MASK)) break;
+    }
+    return i;
+}
+
 template <typename Unit, typename Out>
 bool normalize(text::Fixed<Unit> t, const Form& form, text::UnitWriter<Out>& out) {
     const Unit* p = t.data;
@@ -374,27 +387,17 @@ bool normalize(text::Fixed<Unit> t, const Form& form, text::UnitWriter<Out>& out
     // class 0, quick check Yes and a boundary: nothing to look at further
     // (Hangul syllables fail the decomposed forms' quick check)
     const std::uint32_t settled = form.quick_check_yes | form.boundary;
-    std::size_t i = 0;
-    while (i + 4 <= n) {
-        // four at a time, the properties looked up together
-        std::uint32_t props[4];
-        for (std::size_t k = 0; k < 4; ++k) props[k] = data::normalization_props(p[i + k]);
-        if (((props[0] & props[1] & props[2] & props[3]) & settled) == settled &&
-            !((props[0] | props[1] | props[2] | props[3]) & np::CCC_MASK)) {
-            last_boundary = i + 3;
+    for (std::size_t i = 0; i < n;) {
+        const std::size_t j = skip_settled(p, i, n, settled);
+        if (j != i) {
+            last_boundary = j - 1;
             last_class = 0;
-            i += 4;
-            continue;
+            i = j;
         }
-        const std::size_t group_end = i + 4;
-        for (std::size_t k = 0; i < group_end; ++k) {
-            const std::size_t next = visit(i, p[i], props[k]);
-            const bool jumped = next != i + 1;  // a chunk ran on past this code point
-            i = next;
-            if (jumped) break;
-        }
+        // the next four (or fewer at the end) one by one; a chunk may run on past them
+        const std::size_t group_end = std::min(i + 4, n);
+        while (i < group_end) i = visit(i, p[i], data::normalization_props(p[i]));
     }
-    for (; i < n;) i = visit(i, p[i], data::normalization_props(p[i]));
     if (!out.started()) return false;
     out.copy(p + copied, n - copied);
     return true;
