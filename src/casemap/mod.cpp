@@ -392,18 +392,20 @@ inline void put_expansion(text::UnitWriter<Out>& out, std::u32string_view cps, s
     for (char32_t c : cps) out.put_unchecked(c);
 }
 
-constexpr char32_t NOT_ONE_TO_ONE = 0xFFFFFFFF;
-
-// The one-pass mappings: copies the unchanged prefix in bulk, then maps each
-// code point. With `ascii_in_bulk`, ASCII runs go eight bytes (or four or two
-// units) at a time, flipping the case bit of `letters`; otherwise (the Turkic
-// forms map I and i by hand) ASCII takes the path of every other code point.
-// Runs of four that nothing changes are written at once. A code point whose
-// change bit is set goes to one(i, c, entry), which gives its one-to-one
-// mapping, or NOT_ONE_TO_ONE for special(i, c, entry), which writes the
-// mapping itself and returns the index of the last code point it consumed.
-template <Letters letters, bool ascii_in_bulk, typename Unit, typename Out, typename One, typename Special>
-bool map_units(text::Fixed<Unit> t, std::uint16_t change, text::UnitWriter<Out>& out, One one, Special special) {
+// The one-pass mappings: copies the unchanged prefix in bulk, then maps the
+// rest four code points at a time. Every record holds the difference that the
+// operation's one-to-one mapping makes (0 where there is none), so a group
+// without an irregular code point (irregular(c, record): an expansion, final
+// sigma, a Turkic letter) is written without a branch per code point, whose
+// outcome on real text no predictor could guess. An irregular code point goes
+// to special(i, c, record), which writes its mapping and returns the index of
+// the last code point it consumed. With `ascii_in_bulk`, runs of ASCII go
+// eight bytes (or four or two units) at a time, flipping the case bit of
+// `letters`.
+template <Letters letters, bool ascii_in_bulk, typename Unit, typename Out, typename Delta, typename Irregular,
+          typename Special>
+bool map_units(text::Fixed<Unit> t, std::uint16_t change, text::UnitWriter<Out>& out, Delta delta,
+               Irregular irregular, Special special) {
     using L = Lanes<Unit>;
     const Unit* p = t.data;
     const std::size_t n = t.size;
@@ -411,14 +413,31 @@ bool map_units(text::Fixed<Unit> t, std::uint16_t change, text::UnitWriter<Out>&
     if (i == n) return false;
     out.start(n);
     out.copy(p, i);
-    const std::uint16_t mask = std::uint16_t(change << data::CASE_CHANGE_SHIFT);
     Out* d = out.cursor();
     char32_t bits = 0;
-    while (i < n) {
-        if (i + L::COUNT <= n) {
+    // the code points from i to end, one by one
+    const auto one_by_one = [&](std::size_t end) {
+        while (i < end) {
+            const char32_t c = p[i];
+            const data::CaseRecord& r = data::record_of_entry(entry_of<Unit>(c));
+            if (!irregular(c, r)) {
+                const char32_t mapped = shifted(c, delta(r));
+                *d++ = static_cast<Out>(mapped);
+                bits |= mapped;
+                ++i;
+                continue;
+            }
+            out.advance(d, bits);
+            bits = 0;
+            i = special(i, c, r) + 1;
+            d = out.cursor();
+        }
+    };
+    while (i + 4 <= n) {
+        if (ascii_in_bulk && i + L::COUNT <= n) {
             std::uint64_t w;
             std::memcpy(&w, p + i, 8);
-            if (ascii_in_bulk && !(w & L::NOT_ASCII)) {
+            if (!(w & L::NOT_ASCII)) {
                 // ASCII adds nothing to the bits that choose the result's form
                 const std::uint64_t hits = changed_letters<Unit, letters>(w);
                 if constexpr (std::is_same_v<Unit, Out>) {
@@ -433,56 +452,26 @@ bool map_units(text::Fixed<Unit> t, std::uint16_t change, text::UnitWriter<Out>&
                 continue;
             }
         }
-        // four at a time (one at the end), the entries looked up together
-        const auto step = [&](auto group_size) {
-            constexpr std::size_t group = decltype(group_size)::value;
-            char32_t c[group];
-            std::uint16_t entry[group];
-            std::uint16_t any = 0;
-#pragma GCC unroll 4
-            for (std::size_t k = 0; k < group; ++k) {
-                c[k] = p[i + k];
-                entry[k] = entry_of<Unit>(c[k]);
-                any |= entry[k];
-            }
-            if (!(any & mask)) {
-#pragma GCC unroll 4
-                for (std::size_t k = 0; k < group; ++k) {
-                    d[k] = static_cast<Out>(c[k]);
-                    bits |= c[k];
-                }
-                d += group;
-                i += group;
-                return;
-            }
-            for (std::size_t k = 0; k < group; ++k) {
-                if (!(entry[k] & mask)) {
-                    *d++ = static_cast<Out>(c[k]);
-                    bits |= c[k];
-                    ++i;
-                    continue;
-                }
-                const char32_t mapped = one(i, c[k], entry[k]);
-                if (mapped != NOT_ONE_TO_ONE) {
-                    *d++ = static_cast<Out>(mapped);
-                    bits |= mapped;
-                    ++i;
-                    continue;
-                }
-                out.advance(d, bits);
-                bits = 0;
-                const std::size_t last = special(i, c[k], entry[k]);
-                d = out.cursor();
-                const bool consumed_more = last != i;
-                i = last + 1;
-                if (consumed_more) return;  // the code points after it are done too
-            }
-        };
-        if (i + 4 <= n)
-            step(std::integral_constant<std::size_t, 4>());
-        else
-            step(std::integral_constant<std::size_t, 1>());
+        const char32_t c0 = p[i], c1 = p[i + 1], c2 = p[i + 2], c3 = p[i + 3];
+        const data::CaseRecord& r0 = data::record_of_entry(entry_of<Unit>(c0));
+        const data::CaseRecord& r1 = data::record_of_entry(entry_of<Unit>(c1));
+        const data::CaseRecord& r2 = data::record_of_entry(entry_of<Unit>(c2));
+        const data::CaseRecord& r3 = data::record_of_entry(entry_of<Unit>(c3));
+        if (irregular(c0, r0) | irregular(c1, r1) | irregular(c2, r2) | irregular(c3, r3)) {
+            one_by_one(i + 4);
+            continue;
+        }
+        const char32_t m0 = shifted(c0, delta(r0)), m1 = shifted(c1, delta(r1)), m2 = shifted(c2, delta(r2)),
+                       m3 = shifted(c3, delta(r3));
+        d[0] = static_cast<Out>(m0);
+        d[1] = static_cast<Out>(m1);
+        d[2] = static_cast<Out>(m2);
+        d[3] = static_cast<Out>(m3);
+        bits |= m0 | m1 | m2 | m3;
+        d += 4;
+        i += 4;
     }
+    one_by_one(n);
     out.advance(d, bits);
     return true;
 }
@@ -493,51 +482,56 @@ template <typename Unit, typename Out>
 bool to_lowercase(text::Fixed<Unit> t, std::optional<std::string_view> locale, text::UnitWriter<Out>& out) {
     const Unit* p = t.data;
     const std::size_t n = t.size;
-    const auto one = [&](std::size_t i, char32_t c, std::uint16_t entry) -> char32_t {
-        // Final_Sigma, with this library's cased and case-ignorable stand-ins
-        if (c == CAPITAL_SIGMA) return is_final_sigma(t, i) ? char32_t(0x03C2) : char32_t(0x03C3);
-        if (c == CAPITAL_I_WITH_DOT) return NOT_ONE_TO_ONE;
-        return shifted(c, data::record_of_entry(entry).lower_delta);
+    const auto delta = [](const data::CaseRecord& r) { return r.lower_delta; };
+    // Final_Sigma, with this library's cased and case-ignorable stand-ins
+    const auto sigma = [&](std::size_t i) {
+        out.put(is_final_sigma(t, i) ? char32_t(0x03C2) : char32_t(0x03C3));
+        return i;
     };
     if (!is_turkic(locale))
-        return map_units<Letters::Upper, true>(t, ch::LOWER, out, one, [&](std::size_t i, char32_t, std::uint16_t) {
-            put_expansion(out, U"i\u0307", i, n);
-            return i;
+        return map_units<Letters::Upper, true>(
+            t, ch::LOWER, out, delta,
+            [](char32_t c, const data::CaseRecord&) { return (c == CAPITAL_SIGMA) | (c == CAPITAL_I_WITH_DOT); },
+            [&](std::size_t i, char32_t c, const data::CaseRecord&) {
+                if (c == CAPITAL_SIGMA) return sigma(i);
+                put_expansion(out, U"i\u0307", i, n);
+                return i;
+            });
+    // the simple lowercase of U+0130 is the Turkic i
+    return map_units<Letters::Upper, false>(
+        t, ch::LOWER, out, delta, [](char32_t c, const data::CaseRecord&) { return (c == CAPITAL_SIGMA) | (c == 'I'); },
+        [&](std::size_t i, char32_t c, const data::CaseRecord&) {
+            if (c == CAPITAL_SIGMA) return sigma(i);
+            // I. After_I and Not_Before_Dot look at the neighbouring code point only,
+            // not past other marks: I U+0307 becomes i, the dot absorbed.
+            const bool dot_follows = i + 1 < n && p[i + 1] == COMBINING_DOT_ABOVE;
+            out.put(dot_follows ? char32_t('i') : DOTLESS_I);
+            return dot_follows ? i + 1 : i;
         });
-    const auto turkic_one = [&](std::size_t i, char32_t c, std::uint16_t entry) -> char32_t {
-        if (c == CAPITAL_I_WITH_DOT) return 'i';
-        if (c == 'I') return NOT_ONE_TO_ONE;
-        return one(i, c, entry);
-    };
-    return map_units<Letters::Upper, false>(t, ch::LOWER, out, turkic_one, [&](std::size_t i, char32_t, std::uint16_t) {
-        // I. After_I and Not_Before_Dot look at the neighbouring code point only,
-        // not past other marks: I U+0307 becomes i, the dot absorbed.
-        const bool dot_follows = i + 1 < n && p[i + 1] == COMBINING_DOT_ABOVE;
-        out.put(dot_follows ? char32_t('i') : DOTLESS_I);
-        return dot_follows ? i + 1 : i;
-    });
 }
 
 template <typename Unit, typename Out>
 bool to_uppercase(text::Fixed<Unit> t, std::optional<std::string_view> locale, text::UnitWriter<Out>& out) {
     const std::size_t n = t.size;
     // Conditional special casings are not applied: U+0307 always stays.
-    const auto one = [](std::size_t, char32_t c, std::uint16_t entry) -> char32_t {
-        const data::CaseRecord& r = data::record_of_entry(entry);
-        return r.flags & cf::HAS_SPECIAL_UPPER ? NOT_ONE_TO_ONE : shifted(c, r.upper_delta);
-    };
-    const auto special = [&](std::size_t i, char32_t, std::uint16_t entry) {
-        put_expansion(out, data::special_uppercase(data::record_of_entry(entry)), i, n);
+    const auto delta = [](const data::CaseRecord& r) { return r.upper_delta; };
+    const auto special = [&](std::size_t i, char32_t c, const data::CaseRecord& r) {
+        if (c == 'i')
+            out.put(CAPITAL_I_WITH_DOT);  // Turkic
+        else
+            put_expansion(out, data::special_uppercase(r), i, n);
         return i;
     };
-    if (!is_turkic(locale)) return map_units<Letters::Lower, true>(t, ch::UPPER, out, one, special);
-    const auto turkic_one = [&](std::size_t i, char32_t c, std::uint16_t entry) -> char32_t {
-        return c == 'i' ? CAPITAL_I_WITH_DOT : one(i, c, entry);
-    };
-    return map_units<Letters::Lower, false>(t, ch::UPPER, out, turkic_one, special);
+    if (!is_turkic(locale))
+        return map_units<Letters::Lower, true>(
+            t, ch::UPPER, out, delta,
+            [](char32_t, const data::CaseRecord& r) { return bool(r.flags & cf::HAS_SPECIAL_UPPER); }, special);
+    return map_units<Letters::Lower, false>(
+        t, ch::UPPER, out, delta,
+        [](char32_t c, const data::CaseRecord& r) { return (c == 'i') | bool(r.flags & cf::HAS_SPECIAL_UPPER); },
+        special);
 }
 
-// As to_titlecase on UTF-8: words start after White_Space only.
 template <typename Unit, typename Out>
 bool to_titlecase(text::Fixed<Unit> t, text::UnitWriter<Out>& out) {
     const Unit* p = t.data;
@@ -608,13 +602,10 @@ template <bool Full, typename Unit, typename Out>
 bool fold(text::Fixed<Unit> t, text::UnitWriter<Out>& out) {
     const std::size_t n = t.size;
     return map_units<Letters::Upper, true>(
-        t, Full ? ch::FOLD : ch::SIMPLE_FOLD, out,
-        [](std::size_t, char32_t c, std::uint16_t entry) -> char32_t {
-            const data::CaseRecord& r = data::record_of_entry(entry);
-            return Full && (r.flags & cf::HAS_FULL_FOLD) ? NOT_ONE_TO_ONE : shifted(c, r.fold_delta);
-        },
-        [&](std::size_t i, char32_t, std::uint16_t entry) {
-            put_expansion(out, data::full_case_folding(data::record_of_entry(entry)), i, n);
+        t, Full ? ch::FOLD : ch::SIMPLE_FOLD, out, [](const data::CaseRecord& r) { return r.fold_delta; },
+        [](char32_t, const data::CaseRecord& r) { return Full && (r.flags & cf::HAS_FULL_FOLD); },
+        [&](std::size_t i, char32_t, const data::CaseRecord& r) {
+            put_expansion(out, data::full_case_folding(r), i, n);
             return i;
         });
 }

@@ -302,16 +302,29 @@ std::string normalize_nfkd(std::string_view text) { return normalize(text, NFKD)
 
 namespace {
 
-// The first index from i that does not begin four settled code points: class
-// 0, quick check Yes and a boundary, each of them. Kept apart from the state
-// of the scan, so that everything stays in registers.
+// Where the quick check stands: the latest boundary, and the class of the
+// code point before.
+struct QuickCheck {
+    std::size_t last_boundary;
+    std::uint8_t last_class;
+};
+
+// The quick check from i on, up to the first code point that it does not
+// pass (or n). Kept apart from the rest of the state, and with no branch but
+// the one that ends it, so that it runs from registers at full speed on any
+// mix of scripts, marks and ASCII (whose properties are the defaults).
 template <typename Unit>
-std::size_t skip_settled(const Unit* p, std::size_t i, std::size_t n, std::uint32_t settled) noexcept {
-    for (; i + 4 <= n; i += 4) {
-        const std::uint32_t a = data::normalization_props(p[i]), b = data::normalization_props(p[i + 1]),
-                            c = data::normalization_props(p[i + 2]), d = data::normalization_props(p[i + 3]);
-        if (((a & b & c & d) & settled) != settled || ((a | b | c | d) & np::CCC_MASK)) break;
+std::size_t quick_check(const Unit* p, std::size_t i, std::size_t n, const Form& form, QuickCheck& state) noexcept {
+    std::size_t last_boundary = state.last_boundary;
+    std::uint32_t last_class = state.last_class;
+    for (; i < n; ++i) {
+        const std::uint32_t props = data::normalization_props(p[i]);
+        const std::uint32_t cc = props & np::CCC_MASK;
+        if (props & form.boundary) last_boundary = i;
+        if ((!(props & form.quick_check_yes)) | ((cc != 0) & (last_class > cc))) break;
+        last_class = cc;
     }
+    state = {last_boundary, static_cast<std::uint8_t>(last_class)};
     return i;
 }
 
@@ -384,19 +397,14 @@ bool normalize(text::Fixed<Unit> t, const Form& form, text::UnitWriter<Out>& out
         last_class = 0;
         return end;
     };
-    // class 0, quick check Yes and a boundary: nothing to look at further
-    // (Hangul syllables fail the decomposed forms' quick check)
-    const std::uint32_t settled = form.quick_check_yes | form.boundary;
+    // Hangul syllables fail the decomposed forms' quick check, and are
+    // decomposed by visit
     for (std::size_t i = 0; i < n;) {
-        const std::size_t j = skip_settled(p, i, n, settled);
-        if (j != i) {
-            last_boundary = j - 1;
-            last_class = 0;
-            i = j;
-        }
-        // the next four (or fewer at the end) one by one; a chunk may run on past them
-        const std::size_t group_end = std::min(i + 4, n);
-        while (i < group_end) i = visit(i, p[i], data::normalization_props(p[i]));
+        QuickCheck state{last_boundary, last_class};
+        i = quick_check(p, i, n, form, state);
+        last_boundary = state.last_boundary;
+        last_class = state.last_class;
+        if (i < n) i = visit(i, p[i], data::normalization_props(p[i]));
     }
     if (!out.started()) return false;
     out.copy(p + copied, n - copied);
