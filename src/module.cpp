@@ -516,6 +516,7 @@ public:
             str_ = checked(PyUnicode_New(Py_ssize_t(capacity), max_char_));
         else if (PyUnicode_Resize(&str_, Py_ssize_t(capacity)) < 0)
             throw ApiFailure{};
+        capacity_ = capacity;
         return static_cast<Unit*>(PyUnicode_DATA(str_));
     }
 
@@ -526,7 +527,7 @@ public:
         const Py_UCS4 needed = bits < 0x80 ? 0x7F : bits < 0x100 ? 0xFF : bits < 0x10000 ? 0xFFFF : 0x10FFFF;
         const std::size_t n = out.size();
         if (needed == max_char_) {
-            if (PyUnicode_Resize(&str_, Py_ssize_t(n)) < 0) throw ApiFailure{};
+            if (n != capacity_ && PyUnicode_Resize(&str_, Py_ssize_t(n)) < 0) throw ApiFailure{};
             return std::exchange(str_, nullptr);
         }
         if (needed > max_char_ && !(sizeof(Unit) == 1 && needed == 0xFF)) return nullptr;
@@ -551,6 +552,7 @@ private:
 
     Py_UCS4 max_char_;
     PyObject* str_ = nullptr;
+    std::size_t capacity_ = 0;
 };
 
 // Runs op(text, writer) into units of type Out, then into wider units if a

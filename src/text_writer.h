@@ -55,6 +55,7 @@ public:
     // Copies n units of a text in bulk.
     template <typename In>
     void copy(const In* from, std::size_t n) {
+        if (n == 0) return;
         ensure(n);
         if constexpr (std::is_same_v<In, Unit>)
             bits_ |= copy_same(p_, from, n);

@@ -354,15 +354,19 @@ bool normalize(text::Fixed<Unit> t, const Form& form, text::UnitWriter<Out>& out
                 last_boundary = i;
                 return i + 1;
             }
-            // L V (T) are starters: nothing after them moves before them
+            // L V (T) are starters: nothing after them moves before them. The
+            // syllables that follow are decomposed here too.
             start();
             out.copy(p + copied, i - copied);
-            char32_t parts[3];
-            const std::size_t k = data::hangul_decompose(c, parts);
-            out.ensure(k);
-            for (std::size_t j = 0; j < k; ++j) out.put_unchecked(parts[j]);
-            copied = last_boundary = i + 1;
-            return i + 1;
+            std::size_t j = i;
+            for (; j < n && data::is_hangul_syllable(p[j]); ++j) {
+                char32_t parts[3];
+                const std::size_t k = data::hangul_decompose(p[j], parts);
+                out.ensure(3);
+                for (std::size_t m = 0; m < k; ++m) out.put_unchecked(parts[m]);
+            }
+            copied = last_boundary = j;
+            return j;
         }
         if (props & form.boundary) last_boundary = i;
         const std::uint8_t cc = class_of(props);
