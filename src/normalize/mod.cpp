@@ -1,6 +1,7 @@
 #include "mod.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -16,18 +17,42 @@ using Output = utf8::Writer;
 
 namespace np = data::norm_props;
 
+// One bit per code point of the Basic Multilingual Plane: settled in the form
+// (class 0, quick check Yes and a boundary), so that a run of them is passed
+// over with one load each.
+using SettledBits = std::array<std::uint64_t, 0x10000 / 64>;
+
+template <std::uint32_t QuickCheckYes, std::uint32_t Boundary>
+constexpr SettledBits settled_bits() {
+    SettledBits bits{};
+    for (char32_t c = 0; c < 0x10000; ++c) {
+        const std::uint32_t props = data::normalization_props(c);
+        if ((props & QuickCheckYes) && (props & Boundary) && !(props & np::CCC_MASK))
+            bits[c >> 6] |= std::uint64_t(1) << (c & 63);
+    }
+    return bits;
+}
+
+constexpr SettledBits NFD_SETTLED = settled_bits<np::NFD_QC_YES, np::NFD_BOUNDARY>();
+constexpr SettledBits NFKD_SETTLED = settled_bits<np::NFKD_QC_YES, np::NFKD_BOUNDARY>();
+constexpr SettledBits NFC_SETTLED = settled_bits<np::NFC_QC_YES, np::NFC_BOUNDARY>();
+constexpr SettledBits NFKC_SETTLED = settled_bits<np::NFKC_QC_YES, np::NFKC_BOUNDARY>();
+
 struct Form {
     bool compatibility;
     bool composed;
     std::uint32_t quick_check_yes;  // np::*_QC_YES
     std::uint32_t boundary;         // np::*_BOUNDARY
     char32_t safe_below;            // class 0, quick check Yes and a boundary below this
+    const SettledBits* settled;
 };
 
-constexpr Form NFD{false, false, np::NFD_QC_YES, np::NFD_BOUNDARY, data::NFD_QUICK_CHECK_SAFE_BELOW};
-constexpr Form NFKD{true, false, np::NFKD_QC_YES, np::NFKD_BOUNDARY, data::NFKD_QUICK_CHECK_SAFE_BELOW};
-constexpr Form NFC{false, true, np::NFC_QC_YES, np::NFC_BOUNDARY, data::NFC_QUICK_CHECK_SAFE_BELOW};
-constexpr Form NFKC{true, true, np::NFKC_QC_YES, np::NFKC_BOUNDARY, data::NFKC_QUICK_CHECK_SAFE_BELOW};
+constexpr Form NFD{false, false, np::NFD_QC_YES, np::NFD_BOUNDARY, data::NFD_QUICK_CHECK_SAFE_BELOW, &NFD_SETTLED};
+constexpr Form NFKD{true, false, np::NFKD_QC_YES, np::NFKD_BOUNDARY, data::NFKD_QUICK_CHECK_SAFE_BELOW,
+                    &NFKD_SETTLED};
+constexpr Form NFC{false, true, np::NFC_QC_YES, np::NFC_BOUNDARY, data::NFC_QUICK_CHECK_SAFE_BELOW, &NFC_SETTLED};
+constexpr Form NFKC{true, true, np::NFKC_QC_YES, np::NFKC_BOUNDARY, data::NFKC_QUICK_CHECK_SAFE_BELOW,
+                    &NFKC_SETTLED};
 
 inline std::uint8_t class_of(std::uint32_t props) noexcept {
     return static_cast<std::uint8_t>(props & np::CCC_MASK);
@@ -317,12 +342,27 @@ template <typename Unit>
 std::size_t quick_check(const Unit* p, std::size_t i, std::size_t n, const Form& form, QuickCheck& state) noexcept {
     std::size_t last_boundary = state.last_boundary;
     std::uint32_t last_class = state.last_class;
-    for (; i < n; ++i) {
+    const std::uint64_t* settled = form.settled->data();
+    while (i < n) {
+        // a run of settled code points, each a boundary of class 0
+        std::size_t j = i;
+        for (; j < n; ++j) {
+            const char32_t c = p[j];
+            if (c >= 0x10000 || !((settled[c >> 6] >> (c & 63)) & 1)) break;
+        }
+        if (j != i) {
+            last_boundary = j - 1;
+            last_class = 0;
+            i = j;
+            if (i == n) break;
+        }
+        // then one by its properties
         const std::uint32_t props = data::normalization_props(p[i]);
         const std::uint32_t cc = props & np::CCC_MASK;
         if (props & form.boundary) last_boundary = i;
         if ((!(props & form.quick_check_yes)) | ((cc != 0) & (last_class > cc))) break;
         last_class = cc;
+        ++i;
     }
     state = {last_boundary, static_cast<std::uint8_t>(last_class)};
     return i;
