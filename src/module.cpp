@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -23,6 +24,7 @@
 #include "segment/sentence.h"
 #include "segment/word.h"
 #include "text.h"
+#include "text_writer.h"
 #include "truncate/mod.h"
 #include "utf8.h"
 
@@ -484,48 +486,161 @@ constexpr FunctionSignature SIG_MOVE_RIGHT_VISUAL{"move_right_visual", {"text", 
 constexpr FunctionSignature SIG_MOVE_LEFT_VISUAL{"move_left_visual", {"text", "current"}, 2, 2};
 constexpr FunctionSignature SIG_SELECT_WORD{"select_word", {"text", "current"}, 2, 2};
 
-// The result as a str: the argument itself when the bytes are unchanged and it
-// is an exact str (strs are immutable, so this is the same value, uncopied),
-// otherwise a new str.
-PyObject* text_result(PyObject* arg, std::string_view text, std::string_view result) {
-    if (PyUnicode_CheckExact(arg) && result.size() == text.size() &&
-        (result.data() == text.data() || std::memcmp(result.data(), text.data(), text.size()) == 0)) {
+// The result as a str: the argument itself when it is an exact str (strs are
+// immutable, so this is the same value, uncopied), otherwise a new exact str
+// of the same value.
+PyObject* unchanged_result(PyObject* arg) {
+    if (PyUnicode_CheckExact(arg)) {
         Py_INCREF(arg);
         return arg;
     }
-    return str_result(result);
+    return checked(PyUnicode_Substring(arg, 0, PyUnicode_GET_LENGTH(arg)));
 }
 
-// text -> str
-template <const FunctionSignature& Sig, std::string (*Op)(std::string_view)>
-PyObject* text_function(SCRIVLET_ARGS) {
-    return guarded_call([&]() -> PyObject* {
-        Bound b(Sig, args, nargs, kwnames);
-        return text_result(b.slots[0], b.text, Op(b.text));
+// A new str that an operation writes into unit by unit (text::UnitWriter):
+// created at the first write with the width chosen for it, grown and trimmed
+// in place. finish() hands it over in the narrowest form that holds its
+// characters, as the interpreter requires of every str: one stored wider
+// than it needs compares unequal to the same text stored narrow.
+template <typename Unit>
+class NewStr final : public text::UnitWriter<Unit>::Storage {
+public:
+    // For one-byte units, 0x7F makes an ASCII str and 0xFF a Latin-1 one.
+    explicit NewStr(Py_UCS4 max_char) noexcept : max_char_(max_char) {}
+    NewStr(const NewStr&) = delete;
+    NewStr& operator=(const NewStr&) = delete;
+    ~NewStr() { Py_XDECREF(str_); }
+
+    Unit* grow(std::size_t, std::size_t capacity) override {
+        if (str_ == nullptr)
+            str_ = checked(PyUnicode_New(Py_ssize_t(capacity), max_char_));
+        else if (PyUnicode_Resize(&str_, Py_ssize_t(capacity)) < 0)
+            throw ApiFailure{};
+        capacity_ = capacity;
+        return static_cast<Unit*>(PyUnicode_DATA(str_));
+    }
+
+    // The finished str, or nullptr when some character did not fit the units
+    // (the operation then runs again with wider ones).
+    PyObject* finish(const text::UnitWriter<Unit>& out) {
+        const char32_t bits = out.bits();
+        const Py_UCS4 needed = bits < 0x80 ? 0x7F : bits < 0x100 ? 0xFF : bits < 0x10000 ? 0xFFFF : 0x10FFFF;
+        const std::size_t n = out.size();
+        if (needed == max_char_) {
+            if (n != capacity_ && PyUnicode_Resize(&str_, Py_ssize_t(n)) < 0) throw ApiFailure{};
+            return std::exchange(str_, nullptr);
+        }
+        if (needed > max_char_ && !(sizeof(Unit) == 1 && needed == 0xFF)) return nullptr;
+        // narrower, or Latin-1 in ASCII's bytes: copied into a str of its own form
+        PyObject* str = checked(PyUnicode_New(Py_ssize_t(n), needed));
+        void* to = PyUnicode_DATA(str);
+        if (needed <= 0xFF)
+            convert(static_cast<std::uint8_t*>(to), out.data(), n);
+        else
+            convert(static_cast<char16_t*>(to), out.data(), n);
+        return str;
+    }
+
+private:
+    template <typename To>
+    static void convert(To* to, const Unit* from, std::size_t n) noexcept {
+        if constexpr (std::is_same_v<To, Unit>)
+            std::memcpy(to, from, n * sizeof(Unit));
+        else
+            for (std::size_t k = 0; k < n; ++k) to[k] = static_cast<To>(from[k]);
+    }
+
+    Py_UCS4 max_char_;
+    PyObject* str_ = nullptr;
+    std::size_t capacity_ = 0;
+};
+
+// Runs op(text, writer) into units of type Out, then into wider units if a
+// character needs them; the argument itself when op leaves the text as it is.
+template <typename Out, typename Unit, typename Op>
+PyObject* rewrite_into(PyObject* arg, text::Fixed<Unit> text, Py_UCS4 max_char, Op& op) {
+    char32_t bits;
+    {
+        NewStr<Out> str(max_char);
+        text::UnitWriter<Out> out(str);
+        if (!op(text, out)) return unchanged_result(arg);
+        if (PyObject* done = str.finish(out)) return done;
+        bits = out.bits();
+    }
+    if constexpr (sizeof(Out) < 2)
+        if (bits < 0x10000) return rewrite_into<char16_t>(arg, text, 0xFFFF, op);
+    if constexpr (sizeof(Out) < 4) return rewrite_into<char32_t>(arg, text, 0x10FFFF, op);
+    throw InvariantError("a character beyond UCS-4");
+}
+
+// op on the text in its stored form, written in the same form (ASCII as
+// Latin-1 units in an ASCII str), or from Latin-1 into UCS-2 when
+// `latin1_widens` (decomposition takes accented letters out of Latin-1).
+template <typename Op>
+PyObject* rewrite(const TextArg& arg, bool latin1_widens, Op&& op) {
+    return arg.visit([&](auto text) -> PyObject* {
+        using Form = decltype(text);
+        if constexpr (std::is_same_v<Form, std::string_view>) {
+            const text::Latin1 ascii{reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+            return rewrite_into<std::uint8_t>(arg.object(), ascii, 0x7F, op);
+        } else if constexpr (std::is_same_v<Form, text::Latin1>) {
+            if (latin1_widens) return rewrite_into<char16_t>(arg.object(), text, 0xFFFF, op);
+            return rewrite_into<std::uint8_t>(arg.object(), text, 0xFF, op);
+        } else if constexpr (std::is_same_v<Form, text::Ucs2>) {
+            return rewrite_into<char16_t>(arg.object(), text, 0xFFFF, op);
+        } else {
+            return rewrite_into<char32_t>(arg.object(), text, 0x10FFFF, op);
+        }
     });
 }
 
-// text -> str for the normalization forms: ASCII is already in every form.
-template <const FunctionSignature& Sig, std::string (*Op)(std::string_view)>
+// The case operations without a locale.
+enum class CaseOp { Title, Fold, FoldSimple };
+
+// text -> str
+template <const FunctionSignature& Sig, CaseOp Which>
+PyObject* text_function(SCRIVLET_ARGS) {
+    return guarded_call([&]() -> PyObject* {
+        Bound b(Sig, args, nargs, kwnames, false);
+        return rewrite(b.arg, false, [](auto text, auto& out) {
+            if constexpr (Which == CaseOp::Title) return casemap::to_titlecase(text, out);
+            if constexpr (Which == CaseOp::Fold) return casemap::case_fold(text, out);
+            if constexpr (Which == CaseOp::FoldSimple) return casemap::case_fold_simple(text, out);
+        });
+    });
+}
+
+enum class NormalForm { NFC, NFD, NFKC, NFKD };
+
+// text -> str for the normalization forms: ASCII is already in every form,
+// and Latin-1 in NFC (nothing below U+0300 decomposes or combines under it).
+template <const FunctionSignature& Sig, NormalForm Form>
 PyObject* normalize_function(SCRIVLET_ARGS) {
     return guarded_call([&]() -> PyObject* {
-        Bound b(Sig, args, nargs, kwnames);
-        if (PyUnicode_CheckExact(b.slots[0]) && PyUnicode_IS_ASCII(b.slots[0])) {
-            Py_INCREF(b.slots[0]);
-            return b.slots[0];
-        }
-        return text_result(b.slots[0], b.text, Op(b.text));
+        Bound b(Sig, args, nargs, kwnames, false);
+        const int kind = PyUnicode_KIND(b.slots[0]);
+        if (b.arg.is_ascii() || (Form == NormalForm::NFC && kind == PyUnicode_1BYTE_KIND))
+            return unchanged_result(b.slots[0]);
+        constexpr bool decomposes = Form == NormalForm::NFD || Form == NormalForm::NFKD;
+        return rewrite(b.arg, decomposes, [](auto text, auto& out) {
+            if constexpr (Form == NormalForm::NFC) return normalize::normalize_nfc(text, out);
+            if constexpr (Form == NormalForm::NFD) return normalize::normalize_nfd(text, out);
+            if constexpr (Form == NormalForm::NFKC) return normalize::normalize_nfkc(text, out);
+            if constexpr (Form == NormalForm::NFKD) return normalize::normalize_nfkd(text, out);
+        });
     });
 }
 
 // (text, locale=None) -> str
-template <const FunctionSignature& Sig,
-          std::string (*Op)(std::string_view, std::optional<std::string_view>)>
+template <const FunctionSignature& Sig, bool Upper>
 PyObject* locale_text_function(SCRIVLET_ARGS) {
     return guarded_call([&]() -> PyObject* {
-        Bound b(Sig, args, nargs, kwnames);
+        Bound b(Sig, args, nargs, kwnames, false);
         auto locale = to_optional_utf8_view(b.slots[1], "locale");
-        return text_result(b.slots[0], b.text, Op(b.text, locale));
+        return rewrite(b.arg, false, [&](auto text, auto& out) {
+            if constexpr (Upper) return casemap::to_uppercase(text, locale, out);
+            else return casemap::to_lowercase(text, locale, out);
+        });
     });
 }
 
@@ -641,13 +756,13 @@ PyMethodDef FUNCTIONS[] = {
        "Args:\n    text: Input string.\n    locale: Optional locale string (currently unused, reserved for future)."),
     FN("sentence_boundaries", sentence_boundaries,
        "sentence_boundaries(text, locale=None)\n--\n\nReturn sentence boundary byte offsets for a string."),
-    FN("normalize_nfc", (normalize_function<SIG_NORMALIZE_NFC, normalize::normalize_nfc>),
+    FN("normalize_nfc", (normalize_function<SIG_NORMALIZE_NFC, NormalForm::NFC>),
        "normalize_nfc(text)\n--\n\nNormalize a string to NFC (Canonical Decomposition, followed by Canonical Composition)."),
-    FN("normalize_nfd", (normalize_function<SIG_NORMALIZE_NFD, normalize::normalize_nfd>),
+    FN("normalize_nfd", (normalize_function<SIG_NORMALIZE_NFD, NormalForm::NFD>),
        "normalize_nfd(text)\n--\n\nNormalize a string to NFD (Canonical Decomposition)."),
-    FN("normalize_nfkc", (normalize_function<SIG_NORMALIZE_NFKC, normalize::normalize_nfkc>),
+    FN("normalize_nfkc", (normalize_function<SIG_NORMALIZE_NFKC, NormalForm::NFKC>),
        "normalize_nfkc(text)\n--\n\nNormalize a string to NFKC (Compatibility Decomposition, followed by Canonical Composition)."),
-    FN("normalize_nfkd", (normalize_function<SIG_NORMALIZE_NFKD, normalize::normalize_nfkd>),
+    FN("normalize_nfkd", (normalize_function<SIG_NORMALIZE_NFKD, NormalForm::NFKD>),
        "normalize_nfkd(text)\n--\n\nNormalize a string to NFKD (Compatibility Decomposition)."),
     FN("bidi_resolve", bidi_resolve,
        "bidi_resolve(text)\n--\n\nResolve bidi levels for a paragraph string.\n\nReturns a dict with:\n"
@@ -662,15 +777,15 @@ PyMethodDef FUNCTIONS[] = {
     FN("line_break_opportunities_with_dictionary", line_break_opportunities_with_dictionary,
        "line_break_opportunities_with_dictionary(text)\n--\n\nReturn line break opportunity byte offsets "
        "(allowed or mandatory) for a string,\nwith dictionary segmentation for Southeast Asian scripts."),
-    FN("to_lowercase", (locale_text_function<SIG_TO_LOWERCASE, casemap::to_lowercase>),
+    FN("to_lowercase", (locale_text_function<SIG_TO_LOWERCASE, false>),
        "to_lowercase(text, locale=None)\n--\n\nConvert string to lowercase (full Unicode mapping)."),
-    FN("to_uppercase", (locale_text_function<SIG_TO_UPPERCASE, casemap::to_uppercase>),
+    FN("to_uppercase", (locale_text_function<SIG_TO_UPPERCASE, true>),
        "to_uppercase(text, locale=None)\n--\n\nConvert string to uppercase (full Unicode mapping)."),
-    FN("to_titlecase", (text_function<SIG_TO_TITLECASE, casemap::to_titlecase>),
+    FN("to_titlecase", (text_function<SIG_TO_TITLECASE, CaseOp::Title>),
        "to_titlecase(text)\n--\n\nConvert string to title case."),
-    FN("case_fold", (text_function<SIG_CASE_FOLD, casemap::case_fold>),
+    FN("case_fold", (text_function<SIG_CASE_FOLD, CaseOp::Fold>),
        "case_fold(text)\n--\n\nCase fold for case-insensitive comparison (full mapping, strings may grow)."),
-    FN("case_fold_simple", (text_function<SIG_CASE_FOLD_SIMPLE, casemap::case_fold_simple>),
+    FN("case_fold_simple", (text_function<SIG_CASE_FOLD_SIMPLE, CaseOp::FoldSimple>),
        "case_fold_simple(text)\n--\n\nSimple case fold (single-char, length-preserving)."),
     FN("display_width", display_width,
        "display_width(text)\n--\n\nCompute display width of a string in column cells.\n\n"

@@ -1,6 +1,8 @@
 """Case operations: lowercase with final sigma and Turkic dots, uppercase,
 title case, full and simple case folding."""
 
+import sys
+import tracemalloc
 import unicodedata
 
 import pytest
@@ -187,8 +189,16 @@ def test_titlecase(text, expected):
         ("1Σ", "1Σ"),  # the digit does not start the word: the sigma does
         ("ΑΣ\u0345", "Α\u03c3\u0345"),
     ],
-    ids=["word-end", "before-full-stop", "letter-follows", "two-words", "alone", "pair",
-         "digit-first", "ypogegrammeni-after"],
+    ids=[
+        "word-end",
+        "before-full-stop",
+        "letter-follows",
+        "two-words",
+        "alone",
+        "pair",
+        "digit-first",
+        "ypogegrammeni-after",
+    ],
 )
 def test_titlecase_final_sigma_inside_a_word(text, expected):
     assert title(text) == expected
@@ -273,3 +283,95 @@ def test_sigma_lowercases_to_one_of_the_two_sigmas(text):
     out = lower(text)
     assert "\u03a3" not in out
     assert out.count("\u03c2") + out.count("\u03c3") == text.count("Σ") + text.count("σ")
+
+
+# Texts that each function leaves as they are, in every stored form of a str:
+# ASCII, Latin-1, UCS-2 and UCS-4.
+UNCHANGED = [
+    (lower, "hello, world " * 80),
+    (lower, "grüße aus köln " * 80),
+    (lower, "привет, мир " * 80),
+    (lower, "東京の天気 😀 " * 80),
+    (upper, "HELLO, WORLD " * 80),
+    (upper, "ÉCOLE ÀÇ " * 80),
+    (upper, "ПРИВЕТ नमस्ते " * 80),
+    (title, "Hello World " * 80),
+    (title, "Ünë Çà " * 80),
+    (title, "日本語 ภาษาไทย " * 80),
+    (fold, "àéîõü " * 80),
+    (fold, "𐐨𐐩 ok " * 80),
+    (fold_simple, "straße " * 80),
+    (fold_simple, "ﬃ ǆ " * 80),
+]
+
+
+@pytest.mark.parametrize(
+    "fn, text", UNCHANGED, ids=[f"{fn.__name__}-{t[:6]}" for fn, t in UNCHANGED]
+)
+def test_unchanged_text_is_returned_as_is_without_allocating(fn, text):
+    fn(text)
+    text = (text + "x")[:-1]  # a fresh str, which has no UTF-8 form attached
+    tracemalloc.start()
+    try:
+        before, _ = tracemalloc.get_traced_memory()
+        tracemalloc.reset_peak()
+        result = fn(text)
+        _, peak = tracemalloc.get_traced_memory()
+    finally:
+        tracemalloc.stop()
+    assert result is text
+    assert peak - before < 200  # a copy or a UTF-8 form of the text takes over 1000 bytes
+
+
+def test_a_str_subclass_comes_back_as_an_exact_str():
+    class Sub(str):
+        pass
+
+    for fn in (lower, upper, title, fold, fold_simple):
+        for text in ("abc", "ABC"):
+            result = fn(Sub(text))
+            assert type(result) is str and result == fn(text)
+
+
+# Results stored in another form than the text: narrower (which the
+# interpreter requires of every str: a str stored wider than it needs compares
+# unequal to the same text), or wider than the text's own units.
+CHANGED_FORM = [
+    (upper, "straße", "STRASSE"),  # Latin-1 to ASCII
+    (upper, "ı", "I"),  # UCS-2 to ASCII
+    (upper, "ıé", "IÉ"),  # UCS-2 to Latin-1
+    (upper, "x" * 1000 + "ÿ", "X" * 1000 + "Ÿ"),  # Latin-1 to UCS-2
+    (upper, "µ", "Μ"),
+    (lambda t: lower(t, "tr"), "I" * 1000, "ı" * 1000),  # ASCII to UCS-2
+    (lambda t: upper(t, "az"), "i", "İ"),
+    (fold, "µ" * 3, "μ" * 3),
+    (fold, "ẞ", "ss"),  # UCS-2 to ASCII
+    (fold_simple, "Ａ𐐀", "ａ𐐨"),  # stays UCS-4
+    (title, "ǆemal", "ǅemal"),
+    (lower, "ΑΣ " + "a" * 1000, "ας " + "a" * 1000),
+]
+
+
+@pytest.mark.parametrize(
+    "fn, text, expected",
+    CHANGED_FORM,
+    ids=[
+        "latin1-ascii",
+        "ucs2-ascii",
+        "ucs2-latin1",
+        "latin1-ucs2",
+        "micro",
+        "ascii-ucs2",
+        "ascii-ucs2-upper",
+        "fold-micro",
+        "fold-ucs2-ascii",
+        "ucs4",
+        "title-ucs2",
+        "sigma",
+    ],
+)
+def test_result_is_stored_in_the_narrowest_form(fn, text, expected):
+    result = fn(text)
+    assert result == expected
+    assert sys.getsizeof(result) == sys.getsizeof(expected)
+    assert hash(result) == hash(expected)

@@ -36,10 +36,24 @@ def test_every_function_in_every_thread_raises_or_answers_when_memory_runs_out()
         "PanicException: Python API call failed",
     }, outcomes
     # The limits bite: in fresh threads as well as in the main thread, and in
-    # the functions that build large results.
+    # the functions that build large results. A rewritten text needs no more
+    # than its own str, which a limit may or may not leave room for, depending
+    # on what the calls before it freed: one of them at least runs short.
     failed = {(name, where) for _, name, where, outcome in lines if outcome != "ok"}
     assert {where for _, where in failed} == {"main", "thread"}
-    assert {"grapheme_boundaries", "bidi_resolve", "to_lowercase"} <= {n for n, _ in failed}
+    failed_names = {n for n, _ in failed}
+    assert {"grapheme_boundaries", "bidi_resolve"} <= failed_names
+    assert failed_names & {
+        "to_lowercase",
+        "to_uppercase",
+        "to_titlecase",
+        "case_fold",
+        "case_fold_simple",
+        "normalize_nfc",
+        "normalize_nfd",
+        "normalize_nfkc",
+        "normalize_nfkd",
+    }
 
 
 def test_one_long_cluster_needs_no_memory_proportional_to_the_text():

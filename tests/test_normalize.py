@@ -1,5 +1,7 @@
 """The four normalization forms: decomposition, canonical ordering, composition, Hangul."""
 
+import sys
+import tracemalloc
 import unicodedata
 
 import pytest
@@ -274,3 +276,60 @@ def test_agrees_with_unicodedata2_on_every_single_character(name):
         and form(chr(cp)) != unicodedata2.normalize(name, chr(cp))
     ]
     assert mismatches == []
+
+
+# Texts already in the form, in every stored form of a str (ASCII, Latin-1,
+# UCS-2, UCS-4), some with code points that the quick check cannot pass alone.
+UNCHANGED = [
+    ("NFC", "plain ascii " * 80),
+    ("NFC", "grüße, café " * 80),
+    ("NFD", "grusse, cafe\u0301 " * 80),
+    ("NFKC", "東京 한국어 नमस्ते " * 80),
+    ("NFKD", "привет ภาษาไทย " * 80),
+    ("NFC", "x\u0301 \u0915\u093c " * 80),  # Maybe in the quick check, unchanged
+    ("NFKC", "😀 emoji 👍🏽 " * 80),
+]
+
+
+@pytest.mark.parametrize("form, text", UNCHANGED, ids=[f"{f}-{t[:6]}" for f, t in UNCHANGED])
+def test_text_in_the_form_is_returned_as_is_without_allocating(form, text):
+    FORMS[form](text)
+    text = (text + "x")[:-1]  # a fresh str, which has no UTF-8 form attached
+    tracemalloc.start()
+    try:
+        before, _ = tracemalloc.get_traced_memory()
+        tracemalloc.reset_peak()
+        result = FORMS[form](text)
+        _, peak = tracemalloc.get_traced_memory()
+    finally:
+        tracemalloc.stop()
+    assert result is text
+    assert peak - before < 200  # a copy or a UTF-8 form of the text takes over 1000 bytes
+
+
+@pytest.mark.parametrize(
+    "form, text, expected",
+    [
+        ("NFD", "é" * 1000, "e\u0301" * 1000),  # Latin-1 to UCS-2
+        ("NFKD", "ª²", "a2"),  # Latin-1 to ASCII
+        ("NFKC", "\ufb01", "fi"),  # UCS-2 to ASCII
+        ("NFKC", "\U0001d400é", "Aé"),  # UCS-4 to Latin-1
+        ("NFKC", "\U0001d400" * 1000, "A" * 1000),  # UCS-4 to ASCII
+        ("NFC", "\u212b\U0001f600", "\u00c5\U0001f600"),  # stays UCS-4
+        ("NFD", "\uac00", "\u1100\u1161"),
+    ],
+    ids=[
+        "latin1-ucs2",
+        "latin1-ascii",
+        "ucs2-ascii",
+        "ucs4-latin1",
+        "ucs4-ascii",
+        "ucs4",
+        "hangul",
+    ],
+)
+def test_result_is_stored_in_the_narrowest_form(form, text, expected):
+    result = FORMS[form](text)
+    assert result == expected
+    assert sys.getsizeof(result) == sys.getsizeof(expected)
+    assert hash(result) == hash(expected)

@@ -317,6 +317,12 @@ OTHER_WORST_CASES = {
     # full folding expands, the simple fold never does
     "case-fold-expansions": (scrivlet.case_fold, lambda n: "\u00df\u0130\ufb03" * (n // 3)),
     "case-fold-simple-mixed": (scrivlet.case_fold_simple, lambda n: "A\u00df\u03a3\u0130" * (n // 4)),
+    # results that outgrow the str they are written into, or its units
+    "uppercase-latin1-expansions": (scrivlet.to_uppercase, lambda n: "\u00df" * n),
+    "uppercase-beyond-latin1": (scrivlet.to_uppercase, lambda n: "\u00ff" * n),
+    "nfd-latin1-accents": (scrivlet.normalize_nfd, lambda n: "\u00e9" * n),
+    # quick-check chunks whose result is the text they came from
+    "nfc-unchanged-chunks": (scrivlet.normalize_nfc, lambda n: "x\u0301" * (n // 2)),
 }
 
 

@@ -14,10 +14,31 @@ constexpr bool trie_matches(const SimpleCaseEntry (&table)[N], std::optional<cha
     return true;
 }
 
+// Each entry of a multi-character table is reached through its code point's
+// record, with the flag set, and no other code point reaches one.
 template <std::size_t N, std::size_t P>
-constexpr bool trie_flags(const MultiCaseEntry (&table)[N], const char32_t (&)[P], std::uint16_t flag) {
+constexpr bool trie_flags(const MultiCaseEntry (&table)[N], const char32_t (&pool)[P], std::uint16_t flag,
+                          std::u32string_view (*lookup)(char32_t)) {
     for (const MultiCaseEntry& e : table)
-        if (!(case_record(e.code_point).flags & flag)) return false;
+        if (!(case_record(e.code_point).flags & flag) ||
+            lookup(e.code_point) != pool_lookup(table, pool, e.code_point))
+            return false;
+    return true;
+}
+
+// The change bits beside each record number agree with the record's flags.
+constexpr bool changes_match_flags(char32_t first, char32_t last) {
+    namespace f = case_flags;
+    namespace c = case_changes;
+    for (char32_t cp = first; cp <= last; ++cp) {
+        const std::uint16_t flags = case_record(cp).flags, changes = case_changes_of(cp);
+        if (bool(changes & c::LOWER) != bool(flags & f::HAS_LOWER) ||
+            bool(changes & c::UPPER) != bool(flags & (f::HAS_UPPER | f::HAS_SPECIAL_UPPER)) ||
+            bool(changes & c::FOLD) != bool(flags & (f::HAS_FOLD | f::HAS_FULL_FOLD)) ||
+            bool(changes & c::SIMPLE_FOLD) != bool(flags & f::HAS_FOLD) ||
+            bool(changes & c::TITLE) != bool(flags & (f::CASED | f::HAS_SPECIAL_TITLE | f::WHITE_SPACE)))
+            return false;
+    }
     return true;
 }
 
@@ -42,9 +63,15 @@ static_assert(trie_matches(SIMPLE_LOWERCASE, simple_lowercase));
 static_assert(trie_matches(SIMPLE_UPPERCASE, simple_uppercase));
 static_assert(trie_matches(SIMPLE_TITLECASE, simple_titlecase));
 static_assert(trie_matches(SIMPLE_CASE_FOLDING, simple_case_folding));
-static_assert(trie_flags(SPECIAL_UPPERCASE, SPECIAL_UPPERCASE_POOL, case_flags::HAS_SPECIAL_UPPER));
-static_assert(trie_flags(SPECIAL_TITLECASE, SPECIAL_TITLECASE_POOL, case_flags::HAS_SPECIAL_TITLE));
-static_assert(trie_flags(FULL_CASE_FOLDING, FULL_CASE_FOLDING_POOL, case_flags::HAS_FULL_FOLD));
+static_assert(trie_flags(SPECIAL_UPPERCASE, SPECIAL_UPPERCASE_POOL, case_flags::HAS_SPECIAL_UPPER, special_uppercase));
+static_assert(trie_flags(SPECIAL_TITLECASE, SPECIAL_TITLECASE_POOL, case_flags::HAS_SPECIAL_TITLE, special_titlecase));
+static_assert(trie_flags(FULL_CASE_FOLDING, FULL_CASE_FOLDING_POOL, case_flags::HAS_FULL_FOLD, full_case_folding));
+// the entries are numbered 1..N in table order, so a flag count equal to N
+// leaves no room for a stray one
+static_assert(count_flag(case_flags::HAS_SPECIAL_UPPER, 0, 0xFFFF) == std::size(SPECIAL_UPPERCASE));
+static_assert(count_flag(case_flags::HAS_SPECIAL_TITLE, 0, 0xFFFF) == std::size(SPECIAL_TITLECASE));
+static_assert(count_flag(case_flags::HAS_FULL_FOLD, 0, 0xFFFF) == std::size(FULL_CASE_FOLDING));
+static_assert(changes_match_flags(0, 0xFFFF) && changes_match_flags(0x10000, 0x1FFFF));
 // all case mappings live below U+20000
 static_assert(count_flag(case_flags::HAS_LOWER, 0, 0xFFFF) + count_flag(case_flags::HAS_LOWER, 0x10000, 0x1FFFF) ==
               std::size(SIMPLE_LOWERCASE));

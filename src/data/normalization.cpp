@@ -35,8 +35,22 @@ constexpr bool trie_marks_every_decomposition() {
     return true;
 }
 
+// Every pair is found through its first code point's row, and the rows hold
+// nothing else: their counts add up to the table.
+constexpr bool rows_cover_every_pair() {
+    for (const CompositionEntry& e : CANONICAL_COMPOSITION) {
+        const CompositionRow row = composition_row(e.first);
+        if (row.count == 0 || row.begin->first != e.first || compose_pair(e.first, e.second) != e.composite)
+            return false;
+    }
+    std::size_t total = 0;
+    for (char32_t cp = 0; cp < 0x20000; ++cp) total += composition_row(cp).count;
+    return total == std::size(CANONICAL_COMPOSITION);
+}
+
 }  // namespace
 
+static_assert(rows_cover_every_pair());
 static_assert(trie_classes_match_table());
 static_assert(trie_marks_every_decomposition());
 

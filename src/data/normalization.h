@@ -146,20 +146,27 @@ constexpr std::u32string_view compatibility_decomposition(char32_t cp) noexcept 
     return pool_lookup(COMPATIBILITY_DECOMPOSITION, COMPATIBILITY_DECOMPOSITION_POOL, cp);
 }
 
+// The pairs whose first code point is cp: a slice of CANONICAL_COMPOSITION
+// (at most 19 entries), empty for most code points.
+struct CompositionRow {
+    const CompositionEntry* begin;
+    std::size_t count;
+};
+
+constexpr CompositionRow composition_row(char32_t cp) noexcept {
+    if (cp > 0x10FFFF) return {CANONICAL_COMPOSITION, 0};
+    const std::uint32_t block = COMPOSITION_BLOCK_INDEX[cp >> COMPOSITION_BLOCK_SHIFT];
+    const std::uint16_t row =
+        COMPOSITION_FIRST[(block << COMPOSITION_BLOCK_SHIFT) | (cp & ((1u << COMPOSITION_BLOCK_SHIFT) - 1))];
+    return {CANONICAL_COMPOSITION + (row & ((1u << COMPOSITION_COUNT_SHIFT) - 1)),
+            std::size_t(row >> COMPOSITION_COUNT_SHIFT)};
+}
+
 // The primary composite of a pair, or 0. Hangul is not answered here.
 constexpr char32_t compose_pair(char32_t first, char32_t second) noexcept {
-    std::size_t lo = 0, hi = std::size(CANONICAL_COMPOSITION);
-    while (lo < hi) {
-        std::size_t mid = (lo + hi) / 2;
-        const CompositionEntry& e = CANONICAL_COMPOSITION[mid];
-        if (e.first < first || (e.first == first && e.second < second))
-            lo = mid + 1;
-        else
-            hi = mid;
-    }
-    if (lo < std::size(CANONICAL_COMPOSITION) && CANONICAL_COMPOSITION[lo].first == first &&
-        CANONICAL_COMPOSITION[lo].second == second)
-        return CANONICAL_COMPOSITION[lo].composite;
+    const CompositionRow row = composition_row(first);
+    for (std::size_t k = 0; k < row.count; ++k)
+        if (row.begin[k].second == second) return row.begin[k].composite;
     return 0;
 }
 

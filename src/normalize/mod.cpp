@@ -1,6 +1,7 @@
 #include "mod.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -16,18 +17,42 @@ using Output = utf8::Writer;
 
 namespace np = data::norm_props;
 
+// One bit per code point of the Basic Multilingual Plane: settled in the form
+// (class 0, quick check Yes and a boundary), so that a run of them is passed
+// over with one load each.
+using SettledBits = std::array<std::uint64_t, 0x10000 / 64>;
+
+template <std::uint32_t QuickCheckYes, std::uint32_t Boundary>
+constexpr SettledBits settled_bits() {
+    SettledBits bits{};
+    for (char32_t c = 0; c < 0x10000; ++c) {
+        const std::uint32_t props = data::normalization_props(c);
+        if ((props & QuickCheckYes) && (props & Boundary) && !(props & np::CCC_MASK))
+            bits[c >> 6] |= std::uint64_t(1) << (c & 63);
+    }
+    return bits;
+}
+
+constexpr SettledBits NFD_SETTLED = settled_bits<np::NFD_QC_YES, np::NFD_BOUNDARY>();
+constexpr SettledBits NFKD_SETTLED = settled_bits<np::NFKD_QC_YES, np::NFKD_BOUNDARY>();
+constexpr SettledBits NFC_SETTLED = settled_bits<np::NFC_QC_YES, np::NFC_BOUNDARY>();
+constexpr SettledBits NFKC_SETTLED = settled_bits<np::NFKC_QC_YES, np::NFKC_BOUNDARY>();
+
 struct Form {
     bool compatibility;
     bool composed;
     std::uint32_t quick_check_yes;  // np::*_QC_YES
     std::uint32_t boundary;         // np::*_BOUNDARY
     char32_t safe_below;            // class 0, quick check Yes and a boundary below this
+    const SettledBits* settled;
 };
 
-constexpr Form NFD{false, false, np::NFD_QC_YES, np::NFD_BOUNDARY, data::NFD_QUICK_CHECK_SAFE_BELOW};
-constexpr Form NFKD{true, false, np::NFKD_QC_YES, np::NFKD_BOUNDARY, data::NFKD_QUICK_CHECK_SAFE_BELOW};
-constexpr Form NFC{false, true, np::NFC_QC_YES, np::NFC_BOUNDARY, data::NFC_QUICK_CHECK_SAFE_BELOW};
-constexpr Form NFKC{true, true, np::NFKC_QC_YES, np::NFKC_BOUNDARY, data::NFKC_QUICK_CHECK_SAFE_BELOW};
+constexpr Form NFD{false, false, np::NFD_QC_YES, np::NFD_BOUNDARY, data::NFD_QUICK_CHECK_SAFE_BELOW, &NFD_SETTLED};
+constexpr Form NFKD{true, false, np::NFKD_QC_YES, np::NFKD_BOUNDARY, data::NFKD_QUICK_CHECK_SAFE_BELOW,
+                    &NFKD_SETTLED};
+constexpr Form NFC{false, true, np::NFC_QC_YES, np::NFC_BOUNDARY, data::NFC_QUICK_CHECK_SAFE_BELOW, &NFC_SETTLED};
+constexpr Form NFKC{true, true, np::NFKC_QC_YES, np::NFKC_BOUNDARY, data::NFKC_QUICK_CHECK_SAFE_BELOW,
+                    &NFKC_SETTLED};
 
 inline std::uint8_t class_of(std::uint32_t props) noexcept {
     return static_cast<std::uint8_t>(props & np::CCC_MASK);
@@ -180,11 +205,15 @@ void compose(std::vector<Packed>& buf) {
     buf.resize(out);
 }
 
-// Orders and (for the composed forms) composes the decomposed chunk, and
-// appends it as UTF-8.
-void finish_chunk(const Form& form, Decomposed& buf, std::vector<Packed>& scratch, Output& out) {
+// Orders and (for the composed forms) composes the decomposed chunk.
+void settle_chunk(const Form& form, Decomposed& buf, std::vector<Packed>& scratch) {
     if (buf.misordered) canonical_order(buf.cps, scratch);
     if (form.composed) compose(buf.cps);
+}
+
+// Settles the decomposed chunk and appends it as UTF-8.
+void finish_chunk(const Form& form, Decomposed& buf, std::vector<Packed>& scratch, Output& out) {
+    settle_chunk(form, buf, scratch);
     for (Packed c : buf.cps) {
         out.ensure(4);
         out.put_unchecked(code_point_of(c));
@@ -289,5 +318,176 @@ std::string normalize_nfc(std::string_view text) { return normalize(text, NFC); 
 std::string normalize_nfd(std::string_view text) { return normalize(text, NFD); }
 std::string normalize_nfkc(std::string_view text) { return normalize(text, NFKC); }
 std::string normalize_nfkd(std::string_view text) { return normalize(text, NFKD); }
+
+// ---------------------------------------------------------------------------
+// Fixed-width text: the same quick check and chunks, by index. A chunk whose
+// result equals the text it came from is left in place, so the writer starts
+// only at the first real change, and a text that the form leaves as it is
+// needs no output at all.
+
+namespace {
+
+// Where the quick check stands: the latest boundary, and the class of the
+// code point before.
+struct QuickCheck {
+    std::size_t last_boundary;
+    std::uint8_t last_class;
+};
+
+// The quick check from i on, up to the first code point that it does not
+// pass (or n). Kept apart from the rest of the state, and with no branch but
+// the one that ends it, so that it runs from registers at full speed on any
+// mix of scripts, marks and ASCII (whose properties are the defaults).
+template <typename Unit>
+std::size_t quick_check(const Unit* p, std::size_t i, std::size_t n, const Form& form, QuickCheck& state) noexcept {
+    std::size_t last_boundary = state.last_boundary;
+    std::uint32_t last_class = state.last_class;
+    const std::uint64_t* settled = form.settled->data();
+    while (i < n) {
+        // a run of settled code points, each a boundary of class 0
+        std::size_t j = i;
+        for (; j < n; ++j) {
+            const char32_t c = p[j];
+            if (c >= 0x10000 || !((settled[c >> 6] >> (c & 63)) & 1)) break;
+        }
+        if (j != i) {
+            last_boundary = j - 1;
+            last_class = 0;
+            i = j;
+            if (i == n) break;
+        }
+        // then one by its properties
+        const std::uint32_t props = data::normalization_props(p[i]);
+        const std::uint32_t cc = props & np::CCC_MASK;
+        if (props & form.boundary) last_boundary = i;
+        if ((!(props & form.quick_check_yes)) | ((cc != 0) & (last_class > cc))) break;
+        last_class = cc;
+        ++i;
+    }
+    state = {last_boundary, static_cast<std::uint8_t>(last_class)};
+    return i;
+}
+
+template <typename Unit, typename Out>
+bool normalize(text::Fixed<Unit> t, const Form& form, text::UnitWriter<Out>& out) {
+    const Unit* p = t.data;
+    const std::size_t n = t.size;
+    Decomposed buf;
+    std::vector<Packed> scratch;
+    std::size_t copied = 0;         // text before this index is in out
+    std::size_t last_boundary = 0;  // the latest boundary seen at or after `copied`
+    std::uint8_t last_class = 0;
+    const auto start = [&] {
+        if (!out.started()) out.start(form.composed ? n : n + n / 4);
+    };
+    // One code point with its properties; returns the index to go on from.
+    const auto visit = [&](std::size_t i, char32_t c, std::uint32_t props) -> std::size_t {
+        if (c < form.safe_below) {
+            last_boundary = i;
+            last_class = 0;
+            return i + 1;
+        }
+        if (data::is_hangul_syllable(c)) {
+            // class 0 and a boundary in every form; unchanged by the composed forms
+            last_class = 0;
+            if (form.composed) {
+                last_boundary = i;
+                return i + 1;
+            }
+            // L V (T) are starters: nothing after them moves before them. The
+            // syllables that follow are decomposed here too.
+            start();
+            out.copy(p + copied, i - copied);
+            std::size_t j = i;
+            for (; j < n && data::is_hangul_syllable(p[j]); ++j) {
+                char32_t parts[3];
+                const std::size_t k = data::hangul_decompose(p[j], parts);
+                out.ensure(3);
+                for (std::size_t m = 0; m < k; ++m) out.put_unchecked(parts[m]);
+            }
+            copied = last_boundary = j;
+            return j;
+        }
+        if (props & form.boundary) last_boundary = i;
+        const std::uint8_t cc = class_of(props);
+        if ((props & form.quick_check_yes) && (cc == 0 || last_class <= cc)) {
+            last_class = cc;
+            return i + 1;
+        }
+        // Not known to be normalized: redo the chunk from the last boundary to the next one.
+        buf.clear();
+        for (std::size_t k = last_boundary; k < i; ++k) decompose_into(p[k], form.compatibility, buf);
+        decompose_into(c, props, form.compatibility, buf);
+        std::size_t end = i + 1;
+        for (; end < n; ++end) {
+            const char32_t next = p[end];
+            if (next < form.safe_below) break;
+            const std::uint32_t next_props = data::normalization_props(next);
+            if (next_props & form.boundary) break;
+            decompose_into(next, next_props, form.compatibility, buf);
+        }
+        settle_chunk(form, buf, scratch);
+        const std::size_t length = end - last_boundary;
+        bool same = buf.cps.size() == length;
+        for (std::size_t k = 0; same && k < length; ++k) same = code_point_of(buf.cps[k]) == p[last_boundary + k];
+        if (!same) {
+            start();
+            out.copy(p + copied, last_boundary - copied);
+            out.ensure(buf.cps.size());
+            for (Packed packed : buf.cps) out.put_unchecked(code_point_of(packed));
+            copied = end;
+        }
+        last_boundary = end;
+        last_class = 0;
+        return end;
+    };
+    // Hangul syllables fail the decomposed forms' quick check, and are
+    // decomposed by visit
+    for (std::size_t i = 0; i < n;) {
+        QuickCheck state{last_boundary, last_class};
+        i = quick_check(p, i, n, form, state);
+        last_boundary = state.last_boundary;
+        last_class = state.last_class;
+        if (i < n) i = visit(i, p[i], data::normalization_props(p[i]));
+    }
+    if (!out.started()) return false;
+    out.copy(p + copied, n - copied);
+    return true;
+}
+
+}  // namespace
+
+template <typename Unit, typename Out>
+bool normalize_nfc(text::Fixed<Unit> text, text::UnitWriter<Out>& out) {
+    return normalize(text, NFC, out);
+}
+template <typename Unit, typename Out>
+bool normalize_nfd(text::Fixed<Unit> text, text::UnitWriter<Out>& out) {
+    return normalize(text, NFD, out);
+}
+template <typename Unit, typename Out>
+bool normalize_nfkc(text::Fixed<Unit> text, text::UnitWriter<Out>& out) {
+    return normalize(text, NFKC, out);
+}
+template <typename Unit, typename Out>
+bool normalize_nfkd(text::Fixed<Unit> text, text::UnitWriter<Out>& out) {
+    return normalize(text, NFKD, out);
+}
+
+// Each text form with its own units and every wider one (the binding writes
+// into wider units when a code point needs them).
+#define SCRIVLET_NORMALIZE_FORMS(Unit, Out)                                      \
+    template bool normalize_nfc(text::Fixed<Unit>, text::UnitWriter<Out>&);  \
+    template bool normalize_nfd(text::Fixed<Unit>, text::UnitWriter<Out>&);  \
+    template bool normalize_nfkc(text::Fixed<Unit>, text::UnitWriter<Out>&); \
+    template bool normalize_nfkd(text::Fixed<Unit>, text::UnitWriter<Out>&);
+
+SCRIVLET_NORMALIZE_FORMS(std::uint8_t, std::uint8_t)
+SCRIVLET_NORMALIZE_FORMS(std::uint8_t, char16_t)
+SCRIVLET_NORMALIZE_FORMS(std::uint8_t, char32_t)
+SCRIVLET_NORMALIZE_FORMS(char16_t, char16_t)
+SCRIVLET_NORMALIZE_FORMS(char16_t, char32_t)
+SCRIVLET_NORMALIZE_FORMS(char32_t, char32_t)
+#undef SCRIVLET_NORMALIZE_FORMS
 
 }  // namespace scrivlet::normalize

@@ -61,6 +61,11 @@ FLAGS = {
     "TITLECASE_LETTER": 1 << 10,
 }
 BLOCK_SHIFT = 7
+# Bits above the record number in CASE_RECORD_INDEX: whether an operation can
+# change the code point (see casemap.h), so that a text is scanned for the
+# first change without loading records.
+CHANGES = {"LOWER": 1 << 0, "UPPER": 1 << 1, "FOLD": 1 << 2, "SIMPLE_FOLD": 1 << 3, "TITLE": 1 << 4}
+CHANGE_SHIFT = 11
 
 
 def simple_mappings(ucd: Ucd) -> tuple[dict[int, int], dict[int, int], dict[int, int]]:
@@ -102,6 +107,24 @@ def case_folding(ucd: Ucd) -> tuple[dict[int, int], dict[int, list[int]]]:
         elif status == "F":
             full[cp] = m
     return simple, full
+
+
+def changes(flags: int) -> int:
+    """CHANGES bits of a record with these flags."""
+    f = FLAGS
+    out = 0
+    if flags & f["HAS_LOWER"]:
+        out |= CHANGES["LOWER"]
+    if flags & (f["HAS_UPPER"] | f["HAS_SPECIAL_UPPER"]):
+        out |= CHANGES["UPPER"]
+    if flags & (f["HAS_FOLD"] | f["HAS_FULL_FOLD"]):
+        out |= CHANGES["FOLD"]
+    if flags & f["HAS_FOLD"]:
+        out |= CHANGES["SIMPLE_FOLD"]
+    # title casing looks at the cased letters, the special titlecases and White_Space
+    if flags & (f["CASED"] | f["HAS_SPECIAL_TITLE"] | f["WHITE_SPACE"]):
+        out |= CHANGES["TITLE"]
+    return out
 
 
 def multi_table(name: str, mappings: dict[int, list[int]]) -> tuple[str, int]:
@@ -201,7 +224,13 @@ def generate(ucd: Ucd) -> dict[str, str]:
         | set(special_title)
     )
     keys |= set(full_fold) | white | titlecase_letters | ignorable
-    records: dict[tuple, int] = {(0, 0, 0, 0, 0): 0}
+    # 1 + the entry's index in SPECIAL_UPPERCASE, SPECIAL_TITLECASE and
+    # FULL_CASE_FOLDING (0: none), so that no lookup searches those tables
+    special_index = [
+        {cp: i + 1 for i, cp in enumerate(sorted(table))}
+        for table in (special_upper, special_title, full_fold)
+    ]
+    records: dict[tuple, int] = {(0, 0, 0, 0, 0, 0, 0, 0): 0}
     per_cp: dict[int, int] = {}
     for cp in keys:
         flags = 0
@@ -230,8 +259,10 @@ def generate(ucd: Ucd) -> dict[str, str]:
             upper.get(cp, cp) - cp,
             title.get(cp, cp) - cp,
             simple_fold.get(cp, cp) - cp,
+            *(index.get(cp, 0) for index in special_index),
         )
-        per_cp[cp] = records.setdefault(record, len(records))
+        number = records.setdefault(record, len(records))
+        per_cp[cp] = number | changes(flags) << CHANGE_SHIFT
     size = 1 << BLOCK_SHIFT
     blocks: dict[tuple[int, ...], int] = {}
     index, data = [], []
@@ -241,14 +272,16 @@ def generate(ucd: Ucd) -> dict[str, str]:
             blocks[block] = len(blocks)
             data.extend(block)
         index.append(blocks[block])
-    assert len(records) < 1 << 16 and len(blocks) < 1 << 16
+    assert len(records) < 1 << CHANGE_SHIFT and len(blocks) < 1 << 16
+    expect("case records", len(records), 290)
     ordered = sorted(records.items(), key=lambda kv: kv[1])
     body += array_text(
         f"inline constexpr CaseRecord CASE_RECORDS[{len(ordered)}]",
-        [f"{{{r[0]}, {r[1]}, {r[2]}, {r[3]}, {r[4]}}}" for r, _ in ordered],
+        ["{" + ", ".join(map(str, r)) + "}" for r, _ in ordered],
         4,
     )
-    body += f"inline constexpr unsigned CASE_BLOCK_SHIFT = {BLOCK_SHIFT};\n\n"
+    body += f"inline constexpr unsigned CASE_BLOCK_SHIFT = {BLOCK_SHIFT};\n"
+    body += f"inline constexpr unsigned CASE_CHANGE_SHIFT = {CHANGE_SHIFT};\n\n"
     body += array_text(
         f"inline constexpr std::uint16_t CASE_BLOCK_INDEX[{len(index)}]",
         [str(i) for i in index],

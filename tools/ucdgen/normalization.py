@@ -23,6 +23,12 @@ ENTRY_SHIFT = 19
 # The trie: code point >> BLOCK_SHIFT selects a block of 1 << BLOCK_SHIFT values.
 BLOCK_SHIFT = 7
 
+# Composition: for each code point that is the first of some pair, where its
+# pairs lie in CANONICAL_COMPOSITION (sorted by first, then second), as
+# offset | count << COMPOSITION_COUNT_SHIFT; 0 for every other code point.
+COMPOSITION_COUNT_SHIFT = 10
+COMPOSITION_BLOCK_SHIFT = 6
+
 EXCLUDED_PAIRS = 81
 NON_STARTER_DECOMPOSITIONS = [0x0344, 0x0F73, 0x0F75, 0x0F81]
 
@@ -161,6 +167,27 @@ def trie(values: dict[int, int]) -> tuple[list[int], list[int]]:
     return index, data
 
 
+def composition_rows(composition) -> tuple[list[int], list[int]]:
+    """Two-stage table of the pairs of each first code point."""
+    rows: dict[int, int] = {}
+    for i, (first, _, _) in enumerate(composition):
+        offset, count = rows.get(first, (i, 0))
+        rows[first] = (offset, count + 1)
+    assert len(composition) < 1 << COMPOSITION_COUNT_SHIFT
+    assert max(c for _, c in rows.values()) < 1 << (16 - COMPOSITION_COUNT_SHIFT)
+    values = {cp: o | c << COMPOSITION_COUNT_SHIFT for cp, (o, c) in rows.items()}
+    size = 1 << COMPOSITION_BLOCK_SHIFT
+    blocks: dict[tuple[int, ...], int] = {}
+    index, data = [], []
+    for start in range(0, 0x110000, size):
+        block = tuple(values.get(cp, 0) for cp in range(start, start + size))
+        if block not in blocks:
+            blocks[block] = len(blocks)
+            data.extend(block)
+        index.append(blocks[block])
+    return index, data
+
+
 def generate(ucd: Ucd) -> dict[str, str]:
     ccc = combining_classes(ucd)
     expect("CANONICAL_COMBINING_CLASS entries", len(ccc), 968)
@@ -247,6 +274,20 @@ def generate(ucd: Ucd) -> dict[str, str]:
         [f"{{{hex_cp(a)}, {hex_cp(b)}, {hex_cp(c)}}}" for a, b, c in composition],
         4,
     )
+    first_index, first_rows = composition_rows(composition)
+    expect("composition blocks", len(first_rows) >> COMPOSITION_BLOCK_SHIFT, 59)
+    body += f"inline constexpr unsigned COMPOSITION_BLOCK_SHIFT = {COMPOSITION_BLOCK_SHIFT};\n"
+    body += f"inline constexpr unsigned COMPOSITION_COUNT_SHIFT = {COMPOSITION_COUNT_SHIFT};\n\n"
+    body += array_text(
+        f"inline constexpr std::uint8_t COMPOSITION_BLOCK_INDEX[{len(first_index)}]",
+        [str(i) for i in first_index],
+        32,
+    )
+    body += array_text(
+        f"inline constexpr std::uint16_t COMPOSITION_FIRST[{len(first_rows)}]",
+        [str(v) for v in first_rows],
+        16,
+    )
     body += "".join(
         f"inline constexpr char32_t {form}_QUICK_CHECK_SAFE_BELOW = {hex_cp(cp)};\n"
         for form, cp in safe_below.items()
@@ -269,6 +310,8 @@ def generate(ucd: Ucd) -> dict[str, str]:
         "COMPATIBILITY_DECOMPOSITION": len(compatibility),
         "COMPATIBILITY_DECOMPOSITION_POOL": compat_pool,
         "CANONICAL_COMPOSITION": len(composition),
+        "COMPOSITION_BLOCK_INDEX": len(first_index),
+        "COMPOSITION_FIRST": len(first_rows),
         "NORMALIZATION_BLOCK_INDEX": len(index),
         "NORMALIZATION_PROPS": len(data),
     }
