@@ -4,6 +4,9 @@
 
 #include "../data/line_break.h"
 #include "../utf8.h"
+#include "dictionary.h"
+#include "runs.h"
+#include "units.h"
 
 namespace scrivlet::linebreak {
 
@@ -54,7 +57,8 @@ constexpr ClassSet QUICK_CUR = ~(set_of(C::QU, C::OP, C::EM, C::RI) | RAW_SLOW_C
 // nearest code point at or before it that is not CM or ZWJ; the first code point
 // when there is none), so that no rule has to look back in the text.
 struct Char {
-    std::size_t offset = 0;
+    std::size_t offset = 0;  // in UTF-8 bytes
+    std::size_t index = 0;   // in the text's own units
     char32_t cp = 0;
     C cls = C::XX;  // line_break_class (LB1 applied)
     C eff = C::XX;  // after LB9 and LB10
@@ -74,21 +78,43 @@ struct Char {
 
 inline bool east_asian(char32_t cp) { return data::is_east_asian_wide(cp); }
 
+// The look-ahead of LB25 and LB28a, which only some pairs need: the class of
+// the first code point at or after a unit index whose raw class is not in
+// skip (XX at the end of the text). Kept apart from the reader's type so that
+// the pair rules and their table exist once for every form of text.
+struct LookAhead {
+    const void* reader = nullptr;
+    C (*call)(const void*, std::size_t, ClassSet) = nullptr;
+    C first_class_skipping(std::size_t index, ClassSet skip) const { return call(reader, index, skip); }
+};
+
 // Reads the code points one by one and applies LB9 and LB10 as it goes.
+template <typename Units>
 class Reader {
 public:
-    constexpr explicit Reader(std::string_view text) : text_(text) {}
+    explicit Reader(Units text) : text_(text) {}
     bool done() const { return pos_ >= text_.size(); }
+    // The UTF-8 offset and the unit index of the next code point.
+    std::size_t offset() const { return off_; }
+    std::size_t index() const { return pos_; }
+
+    LookAhead look_ahead() const {
+        return {this, [](const void* r, std::size_t index, ClassSet skip) {
+                    return static_cast<const Reader*>(r)->first_class_skipping(index, skip);
+                }};
+    }
 
     // Reads the next code point into c; last is the one before it (ignored for
     // the first).
     inline __attribute__((always_inline)) void next(Char& c, const Char& last) {
-        c.offset = pos_;
+        c.offset = off_;
+        c.index = pos_;
         std::size_t len;
-        c.cp = utf8::decode(text_, pos_, len);
+        c.cp = text_.decode(pos_, len);
         pos_ += len;
+        off_ += Units::utf8_bytes(c.cp, len);
         c.cls = data::line_break_class(c.cp);
-        const bool first = c.offset == 0;
+        const bool first = c.index == 0;
         if (!in(c.cls, MARKS)) {
             c.eff = c.base_cls = c.cls;
             c.base_cp = c.cp;
@@ -128,38 +154,42 @@ public:
     // window over the run of ASCII letters that follows: p and c become the last
     // two letters of the run. False (and nothing moved) if no letter follows c.
     bool skip_letters(Char& p, Char& c) {
-        const auto* s = reinterpret_cast<const unsigned char*>(text_.data());
         std::size_t end = pos_;
-        while (end < text_.size() && is_ascii_letter(s[end])) ++end;
+        while (end < text_.size() && is_ascii_letter(text_.unit(end))) ++end;
         if (end == pos_) return false;
-        // Letters at end - 2 and end - 1; the one at end - 2 may be c itself.
-        const std::size_t p_offset = end - 2;
-        const char32_t before_p = p_offset == c.offset ? p.cp : s[p_offset - 1];
-        letter(p, p_offset, s[p_offset], before_p);
-        letter(c, end - 1, s[end - 1], s[p_offset]);
+        // Letters at end - 2 and end - 1 (one byte each); the one at end - 2 may be c itself.
+        const std::size_t p_index = end - 2;
+        const char32_t before_p = p_index == c.index ? p.cp : text_.unit(p_index - 1);
+        const std::size_t base = off_ - pos_;  // offset of index i here: base + i
+        letter(p, p_index, base + p_index, text_.unit(p_index), before_p);
+        letter(c, end - 1, base + end - 1, text_.unit(end - 1), text_.unit(p_index));
+        off_ += end - pos_;
         pos_ = end;
         return true;
     }
 
-    // Offset of the first code point at or after pos whose raw class is not
-    // in skip, and that code point's class (XX at the end of the text).
-    C first_class_skipping(std::size_t pos, ClassSet skip) const {
-        while (pos < text_.size()) {
+    // The class of the first code point at or after unit index i whose raw
+    // class is not in skip (XX at the end of the text).
+    C first_class_skipping(std::size_t i, ClassSet skip) const {
+        while (i < text_.size()) {
             std::size_t len;
-            const C cls = data::line_break_class(utf8::decode(text_, pos, len));
+            const C cls = data::line_break_class(text_.decode(i, len));
             if (!in(cls, skip)) return cls;
-            pos += len;
+            i += len;
         }
         return C::XX;
     }
 
 private:
-    std::string_view text_;
+    Units text_;
     std::size_t pos_ = 0;
+    std::size_t off_ = 0;
 
     // An ASCII letter after another letter (before_cp).
-    static void letter(Char& c, std::size_t offset, char32_t cp, char32_t before_cp) {
+    static void letter(Char& c, std::size_t index, std::size_t offset, char32_t cp,
+                       char32_t before_cp) {
         c.offset = offset;
+        c.index = index;
         c.cp = c.base_cp = cp;
         c.cls = c.eff = c.base_cls = C::AL;
         c.has_base = true;
@@ -177,7 +207,7 @@ private:
 // LB28a (over marks after an aksara), whose scans cover disjoint runs.
 class PairRules {
 public:
-    PairRules(const Reader& reader, const Char& first) : reader_(reader) { carry_forward(first); }
+    PairRules(LookAhead ahead, const Char& first) : ahead_(ahead) { carry_forward(first); }
 
     // Decision between p and c; nx is the code point after c (nullptr at the end).
     BreakAction decide(const Char& p, const Char& c, const Char* nx) {
@@ -215,12 +245,11 @@ private:
 
     // The state the rules see for a quick pair: prev is the code point before
     // the spaces (there are none), no ZW run.
-    constexpr PairRules(const Reader& reader, C prev, bool tail, bool tail2)
-        : reader_(reader), non_space_(prev), numeric_tail_prev_(tail), numeric_tail_prev2_(tail2) {}
+    constexpr PairRules(C prev, bool tail, bool tail2)
+        : non_space_(prev), numeric_tail_prev_(tail), numeric_tail_prev2_(tail2) {}
 
     static constexpr PairTable build_pairs() {
         PairTable table{};
-        const Reader nothing{std::string_view()};
         for (unsigned tail = 0; tail < 2; ++tail)
             for (unsigned tail2 = 0; tail2 < 2; ++tail2)
                 for (unsigned ep = 0; ep < CLASS_COUNT; ++ep)
@@ -233,7 +262,7 @@ private:
                         c.cls = c.eff = c.base_cls = C(ec);
                         p.has_base = c.has_base = true;
                         c.base_first = false;
-                        PairRules rules(nothing, C(ep), tail, tail2);
+                        PairRules rules(C(ep), tail, tail2);
                         action = rules.rules(p, c, nullptr);
                     }
         return table;
@@ -251,7 +280,7 @@ public:
     }
 
 private:
-    const Reader& reader_;
+    LookAhead ahead_;  // never used by the quick pairs, so none for the table
     bool zw_run_ = false;
     // The nearest code point at or before prev whose raw class is not SP: its
     // class (XX if there is none) and whether it is a quote that LB15a holds to.
@@ -408,7 +437,7 @@ private:
                 if (nx->eff == C::NU) return true;
                 // After a space a mark is AL (LB10), so only a NU itself counts.
                 if (nx->cls == C::SP &&
-                    reader_.first_class_skipping(nx->offset, set_of(C::SP)) == C::NU)
+                    ahead_.first_class_skipping(nx->index, set_of(C::SP)) == C::NU)
                     return true;
             }
         }
@@ -440,7 +469,7 @@ private:
         if (ep == C::VI && (right || ec == C::VF) && aksara_before_base(p))         // (AK | ◌ | AS) VI × (AK | ◌ | AS), × VF
             return true;
         if (left && right && nx &&                                                  // (AK | ◌ | AS) × (AK | ◌ | AS) VF
-            reader_.first_class_skipping(nx->offset, MARKS) == C::VF)
+            ahead_.first_class_skipping(nx->index, MARKS) == C::VF)
             return true;
         return left && in(ec, set_of(C::VF, C::VI));                                // (AK | ◌ | AS) × (VF | VI)
     }
@@ -457,23 +486,24 @@ namespace {
 // Decides the pair before every code point but the first, left to right, and
 // hands each decision to emit(offset, action). Offset 0 (LB2) and the end of
 // the text (LB3) are the caller's.
-template <typename Emit>
-void decide_pairs(std::string_view text, Emit&& emit) {
+template <typename Units, typename Emit>
+void decide_pairs(Units text, Emit&& emit) {
     // A window of three code points slides over the text: prev, cur and the one
     // after cur, which some rules look at.
-    Reader reader(text);
+    Reader<Units> reader(text);
     Char window[3];
     Char* p = &window[0];
     Char* c = &window[1];
     Char* nx = &window[2];
+    if (reader.done()) return;
     reader.next(*p, *nx);
     if (reader.done()) return;
     reader.next(*c, *p);
-    PairRules rules(reader, *p);
+    PairRules rules(reader.look_ahead(), *p);
     for (;;) {
         // LB28: AL × AL. Inside a run of ASCII letters no rule has more to say;
         // the skipped pairs keep their Prohibited (nothing is emitted for them).
-        if (Reader::is_ascii_letter(p->cp) && Reader::is_ascii_letter(c->cp) &&
+        if (Reader<Units>::is_ascii_letter(p->cp) && Reader<Units>::is_ascii_letter(c->cp) &&
             reader.skip_letters(*p, *c))
             rules.after_letters();
         const bool last = reader.done();
@@ -487,13 +517,76 @@ void decide_pairs(std::string_view text, Emit&& emit) {
     }
 }
 
+template <typename Units>
+std::vector<Opportunity> opportunities(Units text, std::size_t utf8_size) {
+    std::vector<Opportunity> out;  // grown as needed, not sized from the text
+    decide_pairs(text, [&](std::size_t offset, BreakAction action) {
+        if (action != A::Prohibited) out.emplace_back(offset, action);
+    });
+    out.emplace_back(utf8_size, A::Mandatory);  // LB3 (the empty text included)
+    return out;
+}
+
+// The pair decisions, except inside the runs of Thai, Lao, Khmer and Myanmar,
+// where the words of the run's dictionary decide instead. Inside a run no pair
+// can be Mandatory (its code points are none of BK, CR, LF and NL), so what
+// the pair rules said there is dropped whole. The runs are found and cut as
+// the pair decisions pass them, so both come out in order.
+template <typename Units>
+std::vector<Opportunity> opportunities_with_dictionary(Units text, std::size_t utf8_size) {
+    std::vector<Opportunity> out;
+    std::vector<std::uint64_t> cuts;
+    const RunFinder<Units> finder(text);
+    std::optional<Run> run = finder.next(0, 0);
+    // Emits the cuts of every run that ends at or before offset.
+    auto pass_runs_before = [&](std::size_t offset) {
+        while (run && run->end_offset <= offset) {
+            cuts.clear();
+            segment_into(dictionary_for(run->lang), text, *run, cuts);
+            for (std::uint64_t at : cuts) out.emplace_back(at, A::Allowed);
+            run = finder.next(run->end, run->end_offset);
+        }
+    };
+    decide_pairs(text, [&](std::size_t offset, BreakAction action) {
+        if (action == A::Prohibited) return;
+        pass_runs_before(offset);
+        if (run && offset > run->start_offset && offset < run->end_offset) return;
+        out.emplace_back(offset, action);
+    });
+    pass_runs_before(utf8_size);
+    out.emplace_back(utf8_size, A::Mandatory);  // LB3
+    return out;
+}
+
+// Whether a UCS-2 or UCS-4 text holds a code point that may open a run,
+// eight units at a time.
+template <typename Unit>
+bool may_have_run(text::Fixed<Unit> text) {
+    std::size_t i = 0;
+    for (; i + 8 <= text.size; i += 8) {
+        bool any = false;
+        for (std::size_t k = 0; k < 8; ++k) any |= may_open_run(text.data[i + k]);
+        if (any) return true;
+    }
+    for (; i < text.size; ++i)
+        if (may_open_run(text.data[i])) return true;
+    return false;
+}
+
 }  // namespace
 
 std::vector<BreakAction> line_break_actions(std::string_view text) {
     std::vector<BreakAction> actions(text.size() + 1, A::Prohibited);
     actions[text.size()] = A::Mandatory;  // LB3; offset 0 stays Prohibited (LB2)
-    if (text.empty()) return actions;
-    decide_pairs(text, [&](std::size_t offset, BreakAction action) { actions[offset] = action; });
+    decide_pairs(Utf8Units(text),
+                 [&](std::size_t offset, BreakAction action) { actions[offset] = action; });
+    return actions;
+}
+
+std::vector<BreakAction> dictionary_line_break_actions(std::string_view text) {
+    std::vector<BreakAction> actions(text.size() + 1, A::Prohibited);
+    for (const auto& [offset, action] : line_break_opportunities_with_dictionary(text))
+        actions[offset] = action;
     return actions;
 }
 
@@ -520,13 +613,40 @@ std::vector<Opportunity> opportunities_from_actions(const std::vector<BreakActio
 }
 
 std::vector<Opportunity> line_break_opportunities(std::string_view text) {
-    // The same decisions as line_break_actions, collected without the action array.
-    std::vector<Opportunity> out;  // grown as needed, not sized from the text
-    decide_pairs(text, [&](std::size_t offset, BreakAction action) {
-        if (action != A::Prohibited) out.emplace_back(offset, action);
-    });
-    out.emplace_back(text.size(), A::Mandatory);  // LB3 (the empty text included)
-    return out;
+    return opportunities(Utf8Units(text), text.size());
 }
+
+template <typename Unit>
+std::vector<Opportunity> line_break_opportunities(text::Fixed<Unit> text) {
+    return opportunities(FixedUnits<Unit>(text), text::utf8_size(text));
+}
+
+std::vector<Opportunity> line_break_opportunities_with_dictionary(std::string_view text) {
+    // Thai, Lao, Khmer and Myanmar (U+0E01..U+19FF, U+AA60..U+AA7F) are all
+    // three-byte sequences led by E0, E1 or EA: without those bytes there is
+    // no run, and the plain result is the answer.
+    bool may_have_run = false;
+    for (unsigned char b : text) may_have_run |= b == 0xE0 || b == 0xE1 || b == 0xEA;
+    if (!may_have_run) return line_break_opportunities(text);
+    return opportunities_with_dictionary(Utf8Units(text), text.size());
+}
+
+template <typename Unit>
+std::vector<Opportunity> line_break_opportunities_with_dictionary(text::Fixed<Unit> text) {
+    // Latin-1 holds no run at all.
+    if constexpr (sizeof(Unit) == 1) {
+        return line_break_opportunities(text);
+    } else {
+        if (!may_have_run(text)) return line_break_opportunities(text);
+        return opportunities_with_dictionary(FixedUnits<Unit>(text), text::utf8_size(text));
+    }
+}
+
+template std::vector<Opportunity> line_break_opportunities(text::Latin1);
+template std::vector<Opportunity> line_break_opportunities(text::Ucs2);
+template std::vector<Opportunity> line_break_opportunities(text::Ucs4);
+template std::vector<Opportunity> line_break_opportunities_with_dictionary(text::Latin1);
+template std::vector<Opportunity> line_break_opportunities_with_dictionary(text::Ucs2);
+template std::vector<Opportunity> line_break_opportunities_with_dictionary(text::Ucs4);
 
 }  // namespace scrivlet::linebreak
