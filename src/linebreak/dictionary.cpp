@@ -1,6 +1,7 @@
 #include "dictionary.h"
 
 #include <string>
+#include <type_traits>
 
 #include "../error.h"
 #include "../segment/grapheme.h"
@@ -46,19 +47,6 @@ std::size_t WordDictionary::longest_word_at(std::string_view text) const noexcep
         if (is_word) best = d.offset();
     }
     return best;
-}
-
-std::optional<DictionaryLanguage> script_of(char32_t cp) noexcept {
-    // Tested in the order Thai, Lao, Myanmar, Khmer.
-    if ((cp >= 0x0E01 && cp <= 0x0E3A) || (cp >= 0x0E40 && cp <= 0x0E4E) ||
-        (cp >= 0x0E50 && cp <= 0x0E5B))
-        return DictionaryLanguage::Thai;
-    if (cp >= 0x0E81 && cp <= 0x0EDF) return DictionaryLanguage::Lao;
-    if ((cp >= 0x1000 && cp <= 0x109F) || (cp >= 0xAA60 && cp <= 0xAA7F))
-        return DictionaryLanguage::Myanmar;
-    if ((cp >= 0x1780 && cp <= 0x17FF) || (cp >= 0x19E0 && cp <= 0x19FF))
-        return DictionaryLanguage::Khmer;
-    return std::nullopt;
 }
 
 namespace {
@@ -153,11 +141,13 @@ std::size_t longest_word(const WordDictionary& dict, Units text, const Run& run,
 template <typename Units>
 void segment_into(const WordDictionary& dict, Units text, const Run& run,
                   std::vector<std::uint64_t>& cuts) {
+    // A run's code points are three bytes long in UTF-8: a unit is a byte of
+    // UTF-8, or a whole code point of the fixed-width forms.
+    constexpr std::size_t UNIT_BYTES = std::is_same_v<Units, Utf8Units> ? 1 : 3;
     RunClusters<Units> clusters(text, run);
     std::vector<std::size_t> ends;
     ends.reserve(64);
     std::size_t pos = run.start;
-    std::size_t offset = run.start_offset;
     while (pos < run.end) {
         std::size_t end = longest_word(dict, text, run, pos, clusters, ends);
         if (end == pos) {
@@ -168,15 +158,9 @@ void segment_into(const WordDictionary& dict, Units text, const Run& run,
                 end += len;
             } while (!clusters.ends_at(end));
         }
-        for (std::size_t i = pos; i < end;) {
-            std::size_t len;
-            const char32_t cp = text.decode(i, len);
-            offset += Units::utf8_bytes(cp, len);
-            i += len;
-        }
         pos = end;
         if (pos >= run.end) break;
-        cuts.push_back(offset);
+        cuts.push_back(run.start_offset + (pos - run.start) * UNIT_BYTES);
     }
 }
 

@@ -80,7 +80,18 @@ const WordDictionary& dictionary_for(DictionaryLanguage lang) noexcept;
 
 // The dictionary language of a code point whose raw Line_Break class is SA;
 // none for SA scripts without a word list (Tai Tham, Tai Viet, New Tai Lue...).
-std::optional<DictionaryLanguage> script_of(char32_t cp) noexcept;
+constexpr std::optional<DictionaryLanguage> script_of(char32_t cp) noexcept {
+    // Tested in the order Thai, Lao, Myanmar, Khmer.
+    if ((cp >= 0x0E01 && cp <= 0x0E3A) || (cp >= 0x0E40 && cp <= 0x0E4E) ||
+        (cp >= 0x0E50 && cp <= 0x0E5B))
+        return DictionaryLanguage::Thai;
+    if (cp >= 0x0E81 && cp <= 0x0EDF) return DictionaryLanguage::Lao;
+    if ((cp >= 0x1000 && cp <= 0x109F) || (cp >= 0xAA60 && cp <= 0xAA7F))
+        return DictionaryLanguage::Myanmar;
+    if ((cp >= 0x1780 && cp <= 0x17FF) || (cp >= 0x19E0 && cp <= 0x19FF))
+        return DictionaryLanguage::Khmer;
+    return std::nullopt;
+}
 
 // Forward longest match over one run, by grapheme cluster: the byte offsets
 // (relative to the run) where one word ends and the next begins, ascending,

@@ -78,6 +78,46 @@ struct Char {
 
 inline bool east_asian(char32_t cp) { return data::is_east_asian_wide(cp); }
 
+// Letters (AL) and marks (CM) of the BMP, one bit each in any, marks also in
+// marks. After a letter, or a mark that takes the class of one, every pair
+// among them is Prohibited (LB28 AL × AL; LB9 for a mark) and leaves the pair
+// rules as after letters, so a stretch of them is stepped over without
+// deciding each pair: most of Thai, Lao, Khmer, Myanmar and many other
+// scripts. U+25CC, which LB28a reads, is left out.
+struct StretchSets {
+    std::uint64_t any[1024] = {};
+    std::uint64_t marks[1024] = {};
+};
+
+constexpr StretchSets build_stretch_sets() {
+    StretchSets t;
+    for (char32_t cp = 0; cp < 0x10000; ++cp) {
+        const C cls = data::line_break_class(cp);
+        if ((cls != C::AL && cls != C::CM) || cp == DOTTED_CIRCLE) continue;
+        t.any[cp >> 6] |= std::uint64_t(1) << (cp & 63);
+        if (cls == C::CM) t.marks[cp >> 6] |= std::uint64_t(1) << (cp & 63);
+    }
+    return t;
+}
+
+constexpr StretchSets STRETCH = build_stretch_sets();
+
+inline bool in_stretch(char32_t cp) {
+    return cp < 0x10000 && ((STRETCH.any[cp >> 6] >> (cp & 63)) & 1);
+}
+
+inline bool is_stretch_mark(char32_t cp) { return (STRETCH.marks[cp >> 6] >> (cp & 63)) & 1; }
+
+// x is a letter or a mark that stands as a letter, and not U+25CC or on it.
+inline bool stretch_like(const Char& x) {
+    return (x.cls == C::AL || x.cls == C::CM) && x.eff == C::AL && x.base_cp != DOTTED_CIRCLE;
+}
+
+inline void set_quick_flags(Char& c) {
+    c.quick_prev = !in(c.cls, RAW_SLOW_PREV) && in(c.eff, QUICK_PREV) && c.base_cp != DOTTED_CIRCLE;
+    c.quick_cur = !in(c.cls, RAW_SLOW_CUR) && in(c.eff, QUICK_CUR) && c.cp != DOTTED_CIRCLE;
+}
+
 // The look-ahead of LB25 and LB28a, which only some pairs need: the class of
 // the first code point at or after a unit index whose raw class is not in
 // skip (XX at the end of the text). Kept apart from the reader's type so that
@@ -144,8 +184,7 @@ public:
             // after BK, CR, LF, NL, SP or ZW.
             c.eff = c.has_base && !in(c.base_cls, NO_ATTACH) ? c.base_cls : C::AL;
         }
-        c.quick_prev = !in(c.cls, RAW_SLOW_PREV) && in(c.eff, QUICK_PREV) && c.base_cp != DOTTED_CIRCLE;
-        c.quick_cur = !in(c.cls, RAW_SLOW_CUR) && in(c.eff, QUICK_CUR) && c.cp != DOTTED_CIRCLE;
+        set_quick_flags(c);
     }
 
     static bool is_ascii_letter(char32_t cp) { return ((cp | 0x20) - 'a') < 26; }
@@ -168,6 +207,38 @@ public:
         return true;
     }
 
+    // With p and c stretch_like, moves the window over the letters and marks
+    // (in_stretch) that follow: p and c become the last two code points read,
+    // with what the rules read about their bases. False (and nothing moved) if
+    // none follows c.
+    bool skip_stretch(Char& p, Char& c) {
+        std::size_t i = pos_, off = off_, len = 0;
+        char32_t last = 0;
+        while (i < text_.size()) {
+            const char32_t cp = text_.decode(i, len);
+            if (!in_stretch(cp)) break;
+            i += len;
+            off += Units::utf8_bytes(cp, len);
+            last = cp;
+        }
+        if (i == pos_) return false;
+        const Char c0 = c;
+        const std::size_t c_index = text_.previous(i);
+        const std::size_t c_offset = off - Units::utf8_bytes(last, i - c_index);
+        fill(c, c_index, c_offset, c0);
+        if (c_index == pos_) {
+            p = c0;
+        } else {
+            const std::size_t p_index = text_.previous(c_index);
+            std::size_t p_len;
+            const char32_t p_cp = text_.decode(p_index, p_len);
+            fill(p, p_index, c_offset - Units::utf8_bytes(p_cp, p_len), c0);
+        }
+        pos_ = i;
+        off_ = off;
+        return true;
+    }
+
     // The class of the first code point at or after unit index i whose raw
     // class is not in skip (XX at the end of the text).
     C first_class_skipping(std::size_t i, ClassSet skip) const {
@@ -184,6 +255,44 @@ private:
     Units text_;
     std::size_t pos_ = 0;
     std::size_t off_ = 0;
+
+    char32_t cp_at(std::size_t i) const {
+        std::size_t len;
+        return text_.decode(i, len);
+    }
+
+    // The code point at index k of a stretch that followed c0 (see
+    // skip_stretch), its base found by walking back over the marks.
+    void fill(Char& x, std::size_t k, std::size_t offset, const Char& c0) const {
+        x.offset = offset;
+        x.index = k;
+        x.cp = cp_at(k);
+        x.cls = is_stretch_mark(x.cp) ? C::CM : C::AL;
+        x.eff = C::AL;
+        std::size_t b = k;
+        while (b != c0.index && is_stretch_mark(cp_at(b))) b = text_.previous(b);
+        if (b == c0.index) {
+            // Marks after c0: its base is theirs.
+            x.base_cls = c0.base_cls;
+            x.base_cp = c0.base_cp;
+            x.has_base = c0.has_base;
+            x.base_first = c0.base_first;
+            x.before_eff = c0.before_eff;
+            x.before_cp = c0.before_cp;
+            x.before_base_cp = c0.before_base_cp;
+        } else {
+            x.base_cls = C::AL;
+            x.base_cp = cp_at(b);
+            x.has_base = true;
+            x.base_first = false;
+            x.before_eff = C::AL;  // c0 or a code point of the stretch
+            std::size_t a = text_.previous(b);
+            x.before_cp = cp_at(a);
+            while (a != c0.index && is_stretch_mark(cp_at(a))) a = text_.previous(a);
+            x.before_base_cp = a == c0.index ? c0.base_cp : cp_at(a);
+        }
+        set_quick_flags(x);
+    }
 
     // An ASCII letter after another letter (before_cp).
     static void letter(Char& c, std::size_t index, std::size_t offset, char32_t cp,
@@ -503,9 +612,12 @@ void decide_pairs(Units text, Emit&& emit) {
     for (;;) {
         // LB28: AL × AL. Inside a run of ASCII letters no rule has more to say;
         // the skipped pairs keep their Prohibited (nothing is emitted for them).
-        if (Reader<Units>::is_ascii_letter(p->cp) && Reader<Units>::is_ascii_letter(c->cp) &&
-            reader.skip_letters(*p, *c))
+        if (Reader<Units>::is_ascii_letter(p->cp) && Reader<Units>::is_ascii_letter(c->cp)) {
+            if (reader.skip_letters(*p, *c)) rules.after_letters();
+        } else if (stretch_like(*p) && stretch_like(*c) && reader.skip_stretch(*p, *c)) {
+            // LB28 and LB9 the same way over letters and marks of any script.
             rules.after_letters();
+        }
         const bool last = reader.done();
         if (!last) reader.next(*nx, *c);
         emit(c->offset, rules.decide(*p, *c, last ? nullptr : nx));

@@ -21,12 +21,40 @@ struct Run {
 };
 
 // The dictionary language of a code point that starts or continues a run:
-// raw class SA and a script with a word list. script_of goes first, being a
-// few comparisons where the class is a table look-up.
-inline std::optional<DictionaryLanguage> run_language(char32_t cp) noexcept {
+// raw class SA and a script with a word list.
+constexpr std::optional<DictionaryLanguage> classify_run_member(char32_t cp) noexcept {
     auto lang = script_of(cp);
     if (lang && data::raw_line_break_class(cp) != data::LineBreakClass::SA) return std::nullopt;
     return lang;
+}
+
+// classify_run_member for U+0E00..U+19FF and U+AA60..U+AA7F (the only code
+// points it gives a language), as a table: the language's value, or NONE.
+struct RunMembers {
+    static constexpr std::uint8_t NONE = 0xFF;
+    std::uint8_t low[0x1A00 - 0x0E00] = {};
+    std::uint8_t high[0x20] = {};
+};
+
+constexpr RunMembers build_run_members() {
+    RunMembers t;
+    auto value = [](char32_t cp) {
+        const auto lang = classify_run_member(cp);
+        return lang ? static_cast<std::uint8_t>(*lang) : RunMembers::NONE;
+    };
+    for (char32_t cp = 0x0E00; cp < 0x1A00; ++cp) t.low[cp - 0x0E00] = value(cp);
+    for (char32_t cp = 0xAA60; cp < 0xAA80; ++cp) t.high[cp - 0xAA60] = value(cp);
+    return t;
+}
+
+inline constexpr RunMembers RUN_MEMBERS = build_run_members();
+
+// The language's value for a code point that starts or continues a run, NONE
+// for any other.
+inline std::uint8_t run_member(char32_t cp) noexcept {
+    if (cp - 0x0E00 < 0x1A00 - 0x0E00) return RUN_MEMBERS.low[cp - 0x0E00];
+    if (cp - 0xAA60 < 0x20) return RUN_MEMBERS.high[cp - 0xAA60];
+    return RunMembers::NONE;
 }
 
 // Whether a code point may open a run: U+0E01..U+19FF or U+AA60..U+AA7F.
@@ -50,32 +78,31 @@ public:
         while (pos < n) {
             std::size_t len;
             const char32_t cp = text_.decode(pos, len);
-            const auto lang = may_open_run(cp) ? run_language(cp) : std::nullopt;
-            if (!lang) {
+            const std::uint8_t lang = run_member(cp);
+            if (lang == RunMembers::NONE) {
                 pos += len;
                 offset += Units::utf8_bytes(cp, len);
                 continue;
             }
-            Run run{pos, 0, offset, 0, *lang};
+            Run run{pos, 0, offset, 0, static_cast<DictionaryLanguage>(lang)};
             pos += len;
             offset += Units::utf8_bytes(cp, len);
+            // Every code point of a run is three bytes long in UTF-8.
             while (pos < n) {
                 std::size_t next_len;
                 const char32_t next = text_.decode(pos, next_len);
-                std::size_t bytes = Units::utf8_bytes(next, next_len);
                 if (next == ZWNJ || next == ZWJ) {
                     std::size_t after_len;
                     const std::size_t after = pos + next_len;
-                    if (after >= n) break;
-                    const char32_t after_cp = text_.decode(after, after_len);
-                    if (run_language(after_cp) != lang) break;
+                    if (after >= n || run_member(text_.decode(after, after_len)) != lang) break;
                     next_len += after_len;
-                    bytes += Units::utf8_bytes(after_cp, after_len);
-                } else if (!may_open_run(next) || run_language(next) != lang) {
+                    offset += 6;
+                } else if (run_member(next) != lang) {
                     break;
+                } else {
+                    offset += 3;
                 }
                 pos += next_len;
-                offset += bytes;
             }
             if (pos - run.start == len) continue;  // one code point
             run.end = pos;

@@ -36,6 +36,12 @@ struct Utf8Units {
         return utf8::decode(std::string_view(reinterpret_cast<const char*>(data), count), i, len);
     }
     static std::size_t utf8_bytes(char32_t, std::size_t len) noexcept { return len; }
+    // The start of the code point before the one at i (i > 0).
+    std::size_t previous(std::size_t i) const noexcept {
+        do --i;
+        while (i > 0 && utf8::is_continuation(data[i]));
+        return i;
+    }
     std::string_view utf8() const noexcept {
         return {reinterpret_cast<const char*>(data), count};
     }
@@ -56,6 +62,7 @@ struct FixedUnits {
     static std::size_t utf8_bytes(char32_t cp, std::size_t) noexcept {
         return text::utf8_length(cp);
     }
+    static std::size_t previous(std::size_t i) noexcept { return i - 1; }
 };
 
 }  // namespace scrivlet::linebreak
