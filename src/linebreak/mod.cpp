@@ -214,12 +214,23 @@ public:
     bool skip_stretch(Char& p, Char& c) {
         std::size_t i = pos_, off = off_, len = 0;
         char32_t last = 0;
-        while (i < text_.size()) {
-            const char32_t cp = text_.decode(i, len);
-            if (!in_stretch(cp)) break;
-            i += len;
-            off += Units::utf8_bytes(cp, len);
-            last = cp;
+        if constexpr (Units::FIXED) {
+            // One unit per code point: the UTF-8 length is counted as the units pass.
+            const auto* d = text_.data;
+            const std::size_t n = text_.size();
+            while (i < n && in_stretch(d[i])) {
+                off += 1 + (d[i] >= 0x80) + (d[i] >= 0x800);  // BMP only
+                ++i;
+            }
+            if (i > pos_) last = d[i - 1];
+        } else {
+            while (i < text_.size()) {
+                const char32_t cp = text_.decode(i, len);
+                if (!in_stretch(cp)) break;
+                i += len;
+                off += Units::utf8_bytes(cp, len);
+                last = cp;
+            }
         }
         if (i == pos_) return false;
         const Char c0 = c;
@@ -594,9 +605,9 @@ namespace {
 
 // Decides the pair before every code point but the first, left to right, and
 // hands each decision to emit(offset, action). Offset 0 (LB2) and the end of
-// the text (LB3) are the caller's.
+// the text (LB3) are the caller's. Returns the text's length in UTF-8 bytes.
 template <typename Units, typename Emit>
-void decide_pairs(Units text, Emit&& emit) {
+std::size_t decide_pairs(Units text, Emit&& emit) {
     // A window of three code points slides over the text: prev, cur and the one
     // after cur, which some rules look at.
     Reader<Units> reader(text);
@@ -604,9 +615,9 @@ void decide_pairs(Units text, Emit&& emit) {
     Char* p = &window[0];
     Char* c = &window[1];
     Char* nx = &window[2];
-    if (reader.done()) return;
+    if (reader.done()) return 0;
     reader.next(*p, *nx);
-    if (reader.done()) return;
+    if (reader.done()) return reader.offset();
     reader.next(*c, *p);
     PairRules rules(reader.look_ahead(), *p);
     for (;;) {
@@ -627,12 +638,13 @@ void decide_pairs(Units text, Emit&& emit) {
         c = nx;
         nx = old;
     }
+    return reader.offset();
 }
 
 template <typename Units>
-std::vector<Opportunity> opportunities(Units text, std::size_t utf8_size) {
+std::vector<Opportunity> opportunities(Units text) {
     std::vector<Opportunity> out;  // grown as needed, not sized from the text
-    decide_pairs(text, [&](std::size_t offset, BreakAction action) {
+    const std::size_t utf8_size = decide_pairs(text, [&](std::size_t offset, BreakAction action) {
         if (action != A::Prohibited) out.emplace_back(offset, action);
     });
     out.emplace_back(utf8_size, A::Mandatory);  // LB3 (the empty text included)
@@ -645,7 +657,7 @@ std::vector<Opportunity> opportunities(Units text, std::size_t utf8_size) {
 // the pair rules said there is dropped whole. The runs are found and cut as
 // the pair decisions pass them, so both come out in order.
 template <typename Units>
-std::vector<Opportunity> opportunities_with_dictionary(Units text, std::size_t utf8_size) {
+std::vector<Opportunity> opportunities_with_dictionary(Units text) {
     std::vector<Opportunity> out;
     std::vector<std::uint64_t> cuts;
     const RunFinder<Units> finder(text);
@@ -659,7 +671,7 @@ std::vector<Opportunity> opportunities_with_dictionary(Units text, std::size_t u
             run = finder.next(run->end, run->end_offset);
         }
     };
-    decide_pairs(text, [&](std::size_t offset, BreakAction action) {
+    const std::size_t utf8_size = decide_pairs(text, [&](std::size_t offset, BreakAction action) {
         if (action == A::Prohibited) return;
         pass_runs_before(offset);
         if (run && offset > run->start_offset && offset < run->end_offset) return;
@@ -725,12 +737,12 @@ std::vector<Opportunity> opportunities_from_actions(const std::vector<BreakActio
 }
 
 std::vector<Opportunity> line_break_opportunities(std::string_view text) {
-    return opportunities(Utf8Units(text), text.size());
+    return opportunities(Utf8Units(text));
 }
 
 template <typename Unit>
 std::vector<Opportunity> line_break_opportunities(text::Fixed<Unit> text) {
-    return opportunities(FixedUnits<Unit>(text), text::utf8_size(text));
+    return opportunities(FixedUnits<Unit>(text));
 }
 
 std::vector<Opportunity> line_break_opportunities_with_dictionary(std::string_view text) {
@@ -740,7 +752,7 @@ std::vector<Opportunity> line_break_opportunities_with_dictionary(std::string_vi
     bool may_have_run = false;
     for (unsigned char b : text) may_have_run |= b == 0xE0 || b == 0xE1 || b == 0xEA;
     if (!may_have_run) return line_break_opportunities(text);
-    return opportunities_with_dictionary(Utf8Units(text), text.size());
+    return opportunities_with_dictionary(Utf8Units(text));
 }
 
 template <typename Unit>
@@ -750,7 +762,7 @@ std::vector<Opportunity> line_break_opportunities_with_dictionary(text::Fixed<Un
         return line_break_opportunities(text);
     } else {
         if (!may_have_run(text)) return line_break_opportunities(text);
-        return opportunities_with_dictionary(FixedUnits<Unit>(text), text::utf8_size(text));
+        return opportunities_with_dictionary(FixedUnits<Unit>(text));
     }
 }
 

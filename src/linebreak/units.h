@@ -13,6 +13,7 @@
 namespace scrivlet::linebreak {
 
 struct Utf8Units {
+    static constexpr bool FIXED = false;
     const unsigned char* data;
     std::size_t count;
 
@@ -49,6 +50,7 @@ struct Utf8Units {
 
 template <typename Unit>
 struct FixedUnits {
+    static constexpr bool FIXED = true;
     const Unit* data;
     std::size_t count;
 
