@@ -52,6 +52,8 @@ constexpr ClassSet QUICK_PREV =
     ~(set_of(C::QU, C::CP, C::HY, C::HH, C::PR, C::PO, C::RI, C::AK, C::AS, C::AP, C::VI) |
       RAW_SLOW_PREV);
 constexpr ClassSet QUICK_CUR = ~(set_of(C::QU, C::OP, C::EM, C::RI) | RAW_SLOW_CUR);
+// Bases that are quick both as prev and as cur: the lane of decide_pairs.
+constexpr ClassSet LANE = QUICK_PREV & QUICK_CUR & ~(RAW_SLOW_PREV | RAW_SLOW_CUR);
 
 // One code point with what the rules read about it and about its base (the
 // nearest code point at or before it that is not CM or ZWJ; the first code point
@@ -250,6 +252,77 @@ public:
         return true;
     }
 
+    // The lane: with c a base of LANE after a quick p, decides (p, c) and every
+    // pair after it while the code points are bases of LANE or spaces, with
+    // no Char built for them: most text but for marks, quotes, brackets and
+    // line ends. Leaves p the last code point decided and reads the next one
+    // into c; false if the text ended instead.
+    template <typename Rules, typename Emit>
+    bool lane(Rules& rules, Char& p, Char& c, Emit& emit) {
+        emit(c.offset, rules.lane_pair(p.eff, c.eff));
+        // The last code point decided, and the one before it (for its Char).
+        std::size_t index = c.index, offset = c.offset;
+        char32_t cp = c.cp;
+        C cls = c.cls;
+        bool base_first = c.base_first;
+        C before_eff = p.eff;
+        char32_t before_cp = p.cp, before_base_cp = p.base_cp;
+        while (pos_ < text_.size()) {
+            std::size_t len;
+            const char32_t next = text_.decode(pos_, len);
+            if (cls == C::AL && is_ascii_letter(next)) {
+                // LB28: a run of ASCII letters after a letter, passed whole.
+                std::size_t end = pos_ + 1;
+                while (end < text_.size() && is_ascii_letter(text_.unit(end))) ++end;
+                before_eff = C::AL;
+                before_cp = before_base_cp = end - 1 == pos_ ? cp : text_.unit(end - 2);
+                base_first = false;
+                index = end - 1;
+                offset = off_ + (end - 1 - pos_);
+                cp = text_.unit(end - 1);
+                off_ += end - pos_;
+                pos_ = end;
+                rules.after_letters();
+                continue;
+            }
+            const C next_cls = data::line_break_class(next);
+            if (next_cls == C::SP) {
+                rules.lane_space();  // LB7: × SP
+            } else if (in(next_cls, LANE) && next != DOTTED_CIRCLE) {
+                if (cls == C::SP) {
+                    if (!rules.lane_after_space(next_cls)) break;
+                    emit(off_, A::Allowed);  // LB18
+                } else {
+                    emit(off_, rules.lane_pair(cls, next_cls));
+                }
+            } else {
+                break;
+            }
+            before_eff = cls;
+            before_cp = before_base_cp = cp;
+            base_first = false;
+            index = pos_;
+            offset = off_;
+            cp = next;
+            cls = next_cls;
+            pos_ += len;
+            off_ += Units::utf8_bytes(next, len);
+        }
+        p.offset = offset;
+        p.index = index;
+        p.cp = p.base_cp = cp;
+        p.cls = p.eff = p.base_cls = cls;
+        p.has_base = true;
+        p.base_first = base_first;
+        p.before_eff = before_eff;
+        p.before_cp = before_cp;
+        p.before_base_cp = before_base_cp;
+        set_quick_flags(p);
+        if (done()) return false;
+        next(c, p);
+        return true;
+    }
+
     // The class of the first code point at or after unit index i whose raw
     // class is not in skip (XX at the end of the text).
     C first_class_skipping(std::size_t i, ClassSet skip) const {
@@ -414,6 +487,34 @@ private:
     bool ri_odd_prev_ = false;
 
 public:
+    // The lane of decide_pairs: bases whose pairs with each other are quick
+    // pairs, and spaces between them. Each call decides one pair and carries
+    // the state forward as decide would.
+
+    // Two bases of LANE: PAIRS decides.
+    BreakAction lane_pair(C prev, C cur) {
+        const BreakAction action = PAIRS.at(numeric_tail_prev_, numeric_tail_prev2_, prev, cur);
+        lane_base(cur);
+        return action;
+    }
+
+    // A space after a base or a space: LB7, and the look-backs pass over it.
+    void lane_space() {
+        numeric_tail_prev2_ = numeric_tail_prev_;
+        numeric_tail_prev_ = false;
+        ri_odd_prev_ = false;
+    }
+
+    // A base of LANE after a space: LB18 allows the break where quick_after_space
+    // would; false (and nothing changed) where the rules must decide.
+    bool lane_after_space(C cur) {
+        if (zw_run_ || in(cur, set_of(C::WJ, C::CL, C::CP, C::EX, C::SY, C::IS, C::QU)) ||
+            in(non_space_, set_of(C::OP, C::QU, C::B2, C::CL, C::CP)))
+            return false;
+        lane_base(cur);
+        return true;
+    }
+
     // The state after a run of letters (AL) inside which every pair is AL × AL.
     void after_letters() {
         non_space_ = C::AL;
@@ -423,6 +524,16 @@ public:
     }
 
 private:
+    // carry_forward for a base of LANE (neither a space nor a quote nor RI).
+    void lane_base(C cur) {
+        non_space_ = cur;
+        non_space_opens_ = false;
+        const bool tail = cur == C::NU || (in(cur, set_of(C::SY, C::IS)) && numeric_tail_prev_);
+        numeric_tail_prev2_ = numeric_tail_prev_;
+        numeric_tail_prev_ = tail;
+        ri_odd_prev_ = false;
+    }
+
     void carry_forward(const Char& c) {
         if (c.cls != C::SP) {
             non_space_ = c.eff;
@@ -628,6 +739,10 @@ std::size_t decide_pairs(Units text, Emit&& emit) {
         } else if (stretch_like(*p) && stretch_like(*c) && reader.skip_stretch(*p, *c)) {
             // LB28 and LB9 the same way over letters and marks of any script.
             rules.after_letters();
+        }
+        if (p->quick_prev && in(c->cls, LANE) && c->cp != DOTTED_CIRCLE) {
+            if (!reader.lane(rules, *p, *c, emit)) break;
+            continue;
         }
         const bool last = reader.done();
         if (!last) reader.next(*nx, *c);
