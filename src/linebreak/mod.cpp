@@ -89,12 +89,15 @@ inline bool east_asian(char32_t cp) { return data::is_east_asian_wide(cp); }
 struct StretchSets {
     std::uint64_t any[1024] = {};
     std::uint64_t marks[1024] = {};
+    std::uint64_t alpha[1024] = {};  // AL and HL, U+25CC left out: the letters of LB28
 };
 
 constexpr StretchSets build_stretch_sets() {
     StretchSets t;
     for (char32_t cp = 0; cp < 0x10000; ++cp) {
         const C cls = data::line_break_class(cp);
+        if ((cls == C::AL || cls == C::HL) && cp != DOTTED_CIRCLE)
+            t.alpha[cp >> 6] |= std::uint64_t(1) << (cp & 63);
         if ((cls != C::AL && cls != C::CM) || cp == DOTTED_CIRCLE) continue;
         t.any[cp >> 6] |= std::uint64_t(1) << (cp & 63);
         if (cls == C::CM) t.marks[cp >> 6] |= std::uint64_t(1) << (cp & 63);
@@ -109,6 +112,10 @@ inline bool in_stretch(char32_t cp) {
 }
 
 inline bool is_stretch_mark(char32_t cp) { return (STRETCH.marks[cp >> 6] >> (cp & 63)) & 1; }
+
+inline bool is_alpha_letter(char32_t cp) {
+    return cp < 0x10000 && ((STRETCH.alpha[cp >> 6] >> (cp & 63)) & 1);
+}
 
 // x is a letter or a mark that stands as a letter, and not U+25CC or on it.
 inline bool stretch_like(const Char& x) {
@@ -270,19 +277,39 @@ public:
         while (pos_ < text_.size()) {
             std::size_t len;
             const char32_t next = text_.decode(pos_, len);
-            if (cls == C::AL && is_ascii_letter(next)) {
+            if (in(cls, ALPHA) && is_ascii_letter(next)) {
                 // LB28: a run of ASCII letters after a letter, passed whole.
                 std::size_t end = pos_ + 1;
                 while (end < text_.size() && is_ascii_letter(text_.unit(end))) ++end;
-                before_eff = C::AL;
+                before_eff = end - 1 == pos_ ? cls : C::AL;
                 before_cp = before_base_cp = end - 1 == pos_ ? cp : text_.unit(end - 2);
                 base_first = false;
                 index = end - 1;
                 offset = off_ + (end - 1 - pos_);
                 cp = text_.unit(end - 1);
+                cls = C::AL;
                 off_ += end - pos_;
                 pos_ = end;
                 rules.after_letters();
+                continue;
+            }
+            if (in(cls, ALPHA) && is_alpha_letter(next)) {
+                // LB28: a run of letters after a letter, passed whole.
+                const C first_before = cls;
+                const std::size_t start = pos_;
+                char32_t before = cp;
+                do {
+                    before_cp = before_base_cp = before;
+                    before = cp = text_.decode(pos_, len);
+                    index = pos_;
+                    offset = off_;
+                    pos_ += len;
+                    off_ += Units::utf8_bytes(cp, len);
+                } while (pos_ < text_.size() && is_alpha_letter(text_.decode(pos_, len)));
+                before_eff = index == start ? first_before : data::line_break_class(before_cp);
+                base_first = false;
+                cls = data::line_break_class(cp);
+                rules.after_letters(cls);
                 continue;
             }
             const C next_cls = data::line_break_class(next);
@@ -468,7 +495,9 @@ public:
         const PairTable table = build_pairs();
         for (bool tail : {false, true})
             for (bool tail2 : {false, true})
-                if (table.at(tail, tail2, C::AL, C::AL) != A::Prohibited) return false;
+                for (C x : {C::AL, C::HL})
+                    for (C y : {C::AL, C::HL})
+                        if (table.at(tail, tail2, x, y) != A::Prohibited) return false;
         return true;
     }
 
@@ -515,9 +544,10 @@ public:
         return true;
     }
 
-    // The state after a run of letters (AL) inside which every pair is AL × AL.
-    void after_letters() {
-        non_space_ = C::AL;
+    // The state after a run of letters (AL or HL, the last of class last)
+    // inside which every pair is ALPHA × ALPHA.
+    void after_letters(C last = C::AL) {
+        non_space_ = last;
         non_space_opens_ = false;
         numeric_tail_prev_ = numeric_tail_prev2_ = false;
         ri_odd_prev_ = false;
@@ -708,7 +738,8 @@ private:
 
 constexpr PairRules::PairTable PairRules::PAIRS = PairRules::build_pairs();
 
-static_assert(PairRules::letters_never_break(), "AL × AL (LB28) whatever the LB25 look-back");
+static_assert(PairRules::letters_never_break(),
+              "(AL | HL) × (AL | HL) (LB28) whatever the LB25 look-back");
 
 }  // namespace
 
