@@ -3,7 +3,6 @@
 #include <string>
 #include <type_traits>
 
-#include "../error.h"
 #include "../segment/grapheme.h"
 #include "../utf8.h"
 #include "runs.h"

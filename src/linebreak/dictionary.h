@@ -9,8 +9,6 @@
 #include <string_view>
 #include <vector>
 
-#include "../text.h"
-
 namespace scrivlet::linebreak {
 
 // Any value other than these four selects Thai.
@@ -55,7 +53,8 @@ struct WordDictionary {
     // otherwise state moves on and word tells whether the text read is a word.
     bool step(State& state, char32_t cp, bool& word) const noexcept {
         const unsigned s = symbol(cp);
-        const std::uint32_t slot = slots[state + s];  // a free slot's check is never 0
+        // Symbol 0 (outside the alphabet) matches no slot: a free slot's check is 0xFF.
+        const std::uint32_t slot = slots[state + s];
         if ((slot & 0xFF) != s) return false;
         word = (slot >> 8) & 1;
         state = slot >> 9;
@@ -68,11 +67,6 @@ struct WordDictionary {
     // Byte length of the longest listed word that the UTF-8 text starts with,
     // 0 if none.
     std::size_t longest_word_at(std::string_view text) const noexcept;
-
-    // Bytes of constant data (the automaton and the symbol tables).
-    std::size_t memory_bytes() const noexcept {
-        return slot_count * sizeof(std::uint32_t) + span + extra_count * 5 + sizeof(*this);
-    }
 };
 
 // The dictionary of a language (Thai for any other value): constant data.

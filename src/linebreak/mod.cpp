@@ -1,5 +1,6 @@
 #include "mod.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "../data/line_break.h"
@@ -260,85 +261,131 @@ public:
     }
 
     // The lane: with c a base of LANE after a quick p, decides (p, c) and every
-    // pair after it while the code points are bases of LANE or spaces, with
-    // no Char built for them: most text but for marks, quotes, brackets and
-    // line ends. Leaves p the last code point decided and reads the next one
-    // into c; false if the text ended instead.
+    // pair after it while the code points are bases of LANE, spaces, or marks
+    // after a base, with no Char built for them: most text but for quotes,
+    // brackets, joiners and line ends. Leaves p the last code point decided
+    // and reads the next one into c; false if the text ended instead.
     template <typename Rules, typename Emit>
     bool lane(Rules& rules, Char& p, Char& c, Emit& emit) {
         emit(c.offset, rules.lane_pair(p.eff, c.eff));
-        // The last code point decided, and the one before it (for its Char).
+        // The last code point decided: what its Char holds.
         std::size_t index = c.index, offset = c.offset;
-        char32_t cp = c.cp;
-        C cls = c.cls;
+        char32_t cp = c.cp, base_cp = c.cp;
+        C cls = c.cls, eff = c.cls;
         bool base_first = c.base_first;
-        C before_eff = p.eff;
-        char32_t before_cp = p.cp, before_base_cp = p.base_cp;
+        C before_eff = c.before_eff;
+        char32_t before_cp = c.before_cp, before_base_cp = c.before_base_cp;
+        // A new base (or space) of class x at unit i, UTF-8 offset o.
+        auto base = [&](std::size_t i, std::size_t o, char32_t x, C x_cls) {
+            before_eff = eff;
+            before_cp = cp;
+            before_base_cp = base_cp;
+            base_first = false;
+            index = i;
+            offset = o;
+            cp = base_cp = x;
+            cls = eff = x_cls;
+        };
         while (pos_ < text_.size()) {
             std::size_t len;
             const char32_t next = text_.decode(pos_, len);
-            if (in(cls, ALPHA) && is_ascii_letter(next)) {
+            if (in(eff, ALPHA) && is_ascii_letter(next)) {
                 // LB28: a run of ASCII letters after a letter, passed whole.
                 std::size_t end = pos_ + 1;
                 while (end < text_.size() && is_ascii_letter(text_.unit(end))) ++end;
-                before_eff = end - 1 == pos_ ? cls : C::AL;
-                before_cp = before_base_cp = end - 1 == pos_ ? cp : text_.unit(end - 2);
-                base_first = false;
-                index = end - 1;
-                offset = off_ + (end - 1 - pos_);
-                cp = text_.unit(end - 1);
-                cls = C::AL;
+                if (end - 1 > pos_) base(end - 2, off_ + (end - 2 - pos_), text_.unit(end - 2), C::AL);
+                base(end - 1, off_ + (end - 1 - pos_), text_.unit(end - 1), C::AL);
                 off_ += end - pos_;
                 pos_ = end;
                 rules.after_letters();
                 continue;
             }
-            if (in(cls, ALPHA) && is_alpha_letter(next)) {
-                // LB28: a run of letters after a letter, passed whole.
-                const C first_before = cls;
+            if (eff == C::AL && in_stretch(next)) {
+                // LB28 and LB9: a stretch of letters and marks after a letter,
+                // passed whole; then the last one's base is found walking back.
                 const std::size_t start = pos_;
-                char32_t before = cp;
+                std::size_t at = pos_;
+                char32_t last = next;
                 do {
-                    before_cp = before_base_cp = before;
-                    before = cp = text_.decode(pos_, len);
-                    index = pos_;
-                    offset = off_;
+                    last = text_.decode(pos_, len);
+                    at = pos_;
                     pos_ += len;
-                    off_ += Units::utf8_bytes(cp, len);
+                    off_ += Units::utf8_bytes(last, len);
+                } while (pos_ < text_.size() && in_stretch(text_.decode(pos_, len)));
+                const std::size_t at_offset = off_ - Units::utf8_bytes(last, pos_ - at);
+                std::size_t b = at;
+                while (b != start && is_stretch_mark(cp_at(b))) b = text_.previous(b);
+                if (!is_stretch_mark(cp_at(b))) {
+                    // The base b lies in the stretch; what precedes it is the
+                    // lane's last code point or one of the stretch.
+                    if (b != start) {
+                        const std::size_t a = text_.previous(b);
+                        std::size_t a_base = a;
+                        while (a_base != start && is_stretch_mark(cp_at(a_base)))
+                            a_base = text_.previous(a_base);
+                        cp = cp_at(a);
+                        eff = C::AL;
+                        if (!is_stretch_mark(cp_at(a_base))) base_cp = cp_at(a_base);
+                    }
+                    base(b, 0, cp_at(b), C::AL);
+                }
+                index = at;
+                offset = at_offset;
+                cp = last;
+                cls = is_stretch_mark(last) ? C::CM : C::AL;
+                rules.after_letters();
+                continue;
+            }
+            if (in(eff, ALPHA) && is_alpha_letter(next)) {
+                // LB28: a run of letters after a letter, passed whole.
+                std::size_t at = pos_, at_offset = off_, before = pos_, before_offset = off_;
+                char32_t last = next, before_last = 0;
+                do {
+                    before = at;
+                    before_offset = at_offset;
+                    before_last = last;
+                    last = text_.decode(pos_, len);
+                    at = pos_;
+                    at_offset = off_;
+                    pos_ += len;
+                    off_ += Units::utf8_bytes(last, len);
                 } while (pos_ < text_.size() && is_alpha_letter(text_.decode(pos_, len)));
-                before_eff = index == start ? first_before : data::line_break_class(before_cp);
-                base_first = false;
-                cls = data::line_break_class(cp);
+                if (at != before) base(before, before_offset, before_last, data::line_break_class(before_last));
+                base(at, at_offset, last, data::line_break_class(last));
                 rules.after_letters(cls);
                 continue;
             }
             const C next_cls = data::line_break_class(next);
             if (next_cls == C::SP) {
                 rules.lane_space();  // LB7: × SP
+                base(pos_, off_, next, next_cls);
             } else if (in(next_cls, LANE) && next != DOTTED_CIRCLE) {
                 if (cls == C::SP) {
                     if (!rules.lane_after_space(next_cls)) break;
                     emit(off_, A::Allowed);  // LB18
                 } else {
-                    emit(off_, rules.lane_pair(cls, next_cls));
+                    emit(off_, rules.lane_pair(eff, next_cls));
                 }
+                base(pos_, off_, next, next_cls);
+            } else if (next_cls == C::CM && cls != C::SP) {
+                // LB9: X CM* × ... as X; the mark takes its base's class.
+                rules.lane_mark(eff);
+                index = pos_;
+                offset = off_;
+                cp = next;
+                cls = C::CM;
             } else {
                 break;
             }
-            before_eff = cls;
-            before_cp = before_base_cp = cp;
-            base_first = false;
-            index = pos_;
-            offset = off_;
-            cp = next;
-            cls = next_cls;
             pos_ += len;
             off_ += Units::utf8_bytes(next, len);
         }
         p.offset = offset;
         p.index = index;
-        p.cp = p.base_cp = cp;
-        p.cls = p.eff = p.base_cls = cls;
+        p.cp = cp;
+        p.cls = cls;
+        p.eff = p.base_cls = eff;
+        p.base_cp = base_cp;
         p.has_base = true;
         p.base_first = base_first;
         p.before_eff = before_eff;
@@ -526,6 +573,9 @@ public:
         lane_base(cur);
         return action;
     }
+
+    // A mark after a base of LANE (or its marks), which stands as eff (LB9).
+    void lane_mark(C eff) { lane_base(eff); }
 
     // A space after a base or a space: LB7, and the look-backs pass over it.
     void lane_space() {
@@ -787,14 +837,34 @@ std::size_t decide_pairs(Units text, Emit&& emit) {
     return reader.offset();
 }
 
+// The opportunities as they are found. The vector is grown (doubling) out of
+// line and written through an index, so that the append stays inline in the
+// scan's loops.
+class Collector {
+public:
+    void add(std::uint64_t offset, BreakAction action) {
+        if (size_ == out_.size()) [[unlikely]] grow();
+        out_[size_++] = {offset, action};
+    }
+    std::vector<Opportunity> finish() {
+        out_.resize(size_);
+        return std::move(out_);
+    }
+
+private:
+    [[gnu::noinline]] void grow() { out_.resize(std::max<std::size_t>(64, 2 * out_.size())); }
+    std::vector<Opportunity> out_;
+    std::size_t size_ = 0;
+};
+
 template <typename Units>
 std::vector<Opportunity> opportunities(Units text) {
-    std::vector<Opportunity> out;  // grown as needed, not sized from the text
+    Collector out;  // grown as needed, not sized from the text
     const std::size_t utf8_size = decide_pairs(text, [&](std::size_t offset, BreakAction action) {
-        if (action != A::Prohibited) out.emplace_back(offset, action);
+        if (action != A::Prohibited) out.add(offset, action);
     });
-    out.emplace_back(utf8_size, A::Mandatory);  // LB3 (the empty text included)
-    return out;
+    out.add(utf8_size, A::Mandatory);  // LB3 (the empty text included)
+    return out.finish();
 }
 
 // The pair decisions, except inside the runs of Thai, Lao, Khmer and Myanmar,
@@ -804,7 +874,7 @@ std::vector<Opportunity> opportunities(Units text) {
 // the pair decisions pass them, so both come out in order.
 template <typename Units>
 std::vector<Opportunity> opportunities_with_dictionary(Units text) {
-    std::vector<Opportunity> out;
+    Collector out;
     std::vector<std::uint64_t> cuts;
     const RunFinder<Units> finder(text);
     std::optional<Run> run = finder.next(0, 0);
@@ -813,7 +883,7 @@ std::vector<Opportunity> opportunities_with_dictionary(Units text) {
         while (run && run->end_offset <= offset) {
             cuts.clear();
             segment_into(dictionary_for(run->lang), text, *run, cuts);
-            for (std::uint64_t at : cuts) out.emplace_back(at, A::Allowed);
+            for (std::uint64_t at : cuts) out.add(at, A::Allowed);
             run = finder.next(run->end, run->end_offset);
         }
     };
@@ -821,11 +891,11 @@ std::vector<Opportunity> opportunities_with_dictionary(Units text) {
         if (action == A::Prohibited) return;
         pass_runs_before(offset);
         if (run && offset > run->start_offset && offset < run->end_offset) return;
-        out.emplace_back(offset, action);
+        out.add(offset, action);
     });
     pass_runs_before(utf8_size);
-    out.emplace_back(utf8_size, A::Mandatory);  // LB3
-    return out;
+    out.add(utf8_size, A::Mandatory);  // LB3
+    return out.finish();
 }
 
 // Whether a UCS-2 or UCS-4 text holds a code point that may open a run,
