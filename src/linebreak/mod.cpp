@@ -300,7 +300,9 @@ public:
                 rules.after_letters();
                 continue;
             }
-            if (eff == C::AL && in_stretch(next)) {
+            const C next_cls = data::line_break_class(next);
+            if (eff == C::AL && (next_cls == C::AL || next_cls == C::CM) && next < 0x10000 &&
+                next != DOTTED_CIRCLE) {
                 // LB28 and LB9: a stretch of letters and marks after a letter,
                 // passed whole; then the last one's base is found walking back.
                 const std::size_t start = pos_;
@@ -336,7 +338,7 @@ public:
                 rules.after_letters();
                 continue;
             }
-            if (in(eff, ALPHA) && is_alpha_letter(next)) {
+            if (in(eff, ALPHA) && in(next_cls, ALPHA) && next < 0x10000 && next != DOTTED_CIRCLE) {
                 // LB28: a run of letters after a letter, passed whole.
                 std::size_t at = pos_, at_offset = off_, before = pos_, before_offset = off_;
                 char32_t last = next, before_last = 0;
@@ -355,7 +357,6 @@ public:
                 rules.after_letters(cls);
                 continue;
             }
-            const C next_cls = data::line_break_class(next);
             if (next_cls == C::SP) {
                 rules.lane_space();  // LB7: × SP
                 base(pos_, off_, next, next_cls);
