@@ -686,15 +686,17 @@ PyObject* bidi_resolve(SCRIVLET_ARGS) {
 
 PyObject* line_break_opportunities(SCRIVLET_ARGS) {
     return guarded_call([&]() -> PyObject* {
-        Bound b(SIG_LINE_BREAK, args, nargs, kwnames);
-        return opportunities_to_list(linebreak::line_break_opportunities(b.text));
+        Bound b(SIG_LINE_BREAK, args, nargs, kwnames, false);
+        return opportunities_to_list(
+            b.arg.visit([](auto text) { return linebreak::line_break_opportunities(text); }));
     });
 }
 
 PyObject* line_break_opportunities_with_dictionary(SCRIVLET_ARGS) {
     return guarded_call([&]() -> PyObject* {
-        Bound b(SIG_LINE_BREAK_DICT, args, nargs, kwnames);
-        return opportunities_to_list(linebreak::line_break_opportunities_with_dictionary(b.text));
+        Bound b(SIG_LINE_BREAK_DICT, args, nargs, kwnames, false);
+        return opportunities_to_list(b.arg.visit(
+            [](auto text) { return linebreak::line_break_opportunities_with_dictionary(text); }));
     });
 }
 

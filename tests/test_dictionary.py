@@ -8,6 +8,7 @@ line_break_opportunities inside the runs the test itself lays out.
 
 import functools
 import random
+import re
 from pathlib import Path
 
 import pytest
@@ -461,3 +462,54 @@ def test_agrees_with_longest_match_over_the_line_break_result(tokens):
         else:
             runs.append((i, i + 1, lang))
     assert scrivlet.line_break_opportunities_with_dictionary(text) == expected(text, runs)
+
+
+# --- the build's word-list compiler --------------------------------------------
+
+
+@functools.cache
+def compiler():
+    import importlib.util
+
+    path = Path(__file__).resolve().parent.parent / "tools" / "compile_dictionary.py"
+    spec = importlib.util.spec_from_file_location("compile_dictionary", path)
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    return module
+
+
+def test_compiler_reads_words_as_line_breaking_knows_them():
+    # CRLF, leading tab, trailing NBSP and ideographic space, a blank and a
+    # white-space-only line, a duplicate, a final line without a line feed.
+    listed = "abc\r\n\tdef\n\n  \r\nxyz\u00a0\u3000\nabc\nlongest-word\nqr".encode()
+    assert compiler().read_words(listed) == {"abc", "def", "xyz", "longest-word", "qr"}
+    assert compiler().read_words(b"") == compiler().read_words(b" \r\n\t\n") == set()
+
+
+SMALL_LIST = {"ab", "abc", "abd", "b", "bcd", "\u0e01\u0e02", "x\u200dy"}
+
+
+@pytest.mark.parametrize(
+    "damage",
+    [
+        pytest.param(lambda v: v ^ 1 << 8, id="word-flag-flipped"),
+        pytest.param(lambda v: v & 0x1FF, id="leads-back-to-the-start"),
+        pytest.param(lambda v: 0xFF, id="transition-dropped"),
+    ],
+)
+def test_compiler_rejects_an_automaton_that_differs_from_the_list(damage):
+    c = compiler()
+    text = c.render("SMALL", "small.txt", SMALL_LIST)
+    c.verify(text, SMALL_LIST)  # the compiled automaton holds exactly the list
+    assert c.read_back(text)["root"] == 0
+    slots = c.read_back(text)["SLOTS"]
+    with pytest.raises(c.CompileError):
+        c.verify(text, SMALL_LIST | {"abcd"})
+    for i, v in enumerate(slots):
+        if v != c.EMPTY:
+            damaged = list(slots)
+            damaged[i] = damage(v)
+            body = ", ".join(map(str, damaged))
+            broken = re.sub(r"SLOTS\[\] = \{.*?\};", f"SLOTS[] = {{{body}}};", text, flags=re.DOTALL)
+            with pytest.raises(c.CompileError):
+                c.verify(broken, SMALL_LIST)

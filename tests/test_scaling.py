@@ -230,6 +230,20 @@ def test_dictionary_segmentation_linear_on_unknown_thai_text():
     assert growth(scrivlet.line_break_opportunities_with_dictionary, make) < MAX_RATIO
 
 
+@pytest.mark.parametrize(
+    "make",
+    [
+        # one cluster: a letter and n marks, which the run's scan steps over
+        # once and the pair rules walk back over to find the base
+        lambda n: "\u0e01" + "\u0e31" * n,
+        lambda n: "\u1780" + ("\u17d2\u1780" * n)[:n],  # coeng stacks
+    ],
+    ids=["thai-marks", "khmer-coeng-stacks"],
+)
+def test_dictionary_segmentation_linear_on_long_clusters(make):
+    assert settled_growth(scrivlet.line_break_opportunities_with_dictionary, make) < MAX_RATIO
+
+
 # --- bidi and the visual cursor ---
 
 ALEF, BET = "\u05d0", "\u05d1"

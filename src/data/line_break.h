@@ -20,11 +20,11 @@ inline bool is_east_asian_wide(char32_t cp) noexcept {
 // XX elsewhere). Below LINE_BREAK_TRIE_LIMIT a two-stage table holds the values
 // of LINE_BREAK_RANGES with those defaults filled in; above it the default is XX
 // and the range table is searched.
-[[gnu::noinline]] inline LineBreakClass raw_line_break_class_above_trie(char32_t cp) noexcept {
+[[gnu::noinline]] constexpr LineBreakClass raw_line_break_class_above_trie(char32_t cp) noexcept {
     return range_lookup(LINE_BREAK_RANGES, cp, LineBreakClass::XX);
 }
 
-[[gnu::always_inline]] inline LineBreakClass raw_line_break_class(char32_t cp) noexcept {
+[[gnu::always_inline]] constexpr LineBreakClass raw_line_break_class(char32_t cp) noexcept {
     if (cp < LINE_BREAK_TRIE_LIMIT) [[likely]] {
         const unsigned block = LINE_BREAK_TRIE_INDEX[cp >> LINE_BREAK_TRIE_SHIFT];
         const unsigned mask = (1u << LINE_BREAK_TRIE_SHIFT) - 1;
@@ -37,7 +37,7 @@ inline bool is_east_asian_wide(char32_t cp) noexcept {
 // SpacingMark in the scripts of SA); every other SA code point becomes AL.
 // U+0E33 and U+0EB3 count as marks here; the Tai Viet and Ahom marks, U+0ECE
 // and a few Myanmar and Tai Tham marks are left as AL on purpose.
-inline bool is_sa_mark(char32_t cp) noexcept {
+constexpr bool is_sa_mark(char32_t cp) noexcept {
     if (cp < 0x1000) {
         return cp == 0x0E31 || (cp >= 0x0E33 && cp <= 0x0E3A) || (cp >= 0x0E47 && cp <= 0x0E4E) ||
                cp == 0x0EB1 || (cp >= 0x0EB3 && cp <= 0x0EBC) || (cp >= 0x0EC8 && cp <= 0x0ECD);
@@ -53,7 +53,7 @@ inline bool is_sa_mark(char32_t cp) noexcept {
 }
 
 // LB1: AI, SG and XX resolve to AL, CJ to NS, SA to CM (the marks above) or AL.
-[[gnu::noinline]] inline LineBreakClass resolve_line_break_class(LineBreakClass raw, char32_t cp) noexcept {
+[[gnu::noinline]] constexpr LineBreakClass resolve_line_break_class(LineBreakClass raw, char32_t cp) noexcept {
     using C = LineBreakClass;
     switch (raw) {
         case C::AI:
@@ -69,7 +69,7 @@ inline bool is_sa_mark(char32_t cp) noexcept {
     }
 }
 
-[[gnu::always_inline]] inline LineBreakClass line_break_class(char32_t cp) noexcept {
+[[gnu::always_inline]] constexpr LineBreakClass line_break_class(char32_t cp) noexcept {
     using C = LineBreakClass;
     const C raw = raw_line_break_class(cp);
     constexpr std::uint64_t RESOLVED = (std::uint64_t(1) << unsigned(C::AI)) |

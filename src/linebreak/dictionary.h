@@ -1,10 +1,10 @@
-// Word dictionaries for Thai, Lao, Khmer and Myanmar, built lazily from the
-// embedded word lists, and the forward-longest-match segmentation of one run.
+// Word dictionaries for Thai, Lao, Khmer and Myanmar, compiled from the word
+// lists at build time into read-only automata, and the forward-longest-match
+// segmentation of one run.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -14,68 +14,78 @@ namespace scrivlet::linebreak {
 // Any value other than these four selects Thai.
 enum class DictionaryLanguage : std::uint8_t { Thai = 0, Lao = 1, Khmer = 2, Myanmar = 3 };
 
-// The embedded word list of a language: UTF-8, one word per line, each line
-// ended by a line feed.
-std::string_view embedded_word_list(DictionaryLanguage lang) noexcept;
+// The words of one list as a minimal deterministic automaton over the list's
+// own alphabet, written by tools/compile_dictionary.py (which also proves that
+// it accepts exactly the listed words). Plain constant data: nothing is built
+// at run time.
+//
+// Each code point of the alphabet has a symbol 1..N. A state is a base index
+// into slots; its transition on symbol s is slots[base + s] if that slot's low
+// byte is s (no two states share a base, so a slot matches only its owner).
+// A slot holds, above the check byte, whether the text read so far is a word
+// (bit 8) and the base of the next state (bits 9..31).
+struct WordDictionary {
+    using State = std::uint32_t;
 
-// A set of words that refers into the list it was built from (nothing is
-// copied, so the list must outlive the set). Besides the words, the set holds
-// every prefix of a word that ends on a code point boundary, flagged as a
-// non-word: the longest-match scan stops as soon as no listed word can start
-// with the bytes read so far.
-class WordDictionary {
-public:
-    // Splits at line feeds (a final piece without one is a line too), drops a
-    // line's trailing carriage return, trims White_Space from both ends and
-    // skips empty lines. Duplicates collapse.
-    explicit WordDictionary(std::string_view list);
-    ~WordDictionary();
-    WordDictionary(const WordDictionary&) = delete;
-    WordDictionary& operator=(const WordDictionary&) = delete;
+    const std::uint32_t* slots;
+    State root;
+    // Symbols of the code points first .. first + span - 1 (0: not in the
+    // alphabet), and of the few code points of the alphabet outside them.
+    const std::uint8_t* symbols;
+    char32_t first;
+    std::uint32_t span;
+    const char32_t* extra_code_points;
+    const std::uint8_t* extra_symbols;
+    std::uint32_t extra_count;
+    std::uint32_t slot_count;
+    std::uint32_t word_count;
+    std::uint32_t max_word_bytes;
+
+    unsigned symbol(char32_t cp) const noexcept {
+        const std::uint32_t i = cp - first;
+        if (i < span) [[likely]] return symbols[i];
+        for (std::uint32_t k = 0; k < extra_count; ++k)
+            if (extra_code_points[k] == cp) return extra_symbols[k];
+        return 0;
+    }
+
+    // Follows cp from state: false if no listed word continues that way;
+    // otherwise state moves on and word tells whether the text read is a word.
+    bool step(State& state, char32_t cp, bool& word) const noexcept {
+        const unsigned s = symbol(cp);
+        // Symbol 0 (outside the alphabet) matches no slot: a free slot's check is 0xFF.
+        const std::uint32_t slot = slots[state + s];
+        if ((slot & 0xFF) != s) return false;
+        word = (slot >> 8) & 1;
+        state = slot >> 9;
+        return true;
+    }
 
     // Exact membership: a prefix of a word is a member only if it is listed itself.
     bool contains(std::string_view word) const noexcept;
 
-    // Byte length of the longest listed word that text starts with, 0 if none.
-    // Only lengths that end at the end of text or before a byte that is not a
-    // UTF-8 continuation byte count; with accept given, only the lengths k for
-    // which accept(k) holds (it is asked only about listed words).
+    // Byte length of the longest listed word that the UTF-8 text starts with,
+    // 0 if none.
     std::size_t longest_word_at(std::string_view text) const noexcept;
-    template <typename Accept>
-    std::size_t longest_word_at(std::string_view text, Accept&& accept) const noexcept;
-
-    std::uint64_t max_word_bytes() const noexcept { return max_word_bytes_; }
-    std::size_t word_count() const noexcept { return word_count_; }
-    // Heap and object bytes this dictionary holds (the list itself not counted).
-    std::size_t memory_bytes() const noexcept;
-
-private:
-    struct Slot;
-    const Slot* find(std::uint64_t state, const char* bytes, std::size_t len) const noexcept;
-    const Slot* find_finished(std::uint64_t hash, const char* bytes,
-                              std::size_t len) const noexcept;
-    void insert(std::uint64_t hash, std::size_t offset, std::size_t len, bool is_word);
-
-    std::string_view list_;
-    std::unique_ptr<Slot[]> slots_;
-    std::size_t mask_ = 0;
-    std::uint64_t seed_ = 0;
-    std::uint64_t max_word_bytes_ = 0;
-    std::size_t word_count_ = 0;
 };
 
-// The dictionary of a language (Thai for any other value), built from its
-// embedded list by a thread-safe one-time initialiser on the first call for
-// that language and read-only afterwards.
-const WordDictionary& dictionary_for(DictionaryLanguage lang);
-
-inline bool contains(const WordDictionary& dict, std::string_view word) noexcept {
-    return dict.contains(word);
-}
+// The dictionary of a language (Thai for any other value): constant data.
+const WordDictionary& dictionary_for(DictionaryLanguage lang) noexcept;
 
 // The dictionary language of a code point whose raw Line_Break class is SA;
 // none for SA scripts without a word list (Tai Tham, Tai Viet, New Tai Lue...).
-std::optional<DictionaryLanguage> script_of(char32_t cp) noexcept;
+constexpr std::optional<DictionaryLanguage> script_of(char32_t cp) noexcept {
+    // Tested in the order Thai, Lao, Myanmar, Khmer.
+    if ((cp >= 0x0E01 && cp <= 0x0E3A) || (cp >= 0x0E40 && cp <= 0x0E4E) ||
+        (cp >= 0x0E50 && cp <= 0x0E5B))
+        return DictionaryLanguage::Thai;
+    if (cp >= 0x0E81 && cp <= 0x0EDF) return DictionaryLanguage::Lao;
+    if ((cp >= 0x1000 && cp <= 0x109F) || (cp >= 0xAA60 && cp <= 0xAA7F))
+        return DictionaryLanguage::Myanmar;
+    if ((cp >= 0x1780 && cp <= 0x17FF) || (cp >= 0x19E0 && cp <= 0x19FF))
+        return DictionaryLanguage::Khmer;
+    return std::nullopt;
+}
 
 // Forward longest match over one run, by grapheme cluster: the byte offsets
 // (relative to the run) where one word ends and the next begins, ascending,
@@ -83,9 +93,5 @@ std::optional<DictionaryLanguage> script_of(char32_t cp) noexcept;
 // cluster boundary of the run; text that matches no word is cut after every
 // cluster.
 std::vector<std::uint64_t> segment_run(std::string_view run, DictionaryLanguage lang);
-
-// Test-only observation: how many times the list of a language has been built
-// into a dictionary in this process (0 or 1).
-std::uint32_t dictionary_load_count(DictionaryLanguage lang) noexcept;
 
 }  // namespace scrivlet::linebreak

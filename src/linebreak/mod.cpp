@@ -1,9 +1,13 @@
 #include "mod.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "../data/line_break.h"
 #include "../utf8.h"
+#include "dictionary.h"
+#include "runs.h"
+#include "units.h"
 
 namespace scrivlet::linebreak {
 
@@ -49,12 +53,15 @@ constexpr ClassSet QUICK_PREV =
     ~(set_of(C::QU, C::CP, C::HY, C::HH, C::PR, C::PO, C::RI, C::AK, C::AS, C::AP, C::VI) |
       RAW_SLOW_PREV);
 constexpr ClassSet QUICK_CUR = ~(set_of(C::QU, C::OP, C::EM, C::RI) | RAW_SLOW_CUR);
+// Bases that are quick both as prev and as cur: the lane of decide_pairs.
+constexpr ClassSet LANE = QUICK_PREV & QUICK_CUR & ~(RAW_SLOW_PREV | RAW_SLOW_CUR);
 
 // One code point with what the rules read about it and about its base (the
 // nearest code point at or before it that is not CM or ZWJ; the first code point
 // when there is none), so that no rule has to look back in the text.
 struct Char {
-    std::size_t offset = 0;
+    std::size_t offset = 0;  // in UTF-8 bytes
+    std::size_t index = 0;   // in the text's own units
     char32_t cp = 0;
     C cls = C::XX;  // line_break_class (LB1 applied)
     C eff = C::XX;  // after LB9 and LB10
@@ -74,21 +81,90 @@ struct Char {
 
 inline bool east_asian(char32_t cp) { return data::is_east_asian_wide(cp); }
 
+// Letters (AL) and marks (CM) of the BMP, one bit each in any, marks also in
+// marks. After a letter, or a mark that takes the class of one, every pair
+// among them is Prohibited (LB28 AL × AL; LB9 for a mark) and leaves the pair
+// rules as after letters, so a stretch of them is stepped over without
+// deciding each pair: most of Thai, Lao, Khmer, Myanmar and many other
+// scripts. U+25CC, which LB28a reads, is left out.
+struct StretchSets {
+    std::uint64_t any[1024] = {};
+    std::uint64_t marks[1024] = {};
+    std::uint64_t alpha[1024] = {};  // AL and HL, U+25CC left out: the letters of LB28
+};
+
+constexpr StretchSets build_stretch_sets() {
+    StretchSets t;
+    for (char32_t cp = 0; cp < 0x10000; ++cp) {
+        const C cls = data::line_break_class(cp);
+        if ((cls == C::AL || cls == C::HL) && cp != DOTTED_CIRCLE)
+            t.alpha[cp >> 6] |= std::uint64_t(1) << (cp & 63);
+        if ((cls != C::AL && cls != C::CM) || cp == DOTTED_CIRCLE) continue;
+        t.any[cp >> 6] |= std::uint64_t(1) << (cp & 63);
+        if (cls == C::CM) t.marks[cp >> 6] |= std::uint64_t(1) << (cp & 63);
+    }
+    return t;
+}
+
+constexpr StretchSets STRETCH = build_stretch_sets();
+
+inline bool in_stretch(char32_t cp) {
+    return cp < 0x10000 && ((STRETCH.any[cp >> 6] >> (cp & 63)) & 1);
+}
+
+inline bool is_stretch_mark(char32_t cp) { return (STRETCH.marks[cp >> 6] >> (cp & 63)) & 1; }
+
+inline bool is_alpha_letter(char32_t cp) {
+    return cp < 0x10000 && ((STRETCH.alpha[cp >> 6] >> (cp & 63)) & 1);
+}
+
+// x is a letter or a mark that stands as a letter, and not U+25CC or on it.
+inline bool stretch_like(const Char& x) {
+    return (x.cls == C::AL || x.cls == C::CM) && x.eff == C::AL && x.base_cp != DOTTED_CIRCLE;
+}
+
+inline void set_quick_flags(Char& c) {
+    c.quick_prev = !in(c.cls, RAW_SLOW_PREV) && in(c.eff, QUICK_PREV) && c.base_cp != DOTTED_CIRCLE;
+    c.quick_cur = !in(c.cls, RAW_SLOW_CUR) && in(c.eff, QUICK_CUR) && c.cp != DOTTED_CIRCLE;
+}
+
+// The look-ahead of LB25 and LB28a, which only some pairs need: the class of
+// the first code point at or after a unit index whose raw class is not in
+// skip (XX at the end of the text). Kept apart from the reader's type so that
+// the pair rules and their table exist once for every form of text.
+struct LookAhead {
+    const void* reader = nullptr;
+    C (*call)(const void*, std::size_t, ClassSet) = nullptr;
+    C first_class_skipping(std::size_t index, ClassSet skip) const { return call(reader, index, skip); }
+};
+
 // Reads the code points one by one and applies LB9 and LB10 as it goes.
+template <typename Units>
 class Reader {
 public:
-    constexpr explicit Reader(std::string_view text) : text_(text) {}
+    explicit Reader(Units text) : text_(text) {}
     bool done() const { return pos_ >= text_.size(); }
+    // The UTF-8 offset and the unit index of the next code point.
+    std::size_t offset() const { return off_; }
+    std::size_t index() const { return pos_; }
+
+    LookAhead look_ahead() const {
+        return {this, [](const void* r, std::size_t index, ClassSet skip) {
+                    return static_cast<const Reader*>(r)->first_class_skipping(index, skip);
+                }};
+    }
 
     // Reads the next code point into c; last is the one before it (ignored for
     // the first).
     inline __attribute__((always_inline)) void next(Char& c, const Char& last) {
-        c.offset = pos_;
+        c.offset = off_;
+        c.index = pos_;
         std::size_t len;
-        c.cp = utf8::decode(text_, pos_, len);
+        c.cp = text_.decode(pos_, len);
         pos_ += len;
+        off_ += Units::utf8_bytes(c.cp, len);
         c.cls = data::line_break_class(c.cp);
-        const bool first = c.offset == 0;
+        const bool first = c.index == 0;
         if (!in(c.cls, MARKS)) {
             c.eff = c.base_cls = c.cls;
             c.base_cp = c.cp;
@@ -118,8 +194,7 @@ public:
             // after BK, CR, LF, NL, SP or ZW.
             c.eff = c.has_base && !in(c.base_cls, NO_ATTACH) ? c.base_cls : C::AL;
         }
-        c.quick_prev = !in(c.cls, RAW_SLOW_PREV) && in(c.eff, QUICK_PREV) && c.base_cp != DOTTED_CIRCLE;
-        c.quick_cur = !in(c.cls, RAW_SLOW_CUR) && in(c.eff, QUICK_CUR) && c.cp != DOTTED_CIRCLE;
+        set_quick_flags(c);
     }
 
     static bool is_ascii_letter(char32_t cp) { return ((cp | 0x20) - 'a') < 26; }
@@ -128,38 +203,261 @@ public:
     // window over the run of ASCII letters that follows: p and c become the last
     // two letters of the run. False (and nothing moved) if no letter follows c.
     bool skip_letters(Char& p, Char& c) {
-        const auto* s = reinterpret_cast<const unsigned char*>(text_.data());
         std::size_t end = pos_;
-        while (end < text_.size() && is_ascii_letter(s[end])) ++end;
+        while (end < text_.size() && is_ascii_letter(text_.unit(end))) ++end;
         if (end == pos_) return false;
-        // Letters at end - 2 and end - 1; the one at end - 2 may be c itself.
-        const std::size_t p_offset = end - 2;
-        const char32_t before_p = p_offset == c.offset ? p.cp : s[p_offset - 1];
-        letter(p, p_offset, s[p_offset], before_p);
-        letter(c, end - 1, s[end - 1], s[p_offset]);
+        // Letters at end - 2 and end - 1 (one byte each); the one at end - 2 may be c itself.
+        const std::size_t p_index = end - 2;
+        const char32_t before_p = p_index == c.index ? p.cp : text_.unit(p_index - 1);
+        const std::size_t base = off_ - pos_;  // offset of index i here: base + i
+        letter(p, p_index, base + p_index, text_.unit(p_index), before_p);
+        letter(c, end - 1, base + end - 1, text_.unit(end - 1), text_.unit(p_index));
+        off_ += end - pos_;
         pos_ = end;
         return true;
     }
 
-    // Offset of the first code point at or after pos whose raw class is not
-    // in skip, and that code point's class (XX at the end of the text).
-    C first_class_skipping(std::size_t pos, ClassSet skip) const {
-        while (pos < text_.size()) {
+    // With p and c stretch_like, moves the window over the letters and marks
+    // (in_stretch) that follow: p and c become the last two code points read,
+    // with what the rules read about their bases. False (and nothing moved) if
+    // none follows c.
+    bool skip_stretch(Char& p, Char& c) {
+        std::size_t i = pos_, off = off_, len = 0;
+        char32_t last = 0;
+        if constexpr (Units::FIXED) {
+            // One unit per code point: the UTF-8 length is counted as the units pass.
+            const auto* d = text_.data;
+            const std::size_t n = text_.size();
+            while (i < n && in_stretch(d[i])) {
+                off += 1 + (d[i] >= 0x80) + (d[i] >= 0x800);  // BMP only
+                ++i;
+            }
+            if (i > pos_) last = d[i - 1];
+        } else {
+            while (i < text_.size()) {
+                const char32_t cp = text_.decode(i, len);
+                if (!in_stretch(cp)) break;
+                i += len;
+                off += Units::utf8_bytes(cp, len);
+                last = cp;
+            }
+        }
+        if (i == pos_) return false;
+        const Char c0 = c;
+        const std::size_t c_index = text_.previous(i);
+        const std::size_t c_offset = off - Units::utf8_bytes(last, i - c_index);
+        fill(c, c_index, c_offset, c0);
+        if (c_index == pos_) {
+            p = c0;
+        } else {
+            const std::size_t p_index = text_.previous(c_index);
+            std::size_t p_len;
+            const char32_t p_cp = text_.decode(p_index, p_len);
+            fill(p, p_index, c_offset - Units::utf8_bytes(p_cp, p_len), c0);
+        }
+        pos_ = i;
+        off_ = off;
+        return true;
+    }
+
+    // The lane: with c a base of LANE after a quick p, decides (p, c) and every
+    // pair after it while the code points are bases of LANE, spaces, or marks
+    // after a base, with no Char built for them: most text but for quotes,
+    // brackets, joiners and line ends. Leaves p the last code point decided
+    // and reads the next one into c; false if the text ended instead.
+    template <typename Rules, typename Emit>
+    bool lane(Rules& rules, Char& p, Char& c, Emit& emit) {
+        emit(c.offset, rules.lane_pair(p.eff, c.eff));
+        // The last code point decided: what its Char holds.
+        std::size_t index = c.index, offset = c.offset;
+        char32_t cp = c.cp, base_cp = c.cp;
+        C cls = c.cls, eff = c.cls;
+        bool base_first = c.base_first;
+        C before_eff = c.before_eff;
+        char32_t before_cp = c.before_cp, before_base_cp = c.before_base_cp;
+        // A new base (or space) of class x at unit i, UTF-8 offset o.
+        auto base = [&](std::size_t i, std::size_t o, char32_t x, C x_cls) {
+            before_eff = eff;
+            before_cp = cp;
+            before_base_cp = base_cp;
+            base_first = false;
+            index = i;
+            offset = o;
+            cp = base_cp = x;
+            cls = eff = x_cls;
+        };
+        while (pos_ < text_.size()) {
             std::size_t len;
-            const C cls = data::line_break_class(utf8::decode(text_, pos, len));
+            const char32_t next = text_.decode(pos_, len);
+            if (in(eff, ALPHA) && is_ascii_letter(next)) {
+                // LB28: a run of ASCII letters after a letter, passed whole.
+                std::size_t end = pos_ + 1;
+                while (end < text_.size() && is_ascii_letter(text_.unit(end))) ++end;
+                if (end - 1 > pos_) base(end - 2, off_ + (end - 2 - pos_), text_.unit(end - 2), C::AL);
+                base(end - 1, off_ + (end - 1 - pos_), text_.unit(end - 1), C::AL);
+                off_ += end - pos_;
+                pos_ = end;
+                rules.after_letters();
+                continue;
+            }
+            const C next_cls = data::line_break_class(next);
+            if (eff == C::AL && (next_cls == C::AL || next_cls == C::CM) && next < 0x10000 &&
+                next != DOTTED_CIRCLE) {
+                // LB28 and LB9: a stretch of letters and marks after a letter,
+                // passed whole; then the last one's base is found walking back.
+                const std::size_t start = pos_;
+                std::size_t at = pos_;
+                char32_t last = next;
+                do {
+                    last = text_.decode(pos_, len);
+                    at = pos_;
+                    pos_ += len;
+                    off_ += Units::utf8_bytes(last, len);
+                } while (pos_ < text_.size() && in_stretch(text_.decode(pos_, len)));
+                const std::size_t at_offset = off_ - Units::utf8_bytes(last, pos_ - at);
+                std::size_t b = at;
+                while (b != start && is_stretch_mark(cp_at(b))) b = text_.previous(b);
+                if (!is_stretch_mark(cp_at(b))) {
+                    // The base b lies in the stretch; what precedes it is the
+                    // lane's last code point or one of the stretch.
+                    if (b != start) {
+                        const std::size_t a = text_.previous(b);
+                        std::size_t a_base = a;
+                        while (a_base != start && is_stretch_mark(cp_at(a_base)))
+                            a_base = text_.previous(a_base);
+                        cp = cp_at(a);
+                        eff = C::AL;
+                        if (!is_stretch_mark(cp_at(a_base))) base_cp = cp_at(a_base);
+                    }
+                    base(b, 0, cp_at(b), C::AL);
+                }
+                index = at;
+                offset = at_offset;
+                cp = last;
+                cls = is_stretch_mark(last) ? C::CM : C::AL;
+                rules.after_letters();
+                continue;
+            }
+            if (in(eff, ALPHA) && in(next_cls, ALPHA) && next < 0x10000 && next != DOTTED_CIRCLE) {
+                // LB28: a run of letters after a letter, passed whole.
+                std::size_t at = pos_, at_offset = off_, before = pos_, before_offset = off_;
+                char32_t last = next, before_last = 0;
+                do {
+                    before = at;
+                    before_offset = at_offset;
+                    before_last = last;
+                    last = text_.decode(pos_, len);
+                    at = pos_;
+                    at_offset = off_;
+                    pos_ += len;
+                    off_ += Units::utf8_bytes(last, len);
+                } while (pos_ < text_.size() && is_alpha_letter(text_.decode(pos_, len)));
+                if (at != before) base(before, before_offset, before_last, data::line_break_class(before_last));
+                base(at, at_offset, last, data::line_break_class(last));
+                rules.after_letters(cls);
+                continue;
+            }
+            if (next_cls == C::SP) {
+                rules.lane_space();  // LB7: × SP
+                base(pos_, off_, next, next_cls);
+            } else if (in(next_cls, LANE) && next != DOTTED_CIRCLE) {
+                if (cls == C::SP) {
+                    if (!rules.lane_after_space(next_cls)) break;
+                    emit(off_, A::Allowed);  // LB18
+                } else {
+                    emit(off_, rules.lane_pair(eff, next_cls));
+                }
+                base(pos_, off_, next, next_cls);
+            } else if (next_cls == C::CM && cls != C::SP) {
+                // LB9: X CM* × ... as X; the mark takes its base's class.
+                rules.lane_mark(eff);
+                index = pos_;
+                offset = off_;
+                cp = next;
+                cls = C::CM;
+            } else {
+                break;
+            }
+            pos_ += len;
+            off_ += Units::utf8_bytes(next, len);
+        }
+        p.offset = offset;
+        p.index = index;
+        p.cp = cp;
+        p.cls = cls;
+        p.eff = p.base_cls = eff;
+        p.base_cp = base_cp;
+        p.has_base = true;
+        p.base_first = base_first;
+        p.before_eff = before_eff;
+        p.before_cp = before_cp;
+        p.before_base_cp = before_base_cp;
+        set_quick_flags(p);
+        if (done()) return false;
+        next(c, p);
+        return true;
+    }
+
+    // The class of the first code point at or after unit index i whose raw
+    // class is not in skip (XX at the end of the text).
+    C first_class_skipping(std::size_t i, ClassSet skip) const {
+        while (i < text_.size()) {
+            std::size_t len;
+            const C cls = data::line_break_class(text_.decode(i, len));
             if (!in(cls, skip)) return cls;
-            pos += len;
+            i += len;
         }
         return C::XX;
     }
 
 private:
-    std::string_view text_;
+    Units text_;
     std::size_t pos_ = 0;
+    std::size_t off_ = 0;
+
+    char32_t cp_at(std::size_t i) const {
+        std::size_t len;
+        return text_.decode(i, len);
+    }
+
+    // The code point at index k of a stretch that followed c0 (see
+    // skip_stretch), its base found by walking back over the marks.
+    void fill(Char& x, std::size_t k, std::size_t offset, const Char& c0) const {
+        x.offset = offset;
+        x.index = k;
+        x.cp = cp_at(k);
+        x.cls = is_stretch_mark(x.cp) ? C::CM : C::AL;
+        x.eff = C::AL;
+        std::size_t b = k;
+        while (b != c0.index && is_stretch_mark(cp_at(b))) b = text_.previous(b);
+        if (b == c0.index) {
+            // Marks after c0: its base is theirs.
+            x.base_cls = c0.base_cls;
+            x.base_cp = c0.base_cp;
+            x.has_base = c0.has_base;
+            x.base_first = c0.base_first;
+            x.before_eff = c0.before_eff;
+            x.before_cp = c0.before_cp;
+            x.before_base_cp = c0.before_base_cp;
+        } else {
+            x.base_cls = C::AL;
+            x.base_cp = cp_at(b);
+            x.has_base = true;
+            x.base_first = false;
+            x.before_eff = C::AL;  // c0 or a code point of the stretch
+            std::size_t a = text_.previous(b);
+            x.before_cp = cp_at(a);
+            while (a != c0.index && is_stretch_mark(cp_at(a))) a = text_.previous(a);
+            x.before_base_cp = a == c0.index ? c0.base_cp : cp_at(a);
+        }
+        set_quick_flags(x);
+    }
 
     // An ASCII letter after another letter (before_cp).
-    static void letter(Char& c, std::size_t offset, char32_t cp, char32_t before_cp) {
+    static void letter(Char& c, std::size_t index, std::size_t offset, char32_t cp,
+                       char32_t before_cp) {
         c.offset = offset;
+        c.index = index;
         c.cp = c.base_cp = cp;
         c.cls = c.eff = c.base_cls = C::AL;
         c.has_base = true;
@@ -177,7 +475,7 @@ private:
 // LB28a (over marks after an aksara), whose scans cover disjoint runs.
 class PairRules {
 public:
-    PairRules(const Reader& reader, const Char& first) : reader_(reader) { carry_forward(first); }
+    PairRules(LookAhead ahead, const Char& first) : ahead_(ahead) { carry_forward(first); }
 
     // Decision between p and c; nx is the code point after c (nullptr at the end).
     BreakAction decide(const Char& p, const Char& c, const Char* nx) {
@@ -215,12 +513,11 @@ private:
 
     // The state the rules see for a quick pair: prev is the code point before
     // the spaces (there are none), no ZW run.
-    constexpr PairRules(const Reader& reader, C prev, bool tail, bool tail2)
-        : reader_(reader), non_space_(prev), numeric_tail_prev_(tail), numeric_tail_prev2_(tail2) {}
+    constexpr PairRules(C prev, bool tail, bool tail2)
+        : non_space_(prev), numeric_tail_prev_(tail), numeric_tail_prev2_(tail2) {}
 
     static constexpr PairTable build_pairs() {
         PairTable table{};
-        const Reader nothing{std::string_view()};
         for (unsigned tail = 0; tail < 2; ++tail)
             for (unsigned tail2 = 0; tail2 < 2; ++tail2)
                 for (unsigned ep = 0; ep < CLASS_COUNT; ++ep)
@@ -233,7 +530,7 @@ private:
                         c.cls = c.eff = c.base_cls = C(ec);
                         p.has_base = c.has_base = true;
                         c.base_first = false;
-                        PairRules rules(nothing, C(ep), tail, tail2);
+                        PairRules rules(C(ep), tail, tail2);
                         action = rules.rules(p, c, nullptr);
                     }
         return table;
@@ -246,12 +543,14 @@ public:
         const PairTable table = build_pairs();
         for (bool tail : {false, true})
             for (bool tail2 : {false, true})
-                if (table.at(tail, tail2, C::AL, C::AL) != A::Prohibited) return false;
+                for (C x : {C::AL, C::HL})
+                    for (C y : {C::AL, C::HL})
+                        if (table.at(tail, tail2, x, y) != A::Prohibited) return false;
         return true;
     }
 
 private:
-    const Reader& reader_;
+    LookAhead ahead_;  // never used by the quick pairs, so none for the table
     bool zw_run_ = false;
     // The nearest code point at or before prev whose raw class is not SP: its
     // class (XX if there is none) and whether it is a quote that LB15a holds to.
@@ -265,15 +564,57 @@ private:
     bool ri_odd_prev_ = false;
 
 public:
-    // The state after a run of letters (AL) inside which every pair is AL × AL.
-    void after_letters() {
-        non_space_ = C::AL;
+    // The lane of decide_pairs: bases whose pairs with each other are quick
+    // pairs, and spaces between them. Each call decides one pair and carries
+    // the state forward as decide would.
+
+    // Two bases of LANE: PAIRS decides.
+    BreakAction lane_pair(C prev, C cur) {
+        const BreakAction action = PAIRS.at(numeric_tail_prev_, numeric_tail_prev2_, prev, cur);
+        lane_base(cur);
+        return action;
+    }
+
+    // A mark after a base of LANE (or its marks), which stands as eff (LB9).
+    void lane_mark(C eff) { lane_base(eff); }
+
+    // A space after a base or a space: LB7, and the look-backs pass over it.
+    void lane_space() {
+        numeric_tail_prev2_ = numeric_tail_prev_;
+        numeric_tail_prev_ = false;
+        ri_odd_prev_ = false;
+    }
+
+    // A base of LANE after a space: LB18 allows the break where quick_after_space
+    // would; false (and nothing changed) where the rules must decide.
+    bool lane_after_space(C cur) {
+        if (zw_run_ || in(cur, set_of(C::WJ, C::CL, C::CP, C::EX, C::SY, C::IS, C::QU)) ||
+            in(non_space_, set_of(C::OP, C::QU, C::B2, C::CL, C::CP)))
+            return false;
+        lane_base(cur);
+        return true;
+    }
+
+    // The state after a run of letters (AL or HL, the last of class last)
+    // inside which every pair is ALPHA × ALPHA.
+    void after_letters(C last = C::AL) {
+        non_space_ = last;
         non_space_opens_ = false;
         numeric_tail_prev_ = numeric_tail_prev2_ = false;
         ri_odd_prev_ = false;
     }
 
 private:
+    // carry_forward for a base of LANE (neither a space nor a quote nor RI).
+    void lane_base(C cur) {
+        non_space_ = cur;
+        non_space_opens_ = false;
+        const bool tail = cur == C::NU || (in(cur, set_of(C::SY, C::IS)) && numeric_tail_prev_);
+        numeric_tail_prev2_ = numeric_tail_prev_;
+        numeric_tail_prev_ = tail;
+        ri_odd_prev_ = false;
+    }
+
     void carry_forward(const Char& c) {
         if (c.cls != C::SP) {
             non_space_ = c.eff;
@@ -408,7 +749,7 @@ private:
                 if (nx->eff == C::NU) return true;
                 // After a space a mark is AL (LB10), so only a NU itself counts.
                 if (nx->cls == C::SP &&
-                    reader_.first_class_skipping(nx->offset, set_of(C::SP)) == C::NU)
+                    ahead_.first_class_skipping(nx->index, set_of(C::SP)) == C::NU)
                     return true;
             }
         }
@@ -440,7 +781,7 @@ private:
         if (ep == C::VI && (right || ec == C::VF) && aksara_before_base(p))         // (AK | ◌ | AS) VI × (AK | ◌ | AS), × VF
             return true;
         if (left && right && nx &&                                                  // (AK | ◌ | AS) × (AK | ◌ | AS) VF
-            reader_.first_class_skipping(nx->offset, MARKS) == C::VF)
+            ahead_.first_class_skipping(nx->index, MARKS) == C::VF)
             return true;
         return left && in(ec, set_of(C::VF, C::VI));                                // (AK | ◌ | AS) × (VF | VI)
     }
@@ -448,7 +789,8 @@ private:
 
 constexpr PairRules::PairTable PairRules::PAIRS = PairRules::build_pairs();
 
-static_assert(PairRules::letters_never_break(), "AL × AL (LB28) whatever the LB25 look-back");
+static_assert(PairRules::letters_never_break(),
+              "(AL | HL) × (AL | HL) (LB28) whatever the LB25 look-back");
 
 }  // namespace
 
@@ -456,26 +798,34 @@ namespace {
 
 // Decides the pair before every code point but the first, left to right, and
 // hands each decision to emit(offset, action). Offset 0 (LB2) and the end of
-// the text (LB3) are the caller's.
-template <typename Emit>
-void decide_pairs(std::string_view text, Emit&& emit) {
+// the text (LB3) are the caller's. Returns the text's length in UTF-8 bytes.
+template <typename Units, typename Emit>
+std::size_t decide_pairs(Units text, Emit&& emit) {
     // A window of three code points slides over the text: prev, cur and the one
     // after cur, which some rules look at.
-    Reader reader(text);
+    Reader<Units> reader(text);
     Char window[3];
     Char* p = &window[0];
     Char* c = &window[1];
     Char* nx = &window[2];
+    if (reader.done()) return 0;
     reader.next(*p, *nx);
-    if (reader.done()) return;
+    if (reader.done()) return reader.offset();
     reader.next(*c, *p);
-    PairRules rules(reader, *p);
+    PairRules rules(reader.look_ahead(), *p);
     for (;;) {
         // LB28: AL × AL. Inside a run of ASCII letters no rule has more to say;
         // the skipped pairs keep their Prohibited (nothing is emitted for them).
-        if (Reader::is_ascii_letter(p->cp) && Reader::is_ascii_letter(c->cp) &&
-            reader.skip_letters(*p, *c))
+        if (Reader<Units>::is_ascii_letter(p->cp) && Reader<Units>::is_ascii_letter(c->cp)) {
+            if (reader.skip_letters(*p, *c)) rules.after_letters();
+        } else if (stretch_like(*p) && stretch_like(*c) && reader.skip_stretch(*p, *c)) {
+            // LB28 and LB9 the same way over letters and marks of any script.
             rules.after_letters();
+        }
+        if (p->quick_prev && in(c->cls, LANE) && c->cp != DOTTED_CIRCLE) {
+            if (!reader.lane(rules, *p, *c, emit)) break;
+            continue;
+        }
         const bool last = reader.done();
         if (!last) reader.next(*nx, *c);
         emit(c->offset, rules.decide(*p, *c, last ? nullptr : nx));
@@ -485,6 +835,83 @@ void decide_pairs(std::string_view text, Emit&& emit) {
         c = nx;
         nx = old;
     }
+    return reader.offset();
+}
+
+// The opportunities as they are found. The vector is grown (doubling) out of
+// line and written through an index, so that the append stays inline in the
+// scan's loops.
+class Collector {
+public:
+    void add(std::uint64_t offset, BreakAction action) {
+        if (size_ == out_.size()) [[unlikely]] grow();
+        out_[size_++] = {offset, action};
+    }
+    std::vector<Opportunity> finish() {
+        out_.resize(size_);
+        return std::move(out_);
+    }
+
+private:
+    [[gnu::noinline]] void grow() { out_.resize(std::max<std::size_t>(64, 2 * out_.size())); }
+    std::vector<Opportunity> out_;
+    std::size_t size_ = 0;
+};
+
+template <typename Units>
+std::vector<Opportunity> opportunities(Units text) {
+    Collector out;  // grown as needed, not sized from the text
+    const std::size_t utf8_size = decide_pairs(text, [&](std::size_t offset, BreakAction action) {
+        if (action != A::Prohibited) out.add(offset, action);
+    });
+    out.add(utf8_size, A::Mandatory);  // LB3 (the empty text included)
+    return out.finish();
+}
+
+// The pair decisions, except inside the runs of Thai, Lao, Khmer and Myanmar,
+// where the words of the run's dictionary decide instead. Inside a run no pair
+// can be Mandatory (its code points are none of BK, CR, LF and NL), so what
+// the pair rules said there is dropped whole. The runs are found and cut as
+// the pair decisions pass them, so both come out in order.
+template <typename Units>
+std::vector<Opportunity> opportunities_with_dictionary(Units text) {
+    Collector out;
+    std::vector<std::uint64_t> cuts;
+    const RunFinder<Units> finder(text);
+    std::optional<Run> run = finder.next(0, 0);
+    // Emits the cuts of every run that ends at or before offset.
+    auto pass_runs_before = [&](std::size_t offset) {
+        while (run && run->end_offset <= offset) {
+            cuts.clear();
+            segment_into(dictionary_for(run->lang), text, *run, cuts);
+            for (std::uint64_t at : cuts) out.add(at, A::Allowed);
+            run = finder.next(run->end, run->end_offset);
+        }
+    };
+    const std::size_t utf8_size = decide_pairs(text, [&](std::size_t offset, BreakAction action) {
+        if (action == A::Prohibited) return;
+        pass_runs_before(offset);
+        if (run && offset > run->start_offset && offset < run->end_offset) return;
+        out.add(offset, action);
+    });
+    pass_runs_before(utf8_size);
+    out.add(utf8_size, A::Mandatory);  // LB3
+    return out.finish();
+}
+
+// Whether a UCS-2 or UCS-4 text holds a code point that may open a run,
+// eight units at a time.
+template <typename Unit>
+bool may_have_run(text::Fixed<Unit> text) {
+    std::size_t i = 0;
+    for (; i + 8 <= text.size; i += 8) {
+        bool any = false;
+        for (std::size_t k = 0; k < 8; ++k) any |= may_open_run(text.data[i + k]);
+        if (any) return true;
+    }
+    for (; i < text.size; ++i)
+        if (may_open_run(text.data[i])) return true;
+    return false;
 }
 
 }  // namespace
@@ -492,8 +919,15 @@ void decide_pairs(std::string_view text, Emit&& emit) {
 std::vector<BreakAction> line_break_actions(std::string_view text) {
     std::vector<BreakAction> actions(text.size() + 1, A::Prohibited);
     actions[text.size()] = A::Mandatory;  // LB3; offset 0 stays Prohibited (LB2)
-    if (text.empty()) return actions;
-    decide_pairs(text, [&](std::size_t offset, BreakAction action) { actions[offset] = action; });
+    decide_pairs(Utf8Units(text),
+                 [&](std::size_t offset, BreakAction action) { actions[offset] = action; });
+    return actions;
+}
+
+std::vector<BreakAction> dictionary_line_break_actions(std::string_view text) {
+    std::vector<BreakAction> actions(text.size() + 1, A::Prohibited);
+    for (const auto& [offset, action] : line_break_opportunities_with_dictionary(text))
+        actions[offset] = action;
     return actions;
 }
 
@@ -520,13 +954,40 @@ std::vector<Opportunity> opportunities_from_actions(const std::vector<BreakActio
 }
 
 std::vector<Opportunity> line_break_opportunities(std::string_view text) {
-    // The same decisions as line_break_actions, collected without the action array.
-    std::vector<Opportunity> out;  // grown as needed, not sized from the text
-    decide_pairs(text, [&](std::size_t offset, BreakAction action) {
-        if (action != A::Prohibited) out.emplace_back(offset, action);
-    });
-    out.emplace_back(text.size(), A::Mandatory);  // LB3 (the empty text included)
-    return out;
+    return opportunities(Utf8Units(text));
 }
+
+template <typename Unit>
+std::vector<Opportunity> line_break_opportunities(text::Fixed<Unit> text) {
+    return opportunities(FixedUnits<Unit>(text));
+}
+
+std::vector<Opportunity> line_break_opportunities_with_dictionary(std::string_view text) {
+    // Thai, Lao, Khmer and Myanmar (U+0E01..U+19FF, U+AA60..U+AA7F) are all
+    // three-byte sequences led by E0, E1 or EA: without those bytes there is
+    // no run, and the plain result is the answer.
+    bool may_have_run = false;
+    for (unsigned char b : text) may_have_run |= b == 0xE0 || b == 0xE1 || b == 0xEA;
+    if (!may_have_run) return line_break_opportunities(text);
+    return opportunities_with_dictionary(Utf8Units(text));
+}
+
+template <typename Unit>
+std::vector<Opportunity> line_break_opportunities_with_dictionary(text::Fixed<Unit> text) {
+    // Latin-1 holds no run at all.
+    if constexpr (sizeof(Unit) == 1) {
+        return line_break_opportunities(text);
+    } else {
+        if (!may_have_run(text)) return line_break_opportunities(text);
+        return opportunities_with_dictionary(FixedUnits<Unit>(text));
+    }
+}
+
+template std::vector<Opportunity> line_break_opportunities(text::Latin1);
+template std::vector<Opportunity> line_break_opportunities(text::Ucs2);
+template std::vector<Opportunity> line_break_opportunities(text::Ucs4);
+template std::vector<Opportunity> line_break_opportunities_with_dictionary(text::Latin1);
+template std::vector<Opportunity> line_break_opportunities_with_dictionary(text::Ucs2);
+template std::vector<Opportunity> line_break_opportunities_with_dictionary(text::Ucs4);
 
 }  // namespace scrivlet::linebreak

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "../text.h"
+
 namespace scrivlet::linebreak {
 
 enum class BreakAction : std::uint8_t { Mandatory = 0, Allowed = 1, Prohibited = 2 };
@@ -23,5 +25,12 @@ std::vector<Opportunity> opportunities_from_actions(const std::vector<BreakActio
 // The Mandatory and Allowed offsets, ascending.
 std::vector<Opportunity> line_break_opportunities(std::string_view text);
 std::vector<Opportunity> line_break_opportunities_with_dictionary(std::string_view text);
+
+// The same read from the interpreter's fixed-width forms (text::Latin1,
+// text::Ucs2, text::Ucs4), with the offsets still in UTF-8 bytes.
+template <typename Unit>
+std::vector<Opportunity> line_break_opportunities(text::Fixed<Unit> text);
+template <typename Unit>
+std::vector<Opportunity> line_break_opportunities_with_dictionary(text::Fixed<Unit> text);
 
 }  // namespace scrivlet::linebreak

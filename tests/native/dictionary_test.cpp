@@ -1,48 +1,85 @@
-// Word dictionaries: embedding, lazy one-time loading, membership and the
-// longest-match scan.
+// Word dictionaries: the compiled automata hold exactly the listed words, need
+// no heap, and their longest-match scan agrees with the plain definition.
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
-#include <latch>
+#include <cstdlib>
+#include <fstream>
+#include <new>
 #include <optional>
 #include <random>
+#include <set>
+#include <sstream>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <utility>
-#include <unordered_set>
 #include <vector>
 
 #include "check.h"
 #include "linebreak/dictionary.h"
 #include "linebreak/mod.h"
+#include "utf8.h"
 
 using scrivlet::linebreak::DictionaryLanguage;
 namespace lb = scrivlet::linebreak;
+
+// Every allocation of this test binary is counted.
+namespace {
+std::atomic<std::size_t> allocations{0};
+}  // namespace
+
+void* operator new(std::size_t size) {
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
 constexpr DictionaryLanguage ALL[] = {DictionaryLanguage::Thai, DictionaryLanguage::Lao,
                                       DictionaryLanguage::Khmer, DictionaryLanguage::Myanmar};
+constexpr const char* FILES[] = {"thai.txt", "lao.txt", "khmer.txt", "myanmar.txt"};
 
-std::vector<std::string_view> lines_of(std::string_view list) {
-    std::vector<std::string_view> out;
-    std::size_t start = 0;
-    while (start < list.size()) {
-        std::size_t lf = list.find('\n', start);
-        if (lf == std::string_view::npos) lf = list.size();
-        out.push_back(list.substr(start, lf - start));
-        start = lf + 1;
-    }
+// The lines of a list file in the source tree (the lists are clean: one word
+// per line, each ended by a line feed, no duplicates).
+std::vector<std::string> listed_words(DictionaryLanguage lang) {
+    std::ifstream in(std::string(SCRIVLET_WORDLIST_DIR) + "/" + FILES[static_cast<int>(lang)],
+                     std::ios::binary);
+    std::vector<std::string> out;
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty()) out.push_back(line);
     return out;
 }
 
 bool is_continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
+// Every string the automaton accepts, read by walking it over its alphabet.
+void accepted(const lb::WordDictionary& dict, lb::WordDictionary::State state,
+              const std::vector<char32_t>& alphabet, std::string& prefix,
+              std::vector<std::string>& out, std::size_t depth) {
+    CHECK(depth <= dict.max_word_bytes);  // each symbol is at least one byte: no cycle
+    for (char32_t cp : alphabet) {
+        lb::WordDictionary::State next = state;
+        bool is_word = false;
+        if (!dict.step(next, cp, is_word)) continue;
+        const std::size_t size = prefix.size();
+        scrivlet::utf8::append(prefix, cp);
+        if (is_word) out.push_back(prefix);
+        accepted(dict, next, alphabet, prefix, out, depth + 1);
+        prefix.resize(size);
+    }
+}
+
 // The longest match by its plain definition: every boundary length from the
 // longest word down to one byte, the first member wins.
 std::size_t longest_by_descent(const lb::WordDictionary& dict, std::string_view text) {
-    std::size_t top = std::min<std::size_t>(dict.max_word_bytes(), text.size());
+    std::size_t top = std::min<std::size_t>(dict.max_word_bytes, text.size());
     for (std::size_t len = top; len >= 1; --len) {
         if (len < text.size() && is_continuation(text[len])) continue;
         if (dict.contains(text.substr(0, len))) return len;
@@ -52,70 +89,22 @@ std::size_t longest_by_descent(const lb::WordDictionary& dict, std::string_view 
 
 }  // namespace
 
-TEST(embedded_lists_lie_back_to_back_khmer_myanmar_lao_thai) {
-    auto khmer = lb::embedded_word_list(DictionaryLanguage::Khmer);
-    auto myanmar = lb::embedded_word_list(DictionaryLanguage::Myanmar);
-    auto lao = lb::embedded_word_list(DictionaryLanguage::Lao);
-    auto thai = lb::embedded_word_list(DictionaryLanguage::Thai);
-    CHECK_EQ(khmer.size(), 2030881u);
-    CHECK_EQ(myanmar.size(), 1161335u);
-    CHECK_EQ(lao.size(), 671506u);
-    CHECK_EQ(thai.size(), 492454u);
-    CHECK(khmer.data() + khmer.size() == myanmar.data());
-    CHECK(myanmar.data() + myanmar.size() == lao.data());
-    CHECK(lao.data() + lao.size() == thai.data());
-    for (auto list : {khmer, myanmar, lao, thai}) CHECK(list.back() == '\n');
-    // "ក" opens the Khmer list, "ກ" the Lao list.
-    CHECK(khmer.substr(0, 3) == "\xE1\x9E\x80");
-    CHECK(lao.substr(0, 3) == "\xE0\xBA\x81");
-}
-
-TEST(segmenting_only_khmer_loads_only_the_khmer_list) {
-    for (auto lang : ALL) CHECK_EQ(lb::dictionary_load_count(lang), 0u);
-    auto words = lines_of(lb::embedded_word_list(DictionaryLanguage::Khmer));
-    // Khmer words between Latin, digits and a line feed: only Khmer is SA here.
-    std::string text = "see " + std::string(words[100]) + std::string(words[5000]) + " 42\n" +
-                       std::string(words[777]);
-    auto first = lb::line_break_opportunities_with_dictionary(text);
-    CHECK_EQ(lb::dictionary_load_count(DictionaryLanguage::Khmer), 1u);
-    auto second = lb::line_break_opportunities_with_dictionary(text);
-    CHECK(first == second);
-    // The break between the two words is the dictionary's (the pair rules have none).
-    auto between = std::pair<std::uint64_t, lb::BreakAction>(4 + words[100].size(),
-                                                             lb::BreakAction::Allowed);
-    CHECK(std::find(first.begin(), first.end(), between) != first.end());
-    CHECK(std::find(second.begin(), second.end(), between) != second.end());
-    CHECK(lb::segment_run(text.substr(4, words[100].size() + words[5000].size()),
-                          DictionaryLanguage::Khmer) ==
-          std::vector<std::uint64_t>{words[100].size()});
-    CHECK_EQ(lb::dictionary_load_count(DictionaryLanguage::Khmer), 1u);
-    CHECK_EQ(lb::dictionary_load_count(DictionaryLanguage::Thai), 0u);
-    CHECK_EQ(lb::dictionary_load_count(DictionaryLanguage::Lao), 0u);
-    CHECK_EQ(lb::dictionary_load_count(DictionaryLanguage::Myanmar), 0u);
-}
-
-TEST(concurrent_first_use_builds_the_dictionary_once) {
-    constexpr int THREADS = 8;
-    auto words = lines_of(lb::embedded_word_list(DictionaryLanguage::Myanmar));
-    std::latch start(THREADS);
-    std::vector<const lb::WordDictionary*> seen(THREADS);
-    std::vector<int> complete(THREADS);
-    std::vector<std::thread> threads;
-    for (int t = 0; t < THREADS; ++t) {
-        threads.emplace_back([&, t] {
-            start.arrive_and_wait();
-            const auto& dict = lb::dictionary_for(DictionaryLanguage::Myanmar);
-            seen[t] = &dict;
-            // Whoever returns sees the finished set, not a partial one.
-            complete[t] = dict.contains(words.front()) && dict.contains(words.back()) &&
-                          dict.word_count() == words.size();
-        });
-    }
-    for (auto& th : threads) th.join();
-    CHECK_EQ(lb::dictionary_load_count(DictionaryLanguage::Myanmar), 1u);
-    for (int t = 0; t < THREADS; ++t) {
-        CHECK(seen[t] == seen[0]);
-        CHECK(complete[t]);
+TEST(each_dictionary_accepts_exactly_its_listed_words) {
+    for (auto lang : ALL) {
+        const auto& dict = lb::dictionary_for(lang);
+        std::vector<char32_t> alphabet;
+        for (char32_t cp = 0; cp < 0x110000; ++cp)
+            if (dict.symbol(cp) != 0) alphabet.push_back(cp);
+        std::vector<std::string> got;
+        std::string prefix;
+        accepted(dict, dict.root, alphabet, prefix, got, 0);
+        std::sort(got.begin(), got.end());
+        auto words = listed_words(lang);
+        std::sort(words.begin(), words.end());
+        CHECK(std::adjacent_find(got.begin(), got.end()) == got.end());
+        CHECK_EQ(got.size(), words.size());
+        CHECK(got == words);
+        CHECK_EQ(dict.word_count, words.size());
     }
 }
 
@@ -123,30 +112,45 @@ TEST(max_word_bytes_equals_the_longest_listed_word) {
     const std::uint64_t expected[] = {60, 96, 57, 99};
     const std::size_t counts[] = {26383, 30550, 81028, 41120};
     for (std::size_t i = 0; i < 4; ++i) {
-        auto words = lines_of(lb::embedded_word_list(ALL[i]));
         std::size_t longest = 0;
-        for (auto w : words) longest = std::max(longest, w.size());
+        for (const auto& w : listed_words(ALL[i])) longest = std::max(longest, w.size());
         const auto& dict = lb::dictionary_for(ALL[i]);
-        CHECK_EQ(dict.max_word_bytes(), longest);
-        CHECK_EQ(dict.max_word_bytes(), expected[i]);
-        CHECK_EQ(dict.word_count(), counts[i]);
+        CHECK_EQ(dict.max_word_bytes, longest);
+        CHECK_EQ(dict.max_word_bytes, expected[i]);
+        CHECK_EQ(dict.word_count, counts[i]);
     }
 }
 
+TEST(dictionaries_are_constant_data_used_without_allocating) {
+    auto words = listed_words(DictionaryLanguage::Khmer);
+    const std::string text = words[100] + words[5000] + words[777];
+    const std::size_t before = allocations.load();
+    std::size_t found = 0;
+    for (auto lang : ALL) {
+        const auto& dict = lb::dictionary_for(lang);
+        found += dict.contains(words[100]) + dict.longest_word_at(text);
+    }
+    CHECK_EQ(allocations.load(), before);
+    CHECK_EQ(found, 1 + words[100].size());  // Khmer's alone
+    // The first segmentation of a text reads the same data: nothing is built
+    // for it beyond the result.
+    auto cuts = lb::segment_run(words[100] + words[5000], DictionaryLanguage::Khmer);
+    CHECK(cuts == std::vector<std::uint64_t>{words[100].size()});
+}
+
 TEST(any_other_language_value_selects_thai) {
-    const auto& other = lb::dictionary_for(static_cast<DictionaryLanguage>(7));
-    CHECK(&other == &lb::dictionary_for(DictionaryLanguage::Thai));
-    CHECK_EQ(lb::dictionary_load_count(DictionaryLanguage::Thai), 1u);
-    CHECK(lb::embedded_word_list(static_cast<DictionaryLanguage>(200)) ==
-          lb::embedded_word_list(DictionaryLanguage::Thai));
+    for (int value : {4, 7, 200, 255})
+        CHECK(&lb::dictionary_for(static_cast<DictionaryLanguage>(value)) ==
+              &lb::dictionary_for(DictionaryLanguage::Thai));
+    CHECK(&lb::dictionary_for(DictionaryLanguage::Lao) != &lb::dictionary_for(DictionaryLanguage::Thai));
 }
 
 TEST(every_listed_word_is_a_member_and_its_unlisted_prefixes_are_not) {
     for (auto lang : ALL) {
-        auto words = lines_of(lb::embedded_word_list(lang));
-        std::unordered_set<std::string_view> listed(words.begin(), words.end());
+        auto words = listed_words(lang);
+        std::set<std::string_view> listed(words.begin(), words.end());
         const auto& dict = lb::dictionary_for(lang);
-        for (auto w : words) {
+        for (std::string_view w : words) {
             CHECK(dict.contains(w));
             for (std::size_t k = 1; k < w.size(); ++k) {
                 if (is_continuation(w[k])) continue;
@@ -155,7 +159,7 @@ TEST(every_listed_word_is_a_member_and_its_unlisted_prefixes_are_not) {
             }
         }
         CHECK(!dict.contains(""));
-        CHECK(!dict.contains(std::string(words.front()) + "x"));
+        CHECK(!dict.contains(words.front() + "x"));
         CHECK(!dict.contains("hello"));
     }
 }
@@ -165,11 +169,11 @@ TEST(longest_match_scan_agrees_with_trying_every_length_downwards) {
     // positions have several matching lengths, and some have none.
     std::mt19937 rng(12345);
     for (auto lang : ALL) {
-        auto words = lines_of(lb::embedded_word_list(lang));
+        auto words = listed_words(lang);
         const auto& dict = lb::dictionary_for(lang);
         std::string text;
         for (int i = 0; i < 3000; ++i) {
-            auto w = words[rng() % words.size()];
+            std::string_view w = words[rng() % words.size()];
             std::size_t cut = w.size();
             if (rng() % 3 == 0) {
                 cut = rng() % w.size() + 1;
@@ -189,40 +193,6 @@ TEST(longest_match_scan_agrees_with_trying_every_length_downwards) {
     }
 }
 
-TEST(loader_strips_carriage_returns_white_space_and_blank_lines) {
-    // CRLF, leading tab, trailing NBSP and ideographic space, a blank and a
-    // white-space-only line, a duplicate, a final line without a line feed.
-    std::string list =
-        "abc\r\n\tdef\n\n  \r\nxyz\xC2\xA0\xE3\x80\x80\nabc\nlongest-word\nqr";
-    lb::WordDictionary dict(list);
-    CHECK_EQ(dict.word_count(), 5u);
-    CHECK_EQ(dict.max_word_bytes(), 12u);
-    for (const char* w : {"abc", "def", "xyz", "longest-word", "qr"}) CHECK(dict.contains(w));
-    for (const char* w : {"abc\r", "\tdef", "xyz\xC2\xA0", "ab", "q", "", " "})
-        CHECK(!dict.contains(w));
-}
-
-TEST(empty_list_has_no_words_and_matches_nothing) {
-    for (const char* list : {"", "\n\n", " \r\n\t\n"}) {
-        lb::WordDictionary dict{std::string_view(list)};
-        CHECK_EQ(dict.word_count(), 0u);
-        CHECK_EQ(dict.max_word_bytes(), 0u);
-        CHECK(!dict.contains("a"));
-        CHECK_EQ(dict.longest_word_at("abc"), 0u);
-    }
-}
-
-TEST(longest_match_only_ends_on_code_point_boundaries) {
-    // "é" is C3 A9, "è" C3 A8; the list holds "a" followed by a lone lead byte.
-    std::string list = "a\na\xC3\naé\nb\n";
-    lb::WordDictionary dict(list);
-    CHECK(dict.contains("a\xC3"));
-    CHECK_EQ(dict.longest_word_at("aéb"), 3u);
-    CHECK_EQ(dict.longest_word_at("a\xC3\xA8"), 1u);  // "aè": "a\xC3" ends inside è
-    CHECK_EQ(dict.longest_word_at("b"), 1u);
-    CHECK_EQ(dict.longest_word_at("c"), 0u);
-}
-
 TEST(segment_run_cuts_unknown_text_after_every_code_point) {
     // Thai digits are not words: ๑๒๓ (three 3-byte code points).
     auto cuts = lb::segment_run("\xE0\xB9\x91\xE0\xB9\x92\xE0\xB9\x93", DictionaryLanguage::Thai);
@@ -231,23 +201,31 @@ TEST(segment_run_cuts_unknown_text_after_every_code_point) {
 }
 
 TEST(segment_run_takes_the_longest_listed_word) {
-    auto words = lines_of(lb::embedded_word_list(DictionaryLanguage::Lao));
-    std::unordered_set<std::string_view> listed(words.begin(), words.end());
-    // A listed word w that has a listed proper prefix, followed by a listed word.
-    for (auto w : words) {
+    auto words = listed_words(DictionaryLanguage::Lao);
+    std::set<std::string_view> listed(words.begin(), words.end());
+    // A listed word w that has a listed proper prefix.
+    for (std::string_view w : words) {
         std::size_t prefix = 0;
         for (std::size_t k = 1; k < w.size(); ++k)
             if (!is_continuation(w[k]) && listed.count(w.substr(0, k))) prefix = k;
         if (prefix == 0) continue;
         const auto& dict = lb::dictionary_for(DictionaryLanguage::Lao);
-        std::string text(w);
-        auto at = dict.longest_word_at(text);
-        CHECK_EQ(at, w.size());
-        auto cuts = lb::segment_run(text, DictionaryLanguage::Lao);
-        CHECK(cuts.empty());
+        CHECK_EQ(dict.longest_word_at(w), w.size());
+        CHECK(lb::segment_run(w, DictionaryLanguage::Lao).empty());
         return;
     }
     CHECK(!"no listed Lao word with a listed prefix");
+}
+
+TEST(words_between_other_text_are_cut_by_their_own_list) {
+    auto words = listed_words(DictionaryLanguage::Khmer);
+    // Khmer words between Latin, digits and a line feed: only Khmer is SA here.
+    std::string text = "see " + words[100] + words[5000] + " 42\n" + words[777];
+    auto ops = lb::line_break_opportunities_with_dictionary(text);
+    // The break between the two words is the dictionary's (the pair rules have none).
+    auto between = std::pair<std::uint64_t, lb::BreakAction>(4 + words[100].size(),
+                                                             lb::BreakAction::Allowed);
+    CHECK(std::find(ops.begin(), ops.end(), between) != ops.end());
 }
 
 TEST(script_of_covers_exactly_the_four_listed_scripts) {

@@ -1,0 +1,63 @@
+// Line breaking gives the same opportunities whichever form its text comes in:
+// UTF-8, or the interpreter's fixed-width Latin-1, UCS-2 and UCS-4 units.
+// Random texts of every script, and texts with long runs of the four
+// dictionary scripts, compared against the UTF-8 path.
+
+#include <random>
+
+#include "forms.h"
+#include "linebreak/mod.h"
+
+using scrivlet::testing::Forms;
+using scrivlet::testing::random_texts;
+namespace lb = scrivlet::linebreak;
+
+namespace {
+
+// Runs of letters and marks of one dictionary script (some with a joiner
+// inside), between spaces, digits, Latin, CJK, emoji and line ends.
+std::vector<Forms> dictionary_texts(std::size_t count) {
+    const std::pair<char32_t, char32_t> scripts[] = {
+        {0x0E01, 0x0E4E}, {0x0E81, 0x0EDD}, {0x1780, 0x17DD}, {0x1000, 0x104F}};
+    const std::u32string others[] = {U" ", U"12", U"abc", U"\n", U"(", U"\u3002\u6771",
+                                     U"\U0001F44D\U0001F3FD", U"\u200C", U"\u200D", U"\u0E51"};
+    std::mt19937 rng(20261209);
+    std::vector<Forms> out;
+    for (std::size_t t = 0; t < count; ++t) {
+        std::u32string cps;
+        for (int piece = rng() % 6; piece >= 0; --piece) {
+            if (rng() % 3 == 0) {
+                cps += others[rng() % std::size(others)];
+                continue;
+            }
+            const auto [a, b] = scripts[rng() % std::size(scripts)];
+            for (int n = 1 + rng() % 24; n > 0; --n) {
+                cps.push_back(a + rng() % (b - a + 1));
+                if (rng() % 40 == 0) cps.push_back(rng() % 2 ? 0x200C : 0x200D);
+            }
+        }
+        out.emplace_back(std::move(cps));
+    }
+    return out;
+}
+
+void same_opportunities(const std::vector<lb::Opportunity>& got,
+                        const std::vector<lb::Opportunity>& expected) {
+    CHECK(got == expected);
+}
+
+}  // namespace
+
+TEST(line_break_opportunities_are_the_same_in_every_form) {
+    for (const auto& texts : {random_texts(3000), dictionary_texts(1000)})
+        for (const Forms& t : texts)
+            t.compare([](auto text) { return lb::line_break_opportunities(text); },
+                      same_opportunities);
+}
+
+TEST(dictionary_opportunities_are_the_same_in_every_form) {
+    for (const auto& texts : {random_texts(3000), dictionary_texts(3000)})
+        for (const Forms& t : texts)
+            t.compare([](auto text) { return lb::line_break_opportunities_with_dictionary(text); },
+                      same_opportunities);
+}
