@@ -12,6 +12,10 @@
 
 #include "utf8.h"
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
+
 namespace scrivlet::text {
 
 // A text of fixed-width units, one code point per unit: std::uint8_t (Latin-1),
@@ -90,29 +94,46 @@ std::size_t utf8_size(Fixed<Unit> text) noexcept {
 }
 
 // Whether a UCS-2 or UCS-4 text holds a surrogate code point (which has no
-// UTF-8 form), eight units at a time.
+// UTF-8 form). A pass over every unit before any operation runs, so it goes
+// sixteen bytes at a time where the processor allows.
 inline bool has_surrogate(Ucs2 text) noexcept {
     const char16_t* p = text.data;
+    const std::size_t n = text.size;
     std::size_t i = 0;
-    for (; i + 8 <= text.size; i += 8) {
-        bool any = false;
-        for (std::size_t k = 0; k < 8; ++k) any |= (p[i + k] & 0xF800) == 0xD800;
-        if (any) return true;
+#if defined(__SSE2__) || defined(_M_X64)
+    const __m128i mask = _mm_set1_epi16(static_cast<short>(0xF800));
+    const __m128i surrogate = _mm_set1_epi16(static_cast<short>(0xD800));
+    for (; i + 32 <= n; i += 32) {
+        __m128i hit = _mm_setzero_si128();
+        for (std::size_t k = 0; k < 32; k += 8) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + k));
+            hit = _mm_or_si128(hit, _mm_cmpeq_epi16(_mm_and_si128(v, mask), surrogate));
+        }
+        if (_mm_movemask_epi8(hit) != 0) return true;
     }
-    for (; i < text.size; ++i)
+#endif
+    for (; i < n; ++i)
         if ((p[i] & 0xF800) == 0xD800) return true;
     return false;
 }
 
 inline bool has_surrogate(Ucs4 text) noexcept {
     const char32_t* p = text.data;
+    const std::size_t n = text.size;
     std::size_t i = 0;
-    for (; i + 8 <= text.size; i += 8) {
-        bool any = false;
-        for (std::size_t k = 0; k < 8; ++k) any |= (p[i + k] & 0xFFFFF800u) == 0xD800;
-        if (any) return true;
+#if defined(__SSE2__) || defined(_M_X64)
+    const __m128i mask = _mm_set1_epi32(static_cast<int>(0xFFFFF800u));
+    const __m128i surrogate = _mm_set1_epi32(0xD800);
+    for (; i + 16 <= n; i += 16) {
+        __m128i hit = _mm_setzero_si128();
+        for (std::size_t k = 0; k < 16; k += 4) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + k));
+            hit = _mm_or_si128(hit, _mm_cmpeq_epi32(_mm_and_si128(v, mask), surrogate));
+        }
+        if (_mm_movemask_epi8(hit) != 0) return true;
     }
-    for (; i < text.size; ++i)
+#endif
+    for (; i < n; ++i)
         if ((p[i] & 0xFFFFF800u) == 0xD800) return true;
     return false;
 }

@@ -14,3 +14,21 @@ TEST(display_width_is_the_same_in_every_form) {
         t.compare([](auto text) { return scrivlet::truncate::text_width(text); },
                   same<std::uint64_t, std::uint64_t>);
 }
+
+TEST(surrogates_are_found_at_every_position) {
+    for (std::size_t n = 0; n < 80; ++n) {
+        std::u16string ucs2(n, u'\xD7FF');
+        std::u32string ucs4(n, U'\xE000');
+        CHECK(!scrivlet::text::has_surrogate(scrivlet::text::Ucs2{ucs2.data(), n}));
+        CHECK(!scrivlet::text::has_surrogate(scrivlet::text::Ucs4{ucs4.data(), n}));
+        for (std::size_t at = 0; at < n; ++at) {
+            const char16_t lone = at % 2 ? 0xD800 : 0xDFFF;
+            ucs2[at] = lone;
+            ucs4[at] = lone;
+            CHECK(scrivlet::text::has_surrogate(scrivlet::text::Ucs2{ucs2.data(), n}));
+            CHECK(scrivlet::text::has_surrogate(scrivlet::text::Ucs4{ucs4.data(), n}));
+            ucs2[at] = u'\xD7FF';
+            ucs4[at] = U'\xE000';
+        }
+    }
+}
