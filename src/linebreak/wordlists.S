@@ -2,12 +2,23 @@
 // Khmer, Myanmar, Lao, Thai, followed by an index of (offset, length) pairs
 // in language order (Thai, Lao, Khmer, Myanmar). The build passes this
 // directory to the assembler as an include path, so .incbin finds the lists
-// from any build directory.
+// from any build directory. Toolchains without a GNU-style assembler build
+// the same symbols from wordlists.cmake instead.
 
 #if defined(__APPLE__)
 #define SYM(name) _##name
 #define RODATA .section __TEXT,__const
 #define HIDDEN .private_extern
+#elif defined(_WIN32)
+// PE/COFF has no symbol visibility (a DLL exports only what is marked for it),
+// so HIDDEN repeats .globl; 32-bit x86 prefixes C names with an underscore.
+#if defined(__i386__)
+#define SYM(name) _##name
+#else
+#define SYM(name) name
+#endif
+#define RODATA .section .rdata,"dr"
+#define HIDDEN .globl
 #else
 #define SYM(name) name
 #define RODATA .section .rodata
