@@ -861,7 +861,7 @@ bool add_function(PyObject* module, PyObject* module_name, PyMethodDef* def) {
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) PyObject* PyInit_scrivlet() {
+PyMODINIT_FUNC PyInit_scrivlet() {
     if (module_initialised) {
         PyErr_SetString(PyExc_ImportError,
                         "PyO3 modules compiled for CPython 3.8 or older may only be initialized "

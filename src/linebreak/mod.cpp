@@ -156,7 +156,7 @@ public:
 
     // Reads the next code point into c; last is the one before it (ignored for
     // the first).
-    inline __attribute__((always_inline)) void next(Char& c, const Char& last) {
+    [[gnu::always_inline]] inline void next(Char& c, const Char& last) {
         c.offset = off_;
         c.index = pos_;
         std::size_t len;

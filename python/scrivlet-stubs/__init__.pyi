@@ -2,7 +2,31 @@
 
 from typing import Literal, TypedDict
 
-__all__: list[str]
+__all__ = [
+    "grapheme_boundaries",
+    "word_boundaries",
+    "sentence_boundaries",
+    "normalize_nfc",
+    "normalize_nfd",
+    "normalize_nfkc",
+    "normalize_nfkd",
+    "bidi_resolve",
+    "line_break_opportunities",
+    "line_break_opportunities_with_dictionary",
+    "to_lowercase",
+    "to_uppercase",
+    "to_titlecase",
+    "case_fold",
+    "case_fold_simple",
+    "display_width",
+    "truncate_graphemes",
+    "truncate_display_width",
+    "move_right",
+    "move_left",
+    "move_right_visual",
+    "move_left_visual",
+    "select_word",
+]
 
 class _BidiResult(TypedDict):
     paragraph_level: int
