@@ -1,15 +1,16 @@
 /* The floor of a call: what building its result objects costs, and nothing else.
  *
  * plan = prepare(result) copies a result's values into C arrays once;
- * build(text, plan) then makes the same objects again from those values, the way
+ * plan(text, *args) then makes the same objects again from those values, the way
  * an extension function would (a list of ints through PyLong_FromUnsignedLongLong,
  * (int, str) tuples sharing the result's own interned strings, a dict with its
  * bytes and list, a str by one copy of its code units), and returns them for the
- * caller to release. The text argument is ignored: it keeps the call shape of the
+ * caller to release. Its arguments are ignored: they keep the call shape of the
  * function measured. Compiled by bench/floors.py; not part of the package.
  */
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
+#include <stddef.h>
 #include <stdint.h>
 #include <string.h>
 
@@ -224,49 +225,56 @@ static PyObject *node_build(const Node *node) {
     return NULL;
 }
 
-static const char *CAPSULE = "floor.plan";
+/* A plan is called like the function it stands for, plan(text, *args), through
+ * vectorcall: its call costs what a call of an extension function costs. */
+typedef struct {
+    PyObject_HEAD
+    vectorcallfunc vectorcall;
+    Node node;
+} Plan;
 
-static void plan_free(PyObject *capsule) {
-    Node *node = PyCapsule_GetPointer(capsule, CAPSULE);
-    if (node) {
-        node_clear(node);
-        free(node);
-    }
+static PyObject *plan_call(PyObject *self, PyObject *const *args, size_t nargsf,
+                           PyObject *kwnames) {
+    return node_build(&((Plan *)self)->node);
 }
 
+static void plan_dealloc(PyObject *self) {
+    node_clear(&((Plan *)self)->node);
+    PyObject_Free(self);
+}
+
+static PyTypeObject PLAN_TYPE = {
+    PyVarObject_HEAD_INIT(NULL, 0).tp_name = "_floor.Plan",
+    .tp_basicsize = sizeof(Plan),
+    .tp_dealloc = plan_dealloc,
+    .tp_vectorcall_offset = offsetof(Plan, vectorcall),
+    .tp_call = PyVectorcall_Call,
+    .tp_flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_VECTORCALL,
+    .tp_doc = "The values of one result; calling it builds the result again.",
+};
+
 static PyObject *prepare(PyObject *self, PyObject *result) {
-    Node *node = calloc(1, sizeof(Node));
-    if (!node) return PyErr_NoMemory();
-    if (node_prepare(node, result, 1) < 0) {
-        node_clear(node);
-        free(node);
+    Plan *plan = PyObject_New(Plan, &PLAN_TYPE);
+    if (!plan) return NULL;
+    memset(&plan->node, 0, sizeof plan->node);
+    plan->vectorcall = plan_call;
+    if (node_prepare(&plan->node, result, 1) < 0) {
+        Py_DECREF(plan);
         if (!PyErr_Occurred()) PyErr_NoMemory();
         return NULL;
     }
-    PyObject *capsule = PyCapsule_New(node, CAPSULE, plan_free);
-    if (!capsule) {
-        node_clear(node);
-        free(node);
-    }
-    return capsule;
-}
-
-static PyObject *build(PyObject *self, PyObject *const *args, Py_ssize_t nargs) {
-    if (nargs != 2) {
-        PyErr_SetString(PyExc_TypeError, "build(text, plan)");
-        return NULL;
-    }
-    Node *node = PyCapsule_GetPointer(args[1], CAPSULE);
-    return node ? node_build(node) : NULL;
+    return (PyObject *)plan;
 }
 
 static PyMethodDef METHODS[] = {
-    {"prepare", prepare, METH_O, "prepare(result) -> plan: the result's values, kept in C."},
-    {"build", (PyCFunction)(void (*)(void))build, METH_FASTCALL,
-     "build(text, plan) -> a new result made from the plan's values."},
+    {"prepare", prepare, METH_O,
+     "prepare(result) -> plan; plan(text, *args) -> a new result made from its values."},
     {NULL, NULL, 0, NULL},
 };
 
 static struct PyModuleDef MODULE = {PyModuleDef_HEAD_INIT, "_floor", NULL, -1, METHODS};
 
-PyMODINIT_FUNC PyInit__floor(void) { return PyModule_Create(&MODULE); }
+PyMODINIT_FUNC PyInit__floor(void) {
+    if (PyType_Ready(&PLAN_TYPE) < 0) return NULL;
+    return PyModule_Create(&MODULE);
+}

@@ -28,7 +28,7 @@ def _compile(target: Path) -> None:
     include = sysconfig.get_paths()["include"]
     target.parent.mkdir(exist_ok=True)
     obj = target.with_suffix(".o")
-    subprocess.run([*cc, *flags, "-O2", f"-I{include}", "-c", str(SOURCE), "-o", str(obj)],
+    subprocess.run([*cc, *flags, f"-I{include}", "-c", str(SOURCE), "-o", str(obj)],
                    check=True)
     subprocess.run([*ldshared, str(obj), "-o", str(target)], check=True)
     obj.unlink()

@@ -43,7 +43,7 @@ import corpus
 import floors
 from cases import Case
 
-RAW = HERE / "results.json"
+RAW = corpus.CACHE / "results.json"  # the last --write run, for --summary
 GOAL_FLOOR = 1.3
 FLOOR_GROUPS = (
     "grapheme_boundaries",
@@ -92,9 +92,21 @@ def _timed(entry: Entry, batch: list[str]) -> float:
     gc.disable()
     try:
         start = time.thread_time()
-        if pre:
+        if len(pre) == 1:
+            (p,) = pre
+            for s in batch:
+                fn(p, s)
+        elif pre:
             for s in batch:
                 fn(*pre, s)
+        elif len(args) == 1:
+            (a,) = args
+            for s in batch:
+                fn(s, a)
+        elif len(args) == 2:
+            a, b = args
+            for s in batch:
+                fn(s, a, b)
         elif args:
             for s in batch:
                 fn(s, *args)
@@ -111,7 +123,7 @@ def measure(case: Case, floor_module, target: float, repeats: int, budget: float
     if case.floor and floor_module is not None:
         try:
             plan = floor_module.prepare(case.scrivlet(case.text, *case.args))
-            entries.append(Entry("floor", "warm", floor_module.build, (plan,)))
+            entries.append(Entry("floor", "warm", plan, case.args))
         except (TypeError, OverflowError):  # a result the floor cannot rebuild
             pass
     for name, peer in case.peers.items():
