@@ -16,16 +16,23 @@ pyfribidi = optional("pyfribidi")
 
 if icu:
     _BIDI = icu.Bidi()
+    _RESOLVE = icu.Bidi()
 
 
 def _pyicu_resolve(text):
-    _BIDI.setPara(icu.UnicodeString(text), icu.Bidi.DEFAULT_LTR)
-    return _BIDI.getLevels(), _BIDI.getVisualMap()
+    _RESOLVE.setPara(icu.UnicodeString(text), icu.Bidi.DEFAULT_LTR)
+    return _RESOLVE.getLevels(), _RESOLVE.getVisualMap()
+
+
+_LAST = [None, None]  # the str last resolved by the caret peer, and its UnicodeString
 
 
 def _pyicu_neighbour(text, current, step):
-    # the caret's code unit, its visual position, and the code unit shown beside it
-    _BIDI.setPara(icu.UnicodeString(text), icu.Bidi.DEFAULT_LTR)
+    # The caret's code unit, its visual position, and the code unit shown beside
+    # it; the paragraph is resolved again only for another str, as an editor would.
+    if _LAST[0] is not text:
+        _LAST[:] = [text, icu.UnicodeString(text)]
+        _BIDI.setPara(_LAST[1], icu.Bidi.DEFAULT_LTR)
     visual = _BIDI.getVisualIndex(current) + step
     return _BIDI.getLogicalIndex(min(max(visual, 0), _BIDI.getProcessedLength() - 1))
 
@@ -64,7 +71,8 @@ for _, script, size, text in corpus.inputs():
                 "logical move": Peer(logical, (byte,), note="scrivlet's logical move, "
                                      "the reference for text with no right-to-left character"),
                 "PyICU Bidi": Peer(_pyicu_neighbour, (unit, step),
-                                   note="resolves the whole text, then one code unit over")
+                                   note="resolves a new str once, then one code unit over",
+                                   stateful=True)
                 if icu else None,
             },
         ))

@@ -15,6 +15,9 @@ class Peer:
     args: tuple = ()
     pre: tuple = ()
     before_batch: Callable[[], object] | None = None  # e.g. clear its cache
+    # keeps state about the last text it was given: a warm batch starts with
+    # one untimed call on the text, since the cold batch before it moved the state
+    stateful: bool = False
     note: str = ""  # how its job or result differs, shown in the summary
 
 

@@ -72,6 +72,7 @@ class Entry:
     args: tuple
     before: object = None
     pre: tuple = ()
+    stateful: bool = False
     single: float = 0.0
     number: int = 1
     rounds: int = 1
@@ -87,6 +88,8 @@ def _batch(entry: Entry, text: str) -> list[str]:
 
 def _timed(entry: Entry, batch: list[str]) -> float:
     fn, args, pre = entry.fn, entry.args, entry.pre
+    if entry.stateful and entry.mode == "warm":
+        fn(*pre, batch[0], *args)
     if entry.before:
         entry.before()
     gc.disable()
@@ -128,8 +131,8 @@ def measure(case: Case, floor_module, target: float, repeats: int, budget: float
             pass
     for name, peer in case.peers.items():
         if peer is not None:
-            entries += [Entry(name, m, peer.fn, peer.args, peer.before_batch, peer.pre)
-                        for m in ("cold", "warm")]
+            entries += [Entry(name, m, peer.fn, peer.args, peer.before_batch, peer.pre,
+                              peer.stateful) for m in ("cold", "warm")]
     for e in entries:  # one call each: the warm str's first sight, and the batch size
         try:
             for count in (1, 20):
@@ -302,7 +305,7 @@ def _environment() -> list[str]:
     lines = [
         (f"- machine: {cpu}, {os.cpu_count()} cores (shared), {platform.system()} "
         f"{platform.release()}; Python {platform.python_version()}"),
-        f"- scrivlet: `{Path(scrivlet.__file__).name}` built from commit {_commit()}",
+        f"- scrivlet: `{scrivlet.__file__}`; bench/ at commit {_commit()}",
         f"- peers: {_versions()}",
     ]
     icu = _optional("icu")
@@ -332,7 +335,9 @@ def report(rows: list[dict], meta: dict, extras: dict[str, str]) -> str:
     parts = [
         "# Benchmark results",
         "",
-        f"Run on {meta['date']} with `{meta['command']}` ({meta['minutes']:.0f} minutes).",
+        "Run on " + "; then ".join(
+            f"{r['date']} with `{r['command']}` ({r['minutes']:.0f} minutes)" for r in meta["runs"]
+        ) + ".",
         "",
         *meta["environment"],
         "",
@@ -356,6 +361,10 @@ def report(rows: list[dict], meta: dict, extras: dict[str, str]) -> str:
         meta["corpus"],
         "",
     ]
+    order = {s: i for i, s in enumerate(corpus.SIZES)}
+    scripts = {s: i for i, s in enumerate(corpus.NAMES)}
+    rows = sorted(rows, key=lambda r: (r["group"], order.get(r["size"], 9),
+                                       scripts.get(r["script"], 99)))
     groups: dict[str, list[dict]] = {}
     for row in rows:
         groups.setdefault(row["group"], []).append(row)
@@ -457,14 +466,21 @@ def main() -> int:
         extras["Memory"] = memory.report()
         print(extras["Memory"], flush=True)
     if args.write:
-        command = "python bench/run.py " + " ".join(sys.argv[1:])
-        meta = {
+        run = {
             "date": datetime.date.today().isoformat(),
-            "command": command.strip(),
+            "command": ("python bench/run.py " + " ".join(sys.argv[1:])).strip(),
             "minutes": (time.time() - started) / 60,
-            "environment": _environment(),
-            "corpus": corpus.describe(),
         }
+        meta = {"runs": [run], "environment": _environment(), "corpus": corpus.describe()}
+        if not full and RAW.exists():
+            # a partial run replaces its own rows and tables in the last full one
+            saved = json.loads(RAW.read_text(encoding="utf-8"))
+            fresh_keys = {(r["group"], r["script"], r["size"]) for r in rows}
+            rows = [r for r in saved["rows"]
+                    if (r["group"], r["script"], r["size"]) not in fresh_keys] + rows
+            extras = {**saved["extras"], **extras}
+            meta["runs"] = saved["meta"]["runs"] + [run]
+        RAW.parent.mkdir(exist_ok=True)
         RAW.write_text(json.dumps({"rows": rows, "meta": meta, "extras": extras},
                                   ensure_ascii=False), encoding="utf-8")
         text = report(rows, meta, extras)
