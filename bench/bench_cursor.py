@@ -35,13 +35,13 @@ def _ugrapheme_right(text, current):
 
 
 NOTE = "keeps the text set while it is the same str"
-_LAST = {}  # iterator -> the str it was last given
+_LAST = {}  # id of an iterator -> the str it was last given
 
 
 def _on(iterator, text):
-    if _LAST.get(iterator) is not text:
+    if _LAST.get(id(iterator)) is not text:
         iterator.setText(text)
-        _LAST[iterator] = text
+        _LAST[id(iterator)] = text
     return iterator
 
 

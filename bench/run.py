@@ -123,6 +123,8 @@ def _timed(entry: Entry, batch: list[str]) -> float:
 
 def measure(case: Case, floor_module, target: float, repeats: int, budget: float) -> dict:
     entries = [Entry("scrivlet", m, case.scrivlet, case.args) for m in ("cold", "warm")]
+    if floor_module is not None:
+        entries.append(Entry("scan", "warm", floor_module.scanner(), case.args))
     if case.floor and floor_module is not None:
         try:
             plan = floor_module.prepare(case.scrivlet(case.text, *case.args))
@@ -167,8 +169,8 @@ def measure(case: Case, floor_module, target: float, repeats: int, budget: float
         value = e.error or e.best
         if e.name == "scrivlet":
             row.setdefault("scrivlet", {})[e.mode] = value
-        elif e.name == "floor":
-            row["floor"] = value
+        elif e.name in ("floor", "scan"):
+            row[e.name] = value
         else:
             row["peers"].setdefault(e.name, {})[e.mode] = value
     return row
@@ -204,9 +206,12 @@ def table(rows: list[dict]) -> list[str]:
             if name not in peers:
                 peers.append(name)
     has_floor = any("floor" in row for row in rows)
+    has_scan = any("scan" in row for row in rows)
     head = ["input", "scrivlet cold / warm"]
     if has_floor:
         head += ["floor", "× floor cold / warm"]
+    if has_scan:
+        head += ["scan"]
     for p in peers:
         head += [f"{p} cold / warm", "ratio"]
     out = ["| " + " | ".join(head) + " |", "|" + "---|" * len(head)]
@@ -220,6 +225,8 @@ def table(rows: list[dict]) -> list[str]:
             else:
                 cells += [fmt_time(floor),
                           f"{_ratio(mine['cold'], floor)} / {_ratio(mine['warm'], floor)}"]
+        if has_scan:
+            cells.append(fmt_time(row["scan"]) if "scan" in row else "–")
         for p in peers:
             theirs = row["peers"].get(p)
             if theirs is None:
@@ -347,7 +354,9 @@ def report(rows: list[dict], meta: dict, extras: dict[str, str]) -> str:
         "library has seen before. *Floor*: building scrivlet's result objects again from "
         "their values in a C loop (`bench/floor.c`; for a `str` result, one copy of its "
         "code units; for an int, the bare call), so *× floor* is scrivlet's time as a "
-        "multiple of what returning its result costs. *Ratio*: peer time ÷ scrivlet time, "
+        "multiple of what returning its result costs. *Scan*: one pass of a C loop "
+        "reading every code unit of the `str` (what *at memory speed* means for that "
+        "text), called like the function. *Ratio*: peer time ÷ scrivlet time, "
         "cold / warm; above 1, scrivlet is faster. `–`: the peer does not run on that input "
         "(a pure-Python peer on large texts); n/a: not installed. Every time includes the "
         "call from Python and the loop, about 20 ns."),
