@@ -129,7 +129,7 @@ def measure(case: Case, floor_module, target: float, repeats: int, budget: float
         try:
             plan = floor_module.prepare(case.scrivlet(case.text, *case.args))
             entries.append(Entry("floor", "warm", plan, case.args))
-        except (TypeError, OverflowError):  # a result the floor cannot rebuild
+        except Exception:  # noqa: BLE001, S110  (no result to rebuild: the row shows why)
             pass
     for name, peer in case.peers.items():
         if peer is not None:
@@ -408,7 +408,12 @@ def report(rows: list[dict], meta: dict, extras: dict[str, str]) -> str:
 def load_cases(only, scripts, sizes) -> list[Case]:
     cases: list[Case] = []
     for path in sorted(HERE.glob("bench_*.py")):
-        module = importlib.import_module(path.stem)
+        try:
+            module = importlib.import_module(path.stem)
+        except Exception as exc:  # noqa: BLE001  (the other groups still run)
+            print(f"{path.name}: cannot load ({type(exc).__name__}: {exc}); skipped",
+                  file=sys.stderr)
+            continue
         for case in module.CASES:
             if only and not any(o in case.group for o in only):
                 continue
