@@ -46,7 +46,8 @@ for _, script, size, text in corpus.inputs():
     CASES.append(Case("display_width", script, size, text, scrivlet.display_width, peers={
         "wcwidth": Peer(wcwidth.wcswidth) if wcwidth else None,
         "uwcwidth": Peer(uwcwidth.wcswidth) if uwcwidth else None,
-        "rich": Peer(_rich_len, before_batch=_rich_clear, note="pure Python") if rich_cells
+        "rich": Peer(_rich_len, before_batch=_rich_clear,
+                     note="pure Python; cell_len's uncached path") if rich_cells
         else None,
     }))
 

@@ -18,7 +18,7 @@ Nobody here wrote any of it. Every script gets a pool of distinct strings from:
   ZWJ sequences, flags, keycaps and skin tones included.
 
 Strings are kept when most of their letters are in the script; whitespace runs
-become one space. A script's pool is shuffled the same way every run. A short
+become one space, and strings holding another control character are left out. A script's pool is shuffled the same way every run. A short
 input is one string of 16 to 64 code points, ~1 KB is the first strings of the
 pool joined by spaces, and ~1 MB the whole pool, then the pool reshuffled again
 as often as needed: `distinct` in the table says how much of it differs.
@@ -92,6 +92,11 @@ NAMES = [s.name for s in SCRIPTS] + [MIXED]
 
 
 def _clean(text: str) -> str:
+    """Whitespace runs become one space; a string holding another control
+    character (a bell in a terminal message) is dropped: wcwidth's answer for
+    it is -1 at the first one, which would no longer be the same job."""
+    if any(c < " " and not c.isspace() or c == "\x7f" for c in text):
+        return ""
     return " ".join(text.split())
 
 
