@@ -1,98 +1,78 @@
-"""Bidi resolution and visual caret movement."""
+"""Bidi resolution and visual caret movement.
 
+bidi_resolve's peers: PyICU's Bidi (levels and the visual map, the same job),
+python-bidi and pyfribidi (the reordered string). A visual move's peers: the
+logical move of the same caret (the cost a text with no right-to-left character
+should approach) and PyICU's Bidi asked for the caret's visual neighbour.
+"""
+
+import corpus
 import scrivlet
-from run import Case, optional
-from samples import SAMPLES
+from cases import Case, Peer, optional
 
+icu = optional("icu")  # PyICU
 python_bidi = optional("bidi")
 pyfribidi = optional("pyfribidi")
-regex = optional("regex")
 
-HEBREW = (
-    "הספרייה החדשה נפתחה ב-2024 ומכילה יותר מ-12,500 ספרים. "
-    'המנהלת, ד"ר כהן, אמרה: "אנחנו משתמשים ב-Python וב-C++ לניהול הקטלוג" (ראו עמוד 7). '
-)
-ARABIC = (
-    "افتتحت المكتبة الجديدة في عام 2024 وتضم أكثر من ١٢٬٥٠٠ كتاب. "
-    "قالت المديرة: «نستخدم Python و C++ لإدارة الفهرس» (انظر الصفحة 7). "
-)
+if icu:
+    _BIDI = icu.Bidi()
+    _RESOLVE = icu.Bidi()
 
 
-def _fill(text, size=16384):
-    return text * max(1, size // len(text.encode()))
+def _pyicu_resolve(text):
+    _RESOLVE.setPara(icu.UnicodeString(text), icu.Bidi.DEFAULT_LTR)
+    return _RESOLVE.getLevels(), _RESOLVE.getVisualMap()
 
 
-INPUTS = {
-    "Hebrew + Latin + numbers, 1 MB": _fill(HEBREW, 1 << 20),
-    "Arabic + Latin + numbers, 1 MB": _fill(ARABIC, 1 << 20),
-    "Latin (all LTR), 1 MB": SAMPLES["Latin, 1 MB"],
-    "Hebrew + Latin + numbers, 16 KB": _fill(HEBREW),
-    "ASCII, 12 chars": SAMPLES["ASCII, 12 chars"],
-    "Hebrew, 12 chars": "שלום, world!",
-    "Arabic, 14 chars": "مرحبا 123 abc",
-}
+_LAST = [None, None]  # the str last resolved by the caret peer, and its UnicodeString
 
 
-def _fribidi(text):
-    return pyfribidi.log2vis(text, pyfribidi.ON)
+def _pyicu_neighbour(text, current, step):
+    # The caret's code unit, its visual position, and the code unit shown beside
+    # it; the paragraph is resolved again only for another str, as an editor would.
+    if _LAST[0] is not text:
+        _LAST[:] = [text, icu.UnicodeString(text)]
+        _BIDI.setPara(_LAST[1], icu.Bidi.DEFAULT_LTR)
+    visual = _BIDI.getVisualIndex(current) + step
+    return _BIDI.getLogicalIndex(min(max(visual, 0), _BIDI.getProcessedLength() - 1))
+
+
+def middle(text):
+    """A caret in the middle, on a cluster boundary: (byte offset, code point index,
+    UTF-16 index)."""
+    bounds = scrivlet.grapheme_boundaries(text)
+    byte = bounds[len(bounds) // 2]
+    cp = len(text.encode()[:byte].decode())
+    return byte, cp, len(text[:cp].encode("utf-16-le")) // 2
 
 
 CASES = []
-for name, text in INPUTS.items():
-    CASES.append(
-        Case(
-            "bidi_resolve",
-            name,
-            len(text.encode()),
-            lambda t=text: scrivlet.bidi_resolve(t),
-            {
-                "python-bidi": (lambda t=text: python_bidi.get_display(t)) if python_bidi else None,
-                "pyfribidi": (lambda t=text: _fribidi(t)) if pyfribidi else None,
-            },
-            note="peers return the reordered string; scrivlet returns levels and the visual order",
-        )
-    )
-
-
-def _logical_right(text, current):
-    try:
-        return scrivlet.move_right(text, current)
-    except NotImplementedError:
-        return None
-
-
-_LOGICAL_BUILT = _logical_right("ab", 0) is not None
-
-
-def _regex_clusters(text):
-    return [m.start() for m in regex.finditer(r"\X", text)]
-
-
-for name in (
-    "Hebrew + Latin + numbers, 16 KB",
-    "Latin (all LTR), 1 MB",
-    "Hebrew, 12 chars",
-    "ASCII, 12 chars",
-):
-    text = INPUTS[name]
-    middle = len(text.encode()) // 2
-    for group, fn in (
-        ("move_right_visual", scrivlet.move_right_visual),
-        ("move_left_visual", scrivlet.move_left_visual),
+for _, script, size, text in corpus.inputs():
+    CASES.append(Case(
+        "bidi_resolve", script, size, text, scrivlet.bidi_resolve,
+        peers={
+            "PyICU Bidi": Peer(_pyicu_resolve, note="levels and visual map, in UTF-16 units")
+            if icu else None,
+            "python-bidi": Peer(python_bidi.get_display, note="returns the reordered string")
+            if python_bidi else None,
+            "pyfribidi": Peer(pyfribidi.log2vis, (pyfribidi.ON,),
+                              note="returns the reordered string")
+            if pyfribidi else None,
+        },
+    ))
+    byte, cp, unit = middle(text)
+    for group, fn, logical, step in (
+        ("move_right_visual", scrivlet.move_right_visual, scrivlet.move_right, 1),
+        ("move_left_visual", scrivlet.move_left_visual, scrivlet.move_left, -1),
     ):
-        logical = scrivlet.move_right if group == "move_right_visual" else scrivlet.move_left
-        CASES.append(
-            Case(
-                group,
-                name,
-                len(text.encode()),
-                lambda t=text, f=fn, c=middle: f(t, c),
-                {
-                    "logical move": (lambda t=text, f=logical, c=middle: f(t, c))
-                    if _LOGICAL_BUILT
-                    else None,
-                    "regex \\X scan": (lambda t=text: _regex_clusters(t)) if regex else None,
-                },
-                note="a visual move lays out the whole line; a logical one looks at one cluster",
-            )
-        )
+        CASES.append(Case(
+            group, script, size, text, fn, (byte,),
+            peers={
+                "logical move": Peer(logical, (byte,), note="scrivlet's logical move, "
+                                     "the reference for text with no right-to-left character"),
+                "PyICU Bidi": Peer(_pyicu_neighbour, (unit, step),
+                                   note="resolves a new str once, then one code unit over",
+                                   stateful=True)
+                if icu else None,
+            },
+        ))

@@ -1,37 +1,62 @@
-"""Logical cursor moves and word selection."""
+"""Logical caret moves and word selection, the caret in the middle of the text.
 
+Peers match at the caret: regex's \\X and ugrapheme from the caret forwards,
+wcwidth's grapheme_boundary_before backwards, ICU's iterators (PyICU) from the
+caret. An editor keeps its iterator on the text until the text changes: the
+PyICU peers set the text only when it is another str than last time, so cold
+(a new str each call) pays for setText and warm does not.
+"""
+
+import corpus
 import scrivlet
-from run import Case, optional
-from samples import SAMPLES, SHORT
+from bench_bidi import middle
+from cases import SKIP, Case, Peer, optional, small
 
 regex = optional("regex")
-uniseg_word = optional("uniseg.wordbreak")
 icu = optional("icu")
+ugrapheme = optional("ugrapheme")
+wcwidth = optional("wcwidth")
+uniseg_word = optional("uniseg.wordbreak")
+
+if regex:
+    CLUSTER = regex.compile(r"\X")
 if icu:
-    _ICU_WORD = icu.BreakIterator.createWordInstance(icu.Locale.getRoot())
+    _ROOT = icu.Locale.getRoot()
+    _CHARACTER = icu.BreakIterator.createCharacterInstance(_ROOT)
+    _WORD = icu.BreakIterator.createWordInstance(_ROOT)
 
 
-# The usual approach without a cluster index: scan clusters from the start.
 def _regex_right(text, current):
-    for m in regex.finditer(r"\X", text):
-        if m.start() > current:
-            return m.start()
-    return len(text)
+    return CLUSTER.match(text, current).end()
 
 
-def _regex_left(text, current):
-    last = 0
-    for m in regex.finditer(r"\X", text):
-        if m.start() >= current:
-            break
-        last = m.start()
-    return last
+def _ugrapheme_right(text, current):
+    return current + ugrapheme.grapheme_off_at(text, 1, current)
+
+
+NOTE = "keeps the text set while it is the same str"
+_LAST = {}  # id of an iterator -> the str it was last given
+
+
+def _on(iterator, text):
+    if _LAST.get(id(iterator)) is not text:
+        iterator.setText(text)
+        _LAST[id(iterator)] = text
+    return iterator
+
+
+def _icu_right(text, current):
+    return _on(_CHARACTER, text).following(current)
+
+
+def _icu_left(text, current):
+    return _on(_CHARACTER, text).preceding(current)
 
 
 def _icu_word(text, current):
-    _ICU_WORD.setText(text)
-    end = _ICU_WORD.following(current)
-    return _ICU_WORD.preceding(end), end
+    _on(_WORD, text)
+    end = _WORD.following(current)
+    return _WORD.preceding(end), end
 
 
 def _uniseg_word(text, current):
@@ -44,42 +69,21 @@ def _uniseg_word(text, current):
 
 
 CASES = []
-for name, text in SAMPLES.items():
-    size = len(text.encode())
-    # The caret in the middle of the text (a code point index for the peers,
-    # a byte offset for scrivlet: the same place).
-    mid_cp = len(text) // 2
-    mid = len(text[:mid_cp].encode())
-    CASES.append(
-        Case(
-            "move_right",
-            f"{name}, middle",
-            size,
-            lambda t=text, c=mid: scrivlet.move_right(t, c),
-            {"regex \\X scan": (lambda t=text, c=mid_cp: _regex_right(t, c)) if regex else None},
-        )
-    )
-    CASES.append(
-        Case(
-            "move_left",
-            f"{name}, middle",
-            size,
-            lambda t=text, c=mid: scrivlet.move_left(t, c),
-            {"regex \\X scan": (lambda t=text, c=mid_cp: _regex_left(t, c)) if regex else None},
-        )
-    )
-    CASES.append(
-        Case(
-            "select_word",
-            f"{name}, middle",
-            size,
-            lambda t=text, c=mid: scrivlet.select_word(t, c),
-            {
-                "ICU (PyICU)": (lambda t=text, c=mid_cp: _icu_word(t, c)) if icu else None,
-                # pure Python, seconds per call on the long texts: short ones only
-                "uniseg": (lambda t=text, c=mid_cp: _uniseg_word(t, c))
-                if uniseg_word and name in SHORT
-                else None,
-            },
-        )
-    )
+for _, script, size, text in corpus.inputs():
+    byte, cp, unit = middle(text)
+    CASES.append(Case("move_right", script, size, text, scrivlet.move_right, (byte,), peers={
+        "regex \\X": Peer(_regex_right, (cp,)) if regex else None,
+        "ugrapheme": Peer(_ugrapheme_right, (cp,)) if ugrapheme else None,
+        "PyICU": Peer(_icu_right, (unit,), note=NOTE, stateful=True) if icu else None,
+    }))
+    CASES.append(Case("move_left", script, size, text, scrivlet.move_left, (byte,), peers={
+        "wcwidth": Peer(wcwidth.grapheme_boundary_before, (cp,))
+        if wcwidth and hasattr(wcwidth, "grapheme_boundary_before") else None,
+        "PyICU": Peer(_icu_left, (unit,), note=NOTE, stateful=True) if icu else None,
+    }))
+    uniseg = (Peer(_uniseg_word, (cp,), note="pure Python, scans from the start")
+              if small(text) else SKIP) if uniseg_word else None
+    peers = {"PyICU": Peer(_icu_word, (unit,), note=NOTE, stateful=True) if icu else None,
+             "uniseg": uniseg}
+    CASES.append(Case("select_word", script, size, text, scrivlet.select_word, (byte,),
+                      peers={k: v for k, v in peers.items() if v is not SKIP}))

@@ -1,10 +1,9 @@
 """Line breaking with dictionary segmentation (Thai, Lao, Khmer, Myanmar).
 
-Steady state: CASES, timed by run.py with every dictionary already loaded.
-First call (the word list load) and the memory a loaded dictionary costs are
-measured in fresh interpreters by running this file directly:
-
-    python bench/bench_dictionary.py
+Steady state: CASES, timed by run.py with every dictionary already loaded, on
+real text of each script (bench/corpus.py). First call (the word list load) and
+the memory a loaded dictionary costs are measured in fresh interpreters by
+`python bench/run.py --first-call`, or by running this file directly.
 
 Peers: ICU's line break iterator through PyICU (the iterator is created once
 per language and reused, as a caller would) and through icu4py; ICU segments
@@ -14,96 +13,64 @@ default word tokenizer (newmm).
 
 from __future__ import annotations
 
-import random
 import subprocess
 import sys
-from pathlib import Path
 
+import corpus
 import scrivlet
-from run import Case, optional
+from cases import SKIP, Case, Peer, optional, small
 
 icu = optional("icu")  # PyICU
 icu4py_breakers = optional("icu4py.breakers")
 icu4py_locale = optional("icu4py.locale")
 pythainlp_tokenize = optional("pythainlp.tokenize")
 
-WORDLISTS = Path(__file__).resolve().parent.parent / "src" / "linebreak"
-
-# A few sentences written for this benchmark (about the scripts themselves).
-SENTENCES = {
-    "thai": "ภาษาไทยเป็นภาษาที่ไม่มีการเว้นวรรคระหว่างคำ การตัดคำจึงต้องใช้พจนานุกรม "
-    "โปรแกรมจัดหน้าจะหาตำแหน่งที่ขึ้นบรรทัดใหม่ได้จากคำที่รู้จัก",
-    "lao": "ພາສາລາວບໍ່ມີການຍະຫວ່າງລະຫວ່າງຄຳ ຈຶ່ງຕ້ອງໃຊ້ວັດຈະນານຸກົມໃນການຕັດຄຳ "
-    "ໂປຣແກຣມຈັດໜ້າຈະຊອກຫາບ່ອນຂຶ້ນແຖວໃໝ່ຈາກຄຳທີ່ຮູ້ຈັກ",
-    "khmer": "ភាសាខ្មែរមិនមានដកឃ្លារវាងពាក្យទេ។ ដូច្នេះការកាត់ពាក្យត្រូវការវចនានុក្រម។ "
-    "កម្មវិធីរៀបចំទំព័ររកកន្លែងចុះបន្ទាត់ពីពាក្យដែលវាស្គាល់។",
-    "myanmar": "မြန်မာဘာသာစကားတွင် စကားလုံးများကြားတွင် နေရာလွတ်မရှိပါ။ ထို့ကြောင့် စကားလုံးခွဲရန် အဘိဓာန်လိုအပ်သည်။",
-}
-# Sentence ends and the ICU locale of each language.
-FULL_STOP = {"thai": " ", "lao": " ", "khmer": "។ ", "myanmar": "။ "}
-LOCALE = {"thai": "th", "lao": "lo", "khmer": "km", "myanmar": "my"}
+LOCALE = {"Thai": "th", "Lao": "lo", "Khmer": "km", "Myanmar": "my"}
+# A first call: one real string of the script (the short input).
+SENTENCES = {}
 
 
-def prose(lang: str, size: int) -> str:
-    """About size bytes: the written sentences, then sentences of 4 to 12
-    listed words written together, a comma or a space here and there."""
-    words = (WORDLISTS / f"{lang}.txt").read_text(encoding="utf-8").split()
-    words = [w for w in words if "\u200c" not in w and "\u200d" not in w]
-    rng = random.Random(lang)
-    parts = [SENTENCES[lang], " "]
-    total = len(SENTENCES[lang].encode())
-    while total < size:
-        n = rng.randint(4, 12)
-        sentence = "".join(
-            rng.choice(words) + (" " if rng.random() < 0.1 else "") for _ in range(n)
-        )
-        parts.append(sentence.rstrip() + FULL_STOP[lang])
-        total += len(parts[-1].encode())
-    return "".join(parts)
+def _sentence(script):
+    if script not in SENTENCES:
+        SENTENCES[script] = corpus.text(script, "short")
+    return SENTENCES[script]
 
 
-def _pyicu_breaks(lang):
+def _pyicu_breaks(script):
     if icu is None:
         return None
-    bi = icu.BreakIterator.createLineInstance(icu.Locale(LOCALE[lang]))
+    bi = icu.BreakIterator.createLineInstance(icu.Locale(LOCALE.get(script, "en")))
 
     def breaks(text):
         bi.setText(text)
         return list(bi)
 
-    return breaks
+    return Peer(breaks)
 
 
-def _icu4py_segments(lang):
+def _icu4py_segments(script):
     if icu4py_breakers is None or icu4py_locale is None:
         return None
-    locale = icu4py_locale.Locale(LOCALE[lang])
-    return lambda text: list(icu4py_breakers.LineBreaker(text, locale))
+    locale = icu4py_locale.Locale(LOCALE.get(script, "en"))
+    return Peer(lambda text: list(icu4py_breakers.LineBreaker(text, locale).segments()),
+                note="returns (start, end) pairs")
 
 
-INPUTS = []
-for _lang, _sentence in SENTENCES.items():
-    INPUTS.append((_lang, f"{_lang.capitalize()} sentence", _sentence))
-    INPUTS.append((_lang, f"{_lang.capitalize()} prose, 20 KB", prose(_lang, 20_000)))
+def peers(script, text):
+    found = {"PyICU": _pyicu_breaks(script), "icu4py": _icu4py_segments(script)}
+    if script == "Thai":
+        found["pythainlp"] = (
+            Peer(pythainlp_tokenize.word_tokenize, note="pure Python (newmm); returns the words")
+            if small(text) else SKIP) if pythainlp_tokenize else None
+    return {k: v for k, v in found.items() if v is not SKIP}
 
-CASES = []
-for lang, name, text in INPUTS:
-    peers = {"PyICU": None, "icu4py": None, "pythainlp": None}
-    for peer, make in (("PyICU", _pyicu_breaks), ("icu4py", _icu4py_segments)):
-        fn = make(lang)
-        if fn:
-            peers[peer] = lambda t=text, f=fn: f(t)
-    if lang == "thai" and pythainlp_tokenize:
-        peers["pythainlp"] = lambda t=text: pythainlp_tokenize.word_tokenize(t)
-    CASES.append(
-        Case(
-            "line_break_opportunities_with_dictionary",
-            name,
-            len(text.encode()),
-            lambda t=text: scrivlet.line_break_opportunities_with_dictionary(t),
-            peers,
-        )
-    )
+
+CASES = [
+    Case("line_break_opportunities_with_dictionary", script, size, text,
+         scrivlet.line_break_opportunities_with_dictionary, peers=peers(script, text))
+    for _, script, size, text in corpus.inputs(scripts=list(LOCALE) + [corpus.MIXED])
+    if script in LOCALE or size != "short"
+]
 
 
 # --- first call and memory, each in a fresh interpreter ---------------------
@@ -155,7 +122,7 @@ _SETUPS = {
 def first_call(library: str, lang: str) -> tuple[float, float, int, int] | None:
     code = _PROBE.replace("{setup}", _SETUPS[library])
     done = subprocess.run(
-        [sys.executable, "-c", code, LOCALE[lang], SENTENCES[lang]],
+        [sys.executable, "-c", code, LOCALE[lang], _sentence(lang)],
         check=False,
         capture_output=True,
         text=True,
@@ -171,18 +138,18 @@ def report() -> str:
 
     rows = [
         (
-            "| language | library | first call (loads the list), CPU | second call, CPU "
+            "| script | library | first call (loads the list), CPU | second call, CPU "
             "| heap grown by the first call | file pages mapped by it |"
         ),
         "|---|---|---|---|---|---|",
     ]
-    for lang in SENTENCES:
+    for lang in LOCALE:
         libraries = ["scrivlet"]
         if icu:
             libraries.append("PyICU")
         if icu4py_breakers and icu4py_locale:
             libraries.append("icu4py")
-        if lang == "thai" and pythainlp_tokenize:
+        if lang == "Thai" and pythainlp_tokenize:
             libraries.append("pythainlp")
         for library in libraries:
             best = None
@@ -202,5 +169,4 @@ def report() -> str:
 
 
 if __name__ == "__main__":
-    sys.path.insert(0, str(Path(__file__).resolve().parent))
     print(report())

@@ -1,54 +1,55 @@
-"""Line-break opportunities (UAX #14)."""
+"""Line-break opportunities.
 
-from run import Case, optional
-from samples import SAMPLES
+ICU (through PyICU, one iterator reused, and icu4py) returns every break
+position without its kind, in UTF-16 units or as (start, end) pairs; for Thai,
+Lao, Khmer and Myanmar it also looks words up in its dictionaries, which
+scrivlet does only in line_break_opportunities_with_dictionary (bench_dictionary.py).
+"""
 
+import corpus
 import scrivlet
+from cases import SKIP, Case, Peer, optional, small
 
 icu = optional("icu")  # PyICU
 icu4py_breakers = optional("icu4py.breakers")
 icu4py_locale = optional("icu4py.locale")
 uniseg_linebreak = optional("uniseg.linebreak")
 
-NUMBERS = (
-    "Prices rose 3.5% to $1,234.56 (from $1,190.00) on 2024-05-01; see §4.2/§4.3 — "
-    "“really?” [sic] 12:30, ½ cup, -7.25 °C, ¥10,000 or €9.99! "
-)
-INPUTS = dict(SAMPLES)
-INPUTS["numbers and punctuation, 16 KB"] = NUMBERS * (16384 // len(NUMBERS.encode()))
-
+DICTIONARY_SCRIPTS = ("Thai", "Lao", "Khmer", "Myanmar")
 if icu:
-    _pyicu = icu.BreakIterator.createLineInstance(icu.Locale.getRoot())
+    _PYICU = icu.BreakIterator.createLineInstance(icu.Locale.getRoot())
 
-    def _pyicu_boundaries(text):
-        _pyicu.setText(text)
-        return list(_pyicu)
+
+def _pyicu(text):
+    _PYICU.setText(text)
+    return list(_PYICU)
 
 
 if icu4py_breakers and icu4py_locale:
-    _icu4py_locale = icu4py_locale.Locale("en")
-
-    def _icu4py_segments(text):
-        return list(icu4py_breakers.LineBreaker(text, _icu4py_locale))
+    _EN = icu4py_locale.Locale("en")
 
 
-CASES = []
-for name, text in INPUTS.items():
-    CASES.append(
-        Case(
-            "line_break_opportunities",
-            name,
-            len(text.encode()),
-            lambda t=text: scrivlet.line_break_opportunities(t),
-            {
-                "PyICU": (lambda t=text: _pyicu_boundaries(t)) if icu else None,
-                "icu4py": (lambda t=text: _icu4py_segments(t))
-                if icu4py_breakers and icu4py_locale
-                else None,
-                # pure Python, minutes a call on 1 MB: short strings only
-                "uniseg": (lambda t=text: list(uniseg_linebreak.line_break_boundaries(t)))
-                if uniseg_linebreak and len(text) < 1000
-                else None,
-            },
-        )
-    )
+def _icu4py(text):
+    return list(icu4py_breakers.LineBreaker(text, _EN).segments())
+
+
+def peers(script, text):
+    note = "finds words in its dictionaries" if script in DICTIONARY_SCRIPTS else ""
+    found = {
+        "PyICU": Peer(_pyicu, note=note) if icu else None,
+        "icu4py": Peer(_icu4py, note="returns (start, end) pairs")
+        if icu4py_breakers and icu4py_locale
+        else None,
+        "uniseg": (Peer(lambda t: list(uniseg_linebreak.line_break_boundaries(t)),
+                        note="pure Python") if small(text) else SKIP)
+        if uniseg_linebreak
+        else None,
+    }
+    return {k: v for k, v in found.items() if v is not SKIP}
+
+
+CASES = [
+    Case("line_break_opportunities", script, size, text, scrivlet.line_break_opportunities,
+         peers=peers(script, text))
+    for _, script, size, text in corpus.inputs()
+]

@@ -1,66 +1,38 @@
-"""Normalization forms NFC, NFD, NFKC and NFKD."""
+"""Normalization forms NFC, NFD, NFKC and NFKD.
+
+Peers: the standard library's unicodedata (the interpreter's Unicode version),
+unicodedata2 (Unicode 17.0.0, like scrivlet) and ICU's Normalizer2 (PyICU).
+Most real text is already in NFC: a peer that recognises it returns its argument.
+"""
 
 import unicodedata
 
+import corpus
 import scrivlet
-from run import Case, optional
-from samples import ENGLISH, MIXED
+from cases import Case, Peer, optional
 
 unicodedata2 = optional("unicodedata2")
+icu = optional("icu")
 
-LATIN = "Grüße aus Köln: naïve café, señor Müller, Ærøskøbing, Dvořák, Łódź, Françoise. "
-VIETNAMESE = "Tiếng Việt là ngôn ngữ chính thức của Việt Nam, có sáu thanh điệu khác nhau. "
-HANGUL = "대한민국의 수도는 서울이며 한글은 세종대왕이 창제한 문자이다. "
-
-SHORT = {
-    "ASCII": "Hello world, how are you?",
-    "Latin NFC": LATIN[:40],
-    "Latin NFD": unicodedata.normalize("NFD", LATIN[:40]),
-    "Vietnamese": VIETNAMESE[:40],
-    "Hangul": HANGUL[:30],
-    "Hangul jamo": unicodedata.normalize("NFD", HANGUL[:30]),
-    "mixed": MIXED[:60],
-}
-MB = 1 << 20
-
-
-def _long(text):
-    return text * (MB // len(text.encode()))
-
-
-LONG = {
-    "ASCII": _long(ENGLISH),
-    "Latin NFC": _long(LATIN),
-    "Latin NFD": unicodedata.normalize("NFD", _long(LATIN)),
-    "Vietnamese": _long(VIETNAMESE),
-    "Hangul": _long(HANGUL),
-    "Hangul jamo": unicodedata.normalize("NFD", _long(HANGUL)),
-    "mixed": _long(MIXED),
-}
-
-FUNCTIONS = {
+FORMS = {
     "NFC": scrivlet.normalize_nfc,
     "NFD": scrivlet.normalize_nfd,
     "NFKC": scrivlet.normalize_nfkc,
     "NFKD": scrivlet.normalize_nfkd,
 }
+if icu:
+    ICU_FORMS = {
+        "NFC": icu.Normalizer2.getNFCInstance(),
+        "NFD": icu.Normalizer2.getNFDInstance(),
+        "NFKC": icu.Normalizer2.getNFKCInstance(),
+        "NFKD": icu.Normalizer2.getNFKDInstance(),
+    }
 
 CASES = []
-for size, inputs in (("short", SHORT), ("1 MB", LONG)):
-    for form, fn in FUNCTIONS.items():
-        for name, text in inputs.items():
-            label = f"{name}, {len(text)} chars" if size == "short" else f"{name}, 1 MB"
-            CASES.append(
-                Case(
-                    f"normalize_{form.lower()}",
-                    label,
-                    len(text.encode()),
-                    lambda fn=fn, t=text: fn(t),
-                    {
-                        "unicodedata": lambda f=form, t=text: unicodedata.normalize(f, t),
-                        "unicodedata2": (lambda f=form, t=text: unicodedata2.normalize(f, t))
-                        if unicodedata2
-                        else None,
-                    },
-                )
-            )
+for form, fn in FORMS.items():
+    for _, script, size, text in corpus.inputs():
+        CASES.append(Case(fn.__name__, script, size, text, fn, peers={
+            "unicodedata": Peer(unicodedata.normalize, pre=(form,)),
+            "unicodedata2": Peer(unicodedata2.normalize, pre=(form,)) if unicodedata2 else None,
+            "PyICU Normalizer2": Peer(ICU_FORMS[form].normalize) if icu else None,
+        }))
