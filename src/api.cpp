@@ -24,10 +24,18 @@ namespace {
 
 // The core reads only well-formed UTF-8.
 void require_utf8(std::string_view text) {
-    const std::size_t bad = utf8::first_invalid(text);
-    if (bad != std::string_view::npos)
-        throw std::invalid_argument("scrivlet: invalid UTF-8 at byte offset " +
-                                    std::to_string(bad));
+    std::size_t bad = utf8::first_invalid(text);
+    if (bad == std::string_view::npos) return;
+    // The offset's digits written here: std::to_string would bring a table of
+    // the standard library's among the shared library's exports.
+    char digits[24];
+    char* p = digits + sizeof digits;
+    do {
+        *--p = static_cast<char>('0' + bad % 10);
+        bad /= 10;
+    } while (bad != 0);
+    throw std::invalid_argument("scrivlet: invalid UTF-8 at byte offset " +
+                                std::string(p, digits + sizeof digits));
 }
 
 template <typename T>

@@ -25,7 +25,7 @@ def _cmake():
 
 @pytest.fixture(scope="session")
 def native_build(tmp_path_factory):
-    """Build directory holding testhooks/scrivlet*.so and scrivlet_core_tests."""
+    """Build directory holding testhooks/scrivlet*.so, scrivlet_core_tests and the C++ library."""
     if os.name != "posix":
         pytest.skip("the C++ test binary runs each test in a forked process: POSIX only")
     cmake = _cmake()
@@ -39,10 +39,15 @@ def native_build(tmp_path_factory):
         cmake
         + ["-S", str(ROOT), "-B", str(build), *generator,
            f"-DPython_EXECUTABLE={sys.executable}",
-           "-DSCRIVLET_TEST_HOOKS=ON", "-DSCRIVLET_BUILD_TESTS=ON"],
+           "-DSCRIVLET_BUILD_MODULE=ON", "-DSCRIVLET_TEST_HOOKS=ON", "-DSCRIVLET_BUILD_TESTS=ON"],
         check=True, capture_output=True, env=env,
     )
-    done = subprocess.run(cmake + ["--build", str(build)], capture_output=True, text=True, env=env)
+    # The shipped module is the installed one: build only the test-only copy,
+    # the core tests and the C++ library.
+    targets = ["scrivlet_testhooks", "scrivlet_core_tests", "scrivlet"]
+    done = subprocess.run(
+        cmake + ["--build", str(build), "--target", *targets], capture_output=True, text=True, env=env
+    )
     assert done.returncode == 0, done.stdout[-4000:] + done.stderr[-4000:]
     return build
 

@@ -15,13 +15,13 @@ generator=()
 command -v ninja >/dev/null && generator=(-G Ninja)
 cmake -S "$root" -B "$build" "${generator[@]}" --toolchain "$root/tools/mingw-w64-x86_64.cmake" \
   -DSCRIVLET_BUILD_MODULE=OFF >/dev/null
-cmake --build "$build" --target scrivlet_core
+cmake --build "$build" --target scrivlet
 # The four dictionaries and the public interface are in the Windows library.
-symbols="$(x86_64-w64-mingw32-nm -C --defined-only "$build/libscrivlet_core.a" 2>/dev/null)"
+symbols="$(x86_64-w64-mingw32-nm -C --defined-only "$build/libscrivlet.a" 2>/dev/null)"
 for name in THAI_WORDS LAO_WORDS KHMER_WORDS MYANMAR_WORDS "scrivlet::grapheme_boundaries"; do
   if ! grep -q "$name" <<<"$symbols"; then
     echo "$name is not defined in the Windows core library" >&2
     exit 1
   fi
 done
-echo "scrivlet_core for x86_64-w64-mingw32 built"
+echo "libscrivlet for x86_64-w64-mingw32 built"
