@@ -8,9 +8,15 @@
 
 #include <algorithm>
 #include <array>
+#include <type_traits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "../data/normalization.h"
 #include "../error.h"
+#include "../text.h"
 #include "../utf8.h"
 #include "reorder.h"
 
@@ -102,14 +108,15 @@ std::uint8_t paragraph_level_of(const BidiClass* classes, std::size_t n) {
     return 0;
 }
 
+template <typename CodePoint>
 class Resolver {
 public:
-    Resolver(const BidiClass* classes, const char32_t* cps, std::size_t n, std::uint8_t paragraph,
+    Resolver(const BidiClass* classes, const CodePoint* cps, std::size_t n, std::uint8_t paragraph,
              std::uint32_t present)
         : input_(classes), cps_(cps), n_(n), paragraph_(paragraph), present_(present) {}
 
-    BidiResult run(bool with_order) {
-        BidiResult out;
+    // Fills in out's levels.
+    void run(BidiLayout& out) {
         out.paragraph_level = paragraph_;
         working_.assign(input_, input_ + n_);
         levels_.assign(n_, paragraph_);
@@ -134,13 +141,11 @@ public:
         }
         line_whitespace();
         out.levels = std::move(levels_);
-        if (with_order) reorder(out);
-        return out;
     }
 
 private:
     const BidiClass* input_;
-    const char32_t* cps_;
+    const CodePoint* cps_;
     std::size_t n_;
     std::uint8_t paragraph_;
     std::uint32_t present_;
@@ -649,60 +654,61 @@ private:
             }
         }
     }
-
-    // L2 over the code points that remain.
-    void reorder(BidiResult& out) const {
-        if (!(present_ & REMOVED_MASK)) {
-            out.visual_order.resize(n_);
-            for (std::size_t i = 0; i < n_; ++i) out.visual_order[i] = i;
-            reorder_by_levels(out.levels.data(), n_, out.visual_order.data());
-            return;
-        }
-        std::vector<std::uint8_t> kept;
-        kept.reserve(n_);
-        out.visual_order.reserve(n_);
-        for (std::size_t i = 0; i < n_; ++i) {
-            if (out.levels[i] == REMOVED_LEVEL) continue;
-            kept.push_back(out.levels[i]);
-            out.visual_order.push_back(i);
-        }
-        reorder_by_levels(kept.data(), kept.size(), out.visual_order.data());
-    }
 };
 
 // Nothing can leave level 0: no right-to-left class, no number that W2 could
 // turn Arabic, no explicit control. Every kept code point is 0 and stays put.
-BidiResult left_to_right(const BidiClass* classes, std::size_t n, std::uint32_t present,
-                         bool with_order) {
-    BidiResult out;
+template <typename IsRemoved>
+void left_to_right(std::size_t n, bool any_removed, IsRemoved&& is_removed, BidiLayout& out) {
     out.levels.assign(n, 0);
-    if (present & bit(BN))
+    if (any_removed)
         for (std::size_t i = 0; i < n; ++i)
-            if (classes[i] == BN) out.levels[i] = REMOVED_LEVEL;
-    if (!with_order) return out;
-    out.visual_order.reserve(n);
-    if (present & bit(BN)) {
-        for (std::size_t i = 0; i < n; ++i)
-            if (classes[i] != BN) out.visual_order.push_back(i);
-    } else {
-        for (std::size_t i = 0; i < n; ++i) out.visual_order.push_back(i);
-    }
-    return out;
+            if (is_removed(i)) out.levels[i] = REMOVED_LEVEL;
 }
 
-BidiResult resolve(const BidiClass* classes, const char32_t* cps, std::size_t n,
-                   std::optional<std::uint8_t> paragraph_level, std::uint32_t present,
-                   bool with_order = true) {
-    if (n == 0) {
-        BidiResult out;
-        out.paragraph_level = paragraph_level.value_or(0);
-        return out;
-    }
+template <typename CodePoint>
+void resolve(const BidiClass* classes, const CodePoint* cps, std::size_t n,
+             std::optional<std::uint8_t> paragraph_level, std::uint32_t present, BidiLayout& out) {
+    out.paragraph_level = paragraph_level.value_or(0);
+    if (n == 0) return;
     if (!(present & NOT_TRIVIAL_MASK) && paragraph_level.value_or(0) == 0)
-        return left_to_right(classes, n, present, with_order);
+        return left_to_right(n, present & bit(BN), [&](std::size_t i) { return classes[i] == BN; }, out);
     const std::uint8_t paragraph =
         paragraph_level ? *paragraph_level : paragraph_level_of(classes, n);
-    return Resolver(classes, cps, n, paragraph, present).run(with_order);
+    Resolver<CodePoint>(classes, cps, n, paragraph, present).run(out);
+}
+
+// L2 over the level runs of the code points that remain: a run is reversed
+// as a whole by every pass at a level up to its own, which leaves it reversed
+// when its level is odd, and the runs themselves are ordered by the same
+// passes over their levels.
+void visual_runs(BidiLayout& out) {
+    const std::uint8_t* levels = out.levels.data();
+    const std::size_t n = out.levels.size();
+    std::vector<VisualRun> runs;
+    std::vector<std::uint8_t> run_levels;
+    for (std::size_t i = 0; i < n;) {
+        if (levels[i] == REMOVED_LEVEL) {
+            ++i;
+            continue;
+        }
+        const std::uint8_t level = levels[i];
+        std::size_t last = i;
+        std::size_t j = i + 1;
+        for (; j < n; ++j) {
+            if (levels[j] == REMOVED_LEVEL) continue;
+            if (levels[j] != level) break;
+            last = j;
+        }
+        runs.push_back({std::uint32_t(i), std::uint32_t(last), (level & 1) != 0});
+        run_levels.push_back(level);
+        i = j;
+    }
+    std::vector<std::uint32_t> order(runs.size());
+    for (std::size_t r = 0; r < order.size(); ++r) order[r] = std::uint32_t(r);
+    reorder_by_levels(run_levels.data(), run_levels.size(), order.data());
+    out.runs.resize(runs.size());
+    for (std::size_t r = 0; r < order.size(); ++r) out.runs[r] = runs[order[r]];
 }
 
 }  // namespace
@@ -713,64 +719,231 @@ BidiResult resolve_levels(const std::vector<BidiClass>& classes,
     if (classes.size() != code_points.size()) throw InvariantError("bidi: classes and code points differ in length");
     std::uint32_t present = 0;
     for (BidiClass c : classes) present |= bit(c);
-    return resolve(classes.data(), code_points.data(), classes.size(), paragraph_level, present);
+    BidiLayout layout;
+    resolve(classes.data(), code_points.data(), classes.size(), paragraph_level, present, layout);
+    visual_runs(layout);
+    return expand(std::move(layout));
 }
 
-namespace {
-
-// ASCII holds no right-to-left, Arabic number or explicit class: every
-// character is at level 0 but the BN controls, which are removed.
-BidiResult ascii_text(std::string_view text, bool with_order) {
-    const std::size_t n = text.size();
+BidiResult expand(BidiLayout layout) {
     BidiResult out;
-    out.levels.assign(n, 0);
-    if (with_order) out.visual_order.reserve(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        if (data::detail::ASCII_BIDI_CLASSES[static_cast<unsigned char>(text[i])] == BN)
-            out.levels[i] = REMOVED_LEVEL;
-        else if (with_order)
-            out.visual_order.push_back(i);
+    out.paragraph_level = layout.paragraph_level;
+    out.levels = std::move(layout.levels);
+    for (const VisualRun& run : layout.runs) {
+        if (run.reversed) {
+            for (std::size_t i = run.last + std::size_t(1); i-- > run.first;)
+                if (out.levels[i] != REMOVED_LEVEL) out.visual_order.push_back(i);
+        } else {
+            for (std::size_t i = run.first; i <= run.last; ++i)
+                if (out.levels[i] != REMOVED_LEVEL) out.visual_order.push_back(i);
+        }
     }
     return out;
 }
 
-bool is_ascii(std::string_view text) {
-    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
-    const std::size_t n = text.size();
-    std::size_t i = 0;
-    for (; i + 64 <= n; i += 64) {  // blocks the compiler widens; stop at the first non-ASCII one
-        unsigned char any = 0;
-        for (std::size_t k = 0; k < 64; ++k) any |= s[i + k];
-        if (any >= 0x80) return false;
-    }
-    unsigned char any = 0;
-    for (; i < n; ++i) any |= s[i];
-    return any < 0x80;
-}
+namespace {
 
-BidiResult resolve_text(std::string_view text, bool with_order) {
-    if (is_ascii(text)) return ascii_text(text, with_order);
-    std::vector<char32_t> cps;
-    std::vector<BidiClass> classes;
-    const std::size_t n = utf8::count_code_points(text);
-    cps.reserve(n);
-    classes.reserve(n);
+// The classes of a text's code points, and whether any can move a code point
+// off level 0. Most text has none: then only the removed ones are looked up
+// again, and no array of classes is made.
+template <typename Text>
+void layout_of(Text text, bool with_order, BidiLayout& out) {
+    auto r = text::reader(text);
     data::BidiClassLookup lookup;
     std::uint32_t present = 0;
-    for (utf8::Decoder d(text); !d.done();) {
-        const char32_t cp = d.next();
-        const BidiClass c = lookup(cp);
-        present |= bit(c);
-        cps.push_back(cp);
-        classes.push_back(c);
+    std::size_t n = 0;
+    for (auto scan = r; !scan.done(); ++n) {
+        present |= bit(lookup(scan.next()));
+        if (present & NOT_TRIVIAL_MASK) break;
     }
-    return resolve(classes.data(), cps.data(), cps.size(), std::nullopt, present, with_order);
+    if (!(present & NOT_TRIVIAL_MASK)) {
+        out.paragraph_level = 0;
+        if (n > 0) {
+            if (present & bit(BN)) {
+                out.levels.assign(n, 0);
+                std::size_t i = 0;
+                for (auto scan = r; !scan.done(); ++i)
+                    if (lookup(scan.next()) == BN) out.levels[i] = REMOVED_LEVEL;
+            } else {
+                out.levels.assign(n, 0);
+            }
+        }
+    } else {
+        std::vector<BidiClass> classes;
+        if constexpr (std::is_same_v<Text, std::string_view>) {
+            std::vector<char32_t> cps;
+            const std::size_t count = utf8::count_code_points(text);
+            cps.reserve(count);
+            classes.reserve(count);
+            present = 0;
+            for (auto scan = r; !scan.done();) {
+                const char32_t cp = scan.next();
+                const BidiClass c = lookup(cp);
+                present |= bit(c);
+                cps.push_back(cp);
+                classes.push_back(c);
+            }
+            resolve(classes.data(), cps.data(), cps.size(), std::nullopt, present, out);
+        } else {
+            classes.resize(text.size);
+            present = 0;
+            for (std::size_t i = 0; i < text.size; ++i) {
+                const BidiClass c = lookup(text.data[i]);
+                present |= bit(c);
+                classes[i] = c;
+            }
+            resolve(classes.data(), text.data, text.size, std::nullopt, present, out);
+        }
+    }
+    if (with_order) visual_runs(out);
 }
 
 }  // namespace
 
-BidiResult resolve_bidi(std::string_view text) { return resolve_text(text, true); }
+namespace {
 
-BidiResult resolve_bidi_levels(std::string_view text) { return resolve_text(text, false); }
+// Every code point whose class can move anything off level 0 lies in one of
+// these windows (checked against the class table below): a unit outside them
+// is passed over without a lookup.
+struct Window {
+    char32_t first, last;
+};
+constexpr Window BMP_WINDOWS[] = {
+    {0x05BE, 0x08E2}, {0x200F, 0x200F}, {0x202A, 0x202E}, {0x2066, 0x2069}, {0xFB1D, 0xFEFC},
+};
+constexpr Window SUPPLEMENTARY_WINDOWS[] = {{0x10800, 0x10FFF}, {0x1E800, 0x1EFFF}};
+
+constexpr bool in_windows(char32_t c) noexcept {
+    for (const Window& w : BMP_WINDOWS)
+        if (c - w.first <= w.last - w.first) return true;
+    for (const Window& w : SUPPLEMENTARY_WINDOWS)
+        if (c - w.first <= w.last - w.first) return true;
+    return false;
+}
+
+constexpr bool windows_hold_every_class_off_level_zero() {
+    for (const auto& e : data::BIDI_CLASS_RANGES)
+        if ((NOT_TRIVIAL_MASK >> u(e.value)) & 1)
+            for (char32_t c = e.first; c <= e.last; ++c)
+                if (!in_windows(c)) return false;
+    return true;
+}
+static_assert(windows_hold_every_class_off_level_zero());
+
+bool moves_off_level_zero(char32_t c) noexcept {
+    return in_windows(c) && ((NOT_TRIVIAL_MASK >> u(data::bidi_class(c))) & 1);
+}
+
+}  // namespace
+
+bool stays_left_to_right(std::string_view text) noexcept {
+    // Only a lead byte from 0xD6 starts a code point from U+0580.
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    std::size_t pos = 0;
+    while (pos < n) {
+#if defined(__SSE2__)
+        while (pos + 16 <= n) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + pos));
+            if (_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(v, _mm_set1_epi8(char(0xD6))), v))) break;
+            pos += 16;
+        }
+#endif
+        const std::size_t stop = pos + 16 < n ? pos + 16 : n;
+        for (; pos < stop; ++pos) {
+            if (s[pos] < 0xD6) continue;
+            std::size_t len;
+            if (moves_off_level_zero(utf8::decode(text, pos, len))) return false;
+            pos += len - 1;
+        }
+    }
+    return true;
+}
+
+template <typename Unit>
+bool stays_left_to_right(text::Fixed<Unit> text) noexcept {
+    if constexpr (sizeof(Unit) == 1) {
+        return true;  // no Latin-1 code point is in a window
+    } else {
+        const Unit* p = text.data;
+        const std::size_t n = text.size;
+        std::size_t i = 0;
+#if defined(__SSE2__)
+        if constexpr (sizeof(Unit) == 2) {
+            for (; i + 8 <= n; i += 8) {
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+                __m128i hit = _mm_setzero_si128();
+                for (const Window& w : BMP_WINDOWS) {
+                    const __m128i d = _mm_sub_epi16(v, _mm_set1_epi16(short(w.first)));
+                    const __m128i beyond = _mm_subs_epu16(d, _mm_set1_epi16(short(w.last - w.first)));
+                    hit = _mm_or_si128(hit, _mm_cmpeq_epi16(beyond, _mm_setzero_si128()));
+                }
+                if (_mm_movemask_epi8(hit))
+                    for (std::size_t k = 0; k < 8; ++k)
+                        if (moves_off_level_zero(p[i + k])) return false;
+            }
+        } else {
+            for (; i + 4 <= n; i += 4) {
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+                // Code points are below 2^31: signed comparisons hold.
+                __m128i hit = _mm_setzero_si128();
+                auto window = [&](const Window& w) {
+                    hit = _mm_or_si128(hit, _mm_and_si128(_mm_cmpgt_epi32(v, _mm_set1_epi32(int(w.first) - 1)),
+                                                          _mm_cmplt_epi32(v, _mm_set1_epi32(int(w.last) + 1))));
+                };
+                for (const Window& w : BMP_WINDOWS) window(w);
+                for (const Window& w : SUPPLEMENTARY_WINDOWS) window(w);
+                if (_mm_movemask_epi8(hit))
+                    for (std::size_t k = 0; k < 4; ++k)
+                        if (moves_off_level_zero(p[i + k])) return false;
+            }
+        }
+#endif
+        for (; i < n; ++i)
+            if (moves_off_level_zero(p[i])) return false;
+        return true;
+    }
+}
+
+template bool stays_left_to_right(text::Latin1) noexcept;
+template bool stays_left_to_right(text::Ucs2) noexcept;
+template bool stays_left_to_right(text::Ucs4) noexcept;
+
+BidiLayout bidi_layout(std::string_view text) {
+    BidiLayout out;
+    layout_of(text, true, out);
+    return out;
+}
+
+template <typename Unit>
+BidiLayout bidi_layout(text::Fixed<Unit> text) {
+    BidiLayout out;
+    layout_of(text, true, out);
+    return out;
+}
+
+BidiLayout bidi_levels(std::string_view text) {
+    BidiLayout out;
+    layout_of(text, false, out);
+    return out;
+}
+
+template <typename Unit>
+BidiLayout bidi_levels(text::Fixed<Unit> text) {
+    BidiLayout out;
+    layout_of(text, false, out);
+    return out;
+}
+
+template BidiLayout bidi_layout(text::Latin1);
+template BidiLayout bidi_layout(text::Ucs2);
+template BidiLayout bidi_layout(text::Ucs4);
+template BidiLayout bidi_levels(text::Latin1);
+template BidiLayout bidi_levels(text::Ucs2);
+template BidiLayout bidi_levels(text::Ucs4);
+
+BidiResult resolve_bidi(std::string_view text) { return expand(bidi_layout(text)); }
+
+BidiResult resolve_bidi_levels(std::string_view text) { return expand(bidi_levels(text)); }
 
 }  // namespace scrivlet::bidi

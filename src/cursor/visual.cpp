@@ -8,8 +8,7 @@
 
 #include "../bidi/mod.h"
 #include "../bidi/reorder.h"
-#include "../segment/grapheme.h"
-#include "../utf8.h"
+#include "logical.h"
 #include "mod.h"
 
 namespace scrivlet::cursor {
@@ -30,32 +29,30 @@ struct ClusterSpans {
     std::uint64_t right_edge(std::size_t k) const { return (levels[k] & 1) ? start(k) : end(k); }
 };
 
-ClusterSpans cluster_spans(std::string_view text) {
-    const bidi::BidiResult bidi = bidi::resolve_bidi_levels(text);
+// A span's level is that of its first code point, the paragraph's for a
+// removed one.
+template <typename Text>
+ClusterSpans cluster_spans(Text text) {
+    const bidi::BidiLayout bidi = bidi::bidi_levels(text);
+    const auto u = segment::units(text);
     ClusterSpans spans;
-    std::vector<std::uint64_t>& bounds = spans.starts;
-    bounds = segment::grapheme_cluster_starts(text);
-    if (bounds.empty() || bounds.front() != 0) bounds.insert(bounds.begin(), 0);
-    if (bounds.back() != text.size()) bounds.push_back(text.size());
-    // Boundaries are ascending; drop repeats so that every span is non-empty.
-    bounds.erase(std::unique(bounds.begin(), bounds.end()), bounds.end());
-
-    spans.levels.resize(bounds.size() - 1);
-    // Code point index of each boundary, counted along the ascending offsets.
-    std::size_t byte = 0, index = 0;
-    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
-    for (std::size_t k = 0; k + 1 < bounds.size(); ++k) {
-        for (; byte < bounds[k]; ++byte)
-            if (!utf8::is_continuation(s[byte])) ++index;
-        std::uint8_t level = bidi.paragraph_level;
-        if (index < bidi.levels.size() && bidi.levels[index] != bidi::REMOVED_LEVEL)
-            level = bidi.levels[index];
-        spans.levels[k] = level;
-    }
+    std::uint64_t offset = 0;  // of pos, in the fixed-width forms
+    std::size_t index = 0;     // code points before pos
+    segment::walk::scan_clusters(u, 0, u.size(), [&](std::size_t pos, char32_t cp, bool start) {
+        if (start) {
+            spans.starts.push_back(u.fixed ? offset : pos);
+            const std::uint8_t level = bidi.levels[index];
+            spans.levels.push_back(level == bidi::REMOVED_LEVEL ? bidi.paragraph_level : level);
+        }
+        offset += text::utf8_length(cp);
+        ++index;
+        return true;
+    });
+    spans.starts.push_back(u.fixed ? offset : u.size());
     return spans;
 }
 
-// visual_cluster_order: L2 over whole clusters.
+// L2 over whole clusters.
 std::vector<std::uint32_t> visual_cluster_order(const ClusterSpans& spans) {
     std::vector<std::uint32_t> order(spans.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = std::uint32_t(i);
@@ -115,25 +112,84 @@ struct Located {
     std::size_t index;
 };
 
-Located locate(std::string_view text, std::uint64_t current) {
+template <typename Text>
+Located locate_stop(Text text, std::uint64_t current) {
     const ClusterSpans spans = cluster_spans(text);
     std::vector<std::uint64_t> stops = visual_caret_stops(spans, visual_cluster_order(spans));
     const std::size_t index = locate_caret(spans, stops, current);
     return {std::move(stops), index};
 }
 
-}  // namespace
+// Without reordering, the stops are the cluster boundaries in logical order,
+// the end of the text included: a move to the left is the logical one, and
+// so is a move to the right from a boundary, but from inside a cluster the
+// caret stands at the cluster's end first, and moves on from there.
+template <typename Units>
+std::uint64_t right_in_logical_order(const Units& u, std::uint64_t current) {
+    const std::size_t n = u.size();
+    const Caret at = locate(u, current);
+    if (at.pos == n) return at.offset;
+    const std::size_t from = certain_start_at_or_before(u, at.pos);
+    std::size_t to = u.next(at.pos);
+    while (to < n && !segment::walk::certain_cluster_start(u, to)) to = u.next(to);
+    std::size_t start = from, end = to;
+    segment::walk::scan_clusters(u, from, to, [&](std::size_t pos, char32_t, bool starts) {
+        if (!starts) return true;
+        if (pos <= at.pos) {
+            start = pos;
+            return true;
+        }
+        end = pos;
+        return false;
+    });
+    const std::uint64_t end_offset = at.offset_of(u, end);
+    if (current == at.offset && start == at.pos) return end_offset;
+    return right(u, end_offset);
+}
 
-std::uint64_t move_left_visual(std::string_view text, std::uint64_t current) {
-    if (text.empty()) return 0;
-    const Located at = locate(text, current);
+template <typename Text>
+std::uint64_t visual_left(Text text, std::uint64_t current) {
+    const auto u = segment::units(text);
+    if (u.size() == 0) return 0;
+    if (bidi::stays_left_to_right(text)) return left(u, current);
+    const Located at = locate_stop(text, current);
     return at.stops[at.index == 0 ? 0 : at.index - 1];
 }
 
-std::uint64_t move_right_visual(std::string_view text, std::uint64_t current) {
-    if (text.empty()) return 0;
-    const Located at = locate(text, current);
+template <typename Text>
+std::uint64_t visual_right(Text text, std::uint64_t current) {
+    const auto u = segment::units(text);
+    if (u.size() == 0) return 0;
+    if (bidi::stays_left_to_right(text)) return right_in_logical_order(u, current);
+    const Located at = locate_stop(text, current);
     return at.stops[std::min(at.index + 1, at.stops.size() - 1)];
 }
+
+}  // namespace
+
+std::uint64_t move_left_visual(std::string_view text, std::uint64_t current) {
+    return visual_left(text, current);
+}
+
+std::uint64_t move_right_visual(std::string_view text, std::uint64_t current) {
+    return visual_right(text, current);
+}
+
+template <typename Unit>
+std::uint64_t move_left_visual(text::Fixed<Unit> text, std::uint64_t current) {
+    return visual_left(text, current);
+}
+
+template <typename Unit>
+std::uint64_t move_right_visual(text::Fixed<Unit> text, std::uint64_t current) {
+    return visual_right(text, current);
+}
+
+template std::uint64_t move_left_visual(text::Latin1, std::uint64_t);
+template std::uint64_t move_left_visual(text::Ucs2, std::uint64_t);
+template std::uint64_t move_left_visual(text::Ucs4, std::uint64_t);
+template std::uint64_t move_right_visual(text::Latin1, std::uint64_t);
+template std::uint64_t move_right_visual(text::Ucs2, std::uint64_t);
+template std::uint64_t move_right_visual(text::Ucs4, std::uint64_t);
 
 }  // namespace scrivlet::cursor

@@ -112,51 +112,138 @@ template std::uint64_t text_width(text::Latin1) noexcept;
 template std::uint64_t text_width(text::Ucs2) noexcept;
 template std::uint64_t text_width(text::Ucs4) noexcept;
 
-std::string_view truncate_to_clusters(std::string_view text, std::uint64_t max_graphemes) {
-    const std::size_t n = text.size();
-    if (n == 0 || max_graphemes == 0) return {};
-    if (max_graphemes >= n) return text;  // a cluster takes at least one byte
+namespace {
+
+// No Latin-1 character extends a cluster: every code point of a Latin-1 text
+// is a cluster of its own, but for an LF after a CR (GB3).
+constexpr bool latin1_clusters_are_code_points() {
+    for (char32_t c = 0; c < 0x100; ++c) {
+        const G g = segment::walk::CLASS_TABLES.plane0[c];
+        if (g != G::Any && g != G::CR && g != G::LF && g != G::Control && g != G::ExtPict) return false;
+    }
+    return true;
+}
+static_assert(latin1_clusters_are_code_points());
+
+std::size_t latin1_clusters_kept(const std::uint8_t* p, std::size_t n, std::uint64_t max) {
+    std::size_t pos = 0;
+    std::uint64_t count = 0;
+    while (true) {
+        const void* cr = std::memchr(p + pos, '\r', n - pos);
+        const std::size_t stop = cr ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(cr) - p) : n;
+        if (count + (stop - pos) >= max) return pos + static_cast<std::size_t>(max - count);
+        count += stop - pos;
+        pos = stop;
+        if (pos == n) return n;
+        pos += 1 + (pos + 1 < n && p[pos + 1] == '\n');  // CR, with its LF
+        if (++count == max) return pos;
+    }
+}
+
+// In Latin-1 the only cluster of two code points, CR LF, adds nothing, so the
+// prefix ends before the first code point that would pass the limit.
+std::size_t latin1_width_kept(const std::uint8_t* p, std::size_t n, std::uint32_t max) {
+    std::uint64_t total = 0;
+    std::size_t i = 0;
+    constexpr std::size_t BLOCK = 32;
+    for (; i + BLOCK <= n; i += BLOCK) {
+        unsigned cells = 0;
+        for (std::size_t k = 0; k < BLOCK; ++k) cells += width_of(p[i + k]);
+        if (total + cells > max) break;
+        total += cells;
+    }
+    for (; i < n; ++i) {
+        total += width_of(p[i]);
+        if (total > max) return i;
+    }
+    return n;
+}
+
+template <typename Units>
+std::size_t clusters_kept(const Units& u, std::uint64_t max_graphemes) {
+    const std::size_t n = u.size();
+    if (n == 0 || max_graphemes == 0) return 0;
+    if (max_graphemes >= n) return n;  // a cluster takes at least one unit
     // Printable ASCII followed by printable ASCII is a cluster of its own.
-    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t m = static_cast<std::size_t>(max_graphemes);
     std::size_t k = 0;
-    while (k <= m && is_printable_ascii(s[k])) ++k;
-    if (k > m) return text.substr(0, m);
-    // The last byte of that prefix starts a cluster whatever follows it.
+    while (k <= m && segment::walk::is_printable_ascii(u.unit(k))) ++k;
+    if (k > m) return m;
+    // The last unit of that prefix starts a cluster whatever follows it.
     const std::size_t from = k > 1 ? k - 1 : 0;
     std::uint64_t count = from;
     std::size_t kept = n;
-    segment::walk::for_each_cluster(text.substr(from), [&](std::size_t, std::size_t e) {
+    segment::walk::for_each_cluster(u, from, [&](std::size_t, std::size_t e) {
         if (++count < max_graphemes) return true;
-        kept = from + e;
+        kept = e;
         return false;
     });
-    return text.substr(0, kept);
+    return kept;
 }
 
-std::string_view truncate_to_width(std::string_view text, std::uint32_t max_width) {
-    const std::size_t n = text.size();
-    if (n == 0 || max_width == 0) return {};
-    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
-    // Printable ASCII: one cell and one cluster per byte while the next byte is too.
+template <typename Units>
+std::size_t width_kept(const Units& u, std::uint32_t max_width) {
+    const std::size_t n = u.size();
+    if (n == 0 || max_width == 0) return 0;
+    // Printable ASCII: one cell and one cluster per unit while the next unit is too.
     std::size_t k = 0;
-    while (k < n && k <= max_width && is_printable_ascii(s[k])) ++k;
-    if (k == n && n <= max_width) return text;
-    if (k > max_width) return text.substr(0, max_width);
+    while (k < n && k <= max_width && segment::walk::is_printable_ascii(u.unit(k))) ++k;
+    if (k == n && n <= max_width) return n;
+    if (k > max_width) return max_width;
     // The total is 64 bits wide: a 32-bit sum would wrap on a long text and
     // keep clusters past the limit.
     const std::size_t from = k > 1 ? k - 1 : 0;
-    const std::string_view rest = text.substr(from);
     std::uint64_t total = from;
     std::size_t kept = from;
-    segment::walk::for_each_cluster(rest, [&](std::size_t b, std::size_t e) {
-        total += e - b == 1 ? is_printable_ascii(static_cast<unsigned char>(rest[b]))
-                            : text_width(rest.substr(b, e - b));
+    segment::walk::for_each_cluster(u, from, [&](std::size_t b, std::size_t e) {
+        for (std::size_t pos = b; pos < e;) {
+            std::size_t next;
+            total += width_of(u.at(pos, next));
+            pos = next;
+        }
         if (total > max_width) return false;
-        kept = from + e;
+        kept = e;
         return true;
     });
-    return text.substr(0, kept);
+    return kept;
 }
+
+}  // namespace
+
+std::string_view truncate_to_clusters(std::string_view text, std::uint64_t max_graphemes) {
+    return text.substr(0, clusters_kept(segment::units(text), max_graphemes));
+}
+
+std::string_view truncate_to_width(std::string_view text, std::uint32_t max_width) {
+    return text.substr(0, width_kept(segment::units(text), max_width));
+}
+
+template <typename Unit>
+std::size_t truncate_to_clusters(text::Fixed<Unit> text, std::uint64_t max_graphemes) {
+    if constexpr (sizeof(Unit) == 1) {
+        if (text.size == 0 || max_graphemes == 0) return 0;
+        if (max_graphemes >= text.size) return text.size;
+        return latin1_clusters_kept(text.data, text.size, max_graphemes);
+    } else {
+        return clusters_kept(segment::units(text), max_graphemes);
+    }
+}
+
+template <typename Unit>
+std::size_t truncate_to_width(text::Fixed<Unit> text, std::uint32_t max_width) {
+    if constexpr (sizeof(Unit) == 1) {
+        if (max_width == 0) return 0;
+        return latin1_width_kept(text.data, text.size, max_width);
+    } else {
+        return width_kept(segment::units(text), max_width);
+    }
+}
+
+template std::size_t truncate_to_clusters(text::Latin1, std::uint64_t);
+template std::size_t truncate_to_clusters(text::Ucs2, std::uint64_t);
+template std::size_t truncate_to_clusters(text::Ucs4, std::uint64_t);
+template std::size_t truncate_to_width(text::Latin1, std::uint32_t);
+template std::size_t truncate_to_width(text::Ucs2, std::uint32_t);
+template std::size_t truncate_to_width(text::Ucs4, std::uint32_t);
 
 }  // namespace scrivlet::truncate
