@@ -1,8 +1,15 @@
 #include "sentence.h"
 
+#include <array>
+#include <type_traits>
+
 #include "offsets.h"
 #include "sentence_break.h"
 #include "units.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace scrivlet::segment {
 
@@ -35,6 +42,200 @@ constexpr bool is_special(S c) {
 // The classes that end the SB8 look-ahead without finding a lowercase letter.
 constexpr bool stops_lookahead(S c) {
     return is_para_sep(c) || c == S::Upper || c == S::OLetter || is_saterm(c);
+}
+
+// The fixed-width forms pass over a run a block of units at a time where
+// SSE2 is there. Below U+0080 a run ends at LF, CR, '!', '.' and '?' alone;
+// from U+0080 on, a block whose code points all lie in the gaps between two
+// of the code points that end a run, of the last two such gaps looked up, is
+// passed over whole.
+constexpr char32_t ASCII_SPECIALS[] = {0x0A, 0x0D, 0x21, 0x2E, 0x3F};
+
+constexpr bool ascii_specials_are_complete() {
+    for (char32_t c = 0; c < 0x80; ++c) {
+        bool listed = false;
+        for (char32_t a : ASCII_SPECIALS) listed = listed || a == c;
+        if (listed != is_special(sentence_break(c))) return false;
+    }
+    return true;
+}
+static_assert(ascii_specials_are_complete());
+
+constexpr std::size_t HIGH_SPECIAL_COUNT = [] {
+    std::size_t k = 0;
+    for (char32_t c = 0x80; c < 0x10000; ++c) k += is_special(sentence_break(c));
+    return k;
+}();
+
+// The code points from U+0080 that end a run, ascending, between two
+// sentinels; none lies beyond the BMP.
+constexpr std::array<char32_t, HIGH_SPECIAL_COUNT + 2> HIGH_SPECIALS = [] {
+    std::array<char32_t, HIGH_SPECIAL_COUNT + 2> a{};
+    std::size_t k = 0;
+    a[k++] = 0x7F;
+    for (char32_t c = 0x80; c < 0x10000; ++c)
+        if (is_special(sentence_break(c))) a[k++] = c;
+    a[k] = 0x110000;
+    return a;
+}();
+
+// The code points strictly between two neighbouring specials: [first, last].
+struct Gap {
+    char32_t first = 1, last = 0;  // empty
+    bool holds(char32_t c) const { return first <= c && c <= last; }
+    // The gap of c, from U+0080 and not special itself.
+    static Gap of(char32_t c) {
+        std::size_t low = 0, high = HIGH_SPECIALS.size() - 1;  // HIGH_SPECIALS[low] < c < HIGH_SPECIALS[high]
+        while (high - low > 1) {
+            const std::size_t mid = (low + high) / 2;
+            (HIGH_SPECIALS[mid] < c ? low : high) = mid;
+        }
+        return {HIGH_SPECIALS[low] + 1, HIGH_SPECIALS[high] - 1};
+    }
+};
+
+// The last two gaps looked up, kept from one run to the next.
+struct Gaps {
+    Gap recent, older;
+    void note(char32_t c) {
+        if (c < 0x80 || recent.holds(c) || older.holds(c)) return;
+        older = recent;
+        recent = Gap::of(c);
+    }
+};
+
+// The first position from pos on whose class ends a run (the size if none);
+// adds the UTF-8 bytes of the units passed over to offset.
+template <typename Units>
+std::size_t skip_ordinary(const Units& u, std::size_t pos, Gaps&, std::uint64_t& offset) {
+    const std::size_t from = pos;
+    std::size_t next;
+    while (pos < u.size() && !is_special(sentence_break(u.at(pos, next)))) pos = next;
+    offset += u.bytes(from, pos);
+    return pos;
+}
+
+template <typename Unit>
+std::size_t skip_ordinary(const FixedUnits<Unit>& u, std::size_t pos, Gaps& gaps, std::uint64_t& offset) {
+    const Unit* p = u.data();
+    const std::size_t n = u.size();
+#if defined(__SSE2__)
+    static_assert(std::size(ASCII_SPECIALS) == 5);
+    const __m128i zero = _mm_setzero_si128();
+    if constexpr (sizeof(Unit) == 1) {
+        constexpr char32_t NEL = 0x85;  // the one code point from U+0080 in Latin-1 that ends a run
+        static_assert(is_special(sentence_break(NEL)) && HIGH_SPECIALS[1] == NEL);
+        const __m128i nel = _mm_set1_epi8(char(NEL)), lf = _mm_set1_epi8(0x0A), cr = _mm_set1_epi8(0x0D),
+                      exclamation = _mm_set1_epi8(0x21), full_stop = _mm_set1_epi8(0x2E),
+                      question = _mm_set1_epi8(0x3F), one = _mm_set1_epi8(1);
+        __m128i high = zero;  // code points from U+0080, two bytes each
+        bool found = false;
+        for (; pos + 16 <= n; pos += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + pos));
+            const __m128i hit = _mm_or_si128(
+                _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, nel), _mm_cmpeq_epi8(v, lf)),
+                             _mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, exclamation))),
+                _mm_or_si128(_mm_cmpeq_epi8(v, full_stop), _mm_cmpeq_epi8(v, question)));
+            if (const unsigned mask = unsigned(_mm_movemask_epi8(hit))) {
+                const unsigned k = unsigned(__builtin_ctz(mask));
+                offset += k + unsigned(__builtin_popcount(unsigned(_mm_movemask_epi8(v)) & ((1u << k) - 1)));
+                pos += k;
+                found = true;
+                break;
+            }
+            offset += 16;
+            high = _mm_add_epi64(high, _mm_sad_epu8(_mm_and_si128(_mm_srli_epi16(v, 7), one), zero));
+        }
+        offset += std::uint64_t(_mm_cvtsi128_si64(high)) + std::uint64_t(_mm_cvtsi128_si64(_mm_unpackhi_epi64(high, high)));
+        if (found) return pos;
+    } else {
+        constexpr std::size_t LANES = 16 / sizeof(Unit);
+        constexpr bool WIDE = sizeof(Unit) == 4;
+        auto splat = [](std::int32_t v) { return WIDE ? _mm_set1_epi32(v) : _mm_set1_epi16(short(v)); };
+        auto equal = [](__m128i a, __m128i b) { return WIDE ? _mm_cmpeq_epi32(a, b) : _mm_cmpeq_epi16(a, b); };
+        // v < bound, lane by lane (bound at most 0x10000 for 16-bit units).
+        auto below = [&](__m128i v, std::int32_t bound) {
+            return WIDE ? _mm_cmplt_epi32(v, _mm_set1_epi32(bound))
+                        : _mm_cmpeq_epi16(_mm_subs_epu16(v, _mm_set1_epi16(short(bound - 1))), zero);
+        };
+        const __m128i lf = splat(0x0A), cr = splat(0x0D), exclamation = splat(0x21), full_stop = splat(0x2E),
+                      question = splat(0x3F);
+        // A gap as the two numbers its test needs: [first, last] as first and
+        // last - first for 16-bit units (clipped to the BMP), as first - 1 and
+        // last + 1 for 32-bit ones; an empty gap holds no lane.
+        struct Test {
+            __m128i a, b;
+        };
+        auto test_of = [&](Gap g) -> Test {
+            if constexpr (WIDE) {
+                if (g.first > g.last) return {_mm_set1_epi32(0), _mm_set1_epi32(0)};
+                return {_mm_set1_epi32(std::int32_t(g.first) - 1), _mm_set1_epi32(std::int32_t(g.last) + 1)};
+            } else {
+                const char32_t last = g.last < 0xFFFF ? g.last : 0xFFFF;
+                if (g.first > last) return {_mm_set1_epi16(-1), _mm_setzero_si128()};  // U+FFFF alone, never special
+                return {_mm_set1_epi16(short(g.first)), _mm_set1_epi16(short(last - g.first))};
+            }
+        };
+        auto within = [&](__m128i v, const Test& t) {
+            if constexpr (WIDE) return _mm_and_si128(_mm_cmpgt_epi32(v, t.a), _mm_cmplt_epi32(v, t.b));
+            return _mm_cmpeq_epi16(_mm_subs_epu16(_mm_sub_epi16(v, t.a), t.b), zero);
+        };
+        Test recent = test_of(gaps.recent), older = test_of(gaps.older);
+        // The UTF-8 bytes of the blocks passed: four (three) per unit less one
+        // per unit below each of U+0080, U+0800 (and U+10000), counted down in
+        // the lanes and added up every so many blocks.
+        __m128i short_by = zero;
+        std::size_t blocks = 0;
+        auto add_up = [&] {
+            const __m128i wide = WIDE ? short_by : _mm_madd_epi16(short_by, _mm_set1_epi16(1));
+            alignas(16) std::int32_t lanes[4];
+            _mm_store_si128(reinterpret_cast<__m128i*>(lanes), wide);
+            offset += (WIDE ? 4 : 3) * LANES * blocks;
+            offset -= std::uint64_t(-(std::int64_t(lanes[0]) + lanes[1] + lanes[2] + lanes[3]));
+            short_by = zero;
+            blocks = 0;
+        };
+        while (pos + LANES <= n) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + pos));
+            const __m128i ascii = below(v, 0x80);
+            const __m128i special = _mm_or_si128(_mm_or_si128(equal(v, lf), equal(v, cr)),
+                                                 _mm_or_si128(equal(v, exclamation),
+                                                              _mm_or_si128(equal(v, full_stop), equal(v, question))));
+            const __m128i ordinary =
+                _mm_or_si128(_mm_andnot_si128(special, ascii), _mm_or_si128(within(v, recent), within(v, older)));
+            if (_mm_movemask_epi8(ordinary) == 0xFFFF) {
+                short_by = WIDE ? _mm_add_epi32(_mm_add_epi32(short_by, ascii),
+                                                _mm_add_epi32(below(v, 0x800), below(v, 0x10000)))
+                                : _mm_add_epi16(short_by, _mm_add_epi16(ascii, below(v, 0x800)));
+                pos += LANES;
+                if (++blocks == 8192) add_up();
+                continue;
+            }
+            // This block one unit at a time, noting the gaps of its code points.
+            for (const std::size_t end = pos + LANES; pos < end; ++pos) {
+                const char32_t c = p[pos];
+                if (is_special(sentence_break(c))) {
+                    add_up();
+                    return pos;
+                }
+                offset += text::utf8_length(c);
+                if (c >= 0x80 && !gaps.recent.holds(c) && !gaps.older.holds(c)) {
+                    gaps.note(c);
+                    recent = test_of(gaps.recent);
+                    older = test_of(gaps.older);
+                }
+            }
+        }
+        add_up();
+    }
+#else
+    (void)gaps;
+#endif
+    for (; pos < n; ++pos) {
+        if (is_special(sentence_break(p[pos]))) break;
+        offset += text::utf8_length(p[pos]);
+    }
+    return pos;
 }
 
 template <typename Units>
@@ -75,27 +276,54 @@ void boundaries(const Units u, OffsetSink& sink) {
     S prev = c0;  // the class of the code point before pos
 
     std::uint64_t offset = u.utf8_bytes(cp, next);
+    Gaps gaps;
     for (std::size_t pos = next; pos < n;) {
         if (phase == Phase::Normal && !is_para_sep(prev)) {
-            // SB998 over a run: nothing breaks before a terminator or a
-            // paragraph separator, and only prev_class changes, to the class
-            // of the last code point of the run that is not Extend or Format.
-            const std::size_t run = pos;
-            while (pos < n && !is_special(sentence_break(u.at(pos, next)))) pos = next;
-            if (pos > run) {
-                offset += u.bytes(run, pos);
-                std::size_t q = u.previous(pos);
-                prev = sentence_break(u.at(q));
-                for (S c = prev;; c = sentence_break(u.at(q))) {
-                    if (c != S::Extend && c != S::Format) {
-                        prev_class = c;
+            // SB998 over runs: nothing breaks before a terminator or a
+            // paragraph separator. A separator followed by an ordinary code
+            // point only adds the boundary after it (SB3, SB4), and the run
+            // goes on; a terminator takes the rules, with prev_class the class
+            // of the last code point of the run that is not Extend or Format
+            // (what else the run changes is read by no rule).
+            bool more = true;
+            while (true) {
+                const std::size_t run = pos;
+                pos = skip_ordinary(u, pos, gaps, offset);
+                if (pos >= n) {
+                    more = false;
+                    break;
+                }
+                if (pos > run) prev = S::Other;
+                const S c = sentence_break(u.at(pos, next));
+                if (is_para_sep(c)) {
+                    std::size_t end = next;  // of the separator, an LF after a CR included
+                    if (c == S::CR && end < n && u.unit(end) == '\n') end = u.next(end);
+                    if (end >= n) {
+                        more = false;
                         break;
                     }
-                    if (q == run) break;
-                    q = u.previous(q);
+                    std::size_t after;
+                    const S d = sentence_break(u.at(end, after));
+                    if (is_special(d) || d == S::Extend || d == S::Format) break;
+                    offset += u.bytes(pos, end);
+                    writer.put(offset);
+                    pos = end;
+                    continue;
                 }
+                if (pos > run) {
+                    for (std::size_t q = pos;;) {
+                        q = u.previous(q);
+                        const S d = sentence_break(u.at(q));
+                        if (d != S::Extend && d != S::Format) {
+                            prev_class = d;
+                            break;
+                        }
+                        if (q == run) break;
+                    }
+                }
+                break;
             }
-            if (pos >= n) break;
+            if (!more) break;
         }
         cp = u.at(pos, next);
         const S c = sentence_break(cp);
