@@ -486,10 +486,8 @@ PyObject* bidi_result(const bidi::BidiLayout& r) {
     const std::uint8_t* lv = r.levels.data();
     Ref levels(checked(PyBytes_FromStringAndSize(reinterpret_cast<const char*>(lv),
                                                  Py_ssize_t(r.levels.size()))));
-    std::size_t kept = 0;
-    for (std::uint8_t v : r.levels) kept += v != bidi::REMOVED_LEVEL;
     // The visual order, read off the runs: the ints are made in list order.
-    Ref order(checked(PyList_New(Py_ssize_t(kept))));
+    Ref order(checked(PyList_New(Py_ssize_t(r.kept))));
     Py_ssize_t k = 0;
     auto add = [&](std::size_t i) {
         if (lv[i] != bidi::REMOVED_LEVEL) PyList_SET_ITEM(order.get(), k++, checked(new_int(i)));

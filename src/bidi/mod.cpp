@@ -85,6 +85,7 @@ struct LevelRun {
     std::uint32_t first;  // index of its first code point
     std::uint32_t last;   // index of its last code point (removed ones in between are skipped)
     std::uint8_t level;
+    bool holds_removed;   // a removed code point lies between first and last
 };
 
 struct Sequence {
@@ -136,7 +137,7 @@ public:
                     if (!removed(i)) index_.push_back(std::uint32_t(i));
                 if (!index_.empty()) resolve_gathered(Gathered{index_.data()}, d, d);
             } else {
-                resolve_gathered(Whole{}, d, d);
+                resolve_gathered(Span{0, n_}, d, d);
             }
         }
         line_whitespace();
@@ -307,17 +308,22 @@ private:
         std::size_t i = 0;
         while (i < n_ && removed(i)) ++i;
         while (i < n_) {
-            LevelRun run{std::uint32_t(i), std::uint32_t(i), levels_[i]};
+            LevelRun run{std::uint32_t(i), std::uint32_t(i), levels_[i], false};
             const std::uint32_t number = std::uint32_t(runs_.size());
             const bool isolates = !match_.empty();
             if (isolates && input_[i] == PDI && match_[i] != NONE) match_[i] = number;
             std::size_t j = i + 1;
+            std::size_t removed_seen = 0;
             for (; j < n_; ++j) {
-                if (removed(j)) continue;
+                if (removed(j)) {
+                    ++removed_seen;
+                    continue;
+                }
                 if (levels_[j] != run.level) break;
                 run.last = std::uint32_t(j);
                 if (isolates && input_[j] == PDI && match_[j] != NONE) match_[j] = number;
             }
+            run.holds_removed = run.last + 1 - run.first != j - i - removed_seen;
             runs_.push_back(run);
             i = j;
         }
@@ -381,6 +387,12 @@ private:
     }
 
     void resolve_sequence(const Sequence& s) {
+        // A single run with nothing removed in it (most sequences) is resolved
+        // where it lies.
+        if (s.runs_end - s.runs_begin == 1) {
+            const LevelRun& run = runs_[sequence_runs_[s.runs_begin]];
+            if (!run.holds_removed) return resolve_gathered(Span{run.first, run.last + std::size_t(1) - run.first}, s.sos, s.eos);
+        }
         // Gather the sequence's code points.
         index_.clear();
         for (std::uint32_t r = s.runs_begin; r < s.runs_end; ++r) {
@@ -391,11 +403,12 @@ private:
         resolve_gathered(Gathered{index_.data()}, s.sos, s.eos);
     }
 
-    // Position k of a sequence is code point at(k): either the whole text in
-    // order (no runs, nothing removed) or a gathered list of indices.
-    struct Whole {
+    // Position k of a sequence is code point at(k): either a stretch of the
+    // text in order (with nothing removed) or a gathered list of indices.
+    struct Span {
         static constexpr bool whole = true;
-        std::uint32_t operator[](std::size_t k) const { return std::uint32_t(k); }
+        std::size_t first, size;
+        std::uint32_t operator[](std::size_t k) const { return std::uint32_t(first + k); }
     };
     struct Gathered {
         static constexpr bool whole = false;
@@ -410,9 +423,13 @@ private:
         std::uint32_t seen = 0;
         if constexpr (At::whole) {
             // The working classes are not read again: resolve them in place.
-            m = n_;
-            c = working_.data();
-            seen = present_;
+            m = at.size;
+            c = working_.data() + at.first;
+            if (m == n_) {
+                seen = present_;
+            } else {
+                for (std::size_t k = 0; k < m; ++k) seen |= bit(c[k]);
+            }
         } else {
             m = index_.size();
             c_.resize(m);
@@ -687,8 +704,10 @@ void visual_runs(BidiLayout& out) {
     const std::size_t n = out.levels.size();
     std::vector<VisualRun> runs;
     std::vector<std::uint8_t> run_levels;
+    std::size_t removed = 0;
     for (std::size_t i = 0; i < n;) {
         if (levels[i] == REMOVED_LEVEL) {
+            ++removed;
             ++i;
             continue;
         }
@@ -696,7 +715,10 @@ void visual_runs(BidiLayout& out) {
         std::size_t last = i;
         std::size_t j = i + 1;
         for (; j < n; ++j) {
-            if (levels[j] == REMOVED_LEVEL) continue;
+            if (levels[j] == REMOVED_LEVEL) {
+                ++removed;
+                continue;
+            }
             if (levels[j] != level) break;
             last = j;
         }
@@ -709,6 +731,7 @@ void visual_runs(BidiLayout& out) {
     reorder_by_levels(run_levels.data(), run_levels.size(), order.data());
     out.runs.resize(runs.size());
     for (std::size_t r = 0; r < order.size(); ++r) out.runs[r] = runs[order[r]];
+    out.kept = n - removed;
 }
 
 }  // namespace
@@ -785,12 +808,12 @@ void layout_of(Text text, bool with_order, BidiLayout& out) {
             }
             resolve(classes.data(), cps.data(), cps.size(), std::nullopt, present, out);
         } else {
-            classes.resize(text.size);
+            classes.reserve(text.size);
             present = 0;
             for (std::size_t i = 0; i < text.size; ++i) {
                 const BidiClass c = lookup(text.data[i]);
                 present |= bit(c);
-                classes[i] = c;
+                classes.push_back(c);
             }
             resolve(classes.data(), text.data, text.size, std::nullopt, present, out);
         }

@@ -39,6 +39,7 @@ struct BidiLayout {
     std::uint8_t paragraph_level = 0;
     std::vector<std::uint8_t> levels;
     std::vector<VisualRun> runs;
+    std::size_t kept = 0;  // code points in the runs: those not removed
 };
 
 BidiLayout bidi_layout(std::string_view text);
