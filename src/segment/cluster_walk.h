@@ -11,6 +11,10 @@
 #include "../data/grapheme_break.h"
 #include "units.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace scrivlet::segment::walk {
 
 using G = data::GraphemeBreakClass;
@@ -232,13 +236,47 @@ private:
 
 // Calls f(pos, cp, starts_a_cluster) for every code point of units[from, to),
 // the scan starting fresh at from, while f returns true.
-template <typename Units, typename F>
+// The end of the run of printable ASCII units from pos in units[0, to):
+// pos itself when there is none. A block of units at a time where SSE2 is there.
+template <typename Unit>
+std::size_t printable_ascii_end(const Unit* p, std::size_t pos, std::size_t to) noexcept {
+#if defined(__SSE2__)
+    constexpr std::size_t LANES = 16 / sizeof(Unit);
+    for (; pos + LANES <= to; pos += LANES) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + pos));
+        __m128i printable;
+        if constexpr (sizeof(Unit) == 1) {
+            const __m128i d = _mm_sub_epi8(v, _mm_set1_epi8(0x20));
+            printable = _mm_cmpeq_epi8(_mm_subs_epu8(d, _mm_set1_epi8(0x5E)), _mm_setzero_si128());
+        } else if constexpr (sizeof(Unit) == 2) {
+            const __m128i d = _mm_sub_epi16(v, _mm_set1_epi16(0x20));
+            printable = _mm_cmpeq_epi16(_mm_subs_epu16(d, _mm_set1_epi16(0x5E)), _mm_setzero_si128());
+        } else {
+            // Code points are below 2^31: signed comparisons hold.
+            printable = _mm_and_si128(_mm_cmpgt_epi32(v, _mm_set1_epi32(0x1F)), _mm_cmplt_epi32(v, _mm_set1_epi32(0x7F)));
+        }
+        const unsigned mask = unsigned(_mm_movemask_epi8(printable));
+        if (mask != 0xFFFF) return pos + unsigned(__builtin_ctz(~mask)) / sizeof(Unit);
+    }
+#endif
+    while (pos < to && is_printable_ascii(p[pos])) ++pos;
+    return pos;
+}
+
+// Calls f(pos, cp, starts_a_cluster) for every code point of units[from, to),
+// the scan starting fresh at from, while f returns true.
+//
+// Printable ASCII after anything but a Prepend starts a cluster, and so does
+// printable ASCII after it: in a run of it, every unit is a cluster of its
+// own but the last, which may take marks after it. With ascii_runs, such runs
+// of fixed-width units are passed over without the rules, which pays where
+// little else is done per code point (truncation), not where every code
+// point is handed on anyway.
+template <bool ascii_runs = false, typename Units, typename F>
 [[gnu::always_inline]] inline void scan_clusters(const Units u, std::size_t from, std::size_t to, F&& f) {
     ClusterScan scan;
     for (std::size_t pos = from; pos < to;) {
         if constexpr (!Units::fixed) {
-            // Printable ASCII between printable ASCII (or the end) and anything but a
-            // Prepend: a one-byte cluster that no rule can extend, read without decoding.
             const char32_t b = u.unit(pos);
             if (is_printable_ascii(b) && !scan.after_prepend() &&
                 (pos + 1 == to || is_printable_ascii(u.unit(pos + 1)))) {
@@ -246,6 +284,14 @@ template <typename Units, typename F>
                 ++pos;
                 scan.restart();
                 continue;
+            }
+        } else if constexpr (ascii_runs) {
+            if (is_printable_ascii(u.unit(pos)) && pos + 1 < to && is_printable_ascii(u.unit(pos + 1)) &&
+                !scan.after_prepend()) {
+                const std::size_t last = printable_ascii_end(u.data(), pos + 2, to) - 1;
+                for (; pos < last; ++pos)
+                    if (!f(pos, u.unit(pos), true)) return;
+                scan.restart();
             }
         }
         std::size_t next;
@@ -261,7 +307,7 @@ template <typename Units, typename F>
 void for_each_cluster(const Units& u, std::size_t from, F&& f) {
     std::size_t start = from;
     bool more = true;
-    scan_clusters(u, from, u.size(), [&](std::size_t pos, char32_t, bool starts) {
+    scan_clusters<true>(u, from, u.size(), [&](std::size_t pos, char32_t, bool starts) {
         if (!starts || pos == start) return true;
         more = f(start, pos);
         start = pos;

@@ -208,6 +208,62 @@ std::size_t width_kept(const Units& u, std::uint32_t max_width) {
     return kept;
 }
 
+// UCS-2 and UCS-4: the scan of clusters, with runs of printable ASCII taken
+// whole (every unit of one but the last is a cluster of its own, one cell
+// wide, and the last starts one).
+template <typename Unit>
+std::size_t fixed_clusters_kept(const Unit* p, std::size_t n, std::uint64_t max_graphemes) {
+    using segment::walk::is_printable_ascii;
+    segment::walk::ClusterScan scan;
+    std::uint64_t count = 0;  // clusters started before pos
+    for (std::size_t pos = 0; pos < n; ++pos) {
+        if (is_printable_ascii(p[pos]) && pos + 1 < n && is_printable_ascii(p[pos + 1]) && !scan.after_prepend()) {
+            const std::size_t last = segment::walk::printable_ascii_end(p, pos + 2, n) - 1;
+            if (count + (last - pos) > max_graphemes) return pos + std::size_t(max_graphemes - count);
+            count += last - pos;
+            pos = last;
+            scan.restart();
+        }
+        if (scan.starts(p[pos], segment::walk::class_of(p[pos]))) {
+            if (count == max_graphemes) return pos;  // the end of the last cluster kept
+            ++count;
+        }
+    }
+    return n;
+}
+
+template <typename Unit>
+std::size_t fixed_width_kept(const Unit* p, std::size_t n, std::uint32_t max_width) {
+    using segment::walk::is_printable_ascii;
+    segment::walk::ClusterScan scan;
+    std::uint64_t total = 0;  // cells of the clusters before the one in progress
+    std::uint64_t cluster = 0;  // cells of the one in progress
+    std::size_t start = 0;      // where it started
+    for (std::size_t pos = 0; pos < n; ++pos) {
+        if (is_printable_ascii(p[pos]) && pos + 1 < n && is_printable_ascii(p[pos + 1]) && !scan.after_prepend()) {
+            // The cluster in progress ends here, and the run's clusters follow.
+            if (total + cluster > max_width) return start;
+            total += cluster;
+            const std::size_t last = segment::walk::printable_ascii_end(p, pos + 2, n) - 1;
+            if (total + (last - pos) > max_width) return pos + std::size_t(max_width - total);
+            total += last - pos;
+            pos = last;
+            cluster = 0;
+            start = pos;
+            scan.restart();
+        }
+        const char32_t c = p[pos];
+        if (scan.starts(c, segment::walk::class_of(c)) && pos > start) {
+            if (total + cluster > max_width) return start;
+            total += cluster;
+            cluster = 0;
+            start = pos;
+        }
+        cluster += width_of(c);
+    }
+    return total + cluster > max_width ? start : n;
+}
+
 }  // namespace
 
 std::string_view truncate_to_clusters(std::string_view text, std::uint64_t max_graphemes) {
@@ -225,7 +281,9 @@ std::size_t truncate_to_clusters(text::Fixed<Unit> text, std::uint64_t max_graph
         if (max_graphemes >= text.size) return text.size;
         return latin1_clusters_kept(text.data, text.size, max_graphemes);
     } else {
-        return clusters_kept(segment::units(text), max_graphemes);
+        if (text.size == 0 || max_graphemes == 0) return 0;
+        if (max_graphemes >= text.size) return text.size;
+        return fixed_clusters_kept(text.data, text.size, max_graphemes);
     }
 }
 
@@ -235,7 +293,8 @@ std::size_t truncate_to_width(text::Fixed<Unit> text, std::uint32_t max_width) {
         if (max_width == 0) return 0;
         return latin1_width_kept(text.data, text.size, max_width);
     } else {
-        return width_kept(segment::units(text), max_width);
+        if (text.size == 0 || max_width == 0) return 0;
+        return fixed_width_kept(text.data, text.size, max_width);
     }
 }
 
