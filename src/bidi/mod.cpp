@@ -895,6 +895,9 @@ bool stays_left_to_right(text::Fixed<Unit> text) noexcept {
         if constexpr (sizeof(Unit) == 2) {
             for (; i + 8 <= n; i += 8) {
                 const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+                // Below the first window (Latin, Greek, Cyrillic...): nothing to test.
+                const __m128i low = _mm_subs_epu16(v, _mm_set1_epi16(short(BMP_WINDOWS[0].first - 1)));
+                if (_mm_movemask_epi8(_mm_cmpeq_epi16(low, _mm_setzero_si128())) == 0xFFFF) continue;
                 __m128i hit = _mm_setzero_si128();
                 for (const Window& w : BMP_WINDOWS) {
                     const __m128i d = _mm_sub_epi16(v, _mm_set1_epi16(short(w.first)));
@@ -909,6 +912,8 @@ bool stays_left_to_right(text::Fixed<Unit> text) noexcept {
             for (; i + 4 <= n; i += 4) {
                 const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
                 // Code points are below 2^31: signed comparisons hold.
+                const __m128i low = _mm_cmplt_epi32(v, _mm_set1_epi32(int(BMP_WINDOWS[0].first)));
+                if (_mm_movemask_epi8(low) == 0xFFFF) continue;
                 __m128i hit = _mm_setzero_si128();
                 auto window = [&](const Window& w) {
                     hit = _mm_or_si128(hit, _mm_and_si128(_mm_cmpgt_epi32(v, _mm_set1_epi32(int(w.first) - 1)),
