@@ -122,6 +122,23 @@ constexpr std::array<bool, CLASS_COUNT> build_self_joining() {
 
 inline constexpr auto SELF_JOINING = build_self_joining();
 
+// Of those, the ones that also join through Extend and Format between them
+// (WB4 with WB5, WB8, WB13, WB13a): letters with their marks.
+constexpr bool joins_through_marks(W c) {
+    return context_joins(NO_CLASS, c, c, [] { return NO_CLASS; }, 0) &&
+           PAIRS[static_cast<std::size_t>(c)][static_cast<std::size_t>(W::Extend)] == Pair::Join &&
+           PAIRS[static_cast<std::size_t>(c)][static_cast<std::size_t>(W::Format)] == Pair::Join;
+}
+
+constexpr std::array<bool, CLASS_COUNT> build_mark_joining() {
+    std::array<bool, CLASS_COUNT> t{};
+    for (std::size_t c = 0; c < CLASS_COUNT; ++c) t[c] = SELF_JOINING[c] && joins_through_marks(static_cast<W>(c));
+    return t;
+}
+
+inline constexpr auto MARK_JOINING = build_mark_joining();
+static_assert(MARK_JOINING[static_cast<std::size_t>(W::ALetter)] && !MARK_JOINING[static_cast<std::size_t>(W::WSegSpace)]);
+
 }  // namespace word_rules
 
 // Calls emit(pos, offset) for every word boundary inside units[from, to) but
@@ -206,7 +223,28 @@ void scan_word_boundaries(const Units u, std::size_t from, std::size_t to, Emit&
         // More code points of a class that joins itself have no boundary
         // between them and change nothing but L2 (the regional indicator count
         // only matters while L1 is one): consumed without the rules.
-        if (SELF_JOINING[static_cast<std::size_t>(cur)]) {
+        // Letters, digits and Katakana join through the marks between them
+        // as well (WB4), which change neither L1 nor L2.
+        if (MARK_JOINING[static_cast<std::size_t>(cur)]) {
+            // One test per code point, whichever of the three it is.
+            const std::uint32_t in_run = 1u << static_cast<unsigned>(cur) |
+                                         1u << static_cast<unsigned>(W::Extend) |
+                                         1u << static_cast<unsigned>(W::Format);
+            std::size_t q = next;
+            bool letters = false;
+            while (q < to) {
+                std::size_t after;
+                const char32_t c = u.at(q, after);
+                const W k = word_break_class(c);
+                if (!((in_run >> static_cast<unsigned>(k)) & 1)) break;
+                letters |= k == cur;
+                prev = k;
+                offset += u.utf8_bytes(c, after - q);
+                q = after;
+            }
+            if (letters) l2 = cur;
+            next = q;
+        } else if (SELF_JOINING[static_cast<std::size_t>(cur)]) {
             std::size_t q = next;
             while (q < to) {
                 std::size_t after;
