@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
+#include <memory>
 #include <type_traits>
 
 #if defined(__SSE2__)
@@ -39,7 +41,7 @@ constexpr bool is_strong(BidiClass c) { return u(c) < 3; }  // L, R, AL
 constexpr bool is_isolate_initiator(BidiClass c) { return u(c) >= u(LRI) && u(c) <= u(FSI); }
 constexpr bool is_isolate_control(BidiClass c) { return u(c) >= u(LRI); }  // LRI, RLI, FSI, PDI
 // X9: embeddings, overrides, PDF and boundary neutrals leave the paragraph.
-constexpr bool is_removed_class(BidiClass c) { return c == BN || (u(c) >= u(LRE) && u(c) <= u(PDF)); }
+constexpr bool is_removed_class(BidiClass c) { return (bit(BN) | bit(LRE) | bit(RLE) | bit(LRO) | bit(RLO) | bit(PDF)) >> u(c) & 1; }
 
 constexpr std::uint32_t NI_MASK =
     bit(B) | bit(S) | bit(WS) | bit(ON) | bit(LRI) | bit(RLI) | bit(FSI) | bit(PDI);
@@ -57,6 +59,18 @@ constexpr bool is_ni(BidiClass c) { return (NI_MASK >> u(c)) & 1; }
 constexpr std::uint32_t NOT_TRIVIAL_MASK = bit(R) | bit(AL) | bit(AN) | bit(LRE) | bit(RLE) |
                                            bit(LRO) | bit(RLO) | bit(PDF) | bit(LRI) | bit(RLI) |
                                            bit(FSI) | bit(PDI);
+
+// I1 and I2: what a resolved class adds to an even (row 0) or odd (row 1) level.
+constexpr std::array<std::array<std::uint8_t, 23>, 2> IMPLICIT_RAISE = [] {
+    std::array<std::array<std::uint8_t, 23>, 2> t{};
+    t[0][u(R)] = 1;   // I1
+    t[0][u(EN)] = 2;  // I1
+    t[0][u(AN)] = 2;  // I1
+    t[1][u(L)] = 1;   // I2
+    t[1][u(EN)] = 1;  // I2
+    t[1][u(AN)] = 1;  // I2
+    return t;
+}();
 
 // Direction of a resolved class for N0, N1 and N2: 0 = L, 1 = R, 2 = none.
 constexpr std::uint8_t strong_direction(BidiClass c) {
@@ -188,8 +202,14 @@ private:
             bool undecided;  // an FSI whose direction is not known yet
         };
         std::vector<Open> open;
+        // The classes to look at: the isolate controls, and the strong ones
+        // while the innermost open initiator is an undecided FSI.
+        constexpr std::uint32_t CONTROLS = bit(LRI) | bit(RLI) | bit(FSI) | bit(PDI);
+        constexpr std::uint32_t STRONG = bit(L) | bit(R) | bit(AL);
+        std::uint32_t wanted = CONTROLS;
         for (std::size_t i = 0; i < n_; ++i) {
             const BidiClass c = input_[i];
+            if (!((wanted >> u(c)) & 1)) continue;
             if (is_isolate_initiator(c)) {
                 open.push_back({std::uint32_t(i), c == FSI});
             } else if (c == PDI) {
@@ -199,10 +219,11 @@ private:
                     match_[i] = j;
                     open.pop_back();
                 }
-            } else if (any_fsi && is_strong(c) && !open.empty() && open.back().undecided) {
+            } else {
                 fsi_rtl_[open.back().index] = c != L;
                 open.back().undecided = false;
             }
+            wanted = CONTROLS | (any_fsi && !open.empty() && open.back().undecided ? STRONG : 0);
         }
     }
 
@@ -232,7 +253,21 @@ private:
             return false;
         };
 
+        // The classes X1-X8 treat one by one; every other code point takes the
+        // level and override of the top of the stack (X6, BN included), so a
+        // stretch of them is filled at once.
+        constexpr std::uint32_t SPECIAL = bit(B) | EXPLICIT_MASK;
         for (std::size_t i = 0; i < n_; ++i) {
+            if (!((SPECIAL >> u(input_[i])) & 1)) {
+                std::size_t end = i + 1;
+                while (end < n_ && !((SPECIAL >> u(input_[end])) & 1)) ++end;
+                const StatusEntry& top = stack[depth - 1];
+                if (top.level != paragraph_)
+                    std::memset(levels_.data() + i, top.level, end - i);
+                if (top.override) std::memset(working_.data() + i, u(top.override == 1 ? L : R), end - i);
+                i = end - 1;
+                continue;
+            }
             switch (input_[i]) {
                 case B:
                     levels_[i] = paragraph_;  // no P1: the stack stays as it is
@@ -284,9 +319,7 @@ private:
                         --depth;
                     }
                     break;
-                default:  // X6, BN included
-                    levels_[i] = stack[depth - 1].level;
-                    apply_override(i);
+                default:
                     break;
             }
         }
@@ -524,14 +557,7 @@ private:
         // N1 and N2 for each run of NI, then I1 and I2 on the final classes.
         auto implicit = [&](std::uint32_t i, BidiClass x) {
             std::uint8_t& lv = levels_[i];
-            if (lv & 1) {
-                if (x == L || x == EN || x == AN) lv += 1;  // I2
-            } else {
-                if (x == R)
-                    lv += 1;  // I1
-                else if (x == EN || x == AN)
-                    lv += 2;  // I1
-            }
+            lv = std::uint8_t(lv + IMPLICIT_RAISE[lv & 1][u(x)]);
         };
         for (std::size_t a = 0; a < m;) {
             if (!is_ni(c[a])) {
@@ -642,32 +668,25 @@ private:
         }
     }
 
-    // L1 over the input classes, the whole text being one line.
+    // L1 over the input classes, the whole text being one line: backwards,
+    // segment and paragraph separators take the paragraph level, and so do
+    // the whitespace and isolate controls before one of them or the end (the
+    // removed controls among them stay removed).
     void line_whitespace() {
+        constexpr std::uint32_t SEPARATOR = bit(B) | bit(S);
+        constexpr std::uint32_t WHITESPACE = bit(WS) | bit(LRI) | bit(RLI) | bit(FSI) | bit(PDI);
+        constexpr std::uint32_t PASSED = WHITESPACE | REMOVED_MASK;  // neither ends a trailing run
+        std::uint8_t* lv = levels_.data();
         bool trailing = true;
         for (std::size_t i = n_; i-- > 0;) {
-            switch (input_[i]) {
-                case B:
-                case S:
-                    levels_[i] = paragraph_;
-                    trailing = true;
-                    break;
-                case WS:
-                case LRI:
-                case RLI:
-                case FSI:
-                case PDI:
-                case BN:
-                case LRE:
-                case RLE:
-                case LRO:
-                case RLO:
-                case PDF:
-                    if (trailing && !is_removed_class(input_[i])) levels_[i] = paragraph_;
-                    break;
-                default:
-                    trailing = false;
-                    break;
+            const std::uint32_t c = bit(input_[i]);
+            if (c & SEPARATOR) {
+                lv[i] = paragraph_;
+                trailing = true;
+            } else if (!(c & PASSED)) {
+                trailing = false;
+            } else if (trailing && (c & WHITESPACE)) {
+                lv[i] = paragraph_;
             }
         }
     }
@@ -808,14 +827,14 @@ void layout_of(Text text, bool with_order, BidiLayout& out) {
             }
             resolve(classes.data(), cps.data(), cps.size(), std::nullopt, present, out);
         } else {
-            classes.reserve(text.size);
+            const std::unique_ptr<BidiClass[]> fixed_classes(new BidiClass[text.size]);
             present = 0;
             for (std::size_t i = 0; i < text.size; ++i) {
                 const BidiClass c = lookup(text.data[i]);
                 present |= bit(c);
-                classes.push_back(c);
+                fixed_classes[i] = c;
             }
-            resolve(classes.data(), text.data, text.size, std::nullopt, present, out);
+            resolve(fixed_classes.get(), text.data, text.size, std::nullopt, present, out);
         }
     }
     if (with_order) visual_runs(out);
