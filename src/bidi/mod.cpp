@@ -41,7 +41,9 @@ constexpr bool is_strong(BidiClass c) { return u(c) < 3; }  // L, R, AL
 constexpr bool is_isolate_initiator(BidiClass c) { return u(c) >= u(LRI) && u(c) <= u(FSI); }
 constexpr bool is_isolate_control(BidiClass c) { return u(c) >= u(LRI); }  // LRI, RLI, FSI, PDI
 // X9: embeddings, overrides, PDF and boundary neutrals leave the paragraph.
-constexpr bool is_removed_class(BidiClass c) { return (bit(BN) | bit(LRE) | bit(RLE) | bit(LRO) | bit(RLO) | bit(PDF)) >> u(c) & 1; }
+constexpr bool is_removed_class(BidiClass c) {
+    return (bit(BN) | bit(LRE) | bit(RLE) | bit(LRO) | bit(RLO) | bit(PDF)) >> u(c) & 1;
+}
 
 constexpr std::uint32_t NI_MASK =
     bit(B) | bit(S) | bit(WS) | bit(ON) | bit(LRI) | bit(RLI) | bit(FSI) | bit(PDI);
@@ -424,7 +426,8 @@ private:
         // where it lies.
         if (s.runs_end - s.runs_begin == 1) {
             const LevelRun& run = runs_[sequence_runs_[s.runs_begin]];
-            if (!run.holds_removed) return resolve_gathered(Span{run.first, run.last + std::size_t(1) - run.first}, s.sos, s.eos);
+            if (!run.holds_removed)
+                return resolve_gathered(Span{run.first, run.last + std::size_t(1) - run.first}, s.sos, s.eos);
         }
         // Gather the sequence's code points.
         index_.clear();

@@ -36,6 +36,10 @@ ClusterSpans cluster_spans(Text text) {
     const bidi::BidiLayout bidi = bidi::bidi_levels(text);
     const auto u = segment::units(text);
     ClusterSpans spans;
+    // At most a cluster per code point: room for them all at once (the levels
+    // of the code points take as much already).
+    spans.starts.reserve(bidi.levels.size() + 1);
+    spans.levels.reserve(bidi.levels.size());
     std::uint64_t offset = 0;  // of pos, in the fixed-width forms
     std::size_t index = 0;     // code points before pos
     segment::walk::scan_clusters(u, 0, u.size(), [&](std::size_t pos, char32_t cp, bool start) {
@@ -52,29 +56,50 @@ ClusterSpans cluster_spans(Text text) {
     return spans;
 }
 
-// L2 over whole clusters.
-std::vector<std::uint32_t> visual_cluster_order(const ClusterSpans& spans) {
-    std::vector<std::uint32_t> order(spans.size());
-    for (std::size_t i = 0; i < order.size(); ++i) order[i] = std::uint32_t(i);
-    bidi::reorder_by_levels(spans.levels.data(), spans.size(), order.data());
-    return order;
-}
+// The caret stops, visual left to right. L2 over whole clusters reverses a
+// run of clusters of one level as a whole by every pass up to its level, so
+// the runs are ordered by L2 over their levels and each is walked forwards
+// when its level is even, backwards when it is odd.
+std::vector<std::uint64_t> visual_caret_stops(const ClusterSpans& spans) {
+    struct Run {
+        std::uint32_t first, last;
+    };
+    std::vector<Run> runs;
+    std::vector<std::uint8_t> run_levels;
+    for (std::size_t k = 0; k < spans.size();) {
+        std::size_t end = k + 1;
+        while (end < spans.size() && spans.levels[end] == spans.levels[k]) ++end;
+        runs.push_back({std::uint32_t(k), std::uint32_t(end - 1)});
+        run_levels.push_back(spans.levels[k]);
+        k = end;
+    }
+    std::vector<std::uint32_t> order(runs.size());
+    for (std::size_t r = 0; r < order.size(); ++r) order[r] = std::uint32_t(r);
+    bidi::reorder_by_levels(run_levels.data(), run_levels.size(), order.data());
 
-std::vector<std::uint64_t> visual_caret_stops(const ClusterSpans& spans,
-                                              const std::vector<std::uint32_t>& order) {
     std::vector<std::uint64_t> stops;
     stops.reserve(spans.size() + 2);
-    stops.push_back(spans.left_edge(order[0]));
-    for (std::size_t v = 0; v < order.size(); ++v) {
-        const std::size_t k = order[v];
-        const std::uint64_t r = spans.right_edge(k);
-        if (r != stops.back()) stops.push_back(r);
-        if (v + 1 == order.size()) break;
-        const std::size_t next = order[v + 1];
-        const std::uint64_t q = spans.left_edge(next);
-        // A change of direction: the caret stands at both edges, and the
-        // deeper side's edge is a stop of its own.
-        if (r != q && spans.levels[next] > spans.levels[k]) stops.push_back(q);
+    std::size_t previous = 0;  // the cluster before, visually
+    std::uint64_t edge = 0;    // its right edge
+    auto visit = [&](std::size_t k) {
+        if (stops.empty()) {
+            stops.push_back(spans.left_edge(k));
+        } else {
+            // A change of direction: the caret stands at both edges, and the
+            // deeper side's edge is a stop of its own.
+            const std::uint64_t q = spans.left_edge(k);
+            if (edge != q && spans.levels[k] > spans.levels[previous]) stops.push_back(q);
+        }
+        edge = spans.right_edge(k);
+        if (edge != stops.back()) stops.push_back(edge);
+        previous = k;
+    };
+    for (std::uint32_t r : order) {
+        const Run run = runs[r];
+        if (run_levels[r] & 1)
+            for (std::size_t k = run.last + std::size_t(1); k-- > run.first;) visit(k);
+        else
+            for (std::size_t k = run.first; k <= run.last; ++k) visit(k);
     }
     return stops;
 }
@@ -115,7 +140,7 @@ struct Located {
 template <typename Text>
 Located locate_stop(Text text, std::uint64_t current) {
     const ClusterSpans spans = cluster_spans(text);
-    std::vector<std::uint64_t> stops = visual_caret_stops(spans, visual_cluster_order(spans));
+    std::vector<std::uint64_t> stops = visual_caret_stops(spans);
     const std::size_t index = locate_caret(spans, stops, current);
     return {std::move(stops), index};
 }

@@ -45,7 +45,8 @@ constexpr ClassTables build_class_tables() {
         bool uniform = true;
         for (std::size_t lo = 1; lo < 256; ++lo) uniform = uniform && flat[base | lo] == flat[base];
         if (uniform) {
-            t.plane1[hi] = static_cast<std::uint16_t>(ClassTables::UNIFORM | static_cast<std::uint16_t>(flat[base]));
+            t.plane1[hi] =
+                static_cast<std::uint16_t>(ClassTables::UNIFORM | static_cast<std::uint16_t>(flat[base]));
             continue;
         }
         if (used == t.blocks.size()) throw "too many mixed blocks for the grapheme class table";
@@ -253,7 +254,8 @@ std::size_t printable_ascii_end(const Unit* p, std::size_t pos, std::size_t to) 
             printable = _mm_cmpeq_epi16(_mm_subs_epu16(d, _mm_set1_epi16(0x5E)), _mm_setzero_si128());
         } else {
             // Code points are below 2^31: signed comparisons hold.
-            printable = _mm_and_si128(_mm_cmpgt_epi32(v, _mm_set1_epi32(0x1F)), _mm_cmplt_epi32(v, _mm_set1_epi32(0x7F)));
+            printable = _mm_and_si128(_mm_cmpgt_epi32(v, _mm_set1_epi32(0x1F)),
+                                      _mm_cmplt_epi32(v, _mm_set1_epi32(0x7F)));
         }
         const unsigned mask = unsigned(_mm_movemask_epi8(printable));
         if (mask != 0xFFFF) return pos + unsigned(__builtin_ctz(~mask)) / sizeof(Unit);

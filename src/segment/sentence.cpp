@@ -146,13 +146,16 @@ std::size_t skip_ordinary(const FixedUnits<Unit>& u, std::size_t pos, Gaps& gaps
             offset += 16;
             high = _mm_add_epi64(high, _mm_sad_epu8(_mm_and_si128(_mm_srli_epi16(v, 7), one), zero));
         }
-        offset += std::uint64_t(_mm_cvtsi128_si64(high)) + std::uint64_t(_mm_cvtsi128_si64(_mm_unpackhi_epi64(high, high)));
+        offset += std::uint64_t(_mm_cvtsi128_si64(high)) +
+                  std::uint64_t(_mm_cvtsi128_si64(_mm_unpackhi_epi64(high, high)));
         if (found) return pos;
     } else {
         constexpr std::size_t LANES = 16 / sizeof(Unit);
         constexpr bool WIDE = sizeof(Unit) == 4;
         auto splat = [](std::int32_t v) { return WIDE ? _mm_set1_epi32(v) : _mm_set1_epi16(short(v)); };
-        auto equal = [](__m128i a, __m128i b) { return WIDE ? _mm_cmpeq_epi32(a, b) : _mm_cmpeq_epi16(a, b); };
+        auto equal = [](__m128i a, __m128i b) {
+            return WIDE ? _mm_cmpeq_epi32(a, b) : _mm_cmpeq_epi16(a, b);
+        };
         // v < bound, lane by lane (bound at most 0x10000 for 16-bit units).
         auto below = [&](__m128i v, std::int32_t bound) {
             return WIDE ? _mm_cmplt_epi32(v, _mm_set1_epi32(bound))
@@ -172,7 +175,8 @@ std::size_t skip_ordinary(const FixedUnits<Unit>& u, std::size_t pos, Gaps& gaps
                 return {_mm_set1_epi32(std::int32_t(g.first) - 1), _mm_set1_epi32(std::int32_t(g.last) + 1)};
             } else {
                 const char32_t last = g.last < 0xFFFF ? g.last : 0xFFFF;
-                if (g.first > last) return {_mm_set1_epi16(-1), _mm_setzero_si128()};  // U+FFFF alone, never special
+                // U+FFFF alone, which never ends a run
+                if (g.first > last) return {_mm_set1_epi16(-1), _mm_setzero_si128()};
                 return {_mm_set1_epi16(short(g.first)), _mm_set1_epi16(short(last - g.first))};
             }
         };

@@ -108,7 +108,9 @@ public:
         std::size_t next;
         return at(pos, next);
     }
-    std::size_t next(std::size_t pos) const noexcept { return pos + utf8::sequence_length(static_cast<unsigned char>(text_[pos])); }
+    std::size_t next(std::size_t pos) const noexcept {
+        return pos + utf8::sequence_length(static_cast<unsigned char>(text_[pos]));
+    }
     // Start of the code point before pos (pos > 0).
     std::size_t previous(std::size_t pos) const noexcept { return utf8::floor_to_code_point(text_, pos - 1); }
     // UTF-8 bytes of the units in [from, to).

@@ -132,12 +132,14 @@ constexpr bool joins_through_marks(W c) {
 
 constexpr std::array<bool, CLASS_COUNT> build_mark_joining() {
     std::array<bool, CLASS_COUNT> t{};
-    for (std::size_t c = 0; c < CLASS_COUNT; ++c) t[c] = SELF_JOINING[c] && joins_through_marks(static_cast<W>(c));
+    for (std::size_t c = 0; c < CLASS_COUNT; ++c)
+        t[c] = SELF_JOINING[c] && joins_through_marks(static_cast<W>(c));
     return t;
 }
 
 inline constexpr auto MARK_JOINING = build_mark_joining();
-static_assert(MARK_JOINING[static_cast<std::size_t>(W::ALetter)] && !MARK_JOINING[static_cast<std::size_t>(W::WSegSpace)]);
+static_assert(MARK_JOINING[static_cast<std::size_t>(W::ALetter)] &&
+              !MARK_JOINING[static_cast<std::size_t>(W::WSegSpace)]);
 
 }  // namespace word_rules
 

@@ -217,7 +217,8 @@ std::size_t fixed_clusters_kept(const Unit* p, std::size_t n, std::uint64_t max_
     segment::walk::ClusterScan scan;
     std::uint64_t count = 0;  // clusters started before pos
     for (std::size_t pos = 0; pos < n; ++pos) {
-        if (is_printable_ascii(p[pos]) && pos + 1 < n && is_printable_ascii(p[pos + 1]) && !scan.after_prepend()) {
+        if (is_printable_ascii(p[pos]) && pos + 1 < n && is_printable_ascii(p[pos + 1]) &&
+            !scan.after_prepend()) {
             const std::size_t last = segment::walk::printable_ascii_end(p, pos + 2, n) - 1;
             if (count + (last - pos) > max_graphemes) return pos + std::size_t(max_graphemes - count);
             count += last - pos;
@@ -240,7 +241,8 @@ std::size_t fixed_width_kept(const Unit* p, std::size_t n, std::uint32_t max_wid
     std::uint64_t cluster = 0;  // cells of the one in progress
     std::size_t start = 0;      // where it started
     for (std::size_t pos = 0; pos < n; ++pos) {
-        if (is_printable_ascii(p[pos]) && pos + 1 < n && is_printable_ascii(p[pos + 1]) && !scan.after_prepend()) {
+        if (is_printable_ascii(p[pos]) && pos + 1 < n && is_printable_ascii(p[pos + 1]) &&
+            !scan.after_prepend()) {
             // The cluster in progress ends here, and the run's clusters follow.
             if (total + cluster > max_width) return start;
             total += cluster;
