@@ -3,6 +3,10 @@
 #include <array>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "../data/grapheme_break.h"
 #include "../data/line_break.h"
 #include "../segment/cluster_walk.h"
@@ -50,6 +54,17 @@ constexpr std::array<std::uint8_t, TABLE_END / 4> build_widths() {
 }
 
 constexpr std::array<std::uint8_t, TABLE_END / 4> WIDTHS = build_widths();
+
+// Every Latin-1 code point is one cell wide but the controls (U+0000 to U+001F
+// and U+007F to U+009F), which take none.
+constexpr bool latin1_cells_are_one_but_controls() {
+    for (char32_t c = 0; c < 0x100; ++c) {
+        const unsigned w = (WIDTHS[c >> 2] >> ((c & 3) * 2)) & 3;
+        if (w != ((c < 0x20 || (c >= 0x7F && c <= 0x9F)) ? 0u : 1u)) return false;
+    }
+    return true;
+}
+constexpr bool LATIN1_CELLS_ARE_ONE_BUT_CONTROLS = latin1_cells_are_one_but_controls();
 
 inline std::uint8_t width_of(char32_t cp) noexcept {
     if (cp < TABLE_END) return (WIDTHS[cp >> 2] >> ((cp & 3) * 2)) & 3;
@@ -100,10 +115,36 @@ std::uint64_t text_width(std::string_view text) {
 
 template <typename Unit>
 std::uint64_t text_width(text::Fixed<Unit> text) noexcept {
+    const Unit* p = text.data;
+    const std::size_t n = text.size;
     std::uint64_t total = 0;
-    for (std::size_t i = 0; i < text.size; ++i) {
-        const char32_t c = text.data[i];
-        total += c < 0x80 ? is_printable_ascii(static_cast<unsigned char>(c)) : width_of(c);
+    std::size_t i = 0;
+    if constexpr (sizeof(Unit) == 1) {
+        // Latin-1: one cell each but the C0 and C1 controls and DEL, counted
+        // sixteen at a time where SSE2 is there.
+        static_assert(LATIN1_CELLS_ARE_ONE_BUT_CONTROLS);
+        total = n;
+#if defined(__SSE2__)
+        __m128i zero_width = _mm_setzero_si128();
+        for (; i + 16 <= n; i += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+            const __m128i c0 = _mm_cmpeq_epi8(_mm_subs_epu8(v, _mm_set1_epi8(0x1F)), _mm_setzero_si128());
+            const __m128i d = _mm_sub_epi8(v, _mm_set1_epi8(0x7F));
+            const __m128i c1 = _mm_cmpeq_epi8(_mm_subs_epu8(d, _mm_set1_epi8(0x20)), _mm_setzero_si128());
+            zero_width = _mm_add_epi64(
+                zero_width, _mm_sad_epu8(_mm_and_si128(_mm_or_si128(c0, c1), _mm_set1_epi8(1)), _mm_setzero_si128()));
+        }
+        total -= std::uint64_t(_mm_cvtsi128_si64(zero_width)) +
+                 std::uint64_t(_mm_cvtsi128_si64(_mm_unpackhi_epi64(zero_width, zero_width)));
+#endif
+        for (; i < n; ++i) total -= width_of(p[i]) == 0;
+    } else {
+        // The table holds ASCII too: no branch on the kind of code point.
+        for (; i < n; ++i) {
+            const char32_t c = p[i];
+            total += sizeof(Unit) == 2 || c < TABLE_END ? (WIDTHS[c >> 2] >> ((c & 3) * 2)) & 3
+                                                        : width_by_rules(c);
+        }
     }
     return total;
 }
