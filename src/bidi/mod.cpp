@@ -724,12 +724,23 @@ void resolve(const BidiClass* classes, const CodePoint* cps, std::size_t n,
 void visual_runs(BidiLayout& out) {
     const std::uint8_t* levels = out.levels.data();
     const std::size_t n = out.levels.size();
+    // No odd level (most text): nothing reverses, and the order is the
+    // logical one, one run over everything.
+    bool odd = false;
+    std::size_t removed = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        odd |= levels[i] != REMOVED_LEVEL && (levels[i] & 1);
+        removed += levels[i] == REMOVED_LEVEL;
+    }
+    out.kept = n - removed;
+    if (!odd) {
+        if (out.kept > 0) out.runs.assign(1, VisualRun{0, std::uint32_t(n - 1), false});
+        return;
+    }
     std::vector<VisualRun> runs;
     std::vector<std::uint8_t> run_levels;
-    std::size_t removed = 0;
     for (std::size_t i = 0; i < n;) {
         if (levels[i] == REMOVED_LEVEL) {
-            ++removed;
             ++i;
             continue;
         }
@@ -737,10 +748,7 @@ void visual_runs(BidiLayout& out) {
         std::size_t last = i;
         std::size_t j = i + 1;
         for (; j < n; ++j) {
-            if (levels[j] == REMOVED_LEVEL) {
-                ++removed;
-                continue;
-            }
+            if (levels[j] == REMOVED_LEVEL) continue;
             if (levels[j] != level) break;
             last = j;
         }
@@ -753,7 +761,6 @@ void visual_runs(BidiLayout& out) {
     reorder_by_levels(run_levels.data(), run_levels.size(), order.data());
     out.runs.resize(runs.size());
     for (std::size_t r = 0; r < order.size(); ++r) out.runs[r] = runs[order[r]];
-    out.kept = n - removed;
 }
 
 }  // namespace
