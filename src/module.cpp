@@ -369,27 +369,81 @@ PyObject* str_result(std::string_view s) {
     return checked(PyUnicode_FromStringAndSize(s.data(), Py_ssize_t(s.size())));
 }
 
-// A prefix of the str text (whose UTF-8 view is utf8) as a str: a substring of
-// the original object, which copies code units instead of decoding UTF-8 again
-// (and, for an exact str kept whole, is the object itself).
-PyObject* prefix_result(PyObject* text, std::string_view utf8, std::string_view prefix) {
-    if (prefix.empty()) return str_result(prefix);
-    Py_ssize_t code_points = PyUnicode_GET_LENGTH(text);
-    if (PyUnicode_IS_ASCII(text)) {
-        code_points = Py_ssize_t(prefix.size());
-    } else if (prefix.size() != utf8.size()) {
-        code_points = Py_ssize_t(utf8::count_code_points(prefix));
-    }
-    return checked(PyUnicode_Substring(text, 0, code_points));
+// The first code_points code points of the str text as a str: a substring of
+// the original object, which copies its units (and, for an exact str kept
+// whole, is the object itself).
+PyObject* prefix_result(PyObject* text, std::size_t code_points) {
+    if (code_points == 0) return str_result({});
+    return checked(PyUnicode_Substring(text, 0, Py_ssize_t(code_points)));
 }
 
 PyObject* u64_result(std::uint64_t v) { return checked(PyLong_FromUnsignedLongLong(v)); }
 
-PyObject* offsets_to_list(const std::vector<std::uint64_t>& offsets) {
-    Ref list(checked(PyList_New(Py_ssize_t(offsets.size()))));
-    for (std::size_t i = 0; i < offsets.size(); ++i)
-        PyList_SET_ITEM(list.get(), Py_ssize_t(i), u64_result(offsets[i]));
-    return list.release();
+// An int from a count or an offset, by the interpreter's shortest path for the
+// values of a machine word; nullptr when it fails.
+PyObject* new_int(std::uint64_t v) {
+    return v <= std::uint64_t(LONG_MAX) ? PyLong_FromLong(long(v)) : PyLong_FromUnsignedLongLong(v);
+}
+
+// A list of ints made from offsets handed over in batches: each int goes
+// into a growing array that becomes the list's own, with no copy of the
+// offsets nor of the array.
+class IntListBuilder final : public segment::OffsetSink {
+public:
+    IntListBuilder() = default;
+    IntListBuilder(const IntListBuilder&) = delete;
+    IntListBuilder& operator=(const IntListBuilder&) = delete;
+    ~IntListBuilder() {
+        for (std::size_t i = 0; i < count_; ++i) Py_DECREF(items_[i]);
+        PyMem_Free(items_);
+    }
+
+    void take(const std::uint64_t* offsets, std::size_t count) override {
+        if (capacity_ - count_ < count) reserve(count_ + (count > capacity_ ? count : capacity_));
+        for (std::size_t i = 0; i < count; ++i) {
+            PyObject* v = new_int(offsets[i]);
+            if (v == nullptr) throw ApiFailure{};
+            items_[count_++] = v;
+        }
+    }
+
+    PyObject* list() {
+        Ref list(checked(PyList_New(0)));
+        if (count_ > 0) {
+            reserve(count_);  // the list keeps no spare room
+            auto* l = reinterpret_cast<PyListObject*>(list.get());
+            l->ob_item = items_;
+            l->allocated = Py_ssize_t(count_);
+            Py_SET_SIZE(l, Py_ssize_t(count_));
+            items_ = nullptr;
+            count_ = capacity_ = 0;
+        }
+        return list.release();
+    }
+
+private:
+    void reserve(std::size_t capacity) {
+        void* p = PyMem_Realloc(items_, capacity * sizeof(PyObject*));
+        if (p == nullptr) {  // the list's own array: the interpreter failed to build the result
+            PyErr_NoMemory();
+            throw ApiFailure{};
+        }
+        items_ = static_cast<PyObject**>(p);
+        capacity_ = capacity;
+    }
+
+    PyObject** items_ = nullptr;
+    std::size_t count_ = 0, capacity_ = 0;
+};
+
+// ASCII is Latin-1 too: the boundary scans and the truncations take it in
+// that form, one code point per unit.
+text::Latin1 latin1_if_ascii(std::string_view ascii) {
+    return {reinterpret_cast<const std::uint8_t*>(ascii.data()), ascii.size()};
+}
+template <typename Unit>
+text::Fixed<Unit> latin1_if_ascii(text::Fixed<Unit> text) {
+    return text;
 }
 
 // Result strings and dict keys, interned once at initialisation; immutable.
@@ -428,14 +482,24 @@ PyObject* pair_result(std::pair<std::uint64_t, std::uint64_t> p) {
     return tuple;
 }
 
-PyObject* bidi_result(const bidi::BidiResult& r) {
+PyObject* bidi_result(const bidi::BidiLayout& r) {
     Ref dict(checked(PyDict_New()));
     Ref level(checked(PyLong_FromLong(r.paragraph_level)));
-    Ref levels(checked(PyBytes_FromStringAndSize(reinterpret_cast<const char*>(r.levels.data()),
+    const std::uint8_t* lv = r.levels.data();
+    Ref levels(checked(PyBytes_FromStringAndSize(reinterpret_cast<const char*>(lv),
                                                  Py_ssize_t(r.levels.size()))));
-    Ref order(checked(PyList_New(Py_ssize_t(r.visual_order.size()))));
-    for (std::size_t i = 0; i < r.visual_order.size(); ++i)
-        PyList_SET_ITEM(order.get(), Py_ssize_t(i), checked(PyLong_FromSize_t(r.visual_order[i])));
+    // The visual order, read off the runs: the ints are made in list order.
+    Ref order(checked(PyList_New(Py_ssize_t(r.kept))));
+    Py_ssize_t k = 0;
+    auto add = [&](std::size_t i) {
+        if (lv[i] != bidi::REMOVED_LEVEL) PyList_SET_ITEM(order.get(), k++, checked(new_int(i)));
+    };
+    for (const bidi::VisualRun& run : r.runs) {
+        if (run.reversed)
+            for (std::size_t i = run.last + std::size_t(1); i-- > run.first;) add(i);
+        else
+            for (std::size_t i = run.first; i <= run.last; ++i) add(i);
+    }
     if (PyDict_SetItem(dict.get(), key_paragraph_level, level.get()) < 0 ||
         PyDict_SetItem(dict.get(), key_levels, levels.get()) < 0 ||
         PyDict_SetItem(dict.get(), key_reorder, order.get()) < 0)
@@ -644,43 +708,97 @@ PyObject* locale_text_function(SCRIVLET_ARGS) {
     });
 }
 
-// (text, current) -> int
-template <const FunctionSignature& Sig, std::uint64_t (*Op)(std::string_view, std::uint64_t)>
+// The UTF-8 form of a str if the interpreter has already made it (a str seen
+// before): the caret operations read around one offset, at once in it.
+std::optional<std::string_view> cached_utf8(PyObject* str) {
+    if (PyUnicode_IS_ASCII(str))
+        return std::string_view(static_cast<const char*>(PyUnicode_DATA(str)),
+                                std::size_t(PyUnicode_GET_LENGTH(str)));
+    const auto* compact = reinterpret_cast<const PyCompactUnicodeObject*>(str);
+    if (compact->utf8 == nullptr) return std::nullopt;
+    return std::string_view(compact->utf8, std::size_t(compact->utf8_length));
+}
+
+// Calls op with the text in the form that locates a caret fastest: the UTF-8
+// form when the str holds one already, otherwise its stored form, which a
+// fresh str is not made to hold a UTF-8 copy of for the rest of its life.
+template <typename Op>
+decltype(auto) visit_for_caret(const TextArg& arg, Op&& op) {
+    if (auto utf8 = cached_utf8(arg.object())) return op(*utf8);
+    return arg.visit(op);
+}
+
+// The caret operations, for every form.
+struct MoveLeft {
+    template <typename Text>
+    std::uint64_t operator()(Text text, std::uint64_t current) const {
+        return cursor::cursor_left(text, current);
+    }
+};
+struct MoveRight {
+    template <typename Text>
+    std::uint64_t operator()(Text text, std::uint64_t current) const {
+        return cursor::cursor_right(text, current);
+    }
+};
+struct MoveLeftVisual {
+    template <typename Text>
+    std::uint64_t operator()(Text text, std::uint64_t current) const {
+        return cursor::move_left_visual(text, current);
+    }
+};
+struct MoveRightVisual {
+    template <typename Text>
+    std::uint64_t operator()(Text text, std::uint64_t current) const {
+        return cursor::move_right_visual(text, current);
+    }
+};
+
+// (text, current) -> int; the visual moves lay out the whole line, and read
+// it in its stored form.
+template <const FunctionSignature& Sig, typename Op, bool whole_line = false>
 PyObject* cursor_function(SCRIVLET_ARGS) {
     return guarded_call([&]() -> PyObject* {
-        Bound b(Sig, args, nargs, kwnames);
+        Bound b(Sig, args, nargs, kwnames, false);
         const std::uint64_t current = to_u64(b.slots[1], "current");
-        return u64_result(Op(b.text, current));
+        auto op = [&](auto text) { return Op{}(text, current); };
+        return u64_result(whole_line ? b.arg.visit(op) : visit_for_caret(b.arg, op));
     });
 }
 
 PyObject* grapheme_boundaries(SCRIVLET_ARGS) {
     return guarded_call([&]() -> PyObject* {
-        Bound b(SIG_GRAPHEME_BOUNDARIES, args, nargs, kwnames);
-        return offsets_to_list(segment::grapheme_cluster_starts(b.text));
+        Bound b(SIG_GRAPHEME_BOUNDARIES, args, nargs, kwnames, false);
+        IntListBuilder list;
+        b.arg.visit([&](auto text) { segment::grapheme_cluster_starts(latin1_if_ascii(text), list); });
+        return list.list();
     });
 }
 
 PyObject* word_boundaries(SCRIVLET_ARGS) {
     return guarded_call([&]() -> PyObject* {
-        Bound b(SIG_WORD_BOUNDARIES, args, nargs, kwnames);
+        Bound b(SIG_WORD_BOUNDARIES, args, nargs, kwnames, false);
         (void)to_optional_utf8_view(b.slots[1], "locale");  // accepted, not used
-        return offsets_to_list(segment::word_boundary_offsets(b.text));
+        IntListBuilder list;
+        b.arg.visit([&](auto text) { segment::word_boundary_offsets(latin1_if_ascii(text), list); });
+        return list.list();
     });
 }
 
 PyObject* sentence_boundaries(SCRIVLET_ARGS) {
     return guarded_call([&]() -> PyObject* {
-        Bound b(SIG_SENTENCE_BOUNDARIES, args, nargs, kwnames);
+        Bound b(SIG_SENTENCE_BOUNDARIES, args, nargs, kwnames, false);
         (void)to_optional_utf8_view(b.slots[1], "locale");  // accepted, not used
-        return offsets_to_list(segment::sentence_boundaries(b.text));
+        IntListBuilder list;
+        b.arg.visit([&](auto text) { segment::sentence_boundaries(latin1_if_ascii(text), list); });
+        return list.list();
     });
 }
 
 PyObject* bidi_resolve(SCRIVLET_ARGS) {
     return guarded_call([&]() -> PyObject* {
-        Bound b(SIG_BIDI_RESOLVE, args, nargs, kwnames);
-        return bidi_result(bidi::resolve_bidi(b.text));
+        Bound b(SIG_BIDI_RESOLVE, args, nargs, kwnames, false);
+        return bidi_result(b.arg.visit([](auto text) { return bidi::bidi_layout(latin1_if_ascii(text)); }));
     });
 }
 
@@ -709,25 +827,29 @@ PyObject* display_width(SCRIVLET_ARGS) {
 
 PyObject* truncate_graphemes(SCRIVLET_ARGS) {
     return guarded_call([&]() -> PyObject* {
-        Bound b(SIG_TRUNCATE_GRAPHEMES, args, nargs, kwnames);
+        Bound b(SIG_TRUNCATE_GRAPHEMES, args, nargs, kwnames, false);
         const std::uint64_t limit = to_u64(b.slots[1], "max_graphemes");
-        return prefix_result(b.slots[0], b.text, truncate::truncate_to_clusters(b.text, limit));
+        return prefix_result(b.slots[0], b.arg.visit([&](auto text) {
+            return truncate::truncate_to_clusters(latin1_if_ascii(text), limit);
+        }));
     });
 }
 
 PyObject* truncate_display_width(SCRIVLET_ARGS) {
     return guarded_call([&]() -> PyObject* {
-        Bound b(SIG_TRUNCATE_WIDTH, args, nargs, kwnames);
+        Bound b(SIG_TRUNCATE_WIDTH, args, nargs, kwnames, false);
         const std::uint32_t limit = to_u32(b.slots[1], "max_width");
-        return prefix_result(b.slots[0], b.text, truncate::truncate_to_width(b.text, limit));
+        return prefix_result(b.slots[0], b.arg.visit([&](auto text) {
+            return truncate::truncate_to_width(latin1_if_ascii(text), limit);
+        }));
     });
 }
 
 PyObject* select_word(SCRIVLET_ARGS) {
     return guarded_call([&]() -> PyObject* {
-        Bound b(SIG_SELECT_WORD, args, nargs, kwnames);
+        Bound b(SIG_SELECT_WORD, args, nargs, kwnames, false);
         const std::uint64_t current = to_u64(b.slots[1], "current");
-        return pair_result(cursor::word_at(b.text, current));
+        return pair_result(visit_for_caret(b.arg, [&](auto text) { return cursor::word_at(text, current); }));
     });
 }
 
@@ -798,13 +920,13 @@ PyMethodDef FUNCTIONS[] = {
     FN("truncate_display_width", truncate_display_width,
        "truncate_display_width(text, max_width)\n--\n\nTruncate a string so its display width does not exceed max_width.\n\n"
        "Never splits a grapheme cluster."),
-    FN("move_right", (cursor_function<SIG_MOVE_RIGHT, cursor::cursor_right>),
+    FN("move_right", (cursor_function<SIG_MOVE_RIGHT, MoveRight>),
        "move_right(text, current)\n--\n\nMove cursor one grapheme cluster right (logical order)."),
-    FN("move_left", (cursor_function<SIG_MOVE_LEFT, cursor::cursor_left>),
+    FN("move_left", (cursor_function<SIG_MOVE_LEFT, MoveLeft>),
        "move_left(text, current)\n--\n\nMove cursor one grapheme cluster left (logical order)."),
-    FN("move_right_visual", (cursor_function<SIG_MOVE_RIGHT_VISUAL, cursor::move_right_visual>),
+    FN("move_right_visual", (cursor_function<SIG_MOVE_RIGHT_VISUAL, MoveRightVisual, true>),
        "move_right_visual(text, current)\n--\n\nMove cursor one grapheme cluster right (visual/bidi order)."),
-    FN("move_left_visual", (cursor_function<SIG_MOVE_LEFT_VISUAL, cursor::move_left_visual>),
+    FN("move_left_visual", (cursor_function<SIG_MOVE_LEFT_VISUAL, MoveLeftVisual, true>),
        "move_left_visual(text, current)\n--\n\nMove cursor one grapheme cluster left (visual/bidi order)."),
     FN("select_word", select_word,
        "select_word(text, current)\n--\n\nSelect the word at the given byte offset (double-click semantics).\n\n"

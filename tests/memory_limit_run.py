@@ -9,6 +9,16 @@ import resource
 import sys
 import threading
 
+# glibc raises its mmap threshold after a large block is freed and then serves
+# later large blocks from the freed heap, so whether a limit bites would depend
+# on the calls made before: a fixed threshold keeps every large block mapped
+# on its own, and the limits bite the same way whatever ran first.
+M_MMAP_THRESHOLD = -3
+try:
+    ctypes.CDLL(None).mallopt(M_MMAP_THRESHOLD, 128 * 1024)
+except (AttributeError, OSError):
+    pass
+
 import scrivlet
 from calls import success_calls
 

@@ -70,6 +70,12 @@ def test_sentence_boundaries_linear_after_full_stop_and_digits():
     assert settled_growth(scrivlet.sentence_boundaries, lambda n: "A.)" + "#" * n + "B") < MAX_RATIO
 
 
+def test_sentence_boundaries_linear_on_marks_before_terminators():
+    # The class before a terminator is read back from it over the marks.
+    make = lambda n: ("a" + "\u0301" * 500 + ". ") * (n // 503)
+    assert settled_growth(scrivlet.sentence_boundaries, make) < MAX_RATIO
+
+
 def test_sentence_boundaries_linear_on_repeated_terminators():
     assert settled_growth(scrivlet.sentence_boundaries, lambda n: "a. , " * (n // 5)) < MAX_RATIO
 
@@ -298,6 +304,16 @@ def test_bidi_linear_on_many_deep_runs():
 def test_bidi_linear_on_many_isolating_run_sequences():
     make = lambda n: _repeat("a" + RLI + "b" + PDI + ALEF + FSI + "1" + PDI, n)
     assert growth(scrivlet.bidi_resolve, make) < MAX_RATIO
+
+
+def test_visual_moves_linear_on_left_to_right_text():
+    # No reordering: a scan of the text for right-to-left classes and a logical
+    # move, which crosses one long cluster from inside it.
+    one_cluster = lambda n: "a" + "\u0301" * n + "b"
+    assert growth(lambda t: scrivlet.move_right_visual(t, len(t)), one_cluster) < MAX_RATIO
+    assert growth(lambda t: scrivlet.move_left_visual(t, len(t)), one_cluster) < MAX_RATIO
+    marks = lambda n: _repeat("a\u0301\u200d\u4e00 ", n)
+    assert growth(lambda t: scrivlet.move_right_visual(t, len(t) * 2), marks) < MAX_RATIO
 
 
 def test_visual_moves_linear_on_long_mixed_text():

@@ -178,13 +178,23 @@ POOL = ["a", "b", "1", "2", " ", ",", "(", ")", ALEF, BET, "\u0628", "\u0661", S
         RLE, PDF, "\u2067", "\u2069", "\u2068", "\U0001f600", "\r\n"]  # fmt: skip
 
 
-def random_texts():
+# Nothing here leaves level 0: clusters of every kind, removed characters,
+# numbers and multi-byte characters (offsets inside them).
+LEFT_TO_RIGHT_POOL = ["a", "1", " ", "%", "\u00e9", "\u0301", "\u200d", "\u200b", "\u00ad", "\r", "\n",
+                      "\u1100", "\u1161", "\uac00", "\u0915\u094d", "\U0001f1e6", "\U0001f468",
+                      "\U0001f3fb", "\u4e00", "\u0e01\u0e31"]  # fmt: skip
+
+
+def random_texts(pool=POOL):
     rng = random.Random(4242)
-    return ["".join(rng.choice(POOL) for _ in range(rng.randint(1, 14))) for _ in range(400)]
+    return ["".join(rng.choice(pool) for _ in range(rng.randint(1, 14))) for _ in range(400)]
 
 
-def test_moves_follow_the_caret_stops_on_random_texts():
-    for text in random_texts():
+@pytest.mark.parametrize(
+    "pool", [POOL, LEFT_TO_RIGHT_POOL], ids=["mixed-directions", "left-to-right"]
+)
+def test_moves_follow_the_caret_stops_on_random_texts(pool):
+    for text in random_texts(pool):
         size = len(text.encode())
         for current in range(size + 2):
             assert right(text, current) == reference_move(text, current, 1), (text, current)

@@ -8,9 +8,17 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
+#include <memory>
+#include <type_traits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "../data/normalization.h"
 #include "../error.h"
+#include "../text.h"
 #include "../utf8.h"
 #include "reorder.h"
 
@@ -33,7 +41,9 @@ constexpr bool is_strong(BidiClass c) { return u(c) < 3; }  // L, R, AL
 constexpr bool is_isolate_initiator(BidiClass c) { return u(c) >= u(LRI) && u(c) <= u(FSI); }
 constexpr bool is_isolate_control(BidiClass c) { return u(c) >= u(LRI); }  // LRI, RLI, FSI, PDI
 // X9: embeddings, overrides, PDF and boundary neutrals leave the paragraph.
-constexpr bool is_removed_class(BidiClass c) { return c == BN || (u(c) >= u(LRE) && u(c) <= u(PDF)); }
+constexpr bool is_removed_class(BidiClass c) {
+    return (bit(BN) | bit(LRE) | bit(RLE) | bit(LRO) | bit(RLO) | bit(PDF)) >> u(c) & 1;
+}
 
 constexpr std::uint32_t NI_MASK =
     bit(B) | bit(S) | bit(WS) | bit(ON) | bit(LRI) | bit(RLI) | bit(FSI) | bit(PDI);
@@ -51,6 +61,18 @@ constexpr bool is_ni(BidiClass c) { return (NI_MASK >> u(c)) & 1; }
 constexpr std::uint32_t NOT_TRIVIAL_MASK = bit(R) | bit(AL) | bit(AN) | bit(LRE) | bit(RLE) |
                                            bit(LRO) | bit(RLO) | bit(PDF) | bit(LRI) | bit(RLI) |
                                            bit(FSI) | bit(PDI);
+
+// I1 and I2: what a resolved class adds to an even (row 0) or odd (row 1) level.
+constexpr std::array<std::array<std::uint8_t, 23>, 2> IMPLICIT_RAISE = [] {
+    std::array<std::array<std::uint8_t, 23>, 2> t{};
+    t[0][u(R)] = 1;   // I1
+    t[0][u(EN)] = 2;  // I1
+    t[0][u(AN)] = 2;  // I1
+    t[1][u(L)] = 1;   // I2
+    t[1][u(EN)] = 1;  // I2
+    t[1][u(AN)] = 1;  // I2
+    return t;
+}();
 
 // Direction of a resolved class for N0, N1 and N2: 0 = L, 1 = R, 2 = none.
 constexpr std::uint8_t strong_direction(BidiClass c) {
@@ -79,6 +101,7 @@ struct LevelRun {
     std::uint32_t first;  // index of its first code point
     std::uint32_t last;   // index of its last code point (removed ones in between are skipped)
     std::uint8_t level;
+    bool holds_removed;   // a removed code point lies between first and last
 };
 
 struct Sequence {
@@ -102,14 +125,15 @@ std::uint8_t paragraph_level_of(const BidiClass* classes, std::size_t n) {
     return 0;
 }
 
+template <typename CodePoint>
 class Resolver {
 public:
-    Resolver(const BidiClass* classes, const char32_t* cps, std::size_t n, std::uint8_t paragraph,
+    Resolver(const BidiClass* classes, const CodePoint* cps, std::size_t n, std::uint8_t paragraph,
              std::uint32_t present)
         : input_(classes), cps_(cps), n_(n), paragraph_(paragraph), present_(present) {}
 
-    BidiResult run(bool with_order) {
-        BidiResult out;
+    // Fills in out's levels.
+    void run(BidiLayout& out) {
         out.paragraph_level = paragraph_;
         working_.assign(input_, input_ + n_);
         levels_.assign(n_, paragraph_);
@@ -129,18 +153,16 @@ public:
                     if (!removed(i)) index_.push_back(std::uint32_t(i));
                 if (!index_.empty()) resolve_gathered(Gathered{index_.data()}, d, d);
             } else {
-                resolve_gathered(Whole{}, d, d);
+                resolve_gathered(Span{0, n_}, d, d);
             }
         }
         line_whitespace();
         out.levels = std::move(levels_);
-        if (with_order) reorder(out);
-        return out;
     }
 
 private:
     const BidiClass* input_;
-    const char32_t* cps_;
+    const CodePoint* cps_;
     std::size_t n_;
     std::uint8_t paragraph_;
     std::uint32_t present_;
@@ -182,8 +204,14 @@ private:
             bool undecided;  // an FSI whose direction is not known yet
         };
         std::vector<Open> open;
+        // The classes to look at: the isolate controls, and the strong ones
+        // while the innermost open initiator is an undecided FSI.
+        constexpr std::uint32_t CONTROLS = bit(LRI) | bit(RLI) | bit(FSI) | bit(PDI);
+        constexpr std::uint32_t STRONG = bit(L) | bit(R) | bit(AL);
+        std::uint32_t wanted = CONTROLS;
         for (std::size_t i = 0; i < n_; ++i) {
             const BidiClass c = input_[i];
+            if (!((wanted >> u(c)) & 1)) continue;
             if (is_isolate_initiator(c)) {
                 open.push_back({std::uint32_t(i), c == FSI});
             } else if (c == PDI) {
@@ -193,10 +221,11 @@ private:
                     match_[i] = j;
                     open.pop_back();
                 }
-            } else if (any_fsi && is_strong(c) && !open.empty() && open.back().undecided) {
+            } else {
                 fsi_rtl_[open.back().index] = c != L;
                 open.back().undecided = false;
             }
+            wanted = CONTROLS | (any_fsi && !open.empty() && open.back().undecided ? STRONG : 0);
         }
     }
 
@@ -226,7 +255,21 @@ private:
             return false;
         };
 
+        // The classes X1-X8 treat one by one; every other code point takes the
+        // level and override of the top of the stack (X6, BN included), so a
+        // stretch of them is filled at once.
+        constexpr std::uint32_t SPECIAL = bit(B) | EXPLICIT_MASK;
         for (std::size_t i = 0; i < n_; ++i) {
+            if (!((SPECIAL >> u(input_[i])) & 1)) {
+                std::size_t end = i + 1;
+                while (end < n_ && !((SPECIAL >> u(input_[end])) & 1)) ++end;
+                const StatusEntry& top = stack[depth - 1];
+                if (top.level != paragraph_)
+                    std::memset(levels_.data() + i, top.level, end - i);
+                if (top.override) std::memset(working_.data() + i, u(top.override == 1 ? L : R), end - i);
+                i = end - 1;
+                continue;
+            }
             switch (input_[i]) {
                 case B:
                     levels_[i] = paragraph_;  // no P1: the stack stays as it is
@@ -278,9 +321,7 @@ private:
                         --depth;
                     }
                     break;
-                default:  // X6, BN included
-                    levels_[i] = stack[depth - 1].level;
-                    apply_override(i);
+                default:
                     break;
             }
         }
@@ -302,17 +343,22 @@ private:
         std::size_t i = 0;
         while (i < n_ && removed(i)) ++i;
         while (i < n_) {
-            LevelRun run{std::uint32_t(i), std::uint32_t(i), levels_[i]};
+            LevelRun run{std::uint32_t(i), std::uint32_t(i), levels_[i], false};
             const std::uint32_t number = std::uint32_t(runs_.size());
             const bool isolates = !match_.empty();
             if (isolates && input_[i] == PDI && match_[i] != NONE) match_[i] = number;
             std::size_t j = i + 1;
+            std::size_t removed_seen = 0;
             for (; j < n_; ++j) {
-                if (removed(j)) continue;
+                if (removed(j)) {
+                    ++removed_seen;
+                    continue;
+                }
                 if (levels_[j] != run.level) break;
                 run.last = std::uint32_t(j);
                 if (isolates && input_[j] == PDI && match_[j] != NONE) match_[j] = number;
             }
+            run.holds_removed = run.last + 1 - run.first != j - i - removed_seen;
             runs_.push_back(run);
             i = j;
         }
@@ -376,6 +422,13 @@ private:
     }
 
     void resolve_sequence(const Sequence& s) {
+        // A single run with nothing removed in it (most sequences) is resolved
+        // where it lies.
+        if (s.runs_end - s.runs_begin == 1) {
+            const LevelRun& run = runs_[sequence_runs_[s.runs_begin]];
+            if (!run.holds_removed)
+                return resolve_gathered(Span{run.first, run.last + std::size_t(1) - run.first}, s.sos, s.eos);
+        }
         // Gather the sequence's code points.
         index_.clear();
         for (std::uint32_t r = s.runs_begin; r < s.runs_end; ++r) {
@@ -386,11 +439,12 @@ private:
         resolve_gathered(Gathered{index_.data()}, s.sos, s.eos);
     }
 
-    // Position k of a sequence is code point at(k): either the whole text in
-    // order (no runs, nothing removed) or a gathered list of indices.
-    struct Whole {
+    // Position k of a sequence is code point at(k): either a stretch of the
+    // text in order (with nothing removed) or a gathered list of indices.
+    struct Span {
         static constexpr bool whole = true;
-        std::uint32_t operator[](std::size_t k) const { return std::uint32_t(k); }
+        std::size_t first, size;
+        std::uint32_t operator[](std::size_t k) const { return std::uint32_t(first + k); }
     };
     struct Gathered {
         static constexpr bool whole = false;
@@ -405,9 +459,13 @@ private:
         std::uint32_t seen = 0;
         if constexpr (At::whole) {
             // The working classes are not read again: resolve them in place.
-            m = n_;
-            c = working_.data();
-            seen = present_;
+            m = at.size;
+            c = working_.data() + at.first;
+            if (m == n_) {
+                seen = present_;
+            } else {
+                for (std::size_t k = 0; k < m; ++k) seen |= bit(c[k]);
+            }
         } else {
             m = index_.size();
             c_.resize(m);
@@ -502,14 +560,7 @@ private:
         // N1 and N2 for each run of NI, then I1 and I2 on the final classes.
         auto implicit = [&](std::uint32_t i, BidiClass x) {
             std::uint8_t& lv = levels_[i];
-            if (lv & 1) {
-                if (x == L || x == EN || x == AN) lv += 1;  // I2
-            } else {
-                if (x == R)
-                    lv += 1;  // I1
-                else if (x == EN || x == AN)
-                    lv += 2;  // I1
-            }
+            lv = std::uint8_t(lv + IMPLICIT_RAISE[lv & 1][u(x)]);
         };
         for (std::size_t a = 0; a < m;) {
             if (!is_ni(c[a])) {
@@ -620,89 +671,96 @@ private:
         }
     }
 
-    // L1 over the input classes, the whole text being one line.
+    // L1 over the input classes, the whole text being one line: backwards,
+    // segment and paragraph separators take the paragraph level, and so do
+    // the whitespace and isolate controls before one of them or the end (the
+    // removed controls among them stay removed).
     void line_whitespace() {
+        constexpr std::uint32_t SEPARATOR = bit(B) | bit(S);
+        constexpr std::uint32_t WHITESPACE = bit(WS) | bit(LRI) | bit(RLI) | bit(FSI) | bit(PDI);
+        constexpr std::uint32_t PASSED = WHITESPACE | REMOVED_MASK;  // neither ends a trailing run
+        std::uint8_t* lv = levels_.data();
         bool trailing = true;
         for (std::size_t i = n_; i-- > 0;) {
-            switch (input_[i]) {
-                case B:
-                case S:
-                    levels_[i] = paragraph_;
-                    trailing = true;
-                    break;
-                case WS:
-                case LRI:
-                case RLI:
-                case FSI:
-                case PDI:
-                case BN:
-                case LRE:
-                case RLE:
-                case LRO:
-                case RLO:
-                case PDF:
-                    if (trailing && !is_removed_class(input_[i])) levels_[i] = paragraph_;
-                    break;
-                default:
-                    trailing = false;
-                    break;
+            const std::uint32_t c = bit(input_[i]);
+            if (c & SEPARATOR) {
+                lv[i] = paragraph_;
+                trailing = true;
+            } else if (!(c & PASSED)) {
+                trailing = false;
+            } else if (trailing && (c & WHITESPACE)) {
+                lv[i] = paragraph_;
             }
         }
-    }
-
-    // L2 over the code points that remain.
-    void reorder(BidiResult& out) const {
-        if (!(present_ & REMOVED_MASK)) {
-            out.visual_order.resize(n_);
-            for (std::size_t i = 0; i < n_; ++i) out.visual_order[i] = i;
-            reorder_by_levels(out.levels.data(), n_, out.visual_order.data());
-            return;
-        }
-        std::vector<std::uint8_t> kept;
-        kept.reserve(n_);
-        out.visual_order.reserve(n_);
-        for (std::size_t i = 0; i < n_; ++i) {
-            if (out.levels[i] == REMOVED_LEVEL) continue;
-            kept.push_back(out.levels[i]);
-            out.visual_order.push_back(i);
-        }
-        reorder_by_levels(kept.data(), kept.size(), out.visual_order.data());
     }
 };
 
 // Nothing can leave level 0: no right-to-left class, no number that W2 could
 // turn Arabic, no explicit control. Every kept code point is 0 and stays put.
-BidiResult left_to_right(const BidiClass* classes, std::size_t n, std::uint32_t present,
-                         bool with_order) {
-    BidiResult out;
+template <typename IsRemoved>
+void left_to_right(std::size_t n, bool any_removed, IsRemoved&& is_removed, BidiLayout& out) {
     out.levels.assign(n, 0);
-    if (present & bit(BN))
+    if (any_removed)
         for (std::size_t i = 0; i < n; ++i)
-            if (classes[i] == BN) out.levels[i] = REMOVED_LEVEL;
-    if (!with_order) return out;
-    out.visual_order.reserve(n);
-    if (present & bit(BN)) {
-        for (std::size_t i = 0; i < n; ++i)
-            if (classes[i] != BN) out.visual_order.push_back(i);
-    } else {
-        for (std::size_t i = 0; i < n; ++i) out.visual_order.push_back(i);
-    }
-    return out;
+            if (is_removed(i)) out.levels[i] = REMOVED_LEVEL;
 }
 
-BidiResult resolve(const BidiClass* classes, const char32_t* cps, std::size_t n,
-                   std::optional<std::uint8_t> paragraph_level, std::uint32_t present,
-                   bool with_order = true) {
-    if (n == 0) {
-        BidiResult out;
-        out.paragraph_level = paragraph_level.value_or(0);
-        return out;
-    }
+template <typename CodePoint>
+void resolve(const BidiClass* classes, const CodePoint* cps, std::size_t n,
+             std::optional<std::uint8_t> paragraph_level, std::uint32_t present, BidiLayout& out) {
+    out.paragraph_level = paragraph_level.value_or(0);
+    if (n == 0) return;
     if (!(present & NOT_TRIVIAL_MASK) && paragraph_level.value_or(0) == 0)
-        return left_to_right(classes, n, present, with_order);
+        return left_to_right(n, present & bit(BN), [&](std::size_t i) { return classes[i] == BN; }, out);
     const std::uint8_t paragraph =
         paragraph_level ? *paragraph_level : paragraph_level_of(classes, n);
-    return Resolver(classes, cps, n, paragraph, present).run(with_order);
+    Resolver<CodePoint>(classes, cps, n, paragraph, present).run(out);
+}
+
+// L2 over the level runs of the code points that remain: a run is reversed
+// as a whole by every pass at a level up to its own, which leaves it reversed
+// when its level is odd, and the runs themselves are ordered by the same
+// passes over their levels.
+void visual_runs(BidiLayout& out) {
+    const std::uint8_t* levels = out.levels.data();
+    const std::size_t n = out.levels.size();
+    // No odd level (most text): nothing reverses, and the order is the
+    // logical one, one run over everything.
+    bool odd = false;
+    std::size_t removed = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        odd |= levels[i] != REMOVED_LEVEL && (levels[i] & 1);
+        removed += levels[i] == REMOVED_LEVEL;
+    }
+    out.kept = n - removed;
+    if (!odd) {
+        if (out.kept > 0) out.runs.assign(1, VisualRun{0, std::uint32_t(n - 1), false});
+        return;
+    }
+    std::vector<VisualRun> runs;
+    std::vector<std::uint8_t> run_levels;
+    for (std::size_t i = 0; i < n;) {
+        if (levels[i] == REMOVED_LEVEL) {
+            ++i;
+            continue;
+        }
+        const std::uint8_t level = levels[i];
+        std::size_t last = i;
+        std::size_t j = i + 1;
+        for (; j < n; ++j) {
+            if (levels[j] == REMOVED_LEVEL) continue;
+            if (levels[j] != level) break;
+            last = j;
+        }
+        runs.push_back({std::uint32_t(i), std::uint32_t(last), (level & 1) != 0});
+        run_levels.push_back(level);
+        i = j;
+    }
+    std::vector<std::uint32_t> order(runs.size());
+    for (std::size_t r = 0; r < order.size(); ++r) order[r] = std::uint32_t(r);
+    reorder_by_levels(run_levels.data(), run_levels.size(), order.data());
+    out.runs.resize(runs.size());
+    for (std::size_t r = 0; r < order.size(); ++r) out.runs[r] = runs[order[r]];
 }
 
 }  // namespace
@@ -713,64 +771,236 @@ BidiResult resolve_levels(const std::vector<BidiClass>& classes,
     if (classes.size() != code_points.size()) throw InvariantError("bidi: classes and code points differ in length");
     std::uint32_t present = 0;
     for (BidiClass c : classes) present |= bit(c);
-    return resolve(classes.data(), code_points.data(), classes.size(), paragraph_level, present);
+    BidiLayout layout;
+    resolve(classes.data(), code_points.data(), classes.size(), paragraph_level, present, layout);
+    visual_runs(layout);
+    return expand(std::move(layout));
 }
 
-namespace {
-
-// ASCII holds no right-to-left, Arabic number or explicit class: every
-// character is at level 0 but the BN controls, which are removed.
-BidiResult ascii_text(std::string_view text, bool with_order) {
-    const std::size_t n = text.size();
+BidiResult expand(BidiLayout layout) {
     BidiResult out;
-    out.levels.assign(n, 0);
-    if (with_order) out.visual_order.reserve(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        if (data::detail::ASCII_BIDI_CLASSES[static_cast<unsigned char>(text[i])] == BN)
-            out.levels[i] = REMOVED_LEVEL;
-        else if (with_order)
-            out.visual_order.push_back(i);
+    out.paragraph_level = layout.paragraph_level;
+    out.levels = std::move(layout.levels);
+    for (const VisualRun& run : layout.runs) {
+        if (run.reversed) {
+            for (std::size_t i = run.last + std::size_t(1); i-- > run.first;)
+                if (out.levels[i] != REMOVED_LEVEL) out.visual_order.push_back(i);
+        } else {
+            for (std::size_t i = run.first; i <= run.last; ++i)
+                if (out.levels[i] != REMOVED_LEVEL) out.visual_order.push_back(i);
+        }
     }
     return out;
 }
 
-bool is_ascii(std::string_view text) {
-    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
-    const std::size_t n = text.size();
-    std::size_t i = 0;
-    for (; i + 64 <= n; i += 64) {  // blocks the compiler widens; stop at the first non-ASCII one
-        unsigned char any = 0;
-        for (std::size_t k = 0; k < 64; ++k) any |= s[i + k];
-        if (any >= 0x80) return false;
-    }
-    unsigned char any = 0;
-    for (; i < n; ++i) any |= s[i];
-    return any < 0x80;
-}
+namespace {
 
-BidiResult resolve_text(std::string_view text, bool with_order) {
-    if (is_ascii(text)) return ascii_text(text, with_order);
-    std::vector<char32_t> cps;
-    std::vector<BidiClass> classes;
-    const std::size_t n = utf8::count_code_points(text);
-    cps.reserve(n);
-    classes.reserve(n);
+// The classes of a text's code points, and whether any can move a code point
+// off level 0. Most text has none: then only the removed ones are looked up
+// again, and no array of classes is made.
+template <typename Text>
+void layout_of(Text text, bool with_order, BidiLayout& out) {
+    auto r = text::reader(text);
     data::BidiClassLookup lookup;
     std::uint32_t present = 0;
-    for (utf8::Decoder d(text); !d.done();) {
-        const char32_t cp = d.next();
-        const BidiClass c = lookup(cp);
-        present |= bit(c);
-        cps.push_back(cp);
-        classes.push_back(c);
+    std::size_t n = 0;
+    for (auto scan = r; !scan.done(); ++n) {
+        present |= bit(lookup(scan.next()));
+        if (present & NOT_TRIVIAL_MASK) break;
     }
-    return resolve(classes.data(), cps.data(), cps.size(), std::nullopt, present, with_order);
+    if (!(present & NOT_TRIVIAL_MASK)) {
+        out.paragraph_level = 0;
+        if (n > 0) {
+            if (present & bit(BN)) {
+                out.levels.assign(n, 0);
+                std::size_t i = 0;
+                for (auto scan = r; !scan.done(); ++i)
+                    if (lookup(scan.next()) == BN) out.levels[i] = REMOVED_LEVEL;
+            } else {
+                out.levels.assign(n, 0);
+            }
+        }
+    } else {
+        std::vector<BidiClass> classes;
+        if constexpr (std::is_same_v<Text, std::string_view>) {
+            std::vector<char32_t> cps;
+            const std::size_t count = utf8::count_code_points(text);
+            cps.reserve(count);
+            classes.reserve(count);
+            present = 0;
+            for (auto scan = r; !scan.done();) {
+                const char32_t cp = scan.next();
+                const BidiClass c = lookup(cp);
+                present |= bit(c);
+                cps.push_back(cp);
+                classes.push_back(c);
+            }
+            resolve(classes.data(), cps.data(), cps.size(), std::nullopt, present, out);
+        } else {
+            const std::unique_ptr<BidiClass[]> fixed_classes(new BidiClass[text.size]);
+            present = 0;
+            for (std::size_t i = 0; i < text.size; ++i) {
+                const BidiClass c = lookup(text.data[i]);
+                present |= bit(c);
+                fixed_classes[i] = c;
+            }
+            resolve(fixed_classes.get(), text.data, text.size, std::nullopt, present, out);
+        }
+    }
+    if (with_order) visual_runs(out);
 }
 
 }  // namespace
 
-BidiResult resolve_bidi(std::string_view text) { return resolve_text(text, true); }
+namespace {
 
-BidiResult resolve_bidi_levels(std::string_view text) { return resolve_text(text, false); }
+// Every code point whose class can move anything off level 0 lies in one of
+// these windows (checked against the class table below): a unit outside them
+// is passed over without a lookup.
+struct Window {
+    char32_t first, last;
+};
+constexpr Window BMP_WINDOWS[] = {
+    {0x05BE, 0x08E2}, {0x200F, 0x200F}, {0x202A, 0x202E}, {0x2066, 0x2069}, {0xFB1D, 0xFEFC},
+};
+constexpr Window SUPPLEMENTARY_WINDOWS[] = {{0x10800, 0x10FFF}, {0x1E800, 0x1EFFF}};
+
+constexpr bool in_windows(char32_t c) noexcept {
+    for (const Window& w : BMP_WINDOWS)
+        if (c - w.first <= w.last - w.first) return true;
+    for (const Window& w : SUPPLEMENTARY_WINDOWS)
+        if (c - w.first <= w.last - w.first) return true;
+    return false;
+}
+
+constexpr bool windows_hold_every_class_off_level_zero() {
+    for (const auto& e : data::BIDI_CLASS_RANGES)
+        if ((NOT_TRIVIAL_MASK >> u(e.value)) & 1)
+            for (char32_t c = e.first; c <= e.last; ++c)
+                if (!in_windows(c)) return false;
+    return true;
+}
+static_assert(windows_hold_every_class_off_level_zero());
+
+bool moves_off_level_zero(char32_t c) noexcept {
+    return in_windows(c) && ((NOT_TRIVIAL_MASK >> u(data::bidi_class(c))) & 1);
+}
+
+}  // namespace
+
+bool stays_left_to_right(std::string_view text) noexcept {
+    // Only a lead byte from 0xD6 starts a code point from U+0580.
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    std::size_t pos = 0;
+    while (pos < n) {
+#if defined(__SSE2__)
+        while (pos + 16 <= n) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + pos));
+            if (_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(v, _mm_set1_epi8(char(0xD6))), v))) break;
+            pos += 16;
+        }
+#endif
+        const std::size_t stop = pos + 16 < n ? pos + 16 : n;
+        for (; pos < stop; ++pos) {
+            if (s[pos] < 0xD6) continue;
+            std::size_t len;
+            if (moves_off_level_zero(utf8::decode(text, pos, len))) return false;
+            pos += len - 1;
+        }
+    }
+    return true;
+}
+
+template <typename Unit>
+bool stays_left_to_right(text::Fixed<Unit> text) noexcept {
+    if constexpr (sizeof(Unit) == 1) {
+        return true;  // no Latin-1 code point is in a window
+    } else {
+        const Unit* p = text.data;
+        const std::size_t n = text.size;
+        std::size_t i = 0;
+#if defined(__SSE2__)
+        if constexpr (sizeof(Unit) == 2) {
+            for (; i + 8 <= n; i += 8) {
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+                // Below the first window (Latin, Greek, Cyrillic...): nothing to test.
+                const __m128i low = _mm_subs_epu16(v, _mm_set1_epi16(short(BMP_WINDOWS[0].first - 1)));
+                if (_mm_movemask_epi8(_mm_cmpeq_epi16(low, _mm_setzero_si128())) == 0xFFFF) continue;
+                __m128i hit = _mm_setzero_si128();
+                for (const Window& w : BMP_WINDOWS) {
+                    const __m128i d = _mm_sub_epi16(v, _mm_set1_epi16(short(w.first)));
+                    const __m128i beyond = _mm_subs_epu16(d, _mm_set1_epi16(short(w.last - w.first)));
+                    hit = _mm_or_si128(hit, _mm_cmpeq_epi16(beyond, _mm_setzero_si128()));
+                }
+                if (_mm_movemask_epi8(hit))
+                    for (std::size_t k = 0; k < 8; ++k)
+                        if (moves_off_level_zero(p[i + k])) return false;
+            }
+        } else {
+            for (; i + 4 <= n; i += 4) {
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+                // Code points are below 2^31: signed comparisons hold.
+                const __m128i low = _mm_cmplt_epi32(v, _mm_set1_epi32(int(BMP_WINDOWS[0].first)));
+                if (_mm_movemask_epi8(low) == 0xFFFF) continue;
+                __m128i hit = _mm_setzero_si128();
+                auto window = [&](const Window& w) {
+                    hit = _mm_or_si128(hit, _mm_and_si128(_mm_cmpgt_epi32(v, _mm_set1_epi32(int(w.first) - 1)),
+                                                          _mm_cmplt_epi32(v, _mm_set1_epi32(int(w.last) + 1))));
+                };
+                for (const Window& w : BMP_WINDOWS) window(w);
+                for (const Window& w : SUPPLEMENTARY_WINDOWS) window(w);
+                if (_mm_movemask_epi8(hit))
+                    for (std::size_t k = 0; k < 4; ++k)
+                        if (moves_off_level_zero(p[i + k])) return false;
+            }
+        }
+#endif
+        for (; i < n; ++i)
+            if (moves_off_level_zero(p[i])) return false;
+        return true;
+    }
+}
+
+template bool stays_left_to_right(text::Latin1) noexcept;
+template bool stays_left_to_right(text::Ucs2) noexcept;
+template bool stays_left_to_right(text::Ucs4) noexcept;
+
+BidiLayout bidi_layout(std::string_view text) {
+    BidiLayout out;
+    layout_of(text, true, out);
+    return out;
+}
+
+template <typename Unit>
+BidiLayout bidi_layout(text::Fixed<Unit> text) {
+    BidiLayout out;
+    layout_of(text, true, out);
+    return out;
+}
+
+BidiLayout bidi_levels(std::string_view text) {
+    BidiLayout out;
+    layout_of(text, false, out);
+    return out;
+}
+
+template <typename Unit>
+BidiLayout bidi_levels(text::Fixed<Unit> text) {
+    BidiLayout out;
+    layout_of(text, false, out);
+    return out;
+}
+
+template BidiLayout bidi_layout(text::Latin1);
+template BidiLayout bidi_layout(text::Ucs2);
+template BidiLayout bidi_layout(text::Ucs4);
+template BidiLayout bidi_levels(text::Latin1);
+template BidiLayout bidi_levels(text::Ucs2);
+template BidiLayout bidi_levels(text::Ucs4);
+
+BidiResult resolve_bidi(std::string_view text) { return expand(bidi_layout(text)); }
+
+BidiResult resolve_bidi_levels(std::string_view text) { return expand(bidi_levels(text)); }
 
 }  // namespace scrivlet::bidi

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "../data/bidi_class.h"
+#include "../text.h"
 
 namespace scrivlet::bidi {
 
@@ -23,6 +24,43 @@ BidiResult resolve_bidi(std::string_view text);
 
 // resolve_bidi without rule L2: the visual order is left empty.
 BidiResult resolve_bidi_levels(std::string_view text);
+
+// The visual order as runs of logical indices, visual left to right: a run
+// holds the code points first..last that are not removed, ascending, or
+// descending when reversed.
+struct VisualRun {
+    std::uint32_t first;
+    std::uint32_t last;
+    bool reversed;
+};
+
+// The levels as in BidiResult, the visual order as runs.
+struct BidiLayout {
+    std::uint8_t paragraph_level = 0;
+    std::vector<std::uint8_t> levels;
+    std::vector<VisualRun> runs;
+    std::size_t kept = 0;  // code points in the runs: those not removed
+};
+
+BidiLayout bidi_layout(std::string_view text);
+template <typename Unit>
+BidiLayout bidi_layout(text::Fixed<Unit> text);
+
+// bidi_layout without rule L2: no runs.
+BidiLayout bidi_levels(std::string_view text);
+template <typename Unit>
+BidiLayout bidi_levels(text::Fixed<Unit> text);
+
+// The visual order of a layout as a list of indices.
+BidiResult expand(BidiLayout layout);
+
+// Whether every code point of text stays at level 0, in logical order: no
+// right-to-left letter, no Arabic number, no explicit embedding, override or
+// isolate (then P2 and P3 give level 0, and W7 turns every European number
+// into L). One scan, by ranges, that stops at the first such code point.
+bool stays_left_to_right(std::string_view text) noexcept;
+template <typename Unit>
+bool stays_left_to_right(text::Fixed<Unit> text) noexcept;
 
 // The whole algorithm over classified code points (classes[i] is the class of
 // code_points[i]); the paragraph level is found by P2/P3 unless given.

@@ -29,8 +29,10 @@ void reorder_by_levels(const std::uint8_t* levels, std::size_t count, Index* ord
     }
     if (lowest_odd > highest) return;  // no odd level: nothing reverses
 
-    if (highest - lowest_odd < 4) {
-        // Few levels (the usual case): a pass per level, in place.
+    if (highest - lowest_odd < 16) {
+        // Up to sixteen levels to pass over (nearly all text): a pass per
+        // level, in place, which costs less than the tree below as long as
+        // the passes are few.
         for (int v = highest; v >= lowest_odd; --v) {
             for (std::size_t i = 0; i < count;) {
                 if (levels[i] < v) {

@@ -1,36 +1,13 @@
 #include "mod.h"
 
-#include <vector>
-
 #include "../segment/cluster_walk.h"
-#include "../segment/grapheme.h"
-#include "../segment/word.h"
-#include "../segment/word_break.h"
-#include "../utf8.h"
+#include "../segment/units.h"
+#include "../segment/word_scan.h"
+#include "logical.h"
 
 namespace scrivlet::cursor {
 
 namespace {
-
-using segment::walk::certain_cluster_start;
-
-const unsigned char* bytes(std::string_view text) {
-    return reinterpret_cast<const unsigned char*>(text.data());
-}
-
-std::size_t previous_code_point(std::string_view text, std::size_t p) {
-    return utf8::floor_to_code_point(text, p - 1);
-}
-
-std::size_t next_code_point(std::string_view text, std::size_t p) {
-    return p + utf8::sequence_length(bytes(text)[p]);
-}
-
-// The nearest certain cluster start at or before p (a code point boundary).
-std::size_t certain_start_at_or_before(std::string_view text, std::size_t p) {
-    while (p > 0 && !certain_cluster_start(text, p)) p = previous_code_point(text, p);
-    return p;
-}
 
 using segment::WordBreak;
 
@@ -62,11 +39,10 @@ constexpr bool is_ahletter(WordBreak c) {
 // of a text. Both neighbours are then decided by the pair alone: L1 is the
 // previous character, and neither side can be reached by a look-ahead or a
 // second look-back from across p.
-bool certain_word_boundary(std::string_view text, std::size_t p) {
-    std::size_t len;
-    const WordBreak before =
-        segment::word_break_class(utf8::decode(text, utf8::floor_to_code_point(text, p - 1), len));
-    const WordBreak after = segment::word_break_class(utf8::decode(text, p, len));
+template <typename Units>
+bool certain_word_boundary(const Units& u, std::size_t p) {
+    const WordBreak before = segment::word_break_class(u.at(u.previous(p)));
+    const WordBreak after = segment::word_break_class(u.at(p));
     if (needs_context(before) || needs_context(after)) return false;
     using W = WordBreak;
     if (before == W::CR) return after != W::LF;                                      // WB3, WB3a
@@ -83,51 +59,68 @@ bool certain_word_boundary(std::string_view text, std::size_t p) {
     return true;                                                                     // WB999
 }
 
+template <typename Units>
+std::pair<std::uint64_t, std::uint64_t> word_around(const Units& u, std::uint64_t current) {
+    const std::size_t n = u.size();
+    if (n == 0) return {current, current};
+    const Caret at = locate(u, current);
+    if (at.pos == n) return {current, current};  // at the end: (L, L)
+    // Segment only the stretch between two certain boundaries around current.
+    std::size_t from = at.pos;
+    while (from > 0 && !certain_word_boundary(u, from)) from = u.previous(from);
+    std::size_t to = u.next(at.pos);
+    while (to < n && !certain_word_boundary(u, to)) to = u.next(to);
+    const std::uint64_t base = at.offset_of(u, from);
+    std::uint64_t start = base, end = at.offset_of(u, to);
+    bool found = false;
+    segment::scan_word_boundaries(u, from, to, [&](std::size_t, std::uint64_t offset) {
+        if (found) return;
+        if (base + offset <= current) {
+            start = base + offset;
+        } else {
+            end = base + offset;
+            found = true;
+        }
+    });
+    return {start, end};
+}
+
 }  // namespace
 
 std::uint64_t cursor_left(std::string_view text, std::uint64_t current) {
-    const std::size_t n = text.size();
-    if (n == 0 || current == 0) return 0;
-    const std::size_t c = current < n ? static_cast<std::size_t>(current) : n;
-    // End of the code point holding byte c - 1: no cluster starts between c and it.
-    std::size_t end = c;
-    while (end < n && utf8::is_continuation(bytes(text)[end])) ++end;
-    const std::size_t from = certain_start_at_or_before(text, previous_code_point(text, c));
-    const auto starts = segment::grapheme_cluster_starts(text.substr(from, end - from));
-    return from + starts.back();
+    return left(segment::units(text), current);
 }
 
 std::uint64_t cursor_right(std::string_view text, std::uint64_t current) {
-    const std::size_t n = text.size();
-    if (current >= n) return n;
-    const std::size_t c = static_cast<std::size_t>(current);
-    const std::size_t from = certain_start_at_or_before(text, utf8::floor_to_code_point(text, c));
-    std::size_t to = next_code_point(text, utf8::floor_to_code_point(text, c));
-    while (to < n && !certain_cluster_start(text, to)) to = next_code_point(text, to);
-    for (std::uint64_t s : segment::grapheme_cluster_starts(text.substr(from, to - from)))
-        if (from + s > current) return from + s;
-    return to;
+    return right(segment::units(text), current);
 }
 
 std::pair<std::uint64_t, std::uint64_t> word_at(std::string_view text, std::uint64_t current) {
-    const std::size_t n = text.size();
-    if (n == 0 || current >= n) return {current, current};  // at the end: (L, L)
-    const std::size_t c = static_cast<std::size_t>(current);
-    // Segment only the stretch between two certain boundaries around current.
-    std::size_t from = utf8::floor_to_code_point(text, c);
-    while (from > 0 && !certain_word_boundary(text, from)) from = previous_code_point(text, from);
-    std::size_t to = next_code_point(text, utf8::floor_to_code_point(text, c));
-    while (to < n && !certain_word_boundary(text, to)) to = next_code_point(text, to);
-    std::uint64_t start = from, end = to;
-    for (std::uint64_t w : segment::word_boundary_offsets(text.substr(from, to - from))) {
-        if (from + w <= current)
-            start = from + w;
-        else {
-            end = from + w;
-            break;
-        }
-    }
-    return {start, end};
+    return word_around(segment::units(text), current);
 }
+
+template <typename Unit>
+std::uint64_t cursor_left(text::Fixed<Unit> text, std::uint64_t current) {
+    return left(segment::units(text), current);
+}
+
+template <typename Unit>
+std::uint64_t cursor_right(text::Fixed<Unit> text, std::uint64_t current) {
+    return right(segment::units(text), current);
+}
+
+template <typename Unit>
+std::pair<std::uint64_t, std::uint64_t> word_at(text::Fixed<Unit> text, std::uint64_t current) {
+    return word_around(segment::units(text), current);
+}
+
+#define SCRIVLET_CURSOR_FORMS(Form)                                                         \
+    template std::uint64_t cursor_left(Form, std::uint64_t);                                \
+    template std::uint64_t cursor_right(Form, std::uint64_t);                               \
+    template std::pair<std::uint64_t, std::uint64_t> word_at(Form, std::uint64_t);
+SCRIVLET_CURSOR_FORMS(text::Latin1)
+SCRIVLET_CURSOR_FORMS(text::Ucs2)
+SCRIVLET_CURSOR_FORMS(text::Ucs4)
+#undef SCRIVLET_CURSOR_FORMS
 
 }  // namespace scrivlet::cursor

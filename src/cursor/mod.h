@@ -1,9 +1,12 @@
 // Caret movement by grapheme cluster (logical and visual order) and word selection.
+// A caret is a byte offset into the UTF-8 form, whichever form the text comes in.
 #pragma once
 
 #include <cstdint>
 #include <string_view>
 #include <utility>
+
+#include "../text.h"
 
 namespace scrivlet::cursor {
 
@@ -13,5 +16,16 @@ std::pair<std::uint64_t, std::uint64_t> word_at(std::string_view text, std::uint
 
 std::uint64_t move_left_visual(std::string_view text, std::uint64_t current);
 std::uint64_t move_right_visual(std::string_view text, std::uint64_t current);
+
+template <typename Unit>
+std::uint64_t cursor_left(text::Fixed<Unit> text, std::uint64_t current);
+template <typename Unit>
+std::uint64_t cursor_right(text::Fixed<Unit> text, std::uint64_t current);
+template <typename Unit>
+std::pair<std::uint64_t, std::uint64_t> word_at(text::Fixed<Unit> text, std::uint64_t current);
+template <typename Unit>
+std::uint64_t move_left_visual(text::Fixed<Unit> text, std::uint64_t current);
+template <typename Unit>
+std::uint64_t move_right_visual(text::Fixed<Unit> text, std::uint64_t current);
 
 }  // namespace scrivlet::cursor

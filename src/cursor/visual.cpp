@@ -8,8 +8,7 @@
 
 #include "../bidi/mod.h"
 #include "../bidi/reorder.h"
-#include "../segment/grapheme.h"
-#include "../utf8.h"
+#include "logical.h"
 #include "mod.h"
 
 namespace scrivlet::cursor {
@@ -30,54 +29,77 @@ struct ClusterSpans {
     std::uint64_t right_edge(std::size_t k) const { return (levels[k] & 1) ? start(k) : end(k); }
 };
 
-ClusterSpans cluster_spans(std::string_view text) {
-    const bidi::BidiResult bidi = bidi::resolve_bidi_levels(text);
+// A span's level is that of its first code point, the paragraph's for a
+// removed one.
+template <typename Text>
+ClusterSpans cluster_spans(Text text) {
+    const bidi::BidiLayout bidi = bidi::bidi_levels(text);
+    const auto u = segment::units(text);
     ClusterSpans spans;
-    std::vector<std::uint64_t>& bounds = spans.starts;
-    bounds = segment::grapheme_cluster_starts(text);
-    if (bounds.empty() || bounds.front() != 0) bounds.insert(bounds.begin(), 0);
-    if (bounds.back() != text.size()) bounds.push_back(text.size());
-    // Boundaries are ascending; drop repeats so that every span is non-empty.
-    bounds.erase(std::unique(bounds.begin(), bounds.end()), bounds.end());
-
-    spans.levels.resize(bounds.size() - 1);
-    // Code point index of each boundary, counted along the ascending offsets.
-    std::size_t byte = 0, index = 0;
-    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
-    for (std::size_t k = 0; k + 1 < bounds.size(); ++k) {
-        for (; byte < bounds[k]; ++byte)
-            if (!utf8::is_continuation(s[byte])) ++index;
-        std::uint8_t level = bidi.paragraph_level;
-        if (index < bidi.levels.size() && bidi.levels[index] != bidi::REMOVED_LEVEL)
-            level = bidi.levels[index];
-        spans.levels[k] = level;
-    }
+    // At most a cluster per code point: room for them all at once (the levels
+    // of the code points take as much already).
+    spans.starts.reserve(bidi.levels.size() + 1);
+    spans.levels.reserve(bidi.levels.size());
+    std::uint64_t offset = 0;  // of pos, in the fixed-width forms
+    std::size_t index = 0;     // code points before pos
+    segment::walk::scan_clusters(u, 0, u.size(), [&](std::size_t pos, char32_t cp, bool start) {
+        if (start) {
+            spans.starts.push_back(u.fixed ? offset : pos);
+            const std::uint8_t level = bidi.levels[index];
+            spans.levels.push_back(level == bidi::REMOVED_LEVEL ? bidi.paragraph_level : level);
+        }
+        offset += text::utf8_length(cp);
+        ++index;
+        return true;
+    });
+    spans.starts.push_back(u.fixed ? offset : u.size());
     return spans;
 }
 
-// visual_cluster_order: L2 over whole clusters.
-std::vector<std::uint32_t> visual_cluster_order(const ClusterSpans& spans) {
-    std::vector<std::uint32_t> order(spans.size());
-    for (std::size_t i = 0; i < order.size(); ++i) order[i] = std::uint32_t(i);
-    bidi::reorder_by_levels(spans.levels.data(), spans.size(), order.data());
-    return order;
-}
+// The caret stops, visual left to right. L2 over whole clusters reverses a
+// run of clusters of one level as a whole by every pass up to its level, so
+// the runs are ordered by L2 over their levels and each is walked forwards
+// when its level is even, backwards when it is odd.
+std::vector<std::uint64_t> visual_caret_stops(const ClusterSpans& spans) {
+    struct Run {
+        std::uint32_t first, last;
+    };
+    std::vector<Run> runs;
+    std::vector<std::uint8_t> run_levels;
+    for (std::size_t k = 0; k < spans.size();) {
+        std::size_t end = k + 1;
+        while (end < spans.size() && spans.levels[end] == spans.levels[k]) ++end;
+        runs.push_back({std::uint32_t(k), std::uint32_t(end - 1)});
+        run_levels.push_back(spans.levels[k]);
+        k = end;
+    }
+    std::vector<std::uint32_t> order(runs.size());
+    for (std::size_t r = 0; r < order.size(); ++r) order[r] = std::uint32_t(r);
+    bidi::reorder_by_levels(run_levels.data(), run_levels.size(), order.data());
 
-std::vector<std::uint64_t> visual_caret_stops(const ClusterSpans& spans,
-                                              const std::vector<std::uint32_t>& order) {
     std::vector<std::uint64_t> stops;
     stops.reserve(spans.size() + 2);
-    stops.push_back(spans.left_edge(order[0]));
-    for (std::size_t v = 0; v < order.size(); ++v) {
-        const std::size_t k = order[v];
-        const std::uint64_t r = spans.right_edge(k);
-        if (r != stops.back()) stops.push_back(r);
-        if (v + 1 == order.size()) break;
-        const std::size_t next = order[v + 1];
-        const std::uint64_t q = spans.left_edge(next);
-        // A change of direction: the caret stands at both edges, and the
-        // deeper side's edge is a stop of its own.
-        if (r != q && spans.levels[next] > spans.levels[k]) stops.push_back(q);
+    std::size_t previous = 0;  // the cluster before, visually
+    std::uint64_t edge = 0;    // its right edge
+    auto visit = [&](std::size_t k) {
+        if (stops.empty()) {
+            stops.push_back(spans.left_edge(k));
+        } else {
+            // A change of direction: the caret stands at both edges, and the
+            // deeper side's edge is a stop of its own.
+            const std::uint64_t q = spans.left_edge(k);
+            if (edge != q && spans.levels[k] > spans.levels[previous]) stops.push_back(q);
+        }
+        edge = spans.right_edge(k);
+        if (edge != stops.back()) stops.push_back(edge);
+        previous = k;
+    };
+    for (std::uint32_t r : order) {
+        const Run run = runs[r];
+        if (run_levels[r] & 1)
+            for (std::size_t k = run.last + std::size_t(1); k-- > run.first;) visit(k);
+        else
+            for (std::size_t k = run.first; k <= run.last; ++k) visit(k);
     }
     return stops;
 }
@@ -115,25 +137,84 @@ struct Located {
     std::size_t index;
 };
 
-Located locate(std::string_view text, std::uint64_t current) {
+template <typename Text>
+Located locate_stop(Text text, std::uint64_t current) {
     const ClusterSpans spans = cluster_spans(text);
-    std::vector<std::uint64_t> stops = visual_caret_stops(spans, visual_cluster_order(spans));
+    std::vector<std::uint64_t> stops = visual_caret_stops(spans);
     const std::size_t index = locate_caret(spans, stops, current);
     return {std::move(stops), index};
+}
+
+// Without reordering, the stops are the cluster boundaries in logical order,
+// the end of the text included: a move to the left is the logical one, and
+// so is a move to the right from a boundary, but from inside a cluster the
+// caret stands at the cluster's end first, and moves on from there.
+template <typename Units>
+std::uint64_t right_in_logical_order(const Units& u, std::uint64_t current) {
+    const std::size_t n = u.size();
+    const Caret at = locate(u, current);
+    if (at.pos == n) return at.offset;
+    const std::size_t from = certain_start_at_or_before(u, at.pos);
+    std::size_t to = u.next(at.pos);
+    while (to < n && !segment::walk::certain_cluster_start(u, to)) to = u.next(to);
+    std::size_t start = from, end = to;
+    segment::walk::scan_clusters(u, from, to, [&](std::size_t pos, char32_t, bool starts) {
+        if (!starts) return true;
+        if (pos <= at.pos) {
+            start = pos;
+            return true;
+        }
+        end = pos;
+        return false;
+    });
+    const std::uint64_t end_offset = at.offset_of(u, end);
+    if (current == at.offset && start == at.pos) return end_offset;
+    return right(u, end_offset);
+}
+
+template <typename Text>
+std::uint64_t visual_left(Text text, std::uint64_t current) {
+    const auto u = segment::units(text);
+    if (u.size() == 0) return 0;
+    if (bidi::stays_left_to_right(text)) return left(u, current);
+    const Located at = locate_stop(text, current);
+    return at.stops[at.index == 0 ? 0 : at.index - 1];
+}
+
+template <typename Text>
+std::uint64_t visual_right(Text text, std::uint64_t current) {
+    const auto u = segment::units(text);
+    if (u.size() == 0) return 0;
+    if (bidi::stays_left_to_right(text)) return right_in_logical_order(u, current);
+    const Located at = locate_stop(text, current);
+    return at.stops[std::min(at.index + 1, at.stops.size() - 1)];
 }
 
 }  // namespace
 
 std::uint64_t move_left_visual(std::string_view text, std::uint64_t current) {
-    if (text.empty()) return 0;
-    const Located at = locate(text, current);
-    return at.stops[at.index == 0 ? 0 : at.index - 1];
+    return visual_left(text, current);
 }
 
 std::uint64_t move_right_visual(std::string_view text, std::uint64_t current) {
-    if (text.empty()) return 0;
-    const Located at = locate(text, current);
-    return at.stops[std::min(at.index + 1, at.stops.size() - 1)];
+    return visual_right(text, current);
 }
+
+template <typename Unit>
+std::uint64_t move_left_visual(text::Fixed<Unit> text, std::uint64_t current) {
+    return visual_left(text, current);
+}
+
+template <typename Unit>
+std::uint64_t move_right_visual(text::Fixed<Unit> text, std::uint64_t current) {
+    return visual_right(text, current);
+}
+
+template std::uint64_t move_left_visual(text::Latin1, std::uint64_t);
+template std::uint64_t move_left_visual(text::Ucs2, std::uint64_t);
+template std::uint64_t move_left_visual(text::Ucs4, std::uint64_t);
+template std::uint64_t move_right_visual(text::Latin1, std::uint64_t);
+template std::uint64_t move_right_visual(text::Ucs2, std::uint64_t);
+template std::uint64_t move_right_visual(text::Ucs4, std::uint64_t);
 
 }  // namespace scrivlet::cursor

@@ -1,185 +1,331 @@
-// Walking grapheme clusters without segmenting the whole text: positions where a
-// cluster starts whatever came before, and a walk that hands the stretches
-// between them to grapheme_cluster_starts only when they hold more than one
-// code point. Used by truncation and the logical cursor.
+// The grapheme cluster rules as a scan over a text in any form, and the
+// walks built on it: the whole-text boundaries, truncation and the logical
+// cursor all read clusters through these.
 #pragma once
 
 #include <array>
-#include <initializer_list>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
 #include "../data/grapheme_break.h"
-#include "../utf8.h"
-#include "grapheme.h"
+#include "units.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace scrivlet::segment::walk {
 
 using G = data::GraphemeBreakClass;
 
-// grapheme_break_class for planes 0 and 1, built at compile time from the same range
-// table and emoji set, in two stages: a 256-code-point block whose code points
-// share one class is stored as that class alone (the CJK and most other
-// blocks), the others in full: about 37 KB in all.
-struct BmpClasses {
+// grapheme_break_class for planes 0 and 1, built at compile time from the same
+// range table and emoji set: plane 0 one class per code point (64 KB), for
+// one load in the scans of every script; plane 1 in two stages, a block of 256
+// code points that share one class stored as that class alone.
+struct ClassTables {
     static constexpr std::uint16_t UNIFORM = 0x8000;
-    std::array<std::uint16_t, 512> stage1{};   // UNIFORM | class, or a block number
-    std::array<std::array<G, 256>, 160> blocks{};
+    std::array<G, 0x10000> plane0{};
+    std::array<std::uint16_t, 256> plane1{};  // UNIFORM | class, or a block number
+    std::array<std::array<G, 256>, 64> blocks{};
 };
 
-constexpr BmpClasses build_bmp_classes() {
+constexpr ClassTables build_class_tables() {
     std::array<G, 0x20000> flat{};
     for (auto& v : flat) v = G::Any;
     for (const auto& r : data::GRAPHEME_BREAK_RANGES)
         for (std::uint32_t cp = r.first; cp <= r.last && cp < 0x20000; ++cp) flat[cp] = r.value;
     for (const auto& r : data::EMOJI_PICTOGRAPHIC_RANGES)
         for (std::uint32_t cp = r.first; cp <= r.last && cp < 0x20000; ++cp) flat[cp] = G::ExtPict;
-    BmpClasses t{};
+    ClassTables t{};
+    for (std::size_t cp = 0; cp < 0x10000; ++cp) t.plane0[cp] = flat[cp];
     std::size_t used = 0;
-    for (std::size_t hi = 0; hi < 512; ++hi) {
+    for (std::size_t hi = 0; hi < 256; ++hi) {
+        const std::size_t base = 0x10000 | hi << 8;
         bool uniform = true;
-        for (std::size_t lo = 1; lo < 256; ++lo) uniform = uniform && flat[hi << 8 | lo] == flat[hi << 8];
+        for (std::size_t lo = 1; lo < 256; ++lo) uniform = uniform && flat[base | lo] == flat[base];
         if (uniform) {
-            t.stage1[hi] = static_cast<std::uint16_t>(BmpClasses::UNIFORM | static_cast<std::uint16_t>(flat[hi << 8]));
+            t.plane1[hi] =
+                static_cast<std::uint16_t>(ClassTables::UNIFORM | static_cast<std::uint16_t>(flat[base]));
             continue;
         }
         if (used == t.blocks.size()) throw "too many mixed blocks for the grapheme class table";
-        for (std::size_t lo = 0; lo < 256; ++lo) t.blocks[used][lo] = flat[hi << 8 | lo];
-        t.stage1[hi] = static_cast<std::uint16_t>(used++);
+        for (std::size_t lo = 0; lo < 256; ++lo) t.blocks[used][lo] = flat[base | lo];
+        t.plane1[hi] = static_cast<std::uint16_t>(used++);
     }
     return t;
 }
 
-inline constexpr BmpClasses BMP_CLASSES = build_bmp_classes();
+inline constexpr ClassTables CLASS_TABLES = build_class_tables();
 
 inline G class_of(char32_t cp) noexcept {
+    if (cp < 0x10000) return CLASS_TABLES.plane0[cp];
     if (cp >= 0x20000) return data::grapheme_break_class(cp);
-    const std::uint16_t e = BMP_CLASSES.stage1[cp >> 8];
-    if (e & BmpClasses::UNIFORM) return static_cast<G>(e & 0xFF);
-    return BMP_CLASSES.blocks[e][cp & 0xFF];
+    const std::uint16_t e = CLASS_TABLES.plane1[(cp >> 8) & 0xFF];
+    if (e & ClassTables::UNIFORM) return static_cast<G>(e & 0xFF);
+    return CLASS_TABLES.blocks[e][cp & 0xFF];
 }
 
-constexpr std::uint32_t bits(std::initializer_list<G> classes) {
-    std::uint32_t m = 0;
-    for (G c : classes) m |= 1u << static_cast<unsigned>(c);
-    return m;
+constexpr bool is_one_of(G c, G a) { return c == a; }
+template <typename... Rest>
+constexpr bool is_one_of(G c, G a, Rest... rest) {
+    return c == a || is_one_of(c, rest...);
 }
 
-// For each class of the previous character, the classes of the next one that
-// may join it under some scan state (the earlier characters of the cluster,
-// the regional indicator count). Any other next class breaks whatever the
-// state, and the scan state is fresh after it.
-constexpr std::array<std::uint32_t, 17> build_may_join() {
-    std::array<std::uint32_t, 17> m{};
-    const std::uint32_t marks = bits({G::Extend, G::ZWJ, G::SpacingMark, G::Linker});  // GB9, GB9a
-    for (auto& v : m) v = marks;
-    m[static_cast<unsigned>(G::CR)] = bits({G::LF});                              // GB3, GB4
-    m[static_cast<unsigned>(G::LF)] = 0;                                          // GB4
-    m[static_cast<unsigned>(G::Control)] = 0;                                     // GB4
-    m[static_cast<unsigned>(G::Prepend)] = ~bits({G::CR, G::LF, G::Control});    // GB9b, GB5
-    m[static_cast<unsigned>(G::L)] |= bits({G::L, G::V, G::LV, G::LVT});          // GB6
-    m[static_cast<unsigned>(G::V)] |= bits({G::V, G::T});                         // GB7
-    m[static_cast<unsigned>(G::LV)] |= bits({G::V, G::T});                        // GB7
-    m[static_cast<unsigned>(G::T)] |= bits({G::T});                               // GB8
-    m[static_cast<unsigned>(G::LVT)] |= bits({G::T});                             // GB8
-    m[static_cast<unsigned>(G::RI)] |= bits({G::RI});                             // GB12, GB13
-    m[static_cast<unsigned>(G::ZWJ)] |= bits({G::ExtPict, G::Consonant});         // GB11, GB9c
-    m[static_cast<unsigned>(G::Linker)] |= bits({G::Consonant});                  // GB9c
-    return m;
+constexpr G NONE = static_cast<G>(0xFF);
+
+// Whether the pair (prev, cur) joins inside a cluster. prev is never NONE:
+// the first character of a cluster always joins (GB1/GB2 are the scan itself).
+// before is the class before prev inside the cluster (NONE at its start),
+// ri_run the count of consecutive RIs ending at prev, prev_cp the code point of prev.
+constexpr bool joins(G before, G prev, G cur, unsigned ri_run, char32_t prev_cp) {
+    switch (prev) {
+        case G::CR:  // GB3, GB4
+            return cur == G::LF;
+        case G::LF:
+        case G::Control:  // GB4
+            return false;
+        case G::RI:  // GB9, GB9a, GB12, GB13
+            return is_one_of(cur, G::Extend, G::ZWJ, G::SpacingMark, G::Linker) ||
+                   (cur == G::RI && (ri_run & 1));
+        case G::L:  // GB6, GB9, GB9a
+            return is_one_of(cur, G::L, G::V, G::LV, G::LVT, G::Extend, G::ZWJ, G::SpacingMark,
+                             G::Linker);
+        default:
+            break;
+    }
+    // GB7, GB8
+    if (is_one_of(prev, G::V, G::LV) && is_one_of(cur, G::V, G::T)) return true;
+    if (is_one_of(prev, G::T, G::LVT) && cur == G::T) return true;
+    // GB9, GB9a
+    if (is_one_of(cur, G::Extend, G::ZWJ, G::SpacingMark)) return true;
+    if (prev == G::ZWJ) {
+        // GB11 with one character of look-back, not the whole emoji sequence
+        if (cur == G::ExtPict) return is_one_of(before, G::Extend, G::ExtPict);
+        // GB9c across a ZWJ, again with one character of look-back
+        if (cur == G::Consonant && before != NONE)
+            return is_one_of(before, G::Extend, G::Consonant, G::Linker);
+        return cur == G::Linker;
+    }
+    if (prev == G::ExtPict) return cur == G::Linker;
+    // GB9b (after GB5 for CR, LF and Control)
+    if (prev == G::Prepend) return !is_one_of(cur, G::CR, G::LF, G::Control);
+    // GB9: a Linker is an Extend character
+    if (cur == G::Linker) return true;
+    // GB9c with one character of look-back; the Balinese adeg adeg joins any consonant
+    if (prev == G::Linker && cur == G::Consonant)
+        return is_one_of(before, G::Extend, G::ZWJ, G::SpacingMark, G::Consonant, G::Linker) ||
+               prev_cp == 0x1B44;
+    // GB5, GB999
+    return false;
 }
 
-inline constexpr std::array<std::uint32_t, 17> MAY_JOIN = build_may_join();
+// For each pair (prev, cur) of classes: whether it breaks, joins, or depends on
+// the rest of the scan state (the class before prev, the regional indicator
+// count, the code point of prev), decided once from joins itself. Row NO_PREV
+// stands for the first character of the text, which always starts a cluster.
+enum class Pair : std::uint8_t { Break, Join, Depends };
+constexpr unsigned CLASS_COUNT = 17;
+constexpr unsigned NO_PREV = CLASS_COUNT;
+
+constexpr std::array<std::array<Pair, CLASS_COUNT>, CLASS_COUNT + 1> build_pairs() {
+    std::array<std::array<Pair, CLASS_COUNT>, CLASS_COUNT + 1> t{};
+    for (unsigned p = 0; p < CLASS_COUNT; ++p)
+        for (unsigned c = 0; c < CLASS_COUNT; ++c) {
+            bool seen_join = false, seen_break = false;
+            for (unsigned b = 0; b <= CLASS_COUNT; ++b)
+                for (unsigned ri = 0; ri < 2; ++ri)
+                    for (char32_t cp : {char32_t(0), char32_t(0x1B44)}) {
+                        const G before = b == CLASS_COUNT ? NONE : static_cast<G>(b);
+                        (joins(before, static_cast<G>(p), static_cast<G>(c), ri, cp) ? seen_join
+                                                                                      : seen_break) = true;
+                    }
+            t[p][c] = seen_join && seen_break ? Pair::Depends : seen_join ? Pair::Join : Pair::Break;
+        }
+    for (auto& c : t[NO_PREV]) c = Pair::Break;
+    return t;
+}
+
+constexpr auto PAIRS = build_pairs();
+
+// Only a ZWJ, a Linker or a regional indicator leaves a pair to the scan state,
+// and what precedes a ZWJ or a Linker never does: the local decision below
+// relies on both.
+constexpr bool pairs_depend_only_after_zwj_linker_ri() {
+    for (unsigned p = 0; p < CLASS_COUNT; ++p)
+        for (unsigned c = 0; c < CLASS_COUNT; ++c) {
+            const bool depends = PAIRS[p][c] == Pair::Depends;
+            const G prev = static_cast<G>(p), cur = static_cast<G>(c);
+            if (depends && !is_one_of(prev, G::ZWJ, G::Linker, G::RI)) return false;
+            if (depends && is_one_of(cur, G::ZWJ, G::Linker)) return false;
+        }
+    return true;
+}
+static_assert(pairs_depend_only_after_zwj_linker_ri());
 
 // Whether the pair (before, after) breaks under every scan state.
 constexpr bool certain_break(G before, G after) noexcept {
-    return !((MAY_JOIN[static_cast<unsigned>(before)] >> static_cast<unsigned>(after)) & 1);
+    return PAIRS[static_cast<unsigned>(before)][static_cast<unsigned>(after)] == Pair::Break;
 }
 
-inline G class_at(std::string_view text, std::size_t pos, std::size_t& len) noexcept {
-    return class_of(utf8::decode(text, pos, len));
+constexpr bool is_printable_ascii(char32_t u) noexcept { return u - 0x20 < 0x5F; }
+
+// For each pair of classes, what the scan does: bit 0 set when the second
+// starts a cluster after the first; bit 1 when the scan must look closer,
+// because the pair depends on more than its two classes or the second is a
+// ZWJ, a Linker or a regional indicator, whose context a later pair reads.
+// Rows are 32 entries wide, so a row is found with a shift.
+constexpr std::uint8_t STEP_STARTS = 1, STEP_CLOSER = 2;
+
+constexpr bool is_noted(G c) { return is_one_of(c, G::ZWJ, G::Linker, G::RI); }
+
+constexpr std::array<std::array<std::uint8_t, 32>, CLASS_COUNT + 1> build_steps() {
+    std::array<std::array<std::uint8_t, 32>, CLASS_COUNT + 1> t{};
+    for (unsigned p = 0; p <= CLASS_COUNT; ++p)
+        for (unsigned c = 0; c < CLASS_COUNT; ++c) {
+            const Pair pair = PAIRS[p][c];
+            t[p][c] = static_cast<std::uint8_t>((pair == Pair::Break ? STEP_STARTS : 0) |
+                                                (pair == Pair::Depends || is_noted(static_cast<G>(c))
+                                                     ? STEP_CLOSER
+                                                     : 0));
+        }
+    return t;
+}
+
+inline constexpr auto STEPS = build_steps();
+
+// The scan state between two code points: the class of the previous one
+// (NO_PREV at a start that nothing can extend) and what the pairs that depend
+// on more than their two classes read, which only a ZWJ, a Linker or a
+// regional indicator as the previous code point can be: the class before it
+// inside its cluster, the regional indicators ending at it, its code point.
+// Those are noted only when such a code point is scanned.
+class ClusterScan {
+public:
+    // Whether a code point cp of class cls starts a cluster after those scanned.
+    [[gnu::always_inline]] bool starts(char32_t cp, G cls) noexcept {
+        const std::uint8_t step = STEPS[prev_][static_cast<unsigned>(cls)];
+        bool start = step & STEP_STARTS;
+        if (step & STEP_CLOSER) [[unlikely]]
+            start = closer(cp, cls);
+        prev_ = static_cast<unsigned>(cls);
+        return start;
+    }
+    // After a code point that is a cluster of its own whatever follows.
+    void restart() noexcept { prev_ = NO_PREV; }
+    bool after_prepend() const noexcept { return prev_ == static_cast<unsigned>(G::Prepend); }
+
+private:
+    bool closer(char32_t cp, G cls) noexcept {
+        const Pair pair = PAIRS[prev_][static_cast<unsigned>(cls)];
+        const bool start = pair == Pair::Depends
+                               ? !joins(before_, static_cast<G>(prev_), cls, ri_run_, prev_cp_)
+                               : pair == Pair::Break;
+        if (is_noted(cls)) {
+            before_ = start ? NONE : static_cast<G>(prev_);
+            ri_run_ = !start && prev_ == static_cast<unsigned>(G::RI) ? ri_run_ + 1 : 1;
+            prev_cp_ = cp;
+        }
+        return start;
+    }
+
+    G before_ = NONE;
+    unsigned prev_ = NO_PREV;
+    char32_t prev_cp_ = 0;
+    unsigned ri_run_ = 0;
+};
+
+// Calls f(pos, cp, starts_a_cluster) for every code point of units[from, to),
+// the scan starting fresh at from, while f returns true.
+// The end of the run of printable ASCII units from pos in units[0, to):
+// pos itself when there is none. A block of units at a time where SSE2 is there.
+template <typename Unit>
+std::size_t printable_ascii_end(const Unit* p, std::size_t pos, std::size_t to) noexcept {
+#if defined(__SSE2__)
+    constexpr std::size_t LANES = 16 / sizeof(Unit);
+    for (; pos + LANES <= to; pos += LANES) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + pos));
+        __m128i printable;
+        if constexpr (sizeof(Unit) == 1) {
+            const __m128i d = _mm_sub_epi8(v, _mm_set1_epi8(0x20));
+            printable = _mm_cmpeq_epi8(_mm_subs_epu8(d, _mm_set1_epi8(0x5E)), _mm_setzero_si128());
+        } else if constexpr (sizeof(Unit) == 2) {
+            const __m128i d = _mm_sub_epi16(v, _mm_set1_epi16(0x20));
+            printable = _mm_cmpeq_epi16(_mm_subs_epu16(d, _mm_set1_epi16(0x5E)), _mm_setzero_si128());
+        } else {
+            // Code points are below 2^31: signed comparisons hold.
+            printable = _mm_and_si128(_mm_cmpgt_epi32(v, _mm_set1_epi32(0x1F)),
+                                      _mm_cmplt_epi32(v, _mm_set1_epi32(0x7F)));
+        }
+        const unsigned mask = unsigned(_mm_movemask_epi8(printable));
+        if (mask != 0xFFFF) return pos + unsigned(__builtin_ctz(~mask)) / sizeof(Unit);
+    }
+#endif
+    while (pos < to && is_printable_ascii(p[pos])) ++pos;
+    return pos;
+}
+
+// Calls f(pos, cp, starts_a_cluster) for every code point of units[from, to),
+// the scan starting fresh at from, while f returns true.
+//
+// Printable ASCII after anything but a Prepend starts a cluster, and so does
+// printable ASCII after it: in a run of it, every unit is a cluster of its
+// own but the last, which may take marks after it. With ascii_runs, such runs
+// of fixed-width units are passed over without the rules, which pays where
+// little else is done per code point (truncation), not where every code
+// point is handed on anyway.
+template <bool ascii_runs = false, typename Units, typename F>
+[[gnu::always_inline]] inline void scan_clusters(const Units u, std::size_t from, std::size_t to, F&& f) {
+    ClusterScan scan;
+    for (std::size_t pos = from; pos < to;) {
+        if constexpr (!Units::fixed) {
+            const char32_t b = u.unit(pos);
+            if (is_printable_ascii(b) && !scan.after_prepend() &&
+                (pos + 1 == to || is_printable_ascii(u.unit(pos + 1)))) {
+                if (!f(pos, b, true)) return;
+                ++pos;
+                scan.restart();
+                continue;
+            }
+        } else if constexpr (ascii_runs) {
+            if (is_printable_ascii(u.unit(pos)) && pos + 1 < to && is_printable_ascii(u.unit(pos + 1)) &&
+                !scan.after_prepend()) {
+                const std::size_t last = printable_ascii_end(u.data(), pos + 2, to) - 1;
+                for (; pos < last; ++pos)
+                    if (!f(pos, u.unit(pos), true)) return;
+                scan.restart();
+            }
+        }
+        std::size_t next;
+        const char32_t cp = u.at(pos, next);
+        if (!f(pos, cp, scan.starts(cp, class_of(cp)))) return;
+        pos = next;
+    }
+}
+
+// Calls f(start, end) for each cluster of units[from, size) in order, the scan
+// starting fresh at from, while f returns true.
+template <typename Units, typename F>
+void for_each_cluster(const Units& u, std::size_t from, F&& f) {
+    std::size_t start = from;
+    bool more = true;
+    scan_clusters<true>(u, from, u.size(), [&](std::size_t pos, char32_t, bool starts) {
+        if (!starts || pos == start) return true;
+        more = f(start, pos);
+        start = pos;
+        return more;
+    });
+    if (more && start < u.size()) f(start, u.size());
 }
 
 // Whether a cluster starts at p (0 < p < size, a code point boundary) whatever
 // precedes it. A scan started at such a position finds the same starts as one
 // started at 0.
-inline bool certain_cluster_start(std::string_view text, std::size_t p) noexcept {
-    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
-    const unsigned char a = s[p - 1];
-    const unsigned char b = s[p];
-    if (a >= 0x20 && a < 0x7F && b >= 0x20 && b < 0x7F) return true;  // printable ASCII pair
-    std::size_t len;
-    const G before = class_at(text, utf8::floor_to_code_point(text, p - 1), len);
-    return certain_break(before, class_at(text, p, len));
-}
-
-constexpr bool is_printable_ascii(unsigned char b) noexcept { return b >= 0x20 && b < 0x7F; }
-
-// Calls f(start, end) for each cluster of text in order, while f returns true.
-// Runs of single-code-point clusters (most text) cost one class lookup per
-// code point and no allocation.
-template <typename F>
-void for_each_cluster(std::string_view text, F&& f) {
-    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
-    const std::size_t n = text.size();
-    std::size_t pos = 0;
-    std::size_t len = 0;
-    G cls = n ? class_at(text, 0, len) : G::Any;  // class and length of the code point at pos
-    while (pos < n) {
-        if (is_printable_ascii(s[pos])) {
-            // A run of printable ASCII: each byte but the last is a cluster of its
-            // own; the last may take marks or joiners that follow.
-            std::size_t run = pos + 1;
-            while (run < n && is_printable_ascii(s[run])) ++run;
-            const std::size_t last = run == n ? n : run - 1;
-            for (; pos < last; ++pos)
-                if (!f(pos, pos + 1)) return;
-            if (pos >= n) return;
-            cls = G::Any;
-            len = 1;
-        }
-        std::size_t q = pos + len;
-        if (q >= n) {
-            f(pos, n);
-            return;
-        }
-        std::size_t next_len;
-        G next = class_at(text, q, next_len);
-        if (certain_break(cls, next)) {
-            if (!f(pos, q)) return;
-            pos = q;
-            cls = next;
-            len = next_len;
-            continue;
-        }
-        // Several code points up to the next certain start. A base followed by
-        // marks and joiners alone is one cluster (GB9, GB9a join them to
-        // anything but CR, LF and Control); other stretches are segmented.
-        bool one_cluster = cls != G::CR && cls != G::LF && cls != G::Control;
-        while (q < n) {
-            const G here = next;
-            one_cluster = one_cluster && (here == G::Extend || here == G::ZWJ || here == G::SpacingMark);
-            q += next_len;
-            if (q >= n) break;
-            next = class_at(text, q, next_len);
-            if (certain_break(here, next)) break;
-        }
-        if (one_cluster) {
-            if (!f(pos, q)) return;
-            pos = q;
-            cls = next;
-            len = next_len;
-            continue;
-        }
-        const auto starts = grapheme_cluster_starts(text.substr(pos, q - pos));
-        for (std::size_t i = 0; i < starts.size(); ++i) {
-            const std::size_t end = i + 1 < starts.size() ? pos + starts[i + 1] : q;
-            if (!f(pos + starts[i], end)) return;
-        }
-        pos = q;
-        cls = next;
-        len = next_len;
-    }
+template <typename Units>
+bool certain_cluster_start(const Units& u, std::size_t p) noexcept {
+    const char32_t a = u.unit(p - 1), b = u.unit(p);
+    if (is_printable_ascii(a) && is_printable_ascii(b)) return true;
+    return certain_break(class_of(u.at(u.previous(p))), class_of(u.at(p)));
 }
 
 }  // namespace scrivlet::segment::walk

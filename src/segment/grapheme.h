@@ -6,11 +6,21 @@
 #include <string_view>
 #include <vector>
 
+#include "../text.h"
+#include "offsets.h"
+
 namespace scrivlet::segment {
 
 // Byte offsets of every cluster start: begins with 0 for a non-empty text,
 // never holds the text length, empty for the empty text.
 std::vector<std::uint64_t> grapheme_cluster_starts(std::string_view text);
+// The same from the fixed-width forms; the offsets are those of the UTF-8 form.
+template <typename Unit>
+std::vector<std::uint64_t> grapheme_cluster_starts(text::Fixed<Unit> text);
+// The same offsets handed to a sink.
+void grapheme_cluster_starts(std::string_view text, OffsetSink& sink);
+template <typename Unit>
+void grapheme_cluster_starts(text::Fixed<Unit> text, OffsetSink& sink);
 
 // Sets flags[s] for every cluster start s (flags has text.size() entries);
 // leaves the other flags as they are.

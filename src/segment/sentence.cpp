@@ -1,11 +1,15 @@
 #include "sentence.h"
 
-#include <algorithm>
-#include <memory>
+#include <array>
+#include <type_traits>
 
-#include "../utf8.h"
-#include "code_point_info.h"
+#include "offsets.h"
 #include "sentence_break.h"
+#include "units.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace scrivlet::segment {
 
@@ -14,7 +18,6 @@ namespace {
 using S = SentenceBreak;
 
 constexpr S NO_CLASS = static_cast<S>(0xFF);
-constexpr std::uint8_t CLASS_MASK = 0x0F;
 
 enum class Phase : std::uint8_t { Normal, AfterTerm, AfterTermSpace };
 
@@ -41,164 +44,426 @@ constexpr bool stops_lookahead(S c) {
     return is_para_sep(c) || c == S::Upper || c == S::OLetter || is_saterm(c);
 }
 
-}  // namespace
+// The fixed-width forms pass over a run a block of units at a time where
+// SSE2 is there. Below U+0080 a run ends at LF, CR, '!', '.' and '?' alone;
+// from U+0080 on, a block whose code points all lie in the gaps between two
+// of the code points that end a run, of the last two such gaps looked up, is
+// passed over whole.
+constexpr char32_t ASCII_SPECIALS[] = {0x0A, 0x0D, 0x21, 0x2E, 0x3F};
 
-std::vector<std::uint64_t> sentence_boundaries(std::string_view text) {
-    std::vector<std::uint64_t> out;
-    out.reserve(std::min<std::size_t>(text.size() + 1, 16));
-    out.push_back(0);
-    const std::size_t size = text.size();
-    if (size <= 1) return out;
+constexpr bool ascii_specials_are_complete() {
+    for (char32_t c = 0; c < 0x80; ++c) {
+        bool listed = false;
+        for (char32_t a : ASCII_SPECIALS) listed = listed || a == c;
+        if (listed != is_special(sentence_break(c))) return false;
+    }
+    return true;
+}
+static_assert(ascii_specials_are_complete());
 
-    // Per code point: the class in the low 4 bits, the UTF-8 length minus one above.
-    const CodePointInfo facts(text, [](char32_t cp, std::size_t len) {
-        return static_cast<std::uint8_t>(static_cast<std::uint8_t>(sentence_break(cp)) | ((len - 1) << 4));
-    });
-    const std::uint8_t* const info = facts.data();
-    const std::size_t n = facts.size();
-    if (n == 1) return out;
-    auto cls = [info](std::size_t i) { return static_cast<S>(info[i] & CLASS_MASK); };
+constexpr std::size_t HIGH_SPECIAL_COUNT = [] {
+    std::size_t k = 0;
+    for (char32_t c = 0x80; c < 0x10000; ++c) k += is_special(sentence_break(c));
+    return k;
+}();
 
-    // SB8 look-ahead, remembered: a scan from i + 1 stops at the first deciding
-    // class, at index ahead_stop; any later query from before that index passes
-    // over the same classes and gets the same answer, so no class is scanned twice.
+// The code points from U+0080 that end a run, ascending, between two
+// sentinels; none lies beyond the BMP.
+constexpr std::array<char32_t, HIGH_SPECIAL_COUNT + 2> HIGH_SPECIALS = [] {
+    std::array<char32_t, HIGH_SPECIAL_COUNT + 2> a{};
+    std::size_t k = 0;
+    a[k++] = 0x7F;
+    for (char32_t c = 0x80; c < 0x10000; ++c)
+        if (is_special(sentence_break(c))) a[k++] = c;
+    a[k] = 0x110000;
+    return a;
+}();
+
+// The code points strictly between two neighbouring specials: [first, last].
+struct Gap {
+    char32_t first = 1, last = 0;  // empty
+    bool holds(char32_t c) const { return first <= c && c <= last; }
+    // The gap of c, from U+0080 and not special itself.
+    static Gap of(char32_t c) {
+        std::size_t low = 0, high = HIGH_SPECIALS.size() - 1;  // HIGH_SPECIALS[low] < c < HIGH_SPECIALS[high]
+        while (high - low > 1) {
+            const std::size_t mid = (low + high) / 2;
+            (HIGH_SPECIALS[mid] < c ? low : high) = mid;
+        }
+        return {HIGH_SPECIALS[low] + 1, HIGH_SPECIALS[high] - 1};
+    }
+};
+
+// The last two gaps looked up, kept from one run to the next.
+struct Gaps {
+    Gap recent, older;
+    void note(char32_t c) {
+        if (c < 0x80 || recent.holds(c) || older.holds(c)) return;
+        older = recent;
+        recent = Gap::of(c);
+    }
+};
+
+// The first position from pos on whose class ends a run (the size if none);
+// adds the UTF-8 bytes of the units passed over to offset.
+template <typename Units>
+std::size_t skip_ordinary(const Units& u, std::size_t pos, Gaps&, std::uint64_t& offset) {
+    const std::size_t from = pos;
+    std::size_t next;
+    while (pos < u.size() && !is_special(sentence_break(u.at(pos, next)))) pos = next;
+    offset += u.bytes(from, pos);
+    return pos;
+}
+
+template <typename Unit>
+std::size_t skip_ordinary(const FixedUnits<Unit>& u, std::size_t pos, Gaps& gaps, std::uint64_t& offset) {
+    const Unit* p = u.data();
+    const std::size_t n = u.size();
+#if defined(__SSE2__)
+    static_assert(std::size(ASCII_SPECIALS) == 5);
+    const __m128i zero = _mm_setzero_si128();
+    if constexpr (sizeof(Unit) == 1) {
+        constexpr char32_t NEL = 0x85;  // the one code point from U+0080 in Latin-1 that ends a run
+        static_assert(is_special(sentence_break(NEL)) && HIGH_SPECIALS[1] == NEL);
+        const __m128i nel = _mm_set1_epi8(char(NEL)), lf = _mm_set1_epi8(0x0A), cr = _mm_set1_epi8(0x0D),
+                      exclamation = _mm_set1_epi8(0x21), full_stop = _mm_set1_epi8(0x2E),
+                      question = _mm_set1_epi8(0x3F), one = _mm_set1_epi8(1);
+        __m128i high = zero;  // code points from U+0080, two bytes each
+        bool found = false;
+        for (; pos + 16 <= n; pos += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + pos));
+            const __m128i hit = _mm_or_si128(
+                _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, nel), _mm_cmpeq_epi8(v, lf)),
+                             _mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, exclamation))),
+                _mm_or_si128(_mm_cmpeq_epi8(v, full_stop), _mm_cmpeq_epi8(v, question)));
+            if (const unsigned mask = unsigned(_mm_movemask_epi8(hit))) {
+                const unsigned k = unsigned(__builtin_ctz(mask));
+                offset += k + unsigned(__builtin_popcount(unsigned(_mm_movemask_epi8(v)) & ((1u << k) - 1)));
+                pos += k;
+                found = true;
+                break;
+            }
+            offset += 16;
+            high = _mm_add_epi64(high, _mm_sad_epu8(_mm_and_si128(_mm_srli_epi16(v, 7), one), zero));
+        }
+        offset += std::uint64_t(_mm_cvtsi128_si64(high)) +
+                  std::uint64_t(_mm_cvtsi128_si64(_mm_unpackhi_epi64(high, high)));
+        if (found) return pos;
+    } else {
+        constexpr std::size_t LANES = 16 / sizeof(Unit);
+        constexpr bool WIDE = sizeof(Unit) == 4;
+        auto splat = [](std::int32_t v) { return WIDE ? _mm_set1_epi32(v) : _mm_set1_epi16(short(v)); };
+        auto equal = [](__m128i a, __m128i b) {
+            return WIDE ? _mm_cmpeq_epi32(a, b) : _mm_cmpeq_epi16(a, b);
+        };
+        // v < bound, lane by lane (bound at most 0x10000 for 16-bit units).
+        auto below = [&](__m128i v, std::int32_t bound) {
+            return WIDE ? _mm_cmplt_epi32(v, _mm_set1_epi32(bound))
+                        : _mm_cmpeq_epi16(_mm_subs_epu16(v, _mm_set1_epi16(short(bound - 1))), zero);
+        };
+        const __m128i lf = splat(0x0A), cr = splat(0x0D), exclamation = splat(0x21), full_stop = splat(0x2E),
+                      question = splat(0x3F);
+        // A gap as the two numbers its test needs: [first, last] as first and
+        // last - first for 16-bit units (clipped to the BMP), as first - 1 and
+        // last + 1 for 32-bit ones; an empty gap holds no lane.
+        struct Test {
+            __m128i a, b;
+        };
+        auto test_of = [&](Gap g) -> Test {
+            if constexpr (WIDE) {
+                if (g.first > g.last) return {_mm_set1_epi32(0), _mm_set1_epi32(0)};
+                return {_mm_set1_epi32(std::int32_t(g.first) - 1), _mm_set1_epi32(std::int32_t(g.last) + 1)};
+            } else {
+                const char32_t last = g.last < 0xFFFF ? g.last : 0xFFFF;
+                // U+FFFF alone, which never ends a run
+                if (g.first > last) return {_mm_set1_epi16(-1), _mm_setzero_si128()};
+                return {_mm_set1_epi16(short(g.first)), _mm_set1_epi16(short(last - g.first))};
+            }
+        };
+        auto within = [&](__m128i v, const Test& t) {
+            if constexpr (WIDE) return _mm_and_si128(_mm_cmpgt_epi32(v, t.a), _mm_cmplt_epi32(v, t.b));
+            return _mm_cmpeq_epi16(_mm_subs_epu16(_mm_sub_epi16(v, t.a), t.b), zero);
+        };
+        Test recent = test_of(gaps.recent), older = test_of(gaps.older);
+        // The UTF-8 bytes of the blocks passed: four (three) per unit less one
+        // per unit below each of U+0080, U+0800 (and U+10000), counted down in
+        // the lanes and added up every so many blocks.
+        __m128i short_by = zero;
+        std::size_t blocks = 0;
+        auto add_up = [&] {
+            const __m128i wide = WIDE ? short_by : _mm_madd_epi16(short_by, _mm_set1_epi16(1));
+            alignas(16) std::int32_t lanes[4];
+            _mm_store_si128(reinterpret_cast<__m128i*>(lanes), wide);
+            offset += (WIDE ? 4 : 3) * LANES * blocks;
+            offset -= std::uint64_t(-(std::int64_t(lanes[0]) + lanes[1] + lanes[2] + lanes[3]));
+            short_by = zero;
+            blocks = 0;
+        };
+        while (pos + LANES <= n) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + pos));
+            const __m128i ascii = below(v, 0x80);
+            const __m128i special = _mm_or_si128(_mm_or_si128(equal(v, lf), equal(v, cr)),
+                                                 _mm_or_si128(equal(v, exclamation),
+                                                              _mm_or_si128(equal(v, full_stop), equal(v, question))));
+            const __m128i ordinary =
+                _mm_or_si128(_mm_andnot_si128(special, ascii), _mm_or_si128(within(v, recent), within(v, older)));
+            if (_mm_movemask_epi8(ordinary) == 0xFFFF) {
+                short_by = WIDE ? _mm_add_epi32(_mm_add_epi32(short_by, ascii),
+                                                _mm_add_epi32(below(v, 0x800), below(v, 0x10000)))
+                                : _mm_add_epi16(short_by, _mm_add_epi16(ascii, below(v, 0x800)));
+                pos += LANES;
+                if (++blocks == 8192) add_up();
+                continue;
+            }
+            // This block one unit at a time, noting the gaps of its code points.
+            for (const std::size_t end = pos + LANES; pos < end; ++pos) {
+                const char32_t c = p[pos];
+                if (is_special(sentence_break(c))) {
+                    add_up();
+                    return pos;
+                }
+                offset += text::utf8_length(c);
+                if (c >= 0x80 && !gaps.recent.holds(c) && !gaps.older.holds(c)) {
+                    gaps.note(c);
+                    recent = test_of(gaps.recent);
+                    older = test_of(gaps.older);
+                }
+            }
+        }
+        add_up();
+    }
+#else
+    (void)gaps;
+#endif
+    for (; pos < n; ++pos) {
+        if (is_special(sentence_break(p[pos]))) break;
+        offset += text::utf8_length(p[pos]);
+    }
+    return pos;
+}
+
+template <typename Units>
+void boundaries(const Units u, OffsetSink& sink) {
+    std::uint64_t buffer[OffsetBatch::SIZE];
+    OffsetBatch writer(sink, buffer);
+    writer.put(0);
+    const std::size_t n = u.size();
+    if (n == 0) return writer.flush();
+    auto class_at = [&u](std::size_t pos, std::size_t& next) { return sentence_break(u.at(pos, next)); };
+
+    // SB8 look-ahead, remembered: a scan from the next code point stops at the
+    // first deciding class, at ahead_stop; any later query from before that
+    // position passes over the same classes and gets the same answer, so no
+    // class is scanned twice.
     std::size_t ahead_stop = 0;
     bool ahead_found = false;
-    auto lower_ahead = [&](std::size_t i) {
-        if (i + 1 > ahead_stop) {
-            std::size_t j = i + 1;
-            while (j < n && cls(j) != S::Lower && !stops_lookahead(cls(j))) ++j;
+    auto lower_ahead = [&](std::size_t from) {
+        if (from > ahead_stop) {
+            std::size_t j = from, after;
+            S c = S::Other;
+            while (j < n && (c = class_at(j, after)) != S::Lower && !stops_lookahead(c)) j = after;
             ahead_stop = j;
-            ahead_found = j < n && cls(j) == S::Lower;
+            ahead_found = j < n && c == S::Lower;
         }
         return ahead_found;
     };
 
     // Scan state, reset at each paragraph break.
-    const S c0 = cls(0);
+    std::size_t next;
+    char32_t cp = u.at(0, next);
+    const S c0 = sentence_break(cp);
     Phase phase = is_saterm(c0) ? Phase::AfterTerm : Phase::Normal;
     S term = c0;
     bool close_seen = false;
     S prev_class = (c0 == S::Extend || c0 == S::Format) ? NO_CLASS : c0;
     S before_term = NO_CLASS;
+    S prev = c0;  // the class of the code point before pos
 
-    std::uint64_t offset = (info[0] >> 4) + 1;
-    for (std::size_t i = 1; i < n; offset += (info[i] >> 4) + 1, ++i) {
-        if (phase == Phase::Normal && !is_para_sep(cls(i - 1))) {
-            // SB998 over a run: nothing breaks before a terminator or a
-            // paragraph separator, and only prev_class changes.
-            while (i < n && !is_special(cls(i))) {
-                const S c = cls(i);
-                if (c != S::Extend && c != S::Format) prev_class = c;
-                offset += (info[i] >> 4) + 1;
-                ++i;
-            }
-            if (i >= n) break;
-        }
-        const S c = cls(i);
-        const S prev = cls(i - 1);
-        // SB3: CR × LF
-        if (prev == S::CR && c == S::LF) continue;
-        // SB4: ParaSep ÷
-        if (is_para_sep(prev)) {
-            out.push_back(offset);
-            phase = Phase::Normal;
-            if (c == S::Extend || c == S::Format) {
-                prev_class = NO_CLASS;
-            } else if (is_saterm(c)) {
-                before_term = NO_CLASS;
-                prev_class = c;
-                close_seen = false;
-                phase = Phase::AfterTerm;
-                term = c;
-            } else {
-                prev_class = c;
-            }
-            continue;
-        }
-        // SB5: X (Extend | Format)* → X
-        if (c == S::Extend || c == S::Format) continue;
-
-        bool brk = false;
-        bool state_set = false;
-        // SB6, SB7 and a lowercase letter (SB8) end the terminator's context at once.
-        auto settle = [&](S as) {
-            phase = Phase::Normal;
-            prev_class = as;
-            state_set = true;
-        };
-        if (phase == Phase::AfterTerm) {
-            if (term == S::STerm) {
-                brk = !t1_joins(c);
-            } else if (!close_seen) {
-                if (c == S::Numeric) {
-                    settle(c);  // SB6: ATerm × Numeric
-                } else if (c == S::Upper) {
-                    // SB7: (Upper | Lower) ATerm × Upper
-                    if (before_term == S::Upper || before_term == S::Lower)
-                        settle(c);
-                    else
-                        brk = true;
-                } else if (c == S::Lower) {
-                    settle(c);  // SB8: ATerm × Lower
-                } else if (stops_lookahead(c)) {
-                    brk = !t1_joins(c);
-                } else {
-                    // SB8: ATerm Close* Sp* × (¬(OLetter | Upper | Lower | ParaSep | SATerm))* Lower
-                    brk = !lower_ahead(i) && !t1_joins(c);
+    std::uint64_t offset = u.utf8_bytes(cp, next);
+    Gaps gaps;
+    for (std::size_t pos = next; pos < n;) {
+        if (phase == Phase::Normal && !is_para_sep(prev)) {
+            // SB998 over runs: nothing breaks before a terminator or a
+            // paragraph separator. A separator followed by an ordinary code
+            // point only adds the boundary after it (SB3, SB4), and the run
+            // goes on; a terminator takes the rules, with prev_class the class
+            // of the last code point of the run that is not Extend or Format
+            // (what else the run changes is read by no rule).
+            bool more = true;
+            while (true) {
+                const std::size_t run = pos;
+                pos = skip_ordinary(u, pos, gaps, offset);
+                if (pos >= n) {
+                    more = false;
+                    break;
                 }
-            } else {
-                if (c == S::Lower) {
-                    settle(c);  // SB8
-                } else if (stops_lookahead(c)) {
-                    brk = !t1_joins(c);
-                } else {
-                    brk = !lower_ahead(i) && !t1_joins(c);  // SB8
+                if (pos > run) prev = S::Other;
+                const S c = sentence_break(u.at(pos, next));
+                if (is_para_sep(c)) {
+                    std::size_t end = next;  // of the separator, an LF after a CR included
+                    if (c == S::CR && end < n && u.unit(end) == '\n') end = u.next(end);
+                    if (end >= n) {
+                        more = false;
+                        break;
+                    }
+                    std::size_t after;
+                    const S d = sentence_break(u.at(end, after));
+                    if (is_special(d) || d == S::Extend || d == S::Format) break;
+                    offset += u.bytes(pos, end);
+                    writer.put(offset);
+                    pos = end;
+                    continue;
                 }
+                if (pos > run) {
+                    for (std::size_t q = pos;;) {
+                        q = u.previous(q);
+                        const S d = sentence_break(u.at(q));
+                        if (d != S::Extend && d != S::Format) {
+                            prev_class = d;
+                            break;
+                        }
+                        if (q == run) break;
+                    }
+                }
+                break;
             }
-        } else if (phase == Phase::AfterTermSpace) {
-            if (term == S::STerm) {
-                brk = !t2_joins(c);
-            } else if (c == S::Lower) {
-                settle(c);  // SB8
-            } else if (stops_lookahead(c)) {
-                brk = !t2_joins(c);
-            } else {
-                brk = !lower_ahead(i) && !t2_joins(c);  // SB8
-            }
+            if (!more) break;
         }
-        // phase Normal: SB998, no break
+        cp = u.at(pos, next);
+        const S c = sentence_break(cp);
+        // The rules at pos; every path moves on to the next code point.
+        [&] {
+            // SB3: CR × LF
+            if (prev == S::CR && c == S::LF) return;
+            // SB4: ParaSep ÷
+            if (is_para_sep(prev)) {
+                writer.put(offset);
+                phase = Phase::Normal;
+                if (c == S::Extend || c == S::Format) {
+                    prev_class = NO_CLASS;
+                } else if (is_saterm(c)) {
+                    before_term = NO_CLASS;
+                    prev_class = c;
+                    close_seen = false;
+                    phase = Phase::AfterTerm;
+                    term = c;
+                } else {
+                    prev_class = c;
+                }
+                return;
+            }
+            // SB5: X (Extend | Format)* → X
+            if (c == S::Extend || c == S::Format) return;
 
-        if (brk) out.push_back(offset);
-        if (state_set) continue;
-        switch (c) {
-            case S::Sp:
-                if (brk || phase == Phase::Normal) phase = Phase::Normal;
-                else phase = Phase::AfterTermSpace;
-                prev_class = c;
-                break;
-            case S::ATerm:
-            case S::STerm:
-                before_term = prev_class;
-                prev_class = c;
-                phase = Phase::AfterTerm;
-                term = c;
-                close_seen = false;
-                break;
-            case S::Close:
-                if (phase == Phase::AfterTerm && !brk)
-                    close_seen = true;
-                else
-                    phase = Phase::Normal;
-                prev_class = c;
-                break;
-            default:
+            bool brk = false;
+            // SB6, SB7 and a lowercase letter (SB8) end the terminator's context at once.
+            auto settle = [&] {
                 phase = Phase::Normal;
                 prev_class = c;
-                break;
-        }
+            };
+            if (phase == Phase::AfterTerm) {
+                if (term == S::STerm) {
+                    brk = !t1_joins(c);
+                } else if (!close_seen) {
+                    if (c == S::Numeric) {
+                        return settle();  // SB6: ATerm × Numeric
+                    } else if (c == S::Upper) {
+                        // SB7: (Upper | Lower) ATerm × Upper
+                        if (before_term == S::Upper || before_term == S::Lower) return settle();
+                        brk = true;
+                    } else if (c == S::Lower) {
+                        return settle();  // SB8: ATerm × Lower
+                    } else if (stops_lookahead(c)) {
+                        brk = !t1_joins(c);
+                    } else {
+                        // SB8: ATerm Close* Sp* × (¬(OLetter | Upper | Lower | ParaSep | SATerm))* Lower
+                        brk = !lower_ahead(next) && !t1_joins(c);
+                    }
+                } else {
+                    if (c == S::Lower) {
+                        return settle();  // SB8
+                    } else if (stops_lookahead(c)) {
+                        brk = !t1_joins(c);
+                    } else {
+                        brk = !lower_ahead(next) && !t1_joins(c);  // SB8
+                    }
+                }
+            } else if (phase == Phase::AfterTermSpace) {
+                if (term == S::STerm) {
+                    brk = !t2_joins(c);
+                } else if (c == S::Lower) {
+                    return settle();  // SB8
+                } else if (stops_lookahead(c)) {
+                    brk = !t2_joins(c);
+                } else {
+                    brk = !lower_ahead(next) && !t2_joins(c);  // SB8
+                }
+            }
+            // phase Normal: SB998, no break
+
+            if (brk) writer.put(offset);
+            switch (c) {
+                case S::Sp:
+                    if (brk || phase == Phase::Normal) phase = Phase::Normal;
+                    else phase = Phase::AfterTermSpace;
+                    prev_class = c;
+                    break;
+                case S::ATerm:
+                case S::STerm:
+                    before_term = prev_class;
+                    prev_class = c;
+                    phase = Phase::AfterTerm;
+                    term = c;
+                    close_seen = false;
+                    break;
+                case S::Close:
+                    if (phase == Phase::AfterTerm && !brk)
+                        close_seen = true;
+                    else
+                        phase = Phase::Normal;
+                    prev_class = c;
+                    break;
+                default:
+                    phase = Phase::Normal;
+                    prev_class = c;
+                    break;
+            }
+        }();
+        prev = c;
+        offset += u.utf8_bytes(cp, next - pos);
+        pos = next;
     }
-    return out;
+    writer.flush();
 }
+
+}  // namespace
+
+void sentence_boundaries(std::string_view text, OffsetSink& sink) { boundaries(units(text), sink); }
+
+template <typename Unit>
+void sentence_boundaries(text::Fixed<Unit> text, OffsetSink& sink) {
+    boundaries(units(text), sink);
+}
+
+template void sentence_boundaries(text::Latin1, OffsetSink&);
+template void sentence_boundaries(text::Ucs2, OffsetSink&);
+template void sentence_boundaries(text::Ucs4, OffsetSink&);
+
+std::vector<std::uint64_t> sentence_boundaries(std::string_view text) {
+    VectorSink sink;
+    sentence_boundaries(text, sink);
+    return std::move(sink.out);
+}
+
+template <typename Unit>
+std::vector<std::uint64_t> sentence_boundaries(text::Fixed<Unit> text) {
+    VectorSink sink;
+    sentence_boundaries(text, sink);
+    return std::move(sink.out);
+}
+
+template std::vector<std::uint64_t> sentence_boundaries(text::Latin1);
+template std::vector<std::uint64_t> sentence_boundaries(text::Ucs2);
+template std::vector<std::uint64_t> sentence_boundaries(text::Ucs4);
 
 }  // namespace scrivlet::segment

@@ -242,7 +242,7 @@ inline constexpr std::array<SentenceBreak, 0x10000> SENTENCE_BREAK_BMP = build_b
 }  // namespace sentence_data
 
 // The class of a code point; total, allocation-free.
-inline SentenceBreak sentence_break(char32_t cp) noexcept {
+constexpr SentenceBreak sentence_break(char32_t cp) noexcept {
     if (cp < 0x10000) return sentence_data::SENTENCE_BREAK_BMP[cp];
     if ((cp >= 0x1F3FB && cp <= 0x1F3FF) || (cp >= 0xE0100 && cp <= 0xE01EF))
         return SentenceBreak::Extend;

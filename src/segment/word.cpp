@@ -1,200 +1,49 @@
 #include "word.h"
 
-#include <array>
-#include <algorithm>
-#include <memory>
-
-#include "../utf8.h"
-#include "code_point_info.h"
-#include "word_break.h"
+#include "offsets.h"
+#include "word_scan.h"
 
 namespace scrivlet::segment {
 
 namespace {
 
-using W = WordBreak;
-
-// Per code point: the Word_Break value in the low 5 bits, the Extended_Pictographic
-// flag (WB3c) in bit 5, the UTF-8 length minus one in bits 6 and 7.
-constexpr std::uint8_t CLASS_MASK = 0x1F;
-constexpr std::uint8_t PICTO_BIT = 0x20;
-
-constexpr W NO_CLASS = static_cast<W>(0xFF);
-
-constexpr bool is_ignorable(W c) { return c == W::Extend || c == W::Format || c == W::ZWJ; }
-constexpr bool is_ahletter(W c) { return c == W::ALetter || c == W::Hebrew_Letter; }
-constexpr bool is_midnumletq(W c) { return c == W::MidNumLet || c == W::Single_Quote; }
-
-// Whether the pair around k stays together after the context rules (WB5 to WB16).
-// l1 and l2 are the nearest values before k that are not ignorable, r1 the nearest after.
-template <typename R1>
-constexpr bool context_joins(W l2, W l1, W cur, R1&& r1, unsigned ri_count) {
-    switch (cur) {
-        case W::ALetter:
-        case W::Hebrew_Letter:
-            // WB5: AHLetter × AHLetter
-            if (is_ahletter(l1)) return true;
-            // WB7: AHLetter (MidLetter | MidNumLetQ) × AHLetter
-            if ((l1 == W::MidLetter || is_midnumletq(l1)) && is_ahletter(l2)) return true;
-            // WB7c: Hebrew_Letter Double_Quote × Hebrew_Letter
-            if (cur == W::Hebrew_Letter && l1 == W::Double_Quote && l2 == W::Hebrew_Letter)
-                return true;
-            // WB10: Numeric × AHLetter; WB13b: ExtendNumLet × AHLetter
-            return l1 == W::Numeric || l1 == W::ExtendNumLet;
-        case W::Numeric:
-            // WB8: Numeric × Numeric; WB9: AHLetter × Numeric; WB13b: ExtendNumLet × Numeric
-            if (l1 == W::Numeric || is_ahletter(l1) || l1 == W::ExtendNumLet) return true;
-            // WB11: Numeric (MidNum | MidNumLetQ) × Numeric
-            return (l1 == W::MidNum || is_midnumletq(l1)) && l2 == W::Numeric;
-        case W::MidLetter:
-        case W::MidNumLet:
-        case W::Single_Quote:
-        case W::MidNum: {
-            // WB7a: Hebrew_Letter × Single_Quote
-            if (cur == W::Single_Quote && l1 == W::Hebrew_Letter) return true;
-            const bool mid_letter = cur != W::MidNum;
-            const bool mid_num = cur != W::MidLetter;
-            if (!(mid_letter && is_ahletter(l1)) && !(mid_num && l1 == W::Numeric)) return false;
-            const W r = r1();
-            // WB6: AHLetter × (MidLetter | MidNumLetQ) AHLetter
-            if (mid_letter && is_ahletter(l1) && is_ahletter(r)) return true;
-            // WB12: Numeric × (MidNum | MidNumLetQ) Numeric
-            return mid_num && l1 == W::Numeric && r == W::Numeric;
-        }
-        case W::Double_Quote:
-            // WB7b: Hebrew_Letter × Double_Quote Hebrew_Letter
-            return l1 == W::Hebrew_Letter && r1() == W::Hebrew_Letter;
-        case W::Katakana:
-            // WB13: Katakana × Katakana; WB13b: ExtendNumLet × Katakana
-            return l1 == W::Katakana || l1 == W::ExtendNumLet;
-        case W::ExtendNumLet:
-            // WB13a: (AHLetter | Numeric | Katakana | ExtendNumLet) × ExtendNumLet
-            return is_ahletter(l1) || l1 == W::Numeric || l1 == W::Katakana ||
-                   l1 == W::ExtendNumLet;
-        case W::Regional_Indicator:
-            // WB15, WB16: pairs of regional indicators
-            return l1 == W::Regional_Indicator && (ri_count & 1);
-        default:
-            return false;  // WB999
-    }
+template <typename Units>
+void boundary_offsets(const Units u, OffsetSink& sink) {
+    std::uint64_t buffer[OffsetBatch::SIZE];
+    OffsetBatch out(sink, buffer);
+    out.put(0);
+    scan_word_boundaries(u, 0, u.size(), [&](std::size_t, std::uint64_t offset) { out.put(offset); });
+    out.flush();
 }
-
-// What the pair (previous, current) decides by itself, before any context is
-// looked up. Context stands for the pairs where L1 is not the previous code
-// point (it is ignorable or a ZWJ before a pictograph), or where L2, R1 or the
-// regional indicator count may matter.
-enum class Pair : std::uint8_t { Break, Join, JoinCounted, Context };
-
-constexpr bool is_mid(W c) {
-    return c == W::MidLetter || c == W::MidNumLet || c == W::Single_Quote || c == W::MidNum ||
-           c == W::Double_Quote;
-}
-
-constexpr Pair pair_decision(W prev, W cur) {
-    if (prev == W::CR && cur == W::LF) return Pair::Join;                              // WB3
-    if (prev == W::CR || prev == W::LF || prev == W::Newline) return Pair::Break;      // WB3a
-    if (cur == W::CR || cur == W::LF || cur == W::Newline) return Pair::Break;         // WB3b
-    if (prev == W::ZWJ) return Pair::Context;                                          // WB3c
-    if (prev == W::WSegSpace && (cur == W::WSegSpace || is_ignorable(cur))) return Pair::Join;  // WB3d
-    if (is_ignorable(cur)) return Pair::Join;                                          // WB4
-    if (is_ignorable(prev) || is_mid(prev) || is_mid(cur) || cur == W::Regional_Indicator)
-        return Pair::Context;
-    // L1 is prev, and no rule left looks at L2, R1 or the count.
-    return context_joins(NO_CLASS, prev, cur, [] { return NO_CLASS; }, 0) ? Pair::JoinCounted
-                                                                            : Pair::Break;
-}
-
-constexpr std::size_t CLASS_COUNT = static_cast<std::size_t>(W::Other) + 1;
-
-constexpr std::array<std::array<Pair, CLASS_COUNT>, CLASS_COUNT> build_pairs() {
-    std::array<std::array<Pair, CLASS_COUNT>, CLASS_COUNT> t{};
-    for (std::size_t p = 0; p < CLASS_COUNT; ++p)
-        for (std::size_t c = 0; c < CLASS_COUNT; ++c)
-            t[p][c] = pair_decision(static_cast<W>(p), static_cast<W>(c));
-    return t;
-}
-
-constexpr auto PAIRS = build_pairs();
 
 }  // namespace
 
-std::vector<std::uint64_t> word_boundary_offsets(std::string_view text) {
-    std::vector<std::uint64_t> out;
-    out.reserve(std::min<std::size_t>(text.size() + 1, 64));
-    out.push_back(0);
-    const std::size_t size = text.size();
-    if (size <= 1) return out;
+void word_boundary_offsets(std::string_view text, OffsetSink& sink) { boundary_offsets(units(text), sink); }
 
-    // Classify once; lengths ride along so that offsets need no second decode.
-    const CodePointInfo facts(text, [](char32_t cp, std::size_t len) {
-        std::uint8_t v = static_cast<std::uint8_t>(word_break_class(cp));
-        if (cp >= 0x80 && is_word_extended_pictographic(cp)) v |= PICTO_BIT;
-        return static_cast<std::uint8_t>(v | ((len - 1) << 6));
-    });
-    const std::uint8_t* const info = facts.data();
-    const std::size_t n = facts.size();
-    if (n == 1) return out;
-
-    auto cls = [info](std::size_t i) { return static_cast<W>(info[i] & CLASS_MASK); };
-
-    // The context values are carried forward instead of scanned for at every
-    // position, so runs of ignorables cost nothing extra (WB4).
-    std::size_t last = is_ignorable(cls(0)) ? SIZE_MAX : 0;  // L1's index
-    std::size_t last2 = SIZE_MAX;  // L2's index
-    std::size_t next = 0;          // R1's index once computed: only moves forward
-    unsigned ri_count = cls(0) == W::Regional_Indicator ? 1 : 0;
-    std::uint64_t offset = (info[0] >> 6) + 1;
-
-    for (std::size_t k = 1; k < n; offset += (info[k] >> 6) + 1, ++k) {
-        const W prev = cls(k - 1);
-        const W cur = cls(k);
-        bool boundary;
-        const Pair pair = PAIRS[static_cast<std::size_t>(prev)][static_cast<std::size_t>(cur)];
-        if (pair == Pair::Break) {
-            boundary = true;
-        } else if (pair == Pair::Join) {
-            boundary = false;
-        } else if (pair == Pair::JoinCounted) {
-            boundary = false;
-            ri_count = 0;
-        // The whole rule chain, for the pairs the table leaves to context.
-        } else if (prev == W::CR && cur == W::LF) {
-            boundary = false;  // WB3: CR × LF
-        } else if (prev == W::LF || prev == W::Newline || prev == W::CR) {
-            boundary = true;  // WB3a: (Newline | CR | LF) ÷
-        } else if (cur == W::CR || cur == W::LF || cur == W::Newline) {
-            boundary = true;  // WB3b: ÷ (Newline | CR | LF)
-        } else if (prev == W::ZWJ && ((info[k] & PICTO_BIT) || is_ignorable(cur))) {
-            boundary = false;  // WB3c: ZWJ × \p{Extended_Pictographic}; WB4
-        } else if (prev == W::WSegSpace && (cur == W::WSegSpace || is_ignorable(cur))) {
-            boundary = false;  // WB3d: WSegSpace × WSegSpace; WB4
-        } else if (is_ignorable(cur)) {
-            boundary = false;  // WB4: X (Extend | Format | ZWJ)* → X
-        } else if (last == SIZE_MAX) {
-            boundary = true;  // only ignorables before: nothing to attach to
-        } else {
-            const W l1 = cls(last);
-            const W l2 = last2 == SIZE_MAX ? NO_CLASS : cls(last2);
-            auto r1 = [&]() {
-                if (next <= k) next = k + 1;
-                while (next < n && is_ignorable(cls(next))) ++next;
-                return next < n ? cls(next) : NO_CLASS;
-            };
-            boundary = !context_joins(l2, l1, cur, r1, ri_count);
-            if (!boundary) ri_count = cur == W::Regional_Indicator ? ri_count + 1 : 0;
-        }
-        // Every boundary restarts the regional indicator count; the joins of
-        // WB3 to WB4 leave it as it was.
-        if (boundary) {
-            out.push_back(offset);
-            ri_count = cur == W::Regional_Indicator ? 1 : 0;
-        }
-        if (!is_ignorable(cur)) {
-            last2 = last;
-            last = k;
-        }
-    }
-    return out;
+template <typename Unit>
+void word_boundary_offsets(text::Fixed<Unit> text, OffsetSink& sink) {
+    boundary_offsets(units(text), sink);
 }
+
+template void word_boundary_offsets(text::Latin1, OffsetSink&);
+template void word_boundary_offsets(text::Ucs2, OffsetSink&);
+template void word_boundary_offsets(text::Ucs4, OffsetSink&);
+
+std::vector<std::uint64_t> word_boundary_offsets(std::string_view text) {
+    VectorSink sink;
+    word_boundary_offsets(text, sink);
+    return std::move(sink.out);
+}
+
+template <typename Unit>
+std::vector<std::uint64_t> word_boundary_offsets(text::Fixed<Unit> text) {
+    VectorSink sink;
+    word_boundary_offsets(text, sink);
+    return std::move(sink.out);
+}
+
+template std::vector<std::uint64_t> word_boundary_offsets(text::Latin1);
+template std::vector<std::uint64_t> word_boundary_offsets(text::Ucs2);
+template std::vector<std::uint64_t> word_boundary_offsets(text::Ucs4);
 
 }  // namespace scrivlet::segment

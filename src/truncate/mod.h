@@ -3,6 +3,7 @@
 
 #include "../text.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -20,5 +21,10 @@ std::uint64_t text_width(text::Fixed<Unit> text) noexcept;
 // The longest prefix of whole clusters within the limit (a view into text).
 std::string_view truncate_to_clusters(std::string_view text, std::uint64_t max_graphemes);
 std::string_view truncate_to_width(std::string_view text, std::uint32_t max_width);
+// The same for the fixed-width forms, as the number of code points kept.
+template <typename Unit>
+std::size_t truncate_to_clusters(text::Fixed<Unit> text, std::uint64_t max_graphemes);
+template <typename Unit>
+std::size_t truncate_to_width(text::Fixed<Unit> text, std::uint32_t max_width);
 
 }  // namespace scrivlet::truncate

@@ -1,0 +1,63 @@
+// Boundary offsets handed on in batches: a scan writes every candidate into a
+// small buffer and only moves on for the kept ones, with no branch per
+// candidate, and passes each full buffer to a sink, which builds the result
+// (a vector here, the list of ints in the binding) without a working copy of
+// all the offsets.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace scrivlet::segment {
+
+// Receives offsets in ascending order, a batch at a time; may throw.
+class OffsetSink {
+public:
+    virtual void take(const std::uint64_t* offsets, std::size_t count) = 0;
+
+protected:
+    ~OffsetSink() = default;
+};
+
+class VectorSink final : public OffsetSink {
+public:
+    void take(const std::uint64_t* offsets, std::size_t count) override {
+        out.insert(out.end(), offsets, offsets + count);
+    }
+    std::vector<std::uint64_t> out;
+};
+
+// The buffer is the caller's own array, apart from the batch object, so that
+// the count stays in a register through the scan: only the array is seen by
+// the sink.
+//   std::uint64_t buffer[OffsetBatch::SIZE];
+//   OffsetBatch out(sink, buffer);
+class OffsetBatch {
+public:
+    static constexpr std::size_t SIZE = 256;
+
+    OffsetBatch(OffsetSink& sink, std::uint64_t (&buffer)[SIZE]) noexcept : sink_(sink), buf_(buffer) {}
+    OffsetBatch(const OffsetBatch&) = delete;
+    OffsetBatch& operator=(const OffsetBatch&) = delete;
+
+    [[gnu::always_inline]] void put_if(std::uint64_t offset, bool keep) {
+        buf_[count_] = offset;
+        count_ += keep;
+        if (count_ == SIZE) [[unlikely]]
+            flush();
+    }
+    void put(std::uint64_t offset) { put_if(offset, true); }
+    // Hands on what is buffered; the scan calls it once at its end.
+    void flush() {
+        if (count_ > 0) sink_.take(buf_, count_);
+        count_ = 0;
+    }
+
+private:
+    OffsetSink& sink_;
+    std::uint64_t* buf_;
+    std::size_t count_ = 0;
+};
+
+}  // namespace scrivlet::segment

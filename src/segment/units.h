@@ -1,0 +1,187 @@
+// Random access to the code points of a text in any of its forms, by unit
+// position: byte positions in UTF-8, code point indices in the fixed-width
+// forms. The scans that look around a position (cursor moves, truncation)
+// are written once over these; UTF-8 byte offsets, which every result is
+// given in, are counted from the units.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+#include "../text.h"
+#include "../utf8.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace scrivlet::segment {
+
+// UTF-8 bytes of fixed-width units: one per unit, one more from U+0080, from
+// U+0800 and from U+10000. Sixteen bytes of units at a time where SSE2 is there.
+inline std::uint64_t utf8_bytes(const std::uint8_t* p, std::size_t n) noexcept {
+    std::uint64_t total = n;
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    __m128i sum = _mm_setzero_si128();
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const __m128i high = _mm_and_si128(_mm_srli_epi16(v, 7), _mm_set1_epi8(1));  // 1 from U+0080
+        sum = _mm_add_epi64(sum, _mm_sad_epu8(high, _mm_setzero_si128()));
+    }
+    total += static_cast<std::uint64_t>(_mm_cvtsi128_si64(sum)) +
+             static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sum, sum)));
+#endif
+    for (; i < n; ++i) total += p[i] >= 0x80;
+    return total;
+}
+
+inline std::uint64_t utf8_bytes(const char16_t* p, std::size_t n) noexcept {
+    std::uint64_t total = n;
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    // Lanes count down by one for each unit below U+0080 and below U+0800, in
+    // stretches short enough that no 16-bit lane overflows.
+    total += 2 * (n - n % 8);
+    while (i + 8 <= n) {
+        __m128i below = _mm_setzero_si128();
+        const std::size_t end = i + 8 * 8192 < n ? i + 8 * 8192 : n;
+        for (; i + 8 <= end; i += 8) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+            below = _mm_add_epi16(below, _mm_cmpeq_epi16(_mm_subs_epu16(v, _mm_set1_epi16(0x7F)),
+                                                         _mm_setzero_si128()));
+            below = _mm_add_epi16(below, _mm_cmpeq_epi16(_mm_subs_epu16(v, _mm_set1_epi16(0x7FF)),
+                                                         _mm_setzero_si128()));
+        }
+        // Widen the lanes (each at least -16384) and subtract their sum.
+        const __m128i wide = _mm_madd_epi16(below, _mm_set1_epi16(1));
+        alignas(16) std::int32_t lanes[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(lanes), wide);
+        total -= static_cast<std::uint64_t>(-(std::int64_t(lanes[0]) + lanes[1] + lanes[2] + lanes[3]));
+    }
+#endif
+    for (; i < n; ++i) total += (p[i] >= 0x80) + (p[i] >= 0x800);
+    return total;
+}
+
+inline std::uint64_t utf8_bytes(const char32_t* p, std::size_t n) noexcept {
+    std::uint64_t total = n;
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    // Code points are below 2^31, so the signed comparisons hold.
+    while (i + 4 <= n) {
+        __m128i above = _mm_setzero_si128();
+        const std::size_t end = i + 4 * (1u << 20) < n ? i + 4 * (1u << 20) : n;
+        for (; i + 4 <= end; i += 4) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+            above = _mm_sub_epi32(above, _mm_cmpgt_epi32(v, _mm_set1_epi32(0x7F)));
+            above = _mm_sub_epi32(above, _mm_cmpgt_epi32(v, _mm_set1_epi32(0x7FF)));
+            above = _mm_sub_epi32(above, _mm_cmpgt_epi32(v, _mm_set1_epi32(0xFFFF)));
+        }
+        alignas(16) std::uint32_t lanes[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(lanes), above);
+        total += std::uint64_t(lanes[0]) + lanes[1] + lanes[2] + lanes[3];
+    }
+#endif
+    for (; i < n; ++i) total += (p[i] >= 0x80) + (p[i] >= 0x800) + (p[i] >= 0x10000);
+    return total;
+}
+
+class Utf8Units {
+public:
+    static constexpr bool fixed = false;
+    explicit Utf8Units(std::string_view text) noexcept : text_(text) {}
+
+    std::size_t size() const noexcept { return text_.size(); }
+    // The unit at pos: a byte here, a whole code point in the fixed-width forms.
+    char32_t unit(std::size_t pos) const noexcept { return static_cast<unsigned char>(text_[pos]); }
+    // The code point starting at pos, and where the next one starts.
+    char32_t at(std::size_t pos, std::size_t& next) const noexcept {
+        std::size_t len;
+        const char32_t c = utf8::decode(text_, pos, len);
+        next = pos + len;
+        return c;
+    }
+    char32_t at(std::size_t pos) const noexcept {
+        std::size_t next;
+        return at(pos, next);
+    }
+    std::size_t next(std::size_t pos) const noexcept {
+        return pos + utf8::sequence_length(static_cast<unsigned char>(text_[pos]));
+    }
+    // Start of the code point before pos (pos > 0).
+    std::size_t previous(std::size_t pos) const noexcept { return utf8::floor_to_code_point(text_, pos - 1); }
+    // UTF-8 bytes of the units in [from, to).
+    std::uint64_t bytes(std::size_t from, std::size_t to) const noexcept { return to - from; }
+    // UTF-8 bytes of the code point cp read from count units.
+    static std::uint64_t utf8_bytes(char32_t, std::size_t count) noexcept { return count; }
+    std::string_view view() const noexcept { return text_; }
+
+private:
+    std::string_view text_;
+};
+
+template <typename Unit>
+class FixedUnits {
+public:
+    static constexpr bool fixed = true;
+    explicit FixedUnits(text::Fixed<Unit> text) noexcept : p_(text.data), n_(text.size) {}
+
+    std::size_t size() const noexcept { return n_; }
+    char32_t at(std::size_t pos, std::size_t& next) const noexcept {
+        next = pos + 1;
+        return p_[pos];
+    }
+    char32_t at(std::size_t pos) const noexcept { return p_[pos]; }
+    char32_t unit(std::size_t pos) const noexcept { return p_[pos]; }
+    std::size_t next(std::size_t pos) const noexcept { return pos + 1; }
+    std::size_t previous(std::size_t pos) const noexcept { return pos - 1; }
+    std::uint64_t bytes(std::size_t from, std::size_t to) const noexcept {
+        return segment::utf8_bytes(p_ + from, to - from);
+    }
+    static std::uint64_t utf8_bytes(char32_t cp, std::size_t) noexcept { return text::utf8_length(cp); }
+    const Unit* data() const noexcept { return p_; }
+
+private:
+    const Unit* p_;
+    std::size_t n_;
+};
+
+inline Utf8Units units(std::string_view text) noexcept { return Utf8Units(text); }
+template <typename Unit>
+FixedUnits<Unit> units(text::Fixed<Unit> text) noexcept {
+    return FixedUnits<Unit>(text);
+}
+
+// A byte offset into the UTF-8 form located in a fixed-width text: the index
+// of the code point holding it (size when the offset is at or past the end),
+// and that code point's own offset (the text's UTF-8 size past the end).
+struct Located {
+    std::size_t index;
+    std::uint64_t start;
+};
+
+template <typename Unit>
+Located locate_offset(text::Fixed<Unit> text, std::uint64_t b) noexcept {
+    const Unit* p = text.data;
+    const std::size_t n = text.size;
+    std::uint64_t offset = 0;
+    std::size_t i = 0;
+    // Whole blocks while the offset lies beyond them.
+    constexpr std::size_t BLOCK = 64;
+    for (; i + BLOCK <= n; i += BLOCK) {
+        const std::uint64_t bytes = utf8_bytes(p + i, BLOCK);
+        if (offset + bytes > b) break;
+        offset += bytes;
+    }
+    for (; i < n; ++i) {
+        const std::uint64_t next = offset + text::utf8_length(p[i]);
+        if (next > b) return {i, offset};
+        offset = next;
+    }
+    return {n, offset};
+}
+
+}  // namespace scrivlet::segment
