@@ -56,7 +56,9 @@ constexpr ClassTables build_class_tables() {
     return t;
 }
 
-inline constexpr ClassTables CLASS_TABLES = build_class_tables();
+// Computed once, in grapheme.cpp: evaluating it is a good part of a TU's
+// compile time, and four TUs read it.
+extern const ClassTables CLASS_TABLES;
 
 inline G class_of(char32_t cp) noexcept {
     if (cp < 0x10000) return CLASS_TABLES.plane0[cp];

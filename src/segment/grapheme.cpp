@@ -48,9 +48,11 @@ void cluster_starts(text::Latin1 text, OffsetSink& sink) {
     out.flush();
 }
 
+constexpr walk::ClassTables CLASS_TABLES = walk::build_class_tables();
+
 constexpr bool latin1_clusters_are_code_points() {
     for (char32_t c = 0; c < 0x100; ++c) {
-        const G g = walk::CLASS_TABLES.plane0[c];
+        const G g = CLASS_TABLES.plane0[c];
         if (g != G::Any && g != G::CR && g != G::LF && g != G::Control && g != G::ExtPict) return false;
     }
     return true;
@@ -58,6 +60,10 @@ constexpr bool latin1_clusters_are_code_points() {
 static_assert(latin1_clusters_are_code_points());
 
 }  // namespace
+
+namespace walk {
+constinit const ClassTables CLASS_TABLES = segment::CLASS_TABLES;
+}  // namespace walk
 
 void grapheme_cluster_starts(std::string_view text, OffsetSink& sink) { cluster_starts(units(text), sink); }
 

@@ -46,4 +46,8 @@ template std::vector<std::uint64_t> word_boundary_offsets(text::Latin1);
 template std::vector<std::uint64_t> word_boundary_offsets(text::Ucs2);
 template std::vector<std::uint64_t> word_boundary_offsets(text::Ucs4);
 
+namespace word_data {
+constinit const std::array<WordBreak, 0x10000> WORD_BREAK_BMP = build_bmp_table();
+}  // namespace word_data
+
 }  // namespace scrivlet::segment

@@ -243,7 +243,8 @@ constexpr std::array<WordBreak, 0x10000> build_bmp_table() {
     return t;
 }
 
-inline constexpr std::array<WordBreak, 0x10000> WORD_BREAK_BMP = build_bmp_table();
+// Computed once, in word.cpp, which two TUs read.
+extern const std::array<WordBreak, 0x10000> WORD_BREAK_BMP;
 
 }  // namespace word_data
 

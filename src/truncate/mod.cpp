@@ -156,15 +156,8 @@ template std::uint64_t text_width(text::Ucs4) noexcept;
 namespace {
 
 // No Latin-1 character extends a cluster: every code point of a Latin-1 text
-// is a cluster of its own, but for an LF after a CR (GB3).
-constexpr bool latin1_clusters_are_code_points() {
-    for (char32_t c = 0; c < 0x100; ++c) {
-        const G g = segment::walk::CLASS_TABLES.plane0[c];
-        if (g != G::Any && g != G::CR && g != G::LF && g != G::Control && g != G::ExtPict) return false;
-    }
-    return true;
-}
-static_assert(latin1_clusters_are_code_points());
+// is a cluster of its own, but for an LF after a CR (GB3). Checked at compile
+// time where the class table is built (segment/grapheme.cpp).
 
 std::size_t latin1_clusters_kept(const std::uint8_t* p, std::size_t n, std::uint64_t max) {
     std::size_t pos = 0;

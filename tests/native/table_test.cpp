@@ -12,7 +12,7 @@ namespace scrivlet::data {
 namespace {
 
 template <std::size_t N>
-constexpr bool trie_matches(const SimpleCaseEntry (&table)[N], std::optional<char32_t> (*lookup)(char32_t)) {
+bool trie_matches(const SimpleCaseEntry (&table)[N], std::optional<char32_t> (*lookup)(char32_t)) {
     for (const SimpleCaseEntry& e : table)
         if (lookup(e.code_point) != std::optional<char32_t>(e.mapping)) return false;
     return true;
@@ -21,7 +21,7 @@ constexpr bool trie_matches(const SimpleCaseEntry (&table)[N], std::optional<cha
 // Each entry of a multi-character table is reached through its code point's
 // record, with the flag set, and no other code point reaches one.
 template <std::size_t N, std::size_t P>
-constexpr bool trie_flags(const MultiCaseEntry (&table)[N], const char32_t (&pool)[P], std::uint16_t flag,
+bool trie_flags(const MultiCaseEntry (&table)[N], const char32_t (&pool)[P], std::uint16_t flag,
                           std::u32string_view (*lookup)(char32_t)) {
     for (const MultiCaseEntry& e : table)
         if (!(case_record(e.code_point).flags & flag) ||
@@ -31,7 +31,7 @@ constexpr bool trie_flags(const MultiCaseEntry (&table)[N], const char32_t (&poo
 }
 
 // The change bits beside each record number agree with the record's flags.
-constexpr bool changes_match_flags(char32_t first, char32_t last) {
+bool changes_match_flags(char32_t first, char32_t last) {
     namespace f = case_flags;
     namespace c = case_changes;
     for (char32_t cp = first; cp <= last; ++cp) {
@@ -48,21 +48,21 @@ constexpr bool changes_match_flags(char32_t first, char32_t last) {
 
 // Every code point the trie says has an entry, summed over a plane range,
 // must match the table sizes: no entry appears from nowhere.
-constexpr std::size_t count_flag(std::uint16_t flag, char32_t first, char32_t last) {
+std::size_t count_flag(std::uint16_t flag, char32_t first, char32_t last) {
     std::size_t n = 0;
     for (char32_t cp = first; cp <= last; ++cp)
         if (case_record(cp).flags & flag) ++n;
     return n;
 }
 
-constexpr bool marks_are_case_ignorable() {
+bool marks_are_case_ignorable() {
     for (const CombiningClassEntry& e : CANONICAL_COMBINING_CLASS)
         if (!is_case_ignorable(e.code_point)) return false;
     return true;
 }
 
 
-constexpr bool trie_classes_match_table() {
+bool trie_classes_match_table() {
     char32_t previous = 0;
     for (const CombiningClassEntry& e : CANONICAL_COMBINING_CLASS) {
         if (e.code_point <= previous && previous != 0) return false;
@@ -75,7 +75,7 @@ constexpr bool trie_classes_match_table() {
     return true;
 }
 
-constexpr bool trie_marks_every_decomposition() {
+bool trie_marks_every_decomposition() {
     std::uint32_t index = 0;
     for (const DecompositionEntry& e : CANONICAL_DECOMPOSITION) {
         const std::uint32_t props = normalization_props(e.code_point);
@@ -94,7 +94,7 @@ constexpr bool trie_marks_every_decomposition() {
 
 // Every pair is found through its first code point's row, and the rows hold
 // nothing else: their counts add up to the table.
-constexpr bool rows_cover_every_pair() {
+bool rows_cover_every_pair() {
     for (const CompositionEntry& e : CANONICAL_COMPOSITION) {
         const CompositionRow row = composition_row(e.first);
         if (row.count == 0 || row.begin->first != e.first || compose_pair(e.first, e.second) != e.composite)
@@ -105,7 +105,7 @@ constexpr bool rows_cover_every_pair() {
     return total == std::size(CANONICAL_COMPOSITION);
 }
 
-constexpr bool hangul_decomposes_to(char32_t s, std::u32string_view want) {
+bool hangul_decomposes_to(char32_t s, std::u32string_view want) {
     char32_t out[3] = {};
     return std::u32string_view(out, hangul_decompose(s, out)) == want;
 }
