@@ -29,7 +29,7 @@ template <typename Units>
 Caret locate(const Units& u, std::uint64_t current) noexcept {
     const std::size_t n = u.size();
     if constexpr (Units::fixed) {
-        const segment::Located at = segment::locate_offset(text::Fixed{u.data(), n}, current);
+        const segment::Located at = segment::locate_offset(u.text(), current);
         return {at.index, at.start};
     } else {
         if (current >= n) return {n, n};

@@ -143,6 +143,7 @@ public:
     }
     static std::uint64_t utf8_bytes(char32_t cp, std::size_t) noexcept { return text::utf8_length(cp); }
     const Unit* data() const noexcept { return p_; }
+    text::Fixed<Unit> text() const noexcept { return {p_, n_}; }
 
 private:
     const Unit* p_;
