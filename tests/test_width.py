@@ -152,7 +152,9 @@ def _ucd_values(path):
         yield int(first, 16), int(last or first, 16), value
 
 
-@pytest.mark.skipif(not UCD.is_dir(), reason="the Unicode Character Database is not at hand")
+@pytest.mark.skipif(
+    not UCD.is_dir(), reason="needs ../shared/ucd/17.0.0, the UCD files, which are not part of the project"
+)
 def test_every_code_point_follows_the_rules_over_the_ucd():
     wide = bytearray(0x110000)
     for first, last, value in _ucd_values(UCD / "EastAsianWidth.txt"):
