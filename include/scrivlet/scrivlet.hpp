@@ -44,7 +44,7 @@ namespace scrivlet {
 // One pass, no allocation.
 SCRIVLET_API bool is_valid_utf8(std::string_view text) noexcept;
 
-// ---- Segmentation -------------------------------------------------------------
+// ---- Segmentation -----------------------------------------------------------
 
 // Byte offsets where each extended grapheme cluster starts, ascending: 0 first
 // for a non-empty text, never the text's length; empty for the empty text.
@@ -60,7 +60,7 @@ SCRIVLET_API std::vector<std::size_t> word_boundaries(std::string_view text);
 // length; {0} for the empty text.
 SCRIVLET_API std::vector<std::size_t> sentence_boundaries(std::string_view text);
 
-// ---- Line breaking ------------------------------------------------------------
+// ---- Line breaking ----------------------------------------------------------
 
 enum class BreakAction : std::uint8_t { mandatory = 0, allowed = 1 };
 
@@ -81,7 +81,7 @@ SCRIVLET_API std::vector<LineBreak> line_break_opportunities(std::string_view te
 // compiled in: the first call costs no more than later ones.
 SCRIVLET_API std::vector<LineBreak> line_break_opportunities_with_dictionary(std::string_view text);
 
-// ---- Bidirectional text ---------------------------------------------------------
+// ---- Bidirectional text -----------------------------------------------------
 
 struct BidiResult {
     static constexpr std::uint8_t removed = 255;  // level of a code point removed by X9
@@ -96,7 +96,7 @@ struct BidiResult {
 // BidiResult::removed and no place in the visual order.
 SCRIVLET_API BidiResult bidi_resolve(std::string_view text);
 
-// ---- Normalization ----------------------------------------------------------------
+// ---- Normalization ----------------------------------------------------------
 
 // The four normalization forms. A text already in the form comes back equal.
 SCRIVLET_API std::string normalize_nfc(std::string_view text);
@@ -104,7 +104,7 @@ SCRIVLET_API std::string normalize_nfd(std::string_view text);
 SCRIVLET_API std::string normalize_nfkc(std::string_view text);
 SCRIVLET_API std::string normalize_nfkd(std::string_view text);
 
-// ---- Case ---------------------------------------------------------------------------
+// ---- Case -------------------------------------------------------------------
 
 // Full case mapping. locale "tr" or "az" (exactly) applies the Turkic dotted
 // and dotless i rules; any other locale is the default.
@@ -120,7 +120,7 @@ SCRIVLET_API std::string to_titlecase(std::string_view text);
 SCRIVLET_API std::string case_fold(std::string_view text);
 SCRIVLET_API std::string case_fold_simple(std::string_view text);
 
-// ---- Width and truncation -----------------------------------------------------------
+// ---- Width and truncation ---------------------------------------------------
 
 // Terminal cells: East Asian wide and fullwidth characters 2, marks, joiners
 // and control characters 0, everything else 1, summed over the code points.
@@ -134,7 +134,7 @@ SCRIVLET_API std::string_view truncate_graphemes(std::string_view text, std::uin
 SCRIVLET_API std::string_view truncate_display_width(std::string_view text,
                                                      std::uint32_t max_width);
 
-// ---- Caret movement --------------------------------------------------------------------
+// ---- Caret movement ---------------------------------------------------------
 
 // The caret one cluster right or left of the byte offset current, in logical
 // order: always a cluster boundary. Any current is accepted: one inside a
