@@ -1,6 +1,9 @@
 // Case conversion (with Turkic tailoring for "tr" and "az"), title casing and case folding.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,5 +33,56 @@ template <typename Unit, typename Out>
 bool case_fold(text::Fixed<Unit> text, text::UnitWriter<Out>& out);
 template <typename Unit, typename Out>
 bool case_fold_simple(text::Fixed<Unit> text, text::UnitWriter<Out>& out);
+
+// Exactly "tr" or "az", byte for byte: the locales whose I and i map otherwise.
+bool is_turkic(std::optional<std::string_view> locale) noexcept;
+
+// ASCII text, whose lowercase, uppercase and folding (outside the Turkic
+// locales) flip the 0x20 bit of letters and stay ASCII. Short strings take
+// these, inline and without a writer: the per-call cost is most of theirs.
+enum class AsciiCase { Lower, Upper };
+
+namespace detail {
+// The high bit of each byte of w (all bytes ASCII) that the mapping changes.
+template <AsciiCase to>
+inline std::uint64_t ascii_letters(std::uint64_t w) noexcept {
+    constexpr std::uint64_t ONES = 0x0101010101010101ull, HIGH = 0x8080808080808080ull;
+    constexpr unsigned lo = to == AsciiCase::Lower ? 'A' : 'a';
+    return (w + (0x80 - lo) * ONES) & ~(w + (0x7F - (lo + 25)) * ONES) & HIGH;
+}
+template <AsciiCase to>
+inline bool ascii_changes(unsigned char b) noexcept {
+    return unsigned(b - (to == AsciiCase::Lower ? 'A' : 'a')) < 26u;
+}
+}  // namespace detail
+
+// The index of the first byte that the mapping changes; n when there is none.
+template <AsciiCase to>
+inline std::size_t ascii_first_change(const char* text, std::size_t n) noexcept {
+    const auto* s = reinterpret_cast<const unsigned char*>(text);
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, s + i, 8);
+        if (detail::ascii_letters<to>(w)) break;
+    }
+    for (; i < n; ++i)
+        if (detail::ascii_changes<to>(s[i])) return i;
+    return n;
+}
+
+// The n bytes of text mapped into out.
+template <AsciiCase to>
+inline void map_ascii(const char* text, std::size_t n, char* out) noexcept {
+    const auto* s = reinterpret_cast<const unsigned char*>(text);
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, s + i, 8);
+        w ^= detail::ascii_letters<to>(w) >> 2;
+        std::memcpy(out + i, &w, 8);
+    }
+    for (; i < n; ++i) out[i] = static_cast<char>(detail::ascii_changes<to>(s[i]) ? s[i] ^ 0x20 : s[i]);
+}
 
 }  // namespace scrivlet::casemap
