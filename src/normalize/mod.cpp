@@ -348,7 +348,16 @@ std::size_t quick_check(const Unit* p, std::size_t i, std::size_t n, const Form&
         std::size_t j = i;
         for (; j < n; ++j) {
             const char32_t c = p[j];
-            if (c >= 0x10000 || !((settled[c >> 6] >> (c & 63)) & 1)) break;
+            if constexpr (sizeof(Unit) == 4) {
+                // UCS-4 text mixes both planes (emoji): tested by its properties,
+                // with no branch on the plane that no predictor could guess
+                const std::uint32_t props = data::normalization_props(c);
+                if ((props & (form.quick_check_yes | form.boundary | np::CCC_MASK)) !=
+                    (form.quick_check_yes | form.boundary))
+                    break;
+            } else if (c >= 0x10000 || !((settled[c >> 6] >> (c & 63)) & 1)) {
+                break;
+            }
         }
         if (j != i) {
             last_boundary = j - 1;
