@@ -672,18 +672,15 @@ PyObject* rewrite(const TextArg& arg, bool latin1_widens, Op&& op) {
 }
 
 // ASCII under a mapping that keeps it ASCII: the argument itself, or a new
-// str written at once, its unchanged prefix copied.
+// str written at once.
 template <casemap::AsciiCase To>
 PyObject* map_ascii_result(const TextArg& arg) {
     const char* text = static_cast<const char*>(arg.data());
     const std::size_t n = arg.size();
-    const std::size_t first = casemap::ascii_first_change<To>(text, n);
-    if (first == n) return unchanged_result(arg.object());
+    if (!casemap::ascii_changes<To>(text, n)) return unchanged_result(arg.object());
     PyObject* str = checked(PyUnicode_New(Py_ssize_t(n), 0x7F));
     // a new ASCII str's characters follow its header
-    char* out = reinterpret_cast<char*>(reinterpret_cast<PyASCIIObject*>(str) + 1);
-    std::memcpy(out, text, first);
-    casemap::map_ascii<To>(text + first, n - first, out + first);
+    casemap::map_ascii<To>(text, n, reinterpret_cast<char*>(reinterpret_cast<PyASCIIObject*>(str) + 1));
     return str;
 }
 

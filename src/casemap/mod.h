@@ -56,33 +56,42 @@ inline bool ascii_changes(unsigned char b) noexcept {
 }
 }  // namespace detail
 
-// The index of the first byte that the mapping changes; n when there is none.
+// Whether the mapping changes any of the n bytes.
 template <AsciiCase to>
-inline std::size_t ascii_first_change(const char* text, std::size_t n) noexcept {
-    const auto* s = reinterpret_cast<const unsigned char*>(text);
-    std::size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        std::uint64_t w;
-        std::memcpy(&w, s + i, 8);
-        if (detail::ascii_letters<to>(w)) break;
+inline bool ascii_changes(const char* text, std::size_t n) noexcept {
+    if (n < 8) {
+        for (std::size_t i = 0; i < n; ++i)
+            if (detail::ascii_changes<to>(static_cast<unsigned char>(text[i]))) return true;
+        return false;
     }
-    for (; i < n; ++i)
-        if (detail::ascii_changes<to>(s[i])) return i;
-    return n;
+    std::uint64_t any = 0, w;
+    for (std::size_t i = 0; i + 8 <= n; i += 8) {
+        std::memcpy(&w, text + i, 8);
+        any |= detail::ascii_letters<to>(w);
+    }
+    // the last eight, overlapping what was read
+    std::memcpy(&w, text + n - 8, 8);
+    return (any | detail::ascii_letters<to>(w)) != 0;
 }
 
 // The n bytes of text mapped into out.
 template <AsciiCase to>
 inline void map_ascii(const char* text, std::size_t n, char* out) noexcept {
-    const auto* s = reinterpret_cast<const unsigned char*>(text);
-    std::size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
+    const auto map_word = [&](std::size_t at) {
         std::uint64_t w;
-        std::memcpy(&w, s + i, 8);
+        std::memcpy(&w, text + at, 8);
         w ^= detail::ascii_letters<to>(w) >> 2;
-        std::memcpy(out + i, &w, 8);
+        std::memcpy(out + at, &w, 8);
+    };
+    if (n < 8) {
+        for (std::size_t i = 0; i < n; ++i) {
+            const auto b = static_cast<unsigned char>(text[i]);
+            out[i] = static_cast<char>(detail::ascii_changes<to>(b) ? b ^ 0x20 : b);
+        }
+        return;
     }
-    for (; i < n; ++i) out[i] = static_cast<char>(detail::ascii_changes<to>(s[i]) ? s[i] ^ 0x20 : s[i]);
+    for (std::size_t i = 0; i + 8 <= n; i += 8) map_word(i);
+    map_word(n - 8);  // from the text again, so the overlap is written the same
 }
 
 }  // namespace scrivlet::casemap
