@@ -532,9 +532,8 @@ struct Bound {
     TextArg arg;
     std::string_view text;
     Bound(const FunctionSignature& sig, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
-          bool want_utf8 = true) {
-        extract_arguments(sig, args, nargs, kwnames, slots);
-        arg = TextArg(slots[0], "text");
+          bool want_utf8 = true)
+        : arg((extract_arguments(sig, args, nargs, kwnames, slots), slots[0]), "text") {
         if (want_utf8) text = arg.utf8();
     }
 };

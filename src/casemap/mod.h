@@ -64,14 +64,15 @@ inline bool ascii_changes(const char* text, std::size_t n) noexcept {
             if (detail::ascii_changes<to>(static_cast<unsigned char>(text[i]))) return true;
         return false;
     }
-    std::uint64_t any = 0, w;
-    for (std::size_t i = 0; i + 8 <= n; i += 8) {
-        std::memcpy(&w, text + i, 8);
-        any |= detail::ascii_letters<to>(w);
-    }
-    // the last eight, overlapping what was read
-    std::memcpy(&w, text + n - 8, 8);
-    return (any | detail::ascii_letters<to>(w)) != 0;
+    const auto letters = [&](std::size_t at) {
+        std::uint64_t w;
+        std::memcpy(&w, text + at, 8);
+        return detail::ascii_letters<to>(w);
+    };
+    // the last eight overlap what was read
+    std::uint64_t any = letters(0) | letters(n - 8);
+    for (std::size_t i = 8; i + 8 < n; i += 8) any |= letters(i);
+    return any != 0;
 }
 
 // The n bytes of text mapped into out.
@@ -90,7 +91,8 @@ inline void map_ascii(const char* text, std::size_t n, char* out) noexcept {
         }
         return;
     }
-    for (std::size_t i = 0; i + 8 <= n; i += 8) map_word(i);
+    map_word(0);
+    for (std::size_t i = 8; i + 8 < n; i += 8) map_word(i);
     map_word(n - 8);  // from the text again, so the overlap is written the same
 }
 
