@@ -54,7 +54,7 @@ constexpr Form NFC{false, true, np::NFC_QC_YES, np::NFC_BOUNDARY, data::NFC_QUIC
 constexpr Form NFKC{true, true, np::NFKC_QC_YES, np::NFKC_BOUNDARY, data::NFKC_QUICK_CHECK_SAFE_BELOW,
                     &NFKC_SETTLED};
 
-inline std::uint8_t class_of(std::uint32_t props) noexcept {
+constexpr std::uint8_t class_of(std::uint32_t props) noexcept {
     return static_cast<std::uint8_t>(props & np::CCC_MASK);
 }
 
@@ -67,7 +67,7 @@ constexpr unsigned CLASS_SHIFT = 21;
 constexpr Packed COMPOSES_BACKWARD_BIT = 1u << 29;
 
 inline char32_t code_point_of(Packed p) noexcept { return p & CODE_POINT_BITS; }
-inline std::uint8_t class_of_packed(Packed p) noexcept {
+constexpr std::uint8_t class_of_packed(Packed p) noexcept {
     return static_cast<std::uint8_t>(p >> CLASS_SHIFT);
 }
 
@@ -90,10 +90,96 @@ struct Decomposed {
         cps.push_back(cp | (Packed(cc) << CLASS_SHIFT) |
                       ((props & np::COMPOSES_BACKWARD) ? COMPOSES_BACKWARD_BIT : 0));
     }
+    void push_packed(const Packed* parts, std::size_t n) {
+        for (std::size_t k = 0; k < n; ++k) {
+            const std::uint8_t cc = class_of_packed(parts[k]);
+            if (cc != 0 && cc < last_class) misordered = true;
+            last_class = cc;
+        }
+        cps.insert(cps.end(), parts, parts + n);
+    }
 };
 
-// Appends the full decomposition of cp. The tables are single level, so each
-// mapping is decomposed again; Hangul syllables are decomposed arithmetically.
+constexpr Packed pack(char32_t cp, std::uint32_t props) noexcept {
+    return cp | (Packed(class_of(props)) << CLASS_SHIFT) | ((props & np::COMPOSES_BACKWARD) ? COMPOSES_BACKWARD_BIT : 0);
+}
+
+// Full decompositions, expanded at build time from the single-level tables,
+// so that a code point decomposes in one lookup into parts already packed.
+// Three tables: the canonical mappings expanded canonically or with the
+// compatibility mappings too (a part may have one: U+1E9B), and the
+// compatibility mappings.
+struct FullEntry {
+    std::uint16_t offset;
+    std::uint8_t length;
+};
+
+constexpr std::size_t expand(char32_t cp, bool compatibility, Packed* out) {
+    const std::uint32_t props = data::normalization_props(cp);
+    const std::uint32_t wanted = np::HAS_CANONICAL | (compatibility ? np::HAS_COMPATIBILITY : 0);
+    if (!(props & wanted)) {
+        if (out) *out = pack(cp, props);
+        return 1;
+    }
+    if (data::is_hangul_syllable(cp)) {
+        char32_t parts[3] = {};
+        const std::size_t n = data::hangul_decompose(cp, parts);
+        for (std::size_t k = 0; k < n && out; ++k) out[k] = pack(parts[k], data::normalization_props(parts[k]));
+        return n;
+    }
+    const bool canonical = props & np::HAS_CANONICAL;
+    const data::DecompositionEntry& e = canonical ? data::CANONICAL_DECOMPOSITION[props >> np::ENTRY_SHIFT]
+                                                  : data::COMPATIBILITY_DECOMPOSITION[props >> np::ENTRY_SHIFT];
+    const char32_t* pool = canonical ? data::CANONICAL_DECOMPOSITION_POOL : data::COMPATIBILITY_DECOMPOSITION_POOL;
+    std::size_t n = 0;
+    for (std::size_t k = 0; k < e.length; ++k) n += expand(pool[e.offset + k], compatibility, out ? out + n : nullptr);
+    return n;
+}
+
+template <const auto& Entries, const auto& Pool>
+constexpr std::size_t full_pool_size(bool compatibility) {
+    std::size_t n = 0;
+    for (const data::DecompositionEntry& e : Entries)
+        for (std::size_t k = 0; k < e.length; ++k) n += expand(Pool[e.offset + k], compatibility, nullptr);
+    return n;
+}
+
+template <const auto& Entries, const auto& Pool, bool Compatibility, std::size_t Size>
+constexpr std::array<Packed, Size> full_pool() {
+    std::array<Packed, Size> out{};
+    std::size_t n = 0;
+    for (const data::DecompositionEntry& e : Entries)
+        for (std::size_t k = 0; k < e.length; ++k) n += expand(Pool[e.offset + k], Compatibility, out.data() + n);
+    return out;
+}
+
+template <const auto& Entries, const auto& Pool, bool Compatibility>
+constexpr auto full_entries() {
+    std::array<FullEntry, std::size(Entries)> out{};
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < std::size(Entries); ++i) {
+        const data::DecompositionEntry& e = Entries[i];
+        std::size_t length = 0;
+        for (std::size_t k = 0; k < e.length; ++k) length += expand(Pool[e.offset + k], Compatibility, nullptr);
+        out[i] = {static_cast<std::uint16_t>(n), static_cast<std::uint8_t>(length)};
+        n += length;
+    }
+    return out;
+}
+
+#define SCRIVLET_FULL_TABLE(NAME, ENTRIES, POOL, COMPAT)                                                       \
+    constexpr std::size_t NAME##_SIZE = full_pool_size<data::ENTRIES, data::POOL>(COMPAT);                    \
+    static_assert(NAME##_SIZE < 0x10000);                                                                     \
+    constinit const std::array<Packed, NAME##_SIZE> NAME##_POOL = full_pool<data::ENTRIES, data::POOL, COMPAT, NAME##_SIZE>(); \
+    constinit const auto NAME##_ENTRIES = full_entries<data::ENTRIES, data::POOL, COMPAT>();
+
+SCRIVLET_FULL_TABLE(CANONICAL_FULL, CANONICAL_DECOMPOSITION, CANONICAL_DECOMPOSITION_POOL, false)
+SCRIVLET_FULL_TABLE(CANONICAL_FULL_K, CANONICAL_DECOMPOSITION, CANONICAL_DECOMPOSITION_POOL, true)
+SCRIVLET_FULL_TABLE(COMPATIBILITY_FULL, COMPATIBILITY_DECOMPOSITION, COMPATIBILITY_DECOMPOSITION_POOL, true)
+#undef SCRIVLET_FULL_TABLE
+
+// Appends the full decomposition of cp; Hangul syllables are decomposed
+// arithmetically.
 void decompose_into(char32_t cp, std::uint32_t props, bool compatibility, Decomposed& out) {
     const std::uint32_t wanted = np::HAS_CANONICAL | (compatibility ? np::HAS_COMPATIBILITY : 0);
     if (!(props & wanted)) {
@@ -106,17 +192,15 @@ void decompose_into(char32_t cp, std::uint32_t props, bool compatibility, Decomp
         for (std::size_t k = 0; k < n; ++k) out.push(parts[k], data::normalization_props(parts[k]));
         return;
     }
-    // the canonical mapping first; a code point never has both kinds
-    const bool canonical = props & np::HAS_CANONICAL;
-    const data::DecompositionEntry& e = canonical
-                                            ? data::CANONICAL_DECOMPOSITION[props >> np::ENTRY_SHIFT]
-                                            : data::COMPATIBILITY_DECOMPOSITION[props >> np::ENTRY_SHIFT];
-    const char32_t* pool =
-        canonical ? data::CANONICAL_DECOMPOSITION_POOL : data::COMPATIBILITY_DECOMPOSITION_POOL;
-    for (std::size_t k = 0; k < e.length; ++k) {
-        const char32_t part = pool[e.offset + k];
-        decompose_into(part, data::normalization_props(part), compatibility, out);
-    }
+    // a code point never has both kinds of mapping
+    const std::size_t entry = props >> np::ENTRY_SHIFT;
+    const FullEntry e = !(props & np::HAS_CANONICAL) ? COMPATIBILITY_FULL_ENTRIES[entry]
+                        : compatibility             ? CANONICAL_FULL_K_ENTRIES[entry]
+                                                    : CANONICAL_FULL_ENTRIES[entry];
+    const Packed* pool = !(props & np::HAS_CANONICAL) ? COMPATIBILITY_FULL_POOL.data()
+                         : compatibility             ? CANONICAL_FULL_K_POOL.data()
+                                                     : CANONICAL_FULL_POOL.data();
+    out.push_packed(pool + e.offset, e.length);
 }
 
 void decompose_into(char32_t cp, bool compatibility, Decomposed& out) {
