@@ -95,8 +95,8 @@ struct Decomposed {
             const std::uint8_t cc = class_of_packed(parts[k]);
             if (cc != 0 && cc < last_class) misordered = true;
             last_class = cc;
+            cps.push_back(parts[k]);
         }
-        cps.insert(cps.end(), parts, parts + n);
     }
 };
 
@@ -178,6 +178,20 @@ SCRIVLET_FULL_TABLE(CANONICAL_FULL_K, CANONICAL_DECOMPOSITION, CANONICAL_DECOMPO
 SCRIVLET_FULL_TABLE(COMPATIBILITY_FULL, COMPATIBILITY_DECOMPOSITION, COMPATIBILITY_DECOMPOSITION_POOL, true)
 #undef SCRIVLET_FULL_TABLE
 
+// The packed parts of a code point with a mapping of the kind wanted (Hangul
+// syllables excepted).
+inline std::u32string_view full_decomposition(std::uint32_t props, bool compatibility) noexcept {
+    // a code point never has both kinds of mapping
+    const std::size_t entry = props >> np::ENTRY_SHIFT;
+    const FullEntry e = !(props & np::HAS_CANONICAL) ? COMPATIBILITY_FULL_ENTRIES[entry]
+                        : compatibility             ? CANONICAL_FULL_K_ENTRIES[entry]
+                                                    : CANONICAL_FULL_ENTRIES[entry];
+    const Packed* pool = !(props & np::HAS_CANONICAL) ? COMPATIBILITY_FULL_POOL.data()
+                         : compatibility             ? CANONICAL_FULL_K_POOL.data()
+                                                     : CANONICAL_FULL_POOL.data();
+    return {reinterpret_cast<const char32_t*>(pool + e.offset), e.length};
+}
+
 // Appends the full decomposition of cp; Hangul syllables are decomposed
 // arithmetically.
 void decompose_into(char32_t cp, std::uint32_t props, bool compatibility, Decomposed& out) {
@@ -192,15 +206,8 @@ void decompose_into(char32_t cp, std::uint32_t props, bool compatibility, Decomp
         for (std::size_t k = 0; k < n; ++k) out.push(parts[k], data::normalization_props(parts[k]));
         return;
     }
-    // a code point never has both kinds of mapping
-    const std::size_t entry = props >> np::ENTRY_SHIFT;
-    const FullEntry e = !(props & np::HAS_CANONICAL) ? COMPATIBILITY_FULL_ENTRIES[entry]
-                        : compatibility             ? CANONICAL_FULL_K_ENTRIES[entry]
-                                                    : CANONICAL_FULL_ENTRIES[entry];
-    const Packed* pool = !(props & np::HAS_CANONICAL) ? COMPATIBILITY_FULL_POOL.data()
-                         : compatibility             ? CANONICAL_FULL_K_POOL.data()
-                                                     : CANONICAL_FULL_POOL.data();
-    out.push_packed(pool + e.offset, e.length);
+    const std::u32string_view parts = full_decomposition(props, compatibility);
+    out.push_packed(reinterpret_cast<const Packed*>(parts.data()), parts.size());
 }
 
 void decompose_into(char32_t cp, bool compatibility, Decomposed& out) {
@@ -473,6 +480,7 @@ bool normalize(text::Fixed<Unit> t, const Form& form, text::UnitWriter<Out>& out
     const auto start = [&] {
         if (!out.started()) out.start(form.composed ? n : n + n / 4);
     };
+    const std::uint32_t decomposes = np::HAS_CANONICAL | (form.compatibility ? np::HAS_COMPATIBILITY : 0);
     // One code point with its properties; returns the index to go on from.
     const auto visit = [&](std::size_t i, char32_t c, std::uint32_t props) -> std::size_t {
         if (c < form.safe_below) {
@@ -506,6 +514,29 @@ bool normalize(text::Fixed<Unit> t, const Form& form, text::UnitWriter<Out>& out
         if ((props & form.quick_check_yes) && (cc == 0 || last_class <= cc)) {
             last_class = cc;
             return i + 1;
+        }
+        // The decomposed forms, where one code point decomposes into parts that
+        // start with a starter and are in order, and the next code point starts
+        // a chunk: nothing moves across either end, so the parts replace it as
+        // they are (the code points before it passed the quick check).
+        if (!form.composed && (props & decomposes)) {
+            const std::u32string_view parts = full_decomposition(props, form.compatibility);
+            const auto* packed = reinterpret_cast<const Packed*>(parts.data());
+            bool simple = class_of_packed(packed[0]) == 0;
+            for (std::size_t k = 1; simple && k < parts.size(); ++k) {
+                const std::uint8_t cc = class_of_packed(packed[k]);
+                simple = cc == 0 || cc >= class_of_packed(packed[k - 1]);
+            }
+            if (simple && (i + 1 == n || p[i + 1] < form.safe_below ||
+                           (data::normalization_props(p[i + 1]) & form.boundary))) {
+                start();
+                out.copy(p + copied, i - copied);
+                out.ensure(parts.size());
+                for (Packed part : parts) out.put_unchecked(code_point_of(part));
+                copied = last_boundary = i + 1;
+                last_class = 0;
+                return i + 1;
+            }
         }
         // Not known to be normalized: redo the chunk from the last boundary to the next one.
         buf.clear();
