@@ -110,6 +110,12 @@ bool exceptions_ready() noexcept {
     return true;
 }
 
+// The interpreter failed to build a result object.
+void api_call_failed() {
+    if (PyErr_Occurred()) PyErr_PrintEx(0);
+    raise_panic("Python API call failed");
+}
+
 template <typename Body>
 PyObject* guarded_call(Body&& body) noexcept {
     if (!exceptions_ready()) {
@@ -121,8 +127,7 @@ PyObject* guarded_call(Body&& body) noexcept {
     } catch (const PythonError&) {
         return nullptr;
     } catch (const ApiFailure&) {
-        if (PyErr_Occurred()) PyErr_PrintEx(0);
-        raise_panic("Python API call failed");
+        api_call_failed();
     } catch (const std::exception& e) {
         raise_panic(e.what());
     } catch (...) {
@@ -683,12 +688,41 @@ PyObject* map_ascii_result(const TextArg& arg) {
     return str;
 }
 
+// The most common call of a case mapping: an exact ASCII str alone (or with
+// locale None), by position. Short strings spend most of their time in the
+// call itself, so it is answered here, before binding and before
+// guarded_call: nothing on this path can throw. The result is the one
+// map_ascii_result gives, and a failure to build it raises the same panic.
+inline bool plain_ascii_call(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames, bool takes_locale) noexcept {
+    return kwnames == nullptr && (nargs == 1 || (takes_locale && nargs == 2 && args[1] == Py_None)) &&
+           PyUnicode_CheckExact(args[0]) && PyUnicode_IS_COMPACT_ASCII(args[0]);
+}
+
+template <casemap::AsciiCase To>
+PyObject* plain_ascii_result(PyObject* arg) noexcept {
+    const char* text = reinterpret_cast<const char*>(reinterpret_cast<PyASCIIObject*>(arg) + 1);
+    const std::size_t n = std::size_t(PyUnicode_GET_LENGTH(arg));
+    if (!casemap::ascii_changes<To>(text, n)) {
+        Py_INCREF(arg);
+        return arg;
+    }
+    PyObject* str = PyUnicode_New(Py_ssize_t(n), 0x7F);
+    if (str == nullptr) {
+        api_call_failed();
+        return nullptr;
+    }
+    casemap::map_ascii<To>(text, n, reinterpret_cast<char*>(reinterpret_cast<PyASCIIObject*>(str) + 1));
+    return str;
+}
+
 // The case operations without a locale.
 enum class CaseOp { Title, Fold, FoldSimple };
 
 // text -> str
 template <const FunctionSignature& Sig, CaseOp Which>
 PyObject* text_function(SCRIVLET_ARGS) {
+    if (Which != CaseOp::Title && plain_ascii_call(args, nargs, kwnames, false))
+        return plain_ascii_result<casemap::AsciiCase::Lower>(args[0]);
     return guarded_call([&]() -> PyObject* {
         Bound b(Sig, args, nargs, kwnames, false);
         // folding maps ASCII as lowercasing does
@@ -725,11 +759,13 @@ PyObject* normalize_function(SCRIVLET_ARGS) {
 // (text, locale=None) -> str
 template <const FunctionSignature& Sig, bool Upper>
 PyObject* locale_text_function(SCRIVLET_ARGS) {
+    constexpr casemap::AsciiCase to = Upper ? casemap::AsciiCase::Upper : casemap::AsciiCase::Lower;
+    if (plain_ascii_call(args, nargs, kwnames, true)) return plain_ascii_result<to>(args[0]);
     return guarded_call([&]() -> PyObject* {
         Bound b(Sig, args, nargs, kwnames, false);
         auto locale = to_optional_utf8_view(b.slots[1], "locale");
         if (b.arg.is_ascii() && !casemap::is_turkic(locale))
-            return map_ascii_result<Upper ? casemap::AsciiCase::Upper : casemap::AsciiCase::Lower>(b.arg);
+            return map_ascii_result<to>(b.arg);
         return rewrite(b.arg, false, [&](auto text, auto& out) {
             if constexpr (Upper) return casemap::to_uppercase(text, locale, out);
             else return casemap::to_lowercase(text, locale, out);
