@@ -17,15 +17,16 @@ using Output = utf8::Writer;
 
 namespace np = data::norm_props;
 
-// One bit per code point of the Basic Multilingual Plane: settled in the form
-// (class 0, quick check Yes and a boundary), so that a run of them is passed
-// over with one load each.
-using SettledBits = std::array<std::uint64_t, 0x10000 / 64>;
+// One bit per code point of the first two planes (the second holds the
+// emoji): settled in the form (class 0, quick check Yes and a boundary), so
+// that a run of them is passed over with one load each.
+constexpr char32_t SETTLED_LIMIT = 0x20000;
+using SettledBits = std::array<std::uint64_t, SETTLED_LIMIT / 64>;
 
 template <std::uint32_t QuickCheckYes, std::uint32_t Boundary>
 constexpr SettledBits settled_bits() {
     SettledBits bits{};
-    for (char32_t c = 0; c < 0x10000; ++c) {
+    for (char32_t c = 0; c < SETTLED_LIMIT; ++c) {
         const std::uint32_t props = data::normalization_props(c);
         if ((props & QuickCheckYes) && (props & Boundary) && !(props & np::CCC_MASK))
             bits[c >> 6] |= std::uint64_t(1) << (c & 63);
@@ -439,14 +440,12 @@ std::size_t quick_check(const Unit* p, std::size_t i, std::size_t n, const Form&
         std::size_t j = i;
         for (; j < n; ++j) {
             const char32_t c = p[j];
-            if constexpr (sizeof(Unit) == 4) {
-                // UCS-4 text mixes both planes (emoji): tested by its properties,
-                // with no branch on the plane that no predictor could guess
+            if (c >= SETTLED_LIMIT) {
                 const std::uint32_t props = data::normalization_props(c);
                 if ((props & (form.quick_check_yes | form.boundary | np::CCC_MASK)) !=
                     (form.quick_check_yes | form.boundary))
                     break;
-            } else if (c >= 0x10000 || !((settled[c >> 6] >> (c & 63)) & 1)) {
+            } else if (!((settled[c >> 6] >> (c & 63)) & 1)) {
                 break;
             }
         }
