@@ -179,9 +179,14 @@ SCRIVLET_FULL_TABLE(CANONICAL_FULL_K, CANONICAL_DECOMPOSITION, CANONICAL_DECOMPO
 SCRIVLET_FULL_TABLE(COMPATIBILITY_FULL, COMPATIBILITY_DECOMPOSITION, COMPATIBILITY_DECOMPOSITION_POOL, true)
 #undef SCRIVLET_FULL_TABLE
 
+struct Parts {
+    const Packed* data;
+    std::size_t size;
+};
+
 // The packed parts of a code point with a mapping of the kind wanted (Hangul
 // syllables excepted).
-inline std::u32string_view full_decomposition(std::uint32_t props, bool compatibility) noexcept {
+inline Parts full_decomposition(std::uint32_t props, bool compatibility) noexcept {
     // a code point never has both kinds of mapping
     const std::size_t entry = props >> np::ENTRY_SHIFT;
     const FullEntry e = !(props & np::HAS_CANONICAL) ? COMPATIBILITY_FULL_ENTRIES[entry]
@@ -190,7 +195,7 @@ inline std::u32string_view full_decomposition(std::uint32_t props, bool compatib
     const Packed* pool = !(props & np::HAS_CANONICAL) ? COMPATIBILITY_FULL_POOL.data()
                          : compatibility             ? CANONICAL_FULL_K_POOL.data()
                                                      : CANONICAL_FULL_POOL.data();
-    return {reinterpret_cast<const char32_t*>(pool + e.offset), e.length};
+    return {pool + e.offset, e.length};
 }
 
 // Appends the full decomposition of cp; Hangul syllables are decomposed
@@ -207,8 +212,8 @@ void decompose_into(char32_t cp, std::uint32_t props, bool compatibility, Decomp
         for (std::size_t k = 0; k < n; ++k) out.push(parts[k], data::normalization_props(parts[k]));
         return;
     }
-    const std::u32string_view parts = full_decomposition(props, compatibility);
-    out.push_packed(reinterpret_cast<const Packed*>(parts.data()), parts.size());
+    const Parts parts = full_decomposition(props, compatibility);
+    out.push_packed(parts.data, parts.size);
 }
 
 void decompose_into(char32_t cp, bool compatibility, Decomposed& out) {
@@ -519,10 +524,10 @@ bool normalize(text::Fixed<Unit> t, const Form& form, text::UnitWriter<Out>& out
         // a chunk: nothing moves across either end, so the parts replace it as
         // they are (the code points before it passed the quick check).
         if (!form.composed && (props & decomposes)) {
-            const std::u32string_view parts = full_decomposition(props, form.compatibility);
-            const auto* packed = reinterpret_cast<const Packed*>(parts.data());
+            const Parts parts = full_decomposition(props, form.compatibility);
+            const Packed* packed = parts.data;
             bool simple = class_of_packed(packed[0]) == 0;
-            for (std::size_t k = 1; simple && k < parts.size(); ++k) {
+            for (std::size_t k = 1; simple && k < parts.size; ++k) {
                 const std::uint8_t cc = class_of_packed(packed[k]);
                 simple = cc == 0 || cc >= class_of_packed(packed[k - 1]);
             }
@@ -530,8 +535,8 @@ bool normalize(text::Fixed<Unit> t, const Form& form, text::UnitWriter<Out>& out
                            (data::normalization_props(p[i + 1]) & form.boundary))) {
                 start();
                 out.copy(p + copied, i - copied);
-                out.ensure(parts.size());
-                for (Packed part : parts) out.put_unchecked(code_point_of(part));
+                out.ensure(parts.size);
+                for (std::size_t k = 0; k < parts.size; ++k) out.put_unchecked(code_point_of(packed[k]));
                 copied = last_boundary = i + 1;
                 last_class = 0;
                 return i + 1;
