@@ -110,6 +110,12 @@ bool exceptions_ready() noexcept {
     return true;
 }
 
+// The interpreter failed to build a result object.
+void api_call_failed() {
+    if (PyErr_Occurred()) PyErr_PrintEx(0);
+    raise_panic("Python API call failed");
+}
+
 template <typename Body>
 PyObject* guarded_call(Body&& body) noexcept {
     if (!exceptions_ready()) {
@@ -121,8 +127,7 @@ PyObject* guarded_call(Body&& body) noexcept {
     } catch (const PythonError&) {
         return nullptr;
     } catch (const ApiFailure&) {
-        if (PyErr_Occurred()) PyErr_PrintEx(0);
-        raise_panic("Python API call failed");
+        api_call_failed();
     } catch (const std::exception& e) {
         raise_panic(e.what());
     } catch (...) {
@@ -157,14 +162,10 @@ void set_error(PyObject* type, std::string_view message) {
 
 std::string call_name(const FunctionSignature& sig) { return std::string(sig.name) + "()"; }
 
-void extract_arguments(const FunctionSignature& sig, PyObject* const* args, Py_ssize_t nargs,
-                       PyObject* kwnames, PyObject** slots) {
+// Keywords, missing or surplus arguments: out of line.
+[[gnu::noinline]] void extract_arguments_slow(const FunctionSignature& sig, PyObject* const* args,
+                                              Py_ssize_t nargs, PyObject* kwnames, PyObject** slots) {
     const int P = sig.count, R = sig.required;
-    // The common call: every required argument by position, no keywords.
-    if (kwnames == nullptr && nargs >= R && nargs <= P) {
-        for (int i = 0; i < P; ++i) slots[i] = i < nargs ? args[i] : nullptr;
-        return;
-    }
     for (int i = 0; i < P; ++i) slots[i] = i < nargs ? args[i] : nullptr;
     if (nargs > P) {
         std::string msg = call_name(sig) + " takes ";
@@ -214,6 +215,17 @@ void extract_arguments(const FunctionSignature& sig, PyObject* const* args, Py_s
     }
 }
 
+inline void extract_arguments(const FunctionSignature& sig, PyObject* const* args, Py_ssize_t nargs,
+                              PyObject* kwnames, PyObject** slots) {
+    // The common call: every required argument by position, no keywords.
+    if (kwnames == nullptr && nargs >= sig.required && nargs <= sig.count) [[likely]] {
+        slots[0] = args[0];
+        if (sig.count > 1) slots[1] = nargs > 1 ? args[1] : nullptr;
+        return;
+    }
+    extract_arguments_slow(sig, args, nargs, kwnames, slots);
+}
+
 // ---------------------------------------------------------------------------
 // Argument conversion
 
@@ -261,11 +273,8 @@ class TextArg {
 public:
     TextArg() = default;
     TextArg(PyObject* obj, const char* parameter) : object_(obj) {
-        if (!PyUnicode_Check(obj)) {
-            set_error(PyExc_TypeError,
-                      "'" + type_qualname(obj) + "' object cannot be converted to 'PyString'");
-            argument_error(parameter);
-        }
+        if (!PyUnicode_Check(obj)) [[unlikely]]
+            not_a_str(obj, parameter);
 #if PY_VERSION_HEX < 0x030C0000
         if (PyUnicode_READY(obj) < 0) argument_error(parameter);
 #endif
@@ -275,14 +284,12 @@ public:
         const bool surrogate =
             (kind_ == PyUnicode_2BYTE_KIND && text::has_surrogate(ucs2())) ||
             (kind_ == PyUnicode_4BYTE_KIND && text::has_surrogate(ucs4()));
-        if (surrogate) {
-            Py_ssize_t n = 0;
-            if (PyUnicode_AsUTF8AndSize(obj, &n) == nullptr) argument_error(parameter);
-            throw InvariantError("a str with a surrogate was encoded to UTF-8");
-        }
+        if (surrogate) [[unlikely]]
+            encode_error(obj, parameter);
     }
 
     PyObject* object() const noexcept { return object_; }
+    const void* data() const noexcept { return data_; }
     bool is_ascii() const noexcept { return kind_ == 0; }
     // Code points.
     std::size_t size() const noexcept { return size_; }
@@ -313,6 +320,17 @@ public:
     }
 
 private:
+    [[noreturn, gnu::noinline, gnu::cold]] static void not_a_str(PyObject* obj, const char* parameter) {
+        set_error(PyExc_TypeError, "'" + type_qualname(obj) + "' object cannot be converted to 'PyString'");
+        argument_error(parameter);
+    }
+    // The interpreter's own UnicodeEncodeError.
+    [[noreturn, gnu::noinline, gnu::cold]] static void encode_error(PyObject* obj, const char* parameter) {
+        Py_ssize_t n = 0;
+        if (PyUnicode_AsUTF8AndSize(obj, &n) == nullptr) argument_error(parameter);
+        throw InvariantError("a str with a surrogate was encoded to UTF-8");
+    }
+
     text::Ucs2 ucs2() const noexcept { return {static_cast<const char16_t*>(data_), size_}; }
     text::Ucs4 ucs4() const noexcept { return {static_cast<const char32_t*>(data_), size_}; }
 
@@ -519,9 +537,8 @@ struct Bound {
     TextArg arg;
     std::string_view text;
     Bound(const FunctionSignature& sig, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
-          bool want_utf8 = true) {
-        extract_arguments(sig, args, nargs, kwnames, slots);
-        arg = TextArg(slots[0], "text");
+          bool want_utf8 = true)
+        : arg((extract_arguments(sig, args, nargs, kwnames, slots), slots[0]), "text") {
         if (want_utf8) text = arg.utf8();
     }
 };
@@ -658,14 +675,58 @@ PyObject* rewrite(const TextArg& arg, bool latin1_widens, Op&& op) {
     });
 }
 
+// ASCII under a mapping that keeps it ASCII: the argument itself, or a new
+// str written at once.
+template <casemap::AsciiCase To>
+PyObject* map_ascii_result(const TextArg& arg) {
+    const char* text = static_cast<const char*>(arg.data());
+    const std::size_t n = arg.size();
+    if (!casemap::ascii_changes<To>(text, n)) return unchanged_result(arg.object());
+    PyObject* str = checked(PyUnicode_New(Py_ssize_t(n), 0x7F));
+    // a new ASCII str's characters follow its header
+    casemap::map_ascii<To>(text, n, reinterpret_cast<char*>(reinterpret_cast<PyASCIIObject*>(str) + 1));
+    return str;
+}
+
+// The most common call of a case mapping: an exact ASCII str alone (or with
+// locale None), by position. Short strings spend most of their time in the
+// call itself, so it is answered here, before binding and before
+// guarded_call: nothing on this path can throw. The result is the one
+// map_ascii_result gives, and a failure to build it raises the same panic.
+inline bool plain_ascii_call(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames, bool takes_locale) noexcept {
+    return kwnames == nullptr && (nargs == 1 || (takes_locale && nargs == 2 && args[1] == Py_None)) &&
+           PyUnicode_CheckExact(args[0]) && PyUnicode_IS_COMPACT_ASCII(args[0]);
+}
+
+template <casemap::AsciiCase To>
+PyObject* plain_ascii_result(PyObject* arg) noexcept {
+    const char* text = reinterpret_cast<const char*>(reinterpret_cast<PyASCIIObject*>(arg) + 1);
+    const std::size_t n = std::size_t(PyUnicode_GET_LENGTH(arg));
+    if (!casemap::ascii_changes<To>(text, n)) {
+        Py_INCREF(arg);
+        return arg;
+    }
+    PyObject* str = PyUnicode_New(Py_ssize_t(n), 0x7F);
+    if (str == nullptr) {
+        api_call_failed();
+        return nullptr;
+    }
+    casemap::map_ascii<To>(text, n, reinterpret_cast<char*>(reinterpret_cast<PyASCIIObject*>(str) + 1));
+    return str;
+}
+
 // The case operations without a locale.
 enum class CaseOp { Title, Fold, FoldSimple };
 
 // text -> str
 template <const FunctionSignature& Sig, CaseOp Which>
 PyObject* text_function(SCRIVLET_ARGS) {
+    if (Which != CaseOp::Title && plain_ascii_call(args, nargs, kwnames, false))
+        return plain_ascii_result<casemap::AsciiCase::Lower>(args[0]);
     return guarded_call([&]() -> PyObject* {
         Bound b(Sig, args, nargs, kwnames, false);
+        // folding maps ASCII as lowercasing does
+        if (Which != CaseOp::Title && b.arg.is_ascii()) return map_ascii_result<casemap::AsciiCase::Lower>(b.arg);
         return rewrite(b.arg, false, [](auto text, auto& out) {
             if constexpr (Which == CaseOp::Title) return casemap::to_titlecase(text, out);
             if constexpr (Which == CaseOp::Fold) return casemap::case_fold(text, out);
@@ -698,9 +759,13 @@ PyObject* normalize_function(SCRIVLET_ARGS) {
 // (text, locale=None) -> str
 template <const FunctionSignature& Sig, bool Upper>
 PyObject* locale_text_function(SCRIVLET_ARGS) {
+    constexpr casemap::AsciiCase to = Upper ? casemap::AsciiCase::Upper : casemap::AsciiCase::Lower;
+    if (plain_ascii_call(args, nargs, kwnames, true)) return plain_ascii_result<to>(args[0]);
     return guarded_call([&]() -> PyObject* {
         Bound b(Sig, args, nargs, kwnames, false);
         auto locale = to_optional_utf8_view(b.slots[1], "locale");
+        if (b.arg.is_ascii() && !casemap::is_turkic(locale))
+            return map_ascii_result<to>(b.arg);
         return rewrite(b.arg, false, [&](auto text, auto& out) {
             if constexpr (Upper) return casemap::to_uppercase(text, locale, out);
             else return casemap::to_lowercase(text, locale, out);

@@ -111,6 +111,17 @@ inline bool has_surrogate(Ucs2 text) noexcept {
         }
         if (_mm_movemask_epi8(hit) != 0) return true;
     }
+    // then eight at a time, the last eight overlapping what was read: short
+    // strings take no loop of one unit at a time
+    if (n >= 8) {
+        const auto hit = [&](std::size_t at) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
+            return _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(v, mask), surrogate)) != 0;
+        };
+        for (; i + 8 <= n; i += 8)
+            if (hit(i)) return true;
+        return i < n && hit(n - 8);
+    }
 #endif
     for (; i < n; ++i)
         if ((p[i] & 0xF800) == 0xD800) return true;
@@ -131,6 +142,15 @@ inline bool has_surrogate(Ucs4 text) noexcept {
             hit = _mm_or_si128(hit, _mm_cmpeq_epi32(_mm_and_si128(v, mask), surrogate));
         }
         if (_mm_movemask_epi8(hit) != 0) return true;
+    }
+    if (n >= 4) {
+        const auto hit = [&](std::size_t at) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
+            return _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(v, mask), surrogate)) != 0;
+        };
+        for (; i + 4 <= n; i += 4)
+            if (hit(i)) return true;
+        return i < n && hit(n - 4);
     }
 #endif
     for (; i < n; ++i)

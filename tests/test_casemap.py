@@ -239,12 +239,15 @@ def test_case_folding(fn, text, expected):
     assert fn(text) == expected
 
 
-def test_ascii_runs_of_every_length_map_byte_for_byte():
+@pytest.mark.parametrize("tail", ["", "é"], ids=["ascii-str", "latin1-str"])
+def test_ascii_runs_of_every_length_map_byte_for_byte(tail):
     for n in range(40):
-        text = "".join(chr(0x20 + (i * 7) % 95) for i in range(n)) + "é"
-        assert lower(text) == text.lower()
-        assert upper(text) == text.upper()
-        assert fold(text) == text.casefold()
+        for start in (0x20, 0x41, 0x61):
+            text = "".join(chr(0x20 + (start - 0x20 + i * 7) % 95) for i in range(n)) + tail
+            assert lower(text) == lower(text, None) == lower(text, "en") == text.lower()
+            assert upper(text) == upper(text, None) == upper(text, "en") == text.upper()
+            assert fold(text) == text.casefold()
+            assert fold_simple(text) == text.casefold()
 
 
 known = st.characters(blacklist_categories=("Cs",)).filter(

@@ -31,8 +31,6 @@ inline std::uint64_t bytes_in_range(std::uint64_t w, unsigned lo, unsigned hi) n
     return at_least_lo & ~above_hi & HIGH;
 }
 
-enum class AsciiCase { Lower, Upper };
-
 inline bool all_ascii(const unsigned char* p) noexcept {
     std::uint64_t w;
     std::memcpy(&w, p, 8);
@@ -69,7 +67,7 @@ std::size_t map_ascii_run(const unsigned char* s, std::size_t i, std::size_t n, 
 // One ASCII byte, or the whole ASCII run from it when it is long enough for
 // the eight-byte path; returns the offset after what was written.
 template <AsciiCase to>
-inline std::size_t map_ascii(const unsigned char* s, std::size_t i, std::size_t n, Output& out) {
+inline std::size_t map_ascii_at(const unsigned char* s, std::size_t i, std::size_t n, Output& out) {
     if (i + 8 <= n && all_ascii(s + i)) return map_ascii_run<to>(s, i, n, out);
     unsigned char b = s[i];
     if (to == AsciiCase::Lower ? unsigned(b - 'A') < 26u : unsigned(b - 'a') < 26u) b ^= 0x20;
@@ -106,17 +104,16 @@ bool is_final_sigma(std::string_view text, std::size_t pos) {
     return true;
 }
 
-// Exactly "tr" or "az", byte for byte.
-bool is_turkic(std::optional<std::string_view> locale) noexcept {
-    return locale && (*locale == "tr" || *locale == "az");
-}
-
 constexpr char32_t CAPITAL_SIGMA = 0x03A3;
 constexpr char32_t DOTLESS_I = 0x0131;
 constexpr char32_t CAPITAL_I_WITH_DOT = 0x0130;
 constexpr char32_t COMBINING_DOT_ABOVE = 0x0307;
 
 }  // namespace
+
+bool is_turkic(std::optional<std::string_view> locale) noexcept {
+    return locale && (*locale == "tr" || *locale == "az");
+}
 
 std::string to_lowercase(std::string_view text, std::optional<std::string_view> locale) {
     const bool turkic = is_turkic(locale);
@@ -126,7 +123,7 @@ std::string to_lowercase(std::string_view text, std::optional<std::string_view> 
     std::size_t i = 0;
     while (i < n) {
         if (s[i] < 0x80 && !turkic) {
-            i = map_ascii<AsciiCase::Lower>(s, i, n, out);
+            i = map_ascii_at<AsciiCase::Lower>(s, i, n, out);
             continue;
         }
         std::size_t len;
@@ -175,7 +172,7 @@ std::string to_uppercase(std::string_view text, std::optional<std::string_view> 
     std::size_t i = 0;
     while (i < n) {
         if (s[i] < 0x80 && !turkic) {
-            i = map_ascii<AsciiCase::Upper>(s, i, n, out);
+            i = map_ascii_at<AsciiCase::Upper>(s, i, n, out);
             continue;
         }
         std::size_t len;
@@ -259,7 +256,7 @@ std::string fold(std::string_view text) {
     std::size_t i = 0;
     while (i < n) {
         if (s[i] < 0x80) {
-            i = map_ascii<AsciiCase::Lower>(s, i, n, out);
+            i = map_ascii_at<AsciiCase::Lower>(s, i, n, out);
             continue;
         }
         std::size_t len;

@@ -17,15 +17,16 @@ using Output = utf8::Writer;
 
 namespace np = data::norm_props;
 
-// One bit per code point of the Basic Multilingual Plane: settled in the form
-// (class 0, quick check Yes and a boundary), so that a run of them is passed
-// over with one load each.
-using SettledBits = std::array<std::uint64_t, 0x10000 / 64>;
+// One bit per code point of the first two planes (the second holds the
+// emoji): settled in the form (class 0, quick check Yes and a boundary), so
+// that a run of them is passed over with one load each.
+constexpr char32_t SETTLED_LIMIT = 0x20000;
+using SettledBits = std::array<std::uint64_t, SETTLED_LIMIT / 64>;
 
 template <std::uint32_t QuickCheckYes, std::uint32_t Boundary>
 constexpr SettledBits settled_bits() {
     SettledBits bits{};
-    for (char32_t c = 0; c < 0x10000; ++c) {
+    for (char32_t c = 0; c < SETTLED_LIMIT; ++c) {
         const std::uint32_t props = data::normalization_props(c);
         if ((props & QuickCheckYes) && (props & Boundary) && !(props & np::CCC_MASK))
             bits[c >> 6] |= std::uint64_t(1) << (c & 63);
@@ -54,7 +55,7 @@ constexpr Form NFC{false, true, np::NFC_QC_YES, np::NFC_BOUNDARY, data::NFC_QUIC
 constexpr Form NFKC{true, true, np::NFKC_QC_YES, np::NFKC_BOUNDARY, data::NFKC_QUICK_CHECK_SAFE_BELOW,
                     &NFKC_SETTLED};
 
-inline std::uint8_t class_of(std::uint32_t props) noexcept {
+constexpr std::uint8_t class_of(std::uint32_t props) noexcept {
     return static_cast<std::uint8_t>(props & np::CCC_MASK);
 }
 
@@ -67,7 +68,7 @@ constexpr unsigned CLASS_SHIFT = 21;
 constexpr Packed COMPOSES_BACKWARD_BIT = 1u << 29;
 
 inline char32_t code_point_of(Packed p) noexcept { return p & CODE_POINT_BITS; }
-inline std::uint8_t class_of_packed(Packed p) noexcept {
+constexpr std::uint8_t class_of_packed(Packed p) noexcept {
     return static_cast<std::uint8_t>(p >> CLASS_SHIFT);
 }
 
@@ -90,10 +91,115 @@ struct Decomposed {
         cps.push_back(cp | (Packed(cc) << CLASS_SHIFT) |
                       ((props & np::COMPOSES_BACKWARD) ? COMPOSES_BACKWARD_BIT : 0));
     }
+    void push_packed(const Packed* parts, std::size_t n) {
+        for (std::size_t k = 0; k < n; ++k) {
+            const std::uint8_t cc = class_of_packed(parts[k]);
+            if (cc != 0 && cc < last_class) misordered = true;
+            last_class = cc;
+            cps.push_back(parts[k]);
+        }
+    }
 };
 
-// Appends the full decomposition of cp. The tables are single level, so each
-// mapping is decomposed again; Hangul syllables are decomposed arithmetically.
+constexpr Packed pack(char32_t cp, std::uint32_t props) noexcept {
+    return cp | (Packed(class_of(props)) << CLASS_SHIFT) | ((props & np::COMPOSES_BACKWARD) ? COMPOSES_BACKWARD_BIT : 0);
+}
+
+// Full decompositions, expanded at build time from the single-level tables,
+// so that a code point decomposes in one lookup into parts already packed.
+// Three tables: the canonical mappings expanded canonically or with the
+// compatibility mappings too (a part may have one: U+1E9B), and the
+// compatibility mappings.
+struct FullEntry {
+    std::uint16_t offset;
+    std::uint8_t length;
+};
+
+constexpr std::size_t expand(char32_t cp, bool compatibility, Packed* out) {
+    const std::uint32_t props = data::normalization_props(cp);
+    const std::uint32_t wanted = np::HAS_CANONICAL | (compatibility ? np::HAS_COMPATIBILITY : 0);
+    if (!(props & wanted)) {
+        if (out) *out = pack(cp, props);
+        return 1;
+    }
+    if (data::is_hangul_syllable(cp)) {
+        char32_t parts[3] = {};
+        const std::size_t n = data::hangul_decompose(cp, parts);
+        for (std::size_t k = 0; k < n && out; ++k) out[k] = pack(parts[k], data::normalization_props(parts[k]));
+        return n;
+    }
+    const bool canonical = props & np::HAS_CANONICAL;
+    const data::DecompositionEntry& e = canonical ? data::CANONICAL_DECOMPOSITION[props >> np::ENTRY_SHIFT]
+                                                  : data::COMPATIBILITY_DECOMPOSITION[props >> np::ENTRY_SHIFT];
+    const char32_t* pool = canonical ? data::CANONICAL_DECOMPOSITION_POOL : data::COMPATIBILITY_DECOMPOSITION_POOL;
+    std::size_t n = 0;
+    for (std::size_t k = 0; k < e.length; ++k) n += expand(pool[e.offset + k], compatibility, out ? out + n : nullptr);
+    return n;
+}
+
+template <const auto& Entries, const auto& Pool>
+constexpr std::size_t full_pool_size(bool compatibility) {
+    std::size_t n = 0;
+    for (const data::DecompositionEntry& e : Entries)
+        for (std::size_t k = 0; k < e.length; ++k) n += expand(Pool[e.offset + k], compatibility, nullptr);
+    return n;
+}
+
+template <const auto& Entries, const auto& Pool, bool Compatibility, std::size_t Size>
+constexpr std::array<Packed, Size> full_pool() {
+    std::array<Packed, Size> out{};
+    std::size_t n = 0;
+    for (const data::DecompositionEntry& e : Entries)
+        for (std::size_t k = 0; k < e.length; ++k) n += expand(Pool[e.offset + k], Compatibility, out.data() + n);
+    return out;
+}
+
+template <const auto& Entries, const auto& Pool, bool Compatibility>
+constexpr auto full_entries() {
+    std::array<FullEntry, std::size(Entries)> out{};
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < std::size(Entries); ++i) {
+        const data::DecompositionEntry& e = Entries[i];
+        std::size_t length = 0;
+        for (std::size_t k = 0; k < e.length; ++k) length += expand(Pool[e.offset + k], Compatibility, nullptr);
+        out[i] = {static_cast<std::uint16_t>(n), static_cast<std::uint8_t>(length)};
+        n += length;
+    }
+    return out;
+}
+
+#define SCRIVLET_FULL_TABLE(NAME, ENTRIES, POOL, COMPAT)                                                       \
+    constexpr std::size_t NAME##_SIZE = full_pool_size<data::ENTRIES, data::POOL>(COMPAT);                    \
+    static_assert(NAME##_SIZE < 0x10000);                                                                     \
+    constinit const std::array<Packed, NAME##_SIZE> NAME##_POOL = full_pool<data::ENTRIES, data::POOL, COMPAT, NAME##_SIZE>(); \
+    constinit const auto NAME##_ENTRIES = full_entries<data::ENTRIES, data::POOL, COMPAT>();
+
+SCRIVLET_FULL_TABLE(CANONICAL_FULL, CANONICAL_DECOMPOSITION, CANONICAL_DECOMPOSITION_POOL, false)
+SCRIVLET_FULL_TABLE(CANONICAL_FULL_K, CANONICAL_DECOMPOSITION, CANONICAL_DECOMPOSITION_POOL, true)
+SCRIVLET_FULL_TABLE(COMPATIBILITY_FULL, COMPATIBILITY_DECOMPOSITION, COMPATIBILITY_DECOMPOSITION_POOL, true)
+#undef SCRIVLET_FULL_TABLE
+
+struct Parts {
+    const Packed* data;
+    std::size_t size;
+};
+
+// The packed parts of a code point with a mapping of the kind wanted (Hangul
+// syllables excepted).
+inline Parts full_decomposition(std::uint32_t props, bool compatibility) noexcept {
+    // a code point never has both kinds of mapping
+    const std::size_t entry = props >> np::ENTRY_SHIFT;
+    const FullEntry e = !(props & np::HAS_CANONICAL) ? COMPATIBILITY_FULL_ENTRIES[entry]
+                        : compatibility             ? CANONICAL_FULL_K_ENTRIES[entry]
+                                                    : CANONICAL_FULL_ENTRIES[entry];
+    const Packed* pool = !(props & np::HAS_CANONICAL) ? COMPATIBILITY_FULL_POOL.data()
+                         : compatibility             ? CANONICAL_FULL_K_POOL.data()
+                                                     : CANONICAL_FULL_POOL.data();
+    return {pool + e.offset, e.length};
+}
+
+// Appends the full decomposition of cp; Hangul syllables are decomposed
+// arithmetically.
 void decompose_into(char32_t cp, std::uint32_t props, bool compatibility, Decomposed& out) {
     const std::uint32_t wanted = np::HAS_CANONICAL | (compatibility ? np::HAS_COMPATIBILITY : 0);
     if (!(props & wanted)) {
@@ -106,17 +212,8 @@ void decompose_into(char32_t cp, std::uint32_t props, bool compatibility, Decomp
         for (std::size_t k = 0; k < n; ++k) out.push(parts[k], data::normalization_props(parts[k]));
         return;
     }
-    // the canonical mapping first; a code point never has both kinds
-    const bool canonical = props & np::HAS_CANONICAL;
-    const data::DecompositionEntry& e = canonical
-                                            ? data::CANONICAL_DECOMPOSITION[props >> np::ENTRY_SHIFT]
-                                            : data::COMPATIBILITY_DECOMPOSITION[props >> np::ENTRY_SHIFT];
-    const char32_t* pool =
-        canonical ? data::CANONICAL_DECOMPOSITION_POOL : data::COMPATIBILITY_DECOMPOSITION_POOL;
-    for (std::size_t k = 0; k < e.length; ++k) {
-        const char32_t part = pool[e.offset + k];
-        decompose_into(part, data::normalization_props(part), compatibility, out);
-    }
+    const Parts parts = full_decomposition(props, compatibility);
+    out.push_packed(parts.data, parts.size);
 }
 
 void decompose_into(char32_t cp, bool compatibility, Decomposed& out) {
@@ -348,7 +445,14 @@ std::size_t quick_check(const Unit* p, std::size_t i, std::size_t n, const Form&
         std::size_t j = i;
         for (; j < n; ++j) {
             const char32_t c = p[j];
-            if (c >= 0x10000 || !((settled[c >> 6] >> (c & 63)) & 1)) break;
+            if (c >= SETTLED_LIMIT) {
+                const std::uint32_t props = data::normalization_props(c);
+                if ((props & (form.quick_check_yes | form.boundary | np::CCC_MASK)) !=
+                    (form.quick_check_yes | form.boundary))
+                    break;
+            } else if (!((settled[c >> 6] >> (c & 63)) & 1)) {
+                break;
+            }
         }
         if (j != i) {
             last_boundary = j - 1;
@@ -380,6 +484,7 @@ bool normalize(text::Fixed<Unit> t, const Form& form, text::UnitWriter<Out>& out
     const auto start = [&] {
         if (!out.started()) out.start(form.composed ? n : n + n / 4);
     };
+    const std::uint32_t decomposes = np::HAS_CANONICAL | (form.compatibility ? np::HAS_COMPATIBILITY : 0);
     // One code point with its properties; returns the index to go on from.
     const auto visit = [&](std::size_t i, char32_t c, std::uint32_t props) -> std::size_t {
         if (c < form.safe_below) {
@@ -413,6 +518,29 @@ bool normalize(text::Fixed<Unit> t, const Form& form, text::UnitWriter<Out>& out
         if ((props & form.quick_check_yes) && (cc == 0 || last_class <= cc)) {
             last_class = cc;
             return i + 1;
+        }
+        // The decomposed forms, where one code point decomposes into parts that
+        // start with a starter and are in order, and the next code point starts
+        // a chunk: nothing moves across either end, so the parts replace it as
+        // they are (the code points before it passed the quick check).
+        if (!form.composed && (props & decomposes)) {
+            const Parts parts = full_decomposition(props, form.compatibility);
+            const Packed* packed = parts.data;
+            bool simple = class_of_packed(packed[0]) == 0;
+            for (std::size_t k = 1; simple && k < parts.size; ++k) {
+                const std::uint8_t cc = class_of_packed(packed[k]);
+                simple = cc == 0 || cc >= class_of_packed(packed[k - 1]);
+            }
+            if (simple && (i + 1 == n || p[i + 1] < form.safe_below ||
+                           (data::normalization_props(p[i + 1]) & form.boundary))) {
+                start();
+                out.copy(p + copied, i - copied);
+                out.ensure(parts.size);
+                for (std::size_t k = 0; k < parts.size; ++k) out.put_unchecked(code_point_of(packed[k]));
+                copied = last_boundary = i + 1;
+                last_class = 0;
+                return i + 1;
+            }
         }
         // Not known to be normalized: redo the chunk from the last boundary to the next one.
         buf.clear();
