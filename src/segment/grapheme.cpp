@@ -22,7 +22,7 @@ void cluster_starts(const Units u, OffsetSink& sink) {
         std::uint64_t offset = 0;
         walk::scan_clusters(u, 0, u.size(), [&](std::size_t, char32_t cp, bool start) {
             out.put_if(offset, start);
-            offset += text::utf8_length(cp);
+            offset += utf8_length(cp);
             return true;
         });
     } else {
