@@ -1,6 +1,7 @@
 #include "sentence.h"
 
 #include <array>
+#include <utility>
 #include <type_traits>
 
 #include "offsets.h"
@@ -94,13 +95,20 @@ struct Gap {
     }
 };
 
-// The last two gaps looked up, kept from one run to the next.
+// The last four gaps looked up, kept from one run to the next: emoji text
+// alone moves between four (ZWJ, the variation selector, the dingbats and
+// plane 1), and a gap missing from here sends a block through one unit at a time.
 struct Gaps {
-    Gap recent, older;
+    static constexpr std::size_t COUNT = 4;  // holds() reads them by hand
+    std::array<Gap, COUNT> gap{};
+    bool holds(char32_t c) const {
+        return gap[0].holds(c) || gap[1].holds(c) || gap[2].holds(c) || gap[3].holds(c);
+    }
+    // The latest first.
     void note(char32_t c) {
-        if (c < 0x80 || recent.holds(c) || older.holds(c)) return;
-        older = recent;
-        recent = Gap::of(c);
+        if (c < 0x80 || holds(c)) return;
+        for (std::size_t k = COUNT - 1; k > 0; --k) gap[k] = gap[k - 1];
+        gap[0] = Gap::of(c);
     }
 };
 
@@ -184,7 +192,13 @@ std::size_t skip_ordinary(const FixedUnits<Unit>& u, std::size_t pos, Gaps& gaps
             if constexpr (WIDE) return _mm_and_si128(_mm_cmpgt_epi32(v, t.a), _mm_cmplt_epi32(v, t.b));
             return _mm_cmpeq_epi16(_mm_subs_epu16(_mm_sub_epi16(v, t.a), t.b), zero);
         };
-        Test recent = test_of(gaps.recent), older = test_of(gaps.older);
+        // The latest two gaps stay in registers; the other two are made when
+        // a block needs them.
+        Test latest = test_of(gaps.gap[0]), second = test_of(gaps.gap[1]);
+        auto update_tests = [&] {
+            latest = test_of(gaps.gap[0]);
+            second = test_of(gaps.gap[1]);
+        };
         // The UTF-8 bytes of the blocks passed: four (three) per unit less one
         // per unit below each of U+0080, U+0800 (and U+10000), counted down in
         // the lanes and added up every so many blocks.
@@ -205,8 +219,22 @@ std::size_t skip_ordinary(const FixedUnits<Unit>& u, std::size_t pos, Gaps& gaps
             const __m128i special = _mm_or_si128(_mm_or_si128(equal(v, lf), equal(v, cr)),
                                                  _mm_or_si128(equal(v, exclamation),
                                                               _mm_or_si128(equal(v, full_stop), equal(v, question))));
-            const __m128i ordinary =
-                _mm_or_si128(_mm_andnot_si128(special, ascii), _mm_or_si128(within(v, recent), within(v, older)));
+            __m128i ordinary = _mm_or_si128(_mm_andnot_si128(special, ascii),
+                                            _mm_or_si128(within(v, latest), within(v, second)));
+            // The two other gaps only when the first two do not do: text of
+            // one script rarely needs them.
+            // A gap that serves moves up to second place, so that the same
+            // script does not keep coming here.
+            if (_mm_movemask_epi8(ordinary) != 0xFFFF) [[unlikely]] {
+                const __m128i third = within(v, test_of(gaps.gap[2]));
+                const __m128i fourth = within(v, test_of(gaps.gap[3]));
+                ordinary = _mm_or_si128(ordinary, _mm_or_si128(third, fourth));
+                if (_mm_movemask_epi8(third))
+                    std::swap(gaps.gap[1], gaps.gap[2]);
+                else if (_mm_movemask_epi8(fourth))
+                    std::swap(gaps.gap[1], gaps.gap[3]);
+                update_tests();
+            }
             if (_mm_movemask_epi8(ordinary) == 0xFFFF) {
                 short_by = WIDE ? _mm_add_epi32(_mm_add_epi32(short_by, ascii),
                                                 _mm_add_epi32(below(v, 0x800), below(v, 0x10000)))
@@ -223,10 +251,9 @@ std::size_t skip_ordinary(const FixedUnits<Unit>& u, std::size_t pos, Gaps& gaps
                     return pos;
                 }
                 offset += text::utf8_length(c);
-                if (c >= 0x80 && !gaps.recent.holds(c) && !gaps.older.holds(c)) {
+                if (c >= 0x80 && !gaps.holds(c)) {
                     gaps.note(c);
-                    recent = test_of(gaps.recent);
-                    older = test_of(gaps.older);
+                    update_tests();
                 }
             }
         }
