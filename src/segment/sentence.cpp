@@ -269,6 +269,106 @@ std::size_t skip_ordinary(const FixedUnits<Unit>& u, std::size_t pos, Gaps& gaps
     return pos;
 }
 
+// What ends the SB8 look-ahead: a lowercase letter or a class that stops it.
+constexpr bool ends_lookahead(S c) { return c == S::Lower || stops_lookahead(c); }
+
+constexpr std::size_t LOOKAHEAD_END_RANGES = [] {
+    std::size_t k = 0;
+    for (char32_t c = 0x80; c < 0x10000; ++c)
+        k += ends_lookahead(sentence_break(c)) && !ends_lookahead(sentence_break(c - 1));
+    return k;
+}();
+
+// The BMP code points from U+0080 that end the look-ahead, as ascending runs
+// [first, last]: the code points between two runs can all be passed over.
+constexpr std::array<std::pair<char32_t, char32_t>, LOOKAHEAD_END_RANGES> LOOKAHEAD_ENDS = [] {
+    std::array<std::pair<char32_t, char32_t>, LOOKAHEAD_END_RANGES> a{};
+    std::size_t k = 0;
+    for (char32_t c = 0x80; c < 0x10000; ++c) {
+        if (!ends_lookahead(sentence_break(c))) continue;
+        if (ends_lookahead(sentence_break(c - 1)) && c > 0x80)
+            a[k - 1].second = c;
+        else
+            a[k++] = {c, c};
+    }
+    return a;
+}();
+
+// The code points from U+0080 around c (which does not end the look-ahead)
+// that do not end it either: [first, last], within the BMP.
+Gap lookahead_gap(char32_t c) {
+    std::size_t low = 0, high = LOOKAHEAD_ENDS.size();  // the first run beyond c is at high
+    while (low < high) {
+        const std::size_t mid = (low + high) / 2;
+        (LOOKAHEAD_ENDS[mid].second < c ? low : high) = mid + (LOOKAHEAD_ENDS[mid].second < c);
+    }
+    const char32_t first = low > 0 ? LOOKAHEAD_ENDS[low - 1].second + 1 : 0x80;
+    const char32_t last = low < LOOKAHEAD_ENDS.size() ? LOOKAHEAD_ENDS[low].first - 1 : 0xFFFF;
+    return {first, last};
+}
+
+// The first position from j on whose class ends the SB8 look-ahead (the size
+// if none). Text in 16-bit units goes eight units at a time over ASCII that
+// is neither a letter nor a terminator and over the last gap met, which in
+// a script without letter case (Lao) is most of the text.
+template <typename Units>
+std::size_t lookahead_end(const Units& u, std::size_t j, Gap&) {
+    std::size_t after;
+    while (j < u.size() && !ends_lookahead(sentence_break(u.at(j, after)))) j = after;
+    return j;
+}
+
+std::size_t lookahead_end(const FixedUnits<char16_t>& u, std::size_t j, Gap& gap) {
+    const char16_t* p = u.data();
+    const std::size_t n = u.size();
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    auto in = [&](__m128i v, char32_t first, char32_t last) {
+        if (first > last) return zero;
+        return _mm_cmpeq_epi16(_mm_subs_epu16(_mm_sub_epi16(v, _mm_set1_epi16(short(first))),
+                                              _mm_set1_epi16(short(last - first))),
+                               zero);
+    };
+    while (j + 8 <= n) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + j));
+        // ASCII: letters, CR, LF, full stop, exclamation and question marks end it.
+        const __m128i ascii = _mm_cmpeq_epi16(_mm_subs_epu16(v, _mm_set1_epi16(0x7F)), zero);
+        const __m128i letter = in(_mm_or_si128(v, _mm_set1_epi16(0x20)), 'a', 'z');
+        const __m128i ends = _mm_or_si128(
+            _mm_or_si128(letter, _mm_or_si128(_mm_cmpeq_epi16(v, _mm_set1_epi16(0x0A)),
+                                              _mm_cmpeq_epi16(v, _mm_set1_epi16(0x0D)))),
+            _mm_or_si128(_mm_cmpeq_epi16(v, _mm_set1_epi16(0x2E)),
+                         _mm_or_si128(_mm_cmpeq_epi16(v, _mm_set1_epi16(0x21)),
+                                      _mm_cmpeq_epi16(v, _mm_set1_epi16(0x3F)))));
+        const __m128i passed = _mm_or_si128(_mm_andnot_si128(ends, ascii), in(v, gap.first, gap.last));
+        if (_mm_movemask_epi8(passed) == 0xFFFF) {
+            j += 8;
+            continue;
+        }
+        for (const std::size_t end = j + 8; j < end; ++j) {
+            const char16_t c = p[j];
+            if (ends_lookahead(sentence_break(c))) return j;
+            if (c >= 0x80 && !gap.holds(c)) gap = lookahead_gap(c);
+        }
+    }
+#else
+    (void)gap;
+#endif
+    for (; j < n; ++j)
+        if (ends_lookahead(sentence_break(p[j]))) break;
+    return j;
+}
+
+constexpr bool ascii_lookahead_ends_are_complete() {
+    for (char32_t c = 0; c < 0x80; ++c) {
+        const bool listed = ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') || c == 0x0A || c == 0x0D ||
+                            c == 0x2E || c == 0x21 || c == 0x3F;
+        if (listed != ends_lookahead(sentence_break(c))) return false;
+    }
+    return true;
+}
+static_assert(ascii_lookahead_ends_are_complete());
+
 template <typename Units>
 void boundaries(const Units u, OffsetSink& sink) {
     std::uint64_t buffer[OffsetBatch::SIZE];
@@ -284,13 +384,13 @@ void boundaries(const Units u, OffsetSink& sink) {
     // class is scanned twice.
     std::size_t ahead_stop = 0;
     bool ahead_found = false;
+    Gap ahead_gap;
     auto lower_ahead = [&](std::size_t from) {
         if (from > ahead_stop) {
-            std::size_t j = from, after;
-            S c = S::Other;
-            while (j < n && (c = class_at(j, after)) != S::Lower && !stops_lookahead(c)) j = after;
+            const std::size_t j = lookahead_end(u, from, ahead_gap);
             ahead_stop = j;
-            ahead_found = j < n && c == S::Lower;
+            std::size_t after;
+            ahead_found = j < n && class_at(j, after) == S::Lower;
         }
         return ahead_found;
     };
