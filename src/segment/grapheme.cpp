@@ -52,7 +52,7 @@ constexpr walk::ClassTables CLASS_TABLES = walk::build_class_tables();
 
 constexpr bool latin1_clusters_are_code_points() {
     for (char32_t c = 0; c < 0x100; ++c) {
-        const G g = CLASS_TABLES.plane0[c];
+        const G g = CLASS_TABLES.planes01[c];
         if (g != G::Any && g != G::CR && g != G::LF && g != G::Control && g != G::ExtPict) return false;
     }
     return true;
