@@ -874,7 +874,7 @@ void layout_of(text::Fixed<Unit> text, bool with_order, BidiLayout& out) {
         present |= bit(c);
         classes[k] = c;
     }
-    out.levels.clear();
+    out.levels = std::vector<std::uint8_t>();  // the resolution makes its own
     resolve(classes.get(), p, n, std::nullopt, present, out);
     if (with_order) visual_runs(out);
 }
