@@ -104,11 +104,16 @@ struct Gaps {
     bool holds(char32_t c) const {
         return gap[0].holds(c) || gap[1].holds(c) || gap[2].holds(c) || gap[3].holds(c);
     }
-    // The latest first.
+    // The latest used first.
     void note(char32_t c) {
         if (c < 0x80 || holds(c)) return;
-        for (std::size_t k = COUNT - 1; k > 0; --k) gap[k] = gap[k - 1];
-        gap[0] = Gap::of(c);
+        gap[COUNT - 1] = Gap::of(c);
+        to_front(COUNT - 1);
+    }
+    void to_front(std::size_t k) {
+        const Gap g = gap[k];
+        for (; k > 0; --k) gap[k] = gap[k - 1];
+        gap[0] = g;
     }
 };
 
@@ -223,16 +228,16 @@ std::size_t skip_ordinary(const FixedUnits<Unit>& u, std::size_t pos, Gaps& gaps
                                             _mm_or_si128(within(v, latest), within(v, second)));
             // The two other gaps only when the first two do not do: text of
             // one script rarely needs them.
-            // A gap that serves moves up to second place, so that the same
-            // script does not keep coming here.
+            // A gap that serves moves to the front, the others down, so that
+            // the two a script uses end up in front and it stops coming here.
             if (_mm_movemask_epi8(ordinary) != 0xFFFF) [[unlikely]] {
                 const __m128i third = within(v, test_of(gaps.gap[2]));
                 const __m128i fourth = within(v, test_of(gaps.gap[3]));
                 ordinary = _mm_or_si128(ordinary, _mm_or_si128(third, fourth));
                 if (_mm_movemask_epi8(third))
-                    std::swap(gaps.gap[1], gaps.gap[2]);
+                    gaps.to_front(2);
                 else if (_mm_movemask_epi8(fourth))
-                    std::swap(gaps.gap[1], gaps.gap[3]);
+                    gaps.to_front(3);
                 update_tests();
             }
             if (_mm_movemask_epi8(ordinary) == 0xFFFF) {
