@@ -20,39 +20,20 @@ namespace scrivlet::segment::walk {
 using G = data::GraphemeBreakClass;
 
 // grapheme_break_class for planes 0 and 1, built at compile time from the same
-// range table and emoji set: plane 0 one class per code point (64 KB), for
-// one load in the scans of every script; plane 1 in two stages, a block of 256
-// code points that share one class stored as that class alone.
+// range table and emoji set: one class per code point (128 KB), so that text
+// mixing the two planes (emoji among spaces, ZWJs and variation selectors)
+// finds each class with one load and no branch on the plane.
 struct ClassTables {
-    static constexpr std::uint16_t UNIFORM = 0x8000;
-    std::array<G, 0x10000> plane0{};
-    std::array<std::uint16_t, 256> plane1{};  // UNIFORM | class, or a block number
-    std::array<std::array<G, 256>, 64> blocks{};
+    std::array<G, 0x20000> planes01{};
 };
 
 constexpr ClassTables build_class_tables() {
-    std::array<G, 0x20000> flat{};
-    for (auto& v : flat) v = G::Any;
-    for (const auto& r : data::GRAPHEME_BREAK_RANGES)
-        for (std::uint32_t cp = r.first; cp <= r.last && cp < 0x20000; ++cp) flat[cp] = r.value;
-    for (const auto& r : data::EMOJI_PICTOGRAPHIC_RANGES)
-        for (std::uint32_t cp = r.first; cp <= r.last && cp < 0x20000; ++cp) flat[cp] = G::ExtPict;
     ClassTables t{};
-    for (std::size_t cp = 0; cp < 0x10000; ++cp) t.plane0[cp] = flat[cp];
-    std::size_t used = 0;
-    for (std::size_t hi = 0; hi < 256; ++hi) {
-        const std::size_t base = 0x10000 | hi << 8;
-        bool uniform = true;
-        for (std::size_t lo = 1; lo < 256; ++lo) uniform = uniform && flat[base | lo] == flat[base];
-        if (uniform) {
-            t.plane1[hi] =
-                static_cast<std::uint16_t>(ClassTables::UNIFORM | static_cast<std::uint16_t>(flat[base]));
-            continue;
-        }
-        if (used == t.blocks.size()) throw "too many mixed blocks for the grapheme class table";
-        for (std::size_t lo = 0; lo < 256; ++lo) t.blocks[used][lo] = flat[base | lo];
-        t.plane1[hi] = static_cast<std::uint16_t>(used++);
-    }
+    for (auto& v : t.planes01) v = G::Any;
+    for (const auto& r : data::GRAPHEME_BREAK_RANGES)
+        for (std::uint32_t cp = r.first; cp <= r.last && cp < 0x20000; ++cp) t.planes01[cp] = r.value;
+    for (const auto& r : data::EMOJI_PICTOGRAPHIC_RANGES)
+        for (std::uint32_t cp = r.first; cp <= r.last && cp < 0x20000; ++cp) t.planes01[cp] = G::ExtPict;
     return t;
 }
 
@@ -61,11 +42,9 @@ constexpr ClassTables build_class_tables() {
 extern const ClassTables CLASS_TABLES;
 
 inline G class_of(char32_t cp) noexcept {
-    if (cp < 0x10000) return CLASS_TABLES.plane0[cp];
-    if (cp >= 0x20000) return data::grapheme_break_class(cp);
-    const std::uint16_t e = CLASS_TABLES.plane1[(cp >> 8) & 0xFF];
-    if (e & ClassTables::UNIFORM) return static_cast<G>(e & 0xFF);
-    return CLASS_TABLES.blocks[e][cp & 0xFF];
+    if (cp >= 0x20000) [[unlikely]]
+        return data::grapheme_break_class(cp);
+    return CLASS_TABLES.planes01[cp];
 }
 
 constexpr bool is_one_of(G c, G a) { return c == a; }

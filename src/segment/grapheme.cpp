@@ -22,7 +22,7 @@ void cluster_starts(const Units u, OffsetSink& sink) {
         std::uint64_t offset = 0;
         walk::scan_clusters(u, 0, u.size(), [&](std::size_t, char32_t cp, bool start) {
             out.put_if(offset, start);
-            offset += text::utf8_length(cp);
+            offset += utf8_length(cp);
             return true;
         });
     } else {
@@ -52,7 +52,7 @@ constexpr walk::ClassTables CLASS_TABLES = walk::build_class_tables();
 
 constexpr bool latin1_clusters_are_code_points() {
     for (char32_t c = 0; c < 0x100; ++c) {
-        const G g = CLASS_TABLES.plane0[c];
+        const G g = CLASS_TABLES.planes01[c];
         if (g != G::Any && g != G::CR && g != G::LF && g != G::Control && g != G::ExtPict) return false;
     }
     return true;

@@ -1,6 +1,7 @@
 #include "sentence.h"
 
 #include <array>
+#include <utility>
 #include <type_traits>
 
 #include "offsets.h"
@@ -94,13 +95,25 @@ struct Gap {
     }
 };
 
-// The last two gaps looked up, kept from one run to the next.
+// The last four gaps looked up, kept from one run to the next: emoji text
+// alone moves between four (ZWJ, the variation selector, the dingbats and
+// plane 1), and a gap missing from here sends a block through one unit at a time.
 struct Gaps {
-    Gap recent, older;
+    static constexpr std::size_t COUNT = 4;  // holds() reads them by hand
+    std::array<Gap, COUNT> gap{};
+    bool holds(char32_t c) const {
+        return gap[0].holds(c) || gap[1].holds(c) || gap[2].holds(c) || gap[3].holds(c);
+    }
+    // The latest used first.
     void note(char32_t c) {
-        if (c < 0x80 || recent.holds(c) || older.holds(c)) return;
-        older = recent;
-        recent = Gap::of(c);
+        if (c < 0x80 || holds(c)) return;
+        gap[COUNT - 1] = Gap::of(c);
+        to_front(COUNT - 1);
+    }
+    void to_front(std::size_t k) {
+        const Gap g = gap[k];
+        for (; k > 0; --k) gap[k] = gap[k - 1];
+        gap[0] = g;
     }
 };
 
@@ -184,7 +197,13 @@ std::size_t skip_ordinary(const FixedUnits<Unit>& u, std::size_t pos, Gaps& gaps
             if constexpr (WIDE) return _mm_and_si128(_mm_cmpgt_epi32(v, t.a), _mm_cmplt_epi32(v, t.b));
             return _mm_cmpeq_epi16(_mm_subs_epu16(_mm_sub_epi16(v, t.a), t.b), zero);
         };
-        Test recent = test_of(gaps.recent), older = test_of(gaps.older);
+        // The latest two gaps stay in registers; the other two are made when
+        // a block needs them.
+        Test latest = test_of(gaps.gap[0]), second = test_of(gaps.gap[1]);
+        auto update_tests = [&] {
+            latest = test_of(gaps.gap[0]);
+            second = test_of(gaps.gap[1]);
+        };
         // The UTF-8 bytes of the blocks passed: four (three) per unit less one
         // per unit below each of U+0080, U+0800 (and U+10000), counted down in
         // the lanes and added up every so many blocks.
@@ -205,8 +224,22 @@ std::size_t skip_ordinary(const FixedUnits<Unit>& u, std::size_t pos, Gaps& gaps
             const __m128i special = _mm_or_si128(_mm_or_si128(equal(v, lf), equal(v, cr)),
                                                  _mm_or_si128(equal(v, exclamation),
                                                               _mm_or_si128(equal(v, full_stop), equal(v, question))));
-            const __m128i ordinary =
-                _mm_or_si128(_mm_andnot_si128(special, ascii), _mm_or_si128(within(v, recent), within(v, older)));
+            __m128i ordinary = _mm_or_si128(_mm_andnot_si128(special, ascii),
+                                            _mm_or_si128(within(v, latest), within(v, second)));
+            // The two other gaps only when the first two do not do: text of
+            // one script rarely needs them.
+            // A gap that serves moves to the front, the others down, so that
+            // the two a script uses end up in front and it stops coming here.
+            if (_mm_movemask_epi8(ordinary) != 0xFFFF) [[unlikely]] {
+                const __m128i third = within(v, test_of(gaps.gap[2]));
+                const __m128i fourth = within(v, test_of(gaps.gap[3]));
+                ordinary = _mm_or_si128(ordinary, _mm_or_si128(third, fourth));
+                if (_mm_movemask_epi8(third))
+                    gaps.to_front(2);
+                else if (_mm_movemask_epi8(fourth))
+                    gaps.to_front(3);
+                update_tests();
+            }
             if (_mm_movemask_epi8(ordinary) == 0xFFFF) {
                 short_by = WIDE ? _mm_add_epi32(_mm_add_epi32(short_by, ascii),
                                                 _mm_add_epi32(below(v, 0x800), below(v, 0x10000)))
@@ -223,10 +256,9 @@ std::size_t skip_ordinary(const FixedUnits<Unit>& u, std::size_t pos, Gaps& gaps
                     return pos;
                 }
                 offset += text::utf8_length(c);
-                if (c >= 0x80 && !gaps.recent.holds(c) && !gaps.older.holds(c)) {
+                if (c >= 0x80 && !gaps.holds(c)) {
                     gaps.note(c);
-                    recent = test_of(gaps.recent);
-                    older = test_of(gaps.older);
+                    update_tests();
                 }
             }
         }
@@ -241,6 +273,106 @@ std::size_t skip_ordinary(const FixedUnits<Unit>& u, std::size_t pos, Gaps& gaps
     }
     return pos;
 }
+
+// What ends the SB8 look-ahead: a lowercase letter or a class that stops it.
+constexpr bool ends_lookahead(S c) { return c == S::Lower || stops_lookahead(c); }
+
+constexpr std::size_t LOOKAHEAD_END_RANGES = [] {
+    std::size_t k = 0;
+    for (char32_t c = 0x80; c < 0x10000; ++c)
+        k += ends_lookahead(sentence_break(c)) && !ends_lookahead(sentence_break(c - 1));
+    return k;
+}();
+
+// The BMP code points from U+0080 that end the look-ahead, as ascending runs
+// [first, last]: the code points between two runs can all be passed over.
+constexpr std::array<std::pair<char32_t, char32_t>, LOOKAHEAD_END_RANGES> LOOKAHEAD_ENDS = [] {
+    std::array<std::pair<char32_t, char32_t>, LOOKAHEAD_END_RANGES> a{};
+    std::size_t k = 0;
+    for (char32_t c = 0x80; c < 0x10000; ++c) {
+        if (!ends_lookahead(sentence_break(c))) continue;
+        if (ends_lookahead(sentence_break(c - 1)) && c > 0x80)
+            a[k - 1].second = c;
+        else
+            a[k++] = {c, c};
+    }
+    return a;
+}();
+
+// The code points from U+0080 around c (which does not end the look-ahead)
+// that do not end it either: [first, last], within the BMP.
+Gap lookahead_gap(char32_t c) {
+    std::size_t low = 0, high = LOOKAHEAD_ENDS.size();  // the first run beyond c is at high
+    while (low < high) {
+        const std::size_t mid = (low + high) / 2;
+        (LOOKAHEAD_ENDS[mid].second < c ? low : high) = mid + (LOOKAHEAD_ENDS[mid].second < c);
+    }
+    const char32_t first = low > 0 ? LOOKAHEAD_ENDS[low - 1].second + 1 : 0x80;
+    const char32_t last = low < LOOKAHEAD_ENDS.size() ? LOOKAHEAD_ENDS[low].first - 1 : 0xFFFF;
+    return {first, last};
+}
+
+// The first position from j on whose class ends the SB8 look-ahead (the size
+// if none). Text in 16-bit units goes eight units at a time over ASCII that
+// is neither a letter nor a terminator and over the last gap met, which in
+// a script without letter case (Lao) is most of the text.
+template <typename Units>
+std::size_t lookahead_end(const Units& u, std::size_t j, Gap&) {
+    std::size_t after;
+    while (j < u.size() && !ends_lookahead(sentence_break(u.at(j, after)))) j = after;
+    return j;
+}
+
+std::size_t lookahead_end(const FixedUnits<char16_t>& u, std::size_t j, Gap& gap) {
+    const char16_t* p = u.data();
+    const std::size_t n = u.size();
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    auto in = [&](__m128i v, char32_t first, char32_t last) {
+        if (first > last) return zero;
+        return _mm_cmpeq_epi16(_mm_subs_epu16(_mm_sub_epi16(v, _mm_set1_epi16(short(first))),
+                                              _mm_set1_epi16(short(last - first))),
+                               zero);
+    };
+    while (j + 8 <= n) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + j));
+        // ASCII: letters, CR, LF, full stop, exclamation and question marks end it.
+        const __m128i ascii = _mm_cmpeq_epi16(_mm_subs_epu16(v, _mm_set1_epi16(0x7F)), zero);
+        const __m128i letter = in(_mm_or_si128(v, _mm_set1_epi16(0x20)), 'a', 'z');
+        const __m128i ends = _mm_or_si128(
+            _mm_or_si128(letter, _mm_or_si128(_mm_cmpeq_epi16(v, _mm_set1_epi16(0x0A)),
+                                              _mm_cmpeq_epi16(v, _mm_set1_epi16(0x0D)))),
+            _mm_or_si128(_mm_cmpeq_epi16(v, _mm_set1_epi16(0x2E)),
+                         _mm_or_si128(_mm_cmpeq_epi16(v, _mm_set1_epi16(0x21)),
+                                      _mm_cmpeq_epi16(v, _mm_set1_epi16(0x3F)))));
+        const __m128i passed = _mm_or_si128(_mm_andnot_si128(ends, ascii), in(v, gap.first, gap.last));
+        if (_mm_movemask_epi8(passed) == 0xFFFF) {
+            j += 8;
+            continue;
+        }
+        for (const std::size_t end = j + 8; j < end; ++j) {
+            const char16_t c = p[j];
+            if (ends_lookahead(sentence_break(c))) return j;
+            if (c >= 0x80 && !gap.holds(c)) gap = lookahead_gap(c);
+        }
+    }
+#else
+    (void)gap;
+#endif
+    for (; j < n; ++j)
+        if (ends_lookahead(sentence_break(p[j]))) break;
+    return j;
+}
+
+constexpr bool ascii_lookahead_ends_are_complete() {
+    for (char32_t c = 0; c < 0x80; ++c) {
+        const bool listed = ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') || c == 0x0A || c == 0x0D ||
+                            c == 0x2E || c == 0x21 || c == 0x3F;
+        if (listed != ends_lookahead(sentence_break(c))) return false;
+    }
+    return true;
+}
+static_assert(ascii_lookahead_ends_are_complete());
 
 template <typename Units>
 void boundaries(const Units u, OffsetSink& sink) {
@@ -257,13 +389,13 @@ void boundaries(const Units u, OffsetSink& sink) {
     // class is scanned twice.
     std::size_t ahead_stop = 0;
     bool ahead_found = false;
+    Gap ahead_gap;
     auto lower_ahead = [&](std::size_t from) {
         if (from > ahead_stop) {
-            std::size_t j = from, after;
-            S c = S::Other;
-            while (j < n && (c = class_at(j, after)) != S::Lower && !stops_lookahead(c)) j = after;
+            const std::size_t j = lookahead_end(u, from, ahead_gap);
             ahead_stop = j;
-            ahead_found = j < n && c == S::Lower;
+            std::size_t after;
+            ahead_found = j < n && class_at(j, after) == S::Lower;
         }
         return ahead_found;
     };

@@ -1,0 +1,53 @@
+// Bidi in the fixed-width forms: its class lookup and its layouts agree with
+// the UTF-8 path, on text heavy in right-to-left letters, numbers, removed
+// controls and supplementary code points.
+#include <random>
+#include <string>
+#include <vector>
+
+#include "bidi/classes.h"
+#include "bidi/mod.h"
+#include "check.h"
+#include "forms.h"
+
+namespace sc = scrivlet;
+using sc::testing::Forms;
+
+TEST(fixed_class_lookup_matches_the_class_table) {
+    sc::bidi::FixedClassLookup lookup;
+    for (char32_t cp = 0; cp <= 0x10FFFF; ++cp)
+        if (lookup(cp) != sc::data::bidi_class(cp)) {
+            CHECK(lookup(cp) == sc::data::bidi_class(cp));
+            break;
+        }
+}
+
+TEST(bidi_layout_of_right_to_left_text_is_the_same_in_every_form) {
+    // Hebrew, Arabic, their supplementary letters, digits, marks, brackets,
+    // spaces, emoji and every explicit control: mostly right-to-left runs.
+    const std::pair<char32_t, char32_t> ranges[] = {
+        {0x05D0, 0x05EA}, {0x0627, 0x064A}, {0x0660, 0x0669}, {0x064B, 0x0652}, {0x10800, 0x10805},
+        {0x1E900, 0x1E943}, {0x30, 0x39},  {0x28, 0x29},      {0x5B, 0x5D},    {0x20, 0x20},
+        {0x2C, 0x2E},     {0x41, 0x43},     {0x200B, 0x200F}, {0x202A, 0x202E}, {0x2066, 0x2069},
+        {0x1F600, 0x1F603}, {0xFE0F, 0xFE0F}, {0x00AD, 0x00AD},
+    };
+    std::vector<char32_t> pool;
+    for (auto [a, b] : ranges)
+        for (char32_t c = a; c <= b; ++c) pool.push_back(c);
+    std::mt19937 rng(1208);
+    std::uniform_int_distribution<std::size_t> pick(0, pool.size() - 1);
+    std::uniform_int_distribution<int> length(0, 60);
+    for (int t = 0; t < 3000; ++t) {
+        std::u32string cps;
+        for (int i = length(rng); i > 0; --i) cps.push_back(pool[pick(rng)]);
+        // Some texts start left to right and turn right to left late.
+        if (t % 4 == 0) cps.insert(0, std::u32string(40, U'a'));
+        Forms(std::move(cps))
+            .compare([](auto text) { return sc::bidi::expand(sc::bidi::bidi_layout(text)); },
+                     [](const sc::bidi::BidiResult& got, const sc::bidi::BidiResult& expected) {
+                         CHECK(got.paragraph_level == expected.paragraph_level);
+                         CHECK(got.levels == expected.levels);
+                         CHECK(got.visual_order == expected.visual_order);
+                     });
+    }
+}
