@@ -324,9 +324,6 @@ bool is_final_sigma(text::Fixed<Unit> t, std::size_t pos) {
     return true;
 }
 
-inline bool is_ascii_upper(char32_t c) noexcept { return c - 'A' < 26u; }
-inline bool is_ascii_lower(char32_t c) noexcept { return c - 'a' < 26u; }
-
 // ASCII in a 64-bit word of units: 8 bytes, 4 UCS-2 or 2 UCS-4 units, each
 // with room above it, so that adding to every lane carries into no other.
 template <typename Unit>
@@ -454,7 +451,9 @@ bool map_units(text::Fixed<Unit> t, std::uint16_t change, text::UnitWriter<Out>&
         const data::CaseRecord& r1 = data::record_of_entry(entry_of<Unit>(c1));
         const data::CaseRecord& r2 = data::record_of_entry(entry_of<Unit>(c2));
         const data::CaseRecord& r3 = data::record_of_entry(entry_of<Unit>(c3));
-        if (irregular(c0, r0) | irregular(c1, r1) | irregular(c2, r2) | irregular(c3, r3)) {
+        // One test for the four, without a branch for each.
+        if (unsigned(irregular(c0, r0)) | unsigned(irregular(c1, r1)) | unsigned(irregular(c2, r2)) |
+            unsigned(irregular(c3, r3))) {
             one_by_one(i + 4);
             continue;
         }
