@@ -35,6 +35,10 @@ import re
 import sys
 from pathlib import Path
 
+# The table generator's package beside this file, also when loaded by path.
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+from ucdgen import casemap
+
 EMPTY = 0xFF  # check byte of a free slot; symbols run from 1 to at most 254
 MAX_SYMBOLS = 254
 BASE_BITS = 23
@@ -44,24 +48,8 @@ BASE_BITS = 23
 TABLE_GAP = 1024
 MAX_EXTRAS = 8
 
-# White_Space: U+0009..U+000D, U+0020, U+0085, U+00A0, U+1680, U+2000..U+200A,
-# U+2028, U+2029, U+202F, U+205F, U+3000.
-WHITE_SPACE = "".join(
-    chr(c)
-    for c in [
-        *range(0x09, 0x0E),
-        0x20,
-        0x85,
-        0xA0,
-        0x1680,
-        *range(0x2000, 0x200B),
-        0x2028,
-        0x2029,
-        0x202F,
-        0x205F,
-        0x3000,
-    ]
-)
+# White_Space, as the case tables define it.
+WHITE_SPACE = "".join(map(chr, casemap.WHITE_SPACE))
 
 
 class CompileError(Exception):

@@ -995,30 +995,29 @@ template bool stays_left_to_right(text::Latin1) noexcept;
 template bool stays_left_to_right(text::Ucs2) noexcept;
 template bool stays_left_to_right(text::Ucs4) noexcept;
 
-BidiLayout bidi_layout(std::string_view text) {
+namespace {
+
+template <typename Text>
+BidiLayout laid_out(Text text, bool reorder) {
     BidiLayout out;
-    layout_of(text, true, out);
+    layout_of(text, reorder, out);
     return out;
 }
+
+}  // namespace
+
+BidiLayout bidi_layout(std::string_view text) { return laid_out(text, true); }
 
 template <typename Unit>
 BidiLayout bidi_layout(text::Fixed<Unit> text) {
-    BidiLayout out;
-    layout_of(text, true, out);
-    return out;
+    return laid_out(text, true);
 }
 
-BidiLayout bidi_levels(std::string_view text) {
-    BidiLayout out;
-    layout_of(text, false, out);
-    return out;
-}
+BidiLayout bidi_levels(std::string_view text) { return laid_out(text, false); }
 
 template <typename Unit>
 BidiLayout bidi_levels(text::Fixed<Unit> text) {
-    BidiLayout out;
-    layout_of(text, false, out);
-    return out;
+    return laid_out(text, false);
 }
 
 template BidiLayout bidi_layout(text::Latin1);

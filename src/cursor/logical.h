@@ -64,22 +64,38 @@ std::uint64_t left(const Units& u, std::uint64_t current) noexcept {
     return at.offset_of(u, last);
 }
 
-// The first cluster start after the caret, or the end of the text.
+// The cluster holding the code point at `at` (before the end of the text):
+// its start and the next cluster start, or the end of the text.
+struct Cluster {
+    std::size_t start;
+    std::size_t end;
+};
+
 template <typename Units>
-std::uint64_t right(const Units& u, std::uint64_t current) noexcept {
+Cluster cluster_holding(const Units& u, const Caret& at) noexcept {
     const std::size_t n = u.size();
-    const Caret at = locate(u, current);
-    if (at.pos == n) return at.offset;
     const std::size_t from = certain_start_at_or_before(u, at.pos);
     std::size_t to = u.next(at.pos);
     while (to < n && !segment::walk::certain_cluster_start(u, to)) to = u.next(to);
-    std::size_t found = to;
+    Cluster c{from, to};
     segment::walk::scan_clusters(u, from, to, [&](std::size_t pos, char32_t, bool start) {
-        if (!start || pos <= at.pos) return true;
-        found = pos;
+        if (!start) return true;
+        if (pos <= at.pos) {
+            c.start = pos;
+            return true;
+        }
+        c.end = pos;
         return false;
     });
-    return at.offset_of(u, found);
+    return c;
+}
+
+// The first cluster start after the caret, or the end of the text.
+template <typename Units>
+std::uint64_t right(const Units& u, std::uint64_t current) noexcept {
+    const Caret at = locate(u, current);
+    if (at.pos == u.size()) return at.offset;
+    return at.offset_of(u, cluster_holding(u, at).end);
 }
 
 }  // namespace scrivlet::cursor

@@ -154,22 +154,12 @@ std::uint64_t right_in_logical_order(const Units& u, std::uint64_t current) {
     const std::size_t n = u.size();
     const Caret at = locate(u, current);
     if (at.pos == n) return at.offset;
-    const std::size_t from = certain_start_at_or_before(u, at.pos);
-    std::size_t to = u.next(at.pos);
-    while (to < n && !segment::walk::certain_cluster_start(u, to)) to = u.next(to);
-    std::size_t start = from, end = to;
-    segment::walk::scan_clusters(u, from, to, [&](std::size_t pos, char32_t, bool starts) {
-        if (!starts) return true;
-        if (pos <= at.pos) {
-            start = pos;
-            return true;
-        }
-        end = pos;
-        return false;
-    });
-    const std::uint64_t end_offset = at.offset_of(u, end);
-    if (current == at.offset && start == at.pos) return end_offset;
-    return right(u, end_offset);
+    const Cluster here = cluster_holding(u, at);
+    const Caret end{here.end, at.offset_of(u, here.end)};
+    if (current == at.offset && here.start == at.pos) return end.offset;
+    // From inside the cluster, on from its end: no second search for the caret.
+    if (end.pos == n) return end.offset;
+    return end.offset_of(u, cluster_holding(u, end).end);
 }
 
 template <typename Text>

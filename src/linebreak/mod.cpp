@@ -77,6 +77,18 @@ struct Char {
     // The pair rules can decide this code point as prev, or as cur, from PAIRS.
     bool quick_prev = false;
     bool quick_cur = false;
+
+    // A mark takes over the base of the code point it follows, and what lies
+    // before that base.
+    void take_base_of(const Char& o) noexcept {
+        base_cls = o.base_cls;
+        base_cp = o.base_cp;
+        has_base = o.has_base;
+        base_first = o.base_first;
+        before_eff = o.before_eff;
+        before_cp = o.before_cp;
+        before_base_cp = o.before_base_cp;
+    }
 };
 
 inline bool east_asian(char32_t cp) { return data::is_east_asian_wide(cp); }
@@ -183,13 +195,7 @@ public:
             c.base_first = true;
         } else {
             // The base and what lies before it are the last code point's.
-            c.base_cls = last.base_cls;
-            c.base_cp = last.base_cp;
-            c.has_base = last.has_base;
-            c.base_first = last.base_first;
-            c.before_eff = last.before_eff;
-            c.before_cp = last.before_cp;
-            c.before_base_cp = last.before_base_cp;
+            c.take_base_of(last);
             // LB9: a mark takes the class of its base; LB10: AL after no base or
             // after BK, CR, LF, NL, SP or ZW.
             c.eff = c.has_base && !in(c.base_cls, NO_ATTACH) ? c.base_cls : C::AL;
@@ -432,13 +438,7 @@ private:
         while (b != c0.index && is_stretch_mark(cp_at(b))) b = text_.previous(b);
         if (b == c0.index) {
             // Marks after c0: its base is theirs.
-            x.base_cls = c0.base_cls;
-            x.base_cp = c0.base_cp;
-            x.has_base = c0.has_base;
-            x.base_first = c0.base_first;
-            x.before_eff = c0.before_eff;
-            x.before_cp = c0.before_cp;
-            x.before_base_cp = c0.before_base_cp;
+            x.take_base_of(c0);
         } else {
             x.base_cls = C::AL;
             x.base_cp = cp_at(b);
