@@ -272,7 +272,10 @@ std::string type_qualname(PyObject* obj) {
 class TextArg {
 public:
     TextArg() = default;
-    TextArg(PyObject* obj, const char* parameter) : object_(obj) {
+    // check_surrogates false leaves the check to the caller, who must make it
+    // in a scan of its own (raising surrogate_error) before anything else can
+    // fail.
+    TextArg(PyObject* obj, const char* parameter, bool check_surrogates = true) : object_(obj) {
         if (!PyUnicode_Check(obj)) [[unlikely]]
             not_a_str(obj, parameter);
 #if PY_VERSION_HEX < 0x030C0000
@@ -281,12 +284,15 @@ public:
         kind_ = PyUnicode_IS_ASCII(obj) ? 0 : PyUnicode_KIND(obj);
         data_ = PyUnicode_DATA(obj);
         size_ = std::size_t(PyUnicode_GET_LENGTH(obj));
-        const bool surrogate =
-            (kind_ == PyUnicode_2BYTE_KIND && text::has_surrogate(ucs2())) ||
-            (kind_ == PyUnicode_4BYTE_KIND && text::has_surrogate(ucs4()));
+        const bool surrogate = check_surrogates &&
+            ((kind_ == PyUnicode_2BYTE_KIND && text::has_surrogate(ucs2())) ||
+             (kind_ == PyUnicode_4BYTE_KIND && text::has_surrogate(ucs4())));
         if (surrogate) [[unlikely]]
             encode_error(obj, parameter);
     }
+
+    // The error for a str holding a lone surrogate, as the constructor raises it.
+    [[noreturn]] void surrogate_error(const char* parameter) const { encode_error(object_, parameter); }
 
     PyObject* object() const noexcept { return object_; }
     const void* data() const noexcept { return data_; }
@@ -537,8 +543,8 @@ struct Bound {
     TextArg arg;
     std::string_view text;
     Bound(const FunctionSignature& sig, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
-          bool want_utf8 = true)
-        : arg((extract_arguments(sig, args, nargs, kwnames, slots), slots[0]), "text") {
+          bool want_utf8 = true, bool check_surrogates = true)
+        : arg((extract_arguments(sig, args, nargs, kwnames, slots), slots[0]), "text", check_surrogates) {
         if (want_utf8) text = arg.utf8();
     }
 };
@@ -808,26 +814,48 @@ struct MoveRight {
 };
 struct MoveLeftVisual {
     template <typename Text>
-    std::uint64_t operator()(Text text, std::uint64_t current) const {
-        return cursor::move_left_visual(text, current);
+    std::uint64_t operator()(Text text, std::uint64_t current, bool left_to_right) const {
+        return cursor::move_left_visual(text, current, left_to_right);
     }
 };
 struct MoveRightVisual {
     template <typename Text>
-    std::uint64_t operator()(Text text, std::uint64_t current) const {
-        return cursor::move_right_visual(text, current);
+    std::uint64_t operator()(Text text, std::uint64_t current, bool left_to_right) const {
+        return cursor::move_right_visual(text, current, left_to_right);
     }
 };
 
-// (text, current) -> int; the visual moves lay out the whole line, and read
-// it in its stored form.
-template <const FunctionSignature& Sig, typename Op, bool whole_line = false>
+// (text, current) -> int
+template <const FunctionSignature& Sig, typename Op>
 PyObject* cursor_function(SCRIVLET_ARGS) {
     return guarded_call([&]() -> PyObject* {
         Bound b(Sig, args, nargs, kwnames, false);
         const std::uint64_t current = to_u64(b.slots[1], "current");
-        auto op = [&](auto text) { return Op{}(text, current); };
-        return u64_result(whole_line ? b.arg.visit(op) : visit_for_caret(b.arg, op));
+        return u64_result(visit_for_caret(b.arg, [&](auto text) { return Op{}(text, current); }));
+    });
+}
+
+// (text, current) -> int for the visual moves, which lay out the whole line:
+// one pass over the stored form looks for a lone surrogate and for anything
+// that leaves level 0. Without the latter, the move is a logical one and reads
+// the form that locates the caret fastest; with it, the stored form is laid out.
+template <const FunctionSignature& Sig, typename Op>
+PyObject* visual_cursor_function(SCRIVLET_ARGS) {
+    return guarded_call([&]() -> PyObject* {
+        Bound b(Sig, args, nargs, kwnames, false, /*check_surrogates=*/false);
+        const bool left_to_right = b.arg.visit([&](auto text) {
+            if constexpr (std::is_same_v<decltype(text), std::string_view>) {
+                return true;  // ASCII
+            } else {
+                const bidi::LeftToRightScan scan = bidi::scan_left_to_right(text);
+                if (scan.surrogate) [[unlikely]]
+                    b.arg.surrogate_error("text");
+                return scan.left_to_right;
+            }
+        });
+        const std::uint64_t current = to_u64(b.slots[1], "current");
+        auto op = [&](auto text) { return Op{}(text, current, left_to_right); };
+        return u64_result(left_to_right ? visit_for_caret(b.arg, op) : b.arg.visit(op));
     });
 }
 
@@ -989,9 +1017,9 @@ PyMethodDef FUNCTIONS[] = {
        "move_right(text, current)\n--\n\nMove cursor one grapheme cluster right (logical order)."),
     FN("move_left", (cursor_function<SIG_MOVE_LEFT, MoveLeft>),
        "move_left(text, current)\n--\n\nMove cursor one grapheme cluster left (logical order)."),
-    FN("move_right_visual", (cursor_function<SIG_MOVE_RIGHT_VISUAL, MoveRightVisual, true>),
+    FN("move_right_visual", (visual_cursor_function<SIG_MOVE_RIGHT_VISUAL, MoveRightVisual>),
        "move_right_visual(text, current)\n--\n\nMove cursor one grapheme cluster right (visual/bidi order)."),
-    FN("move_left_visual", (cursor_function<SIG_MOVE_LEFT_VISUAL, MoveLeftVisual, true>),
+    FN("move_left_visual", (visual_cursor_function<SIG_MOVE_LEFT_VISUAL, MoveLeftVisual>),
        "move_left_visual(text, current)\n--\n\nMove cursor one grapheme cluster left (visual/bidi order)."),
     FN("select_word", select_word,
        "select_word(text, current)\n--\n\nSelect the word at the given byte offset (double-click semantics).\n\n"

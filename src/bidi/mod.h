@@ -62,6 +62,17 @@ bool stays_left_to_right(std::string_view text) noexcept;
 template <typename Unit>
 bool stays_left_to_right(text::Fixed<Unit> text) noexcept;
 
+// stays_left_to_right over the stored form of a str that may still hold a lone
+// surrogate, which the same pass looks for: what a caller that must reject
+// such a str reads once instead of twice. With a surrogate, left_to_right is
+// false whatever the text holds.
+struct LeftToRightScan {
+    bool left_to_right;
+    bool surrogate;
+};
+template <typename Unit>
+LeftToRightScan scan_left_to_right(text::Fixed<Unit> text) noexcept;
+
 // The whole algorithm over classified code points (classes[i] is the class of
 // code_points[i]); the paragraph level is found by P2/P3 unless given.
 BidiResult resolve_levels(const std::vector<data::BidiClass>& classes,

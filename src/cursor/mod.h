@@ -28,4 +28,15 @@ std::uint64_t move_left_visual(text::Fixed<Unit> text, std::uint64_t current);
 template <typename Unit>
 std::uint64_t move_right_visual(text::Fixed<Unit> text, std::uint64_t current);
 
+// The visual moves for a caller that has asked bidi::stays_left_to_right of
+// the text already (the binding does, in its pass looking for surrogates):
+// then a move reads no further than a logical one. The text may be another
+// form of the one scanned, its UTF-8 form for example.
+std::uint64_t move_left_visual(std::string_view text, std::uint64_t current, bool left_to_right);
+std::uint64_t move_right_visual(std::string_view text, std::uint64_t current, bool left_to_right);
+template <typename Unit>
+std::uint64_t move_left_visual(text::Fixed<Unit> text, std::uint64_t current, bool left_to_right);
+template <typename Unit>
+std::uint64_t move_right_visual(text::Fixed<Unit> text, std::uint64_t current, bool left_to_right);
+
 }  // namespace scrivlet::cursor

@@ -163,19 +163,19 @@ std::uint64_t right_in_logical_order(const Units& u, std::uint64_t current) {
 }
 
 template <typename Text>
-std::uint64_t visual_left(Text text, std::uint64_t current) {
+std::uint64_t visual_left(Text text, std::uint64_t current, bool left_to_right) {
     const auto u = segment::units(text);
     if (u.size() == 0) return 0;
-    if (bidi::stays_left_to_right(text)) return left(u, current);
+    if (left_to_right) return left(u, current);
     const Located at = locate_stop(text, current);
     return at.stops[at.index == 0 ? 0 : at.index - 1];
 }
 
 template <typename Text>
-std::uint64_t visual_right(Text text, std::uint64_t current) {
+std::uint64_t visual_right(Text text, std::uint64_t current, bool left_to_right) {
     const auto u = segment::units(text);
     if (u.size() == 0) return 0;
-    if (bidi::stays_left_to_right(text)) return right_in_logical_order(u, current);
+    if (left_to_right) return right_in_logical_order(u, current);
     const Located at = locate_stop(text, current);
     return at.stops[std::min(at.index + 1, at.stops.size() - 1)];
 }
@@ -183,21 +183,39 @@ std::uint64_t visual_right(Text text, std::uint64_t current) {
 }  // namespace
 
 std::uint64_t move_left_visual(std::string_view text, std::uint64_t current) {
-    return visual_left(text, current);
+    return visual_left(text, current, bidi::stays_left_to_right(text));
 }
 
 std::uint64_t move_right_visual(std::string_view text, std::uint64_t current) {
-    return visual_right(text, current);
+    return visual_right(text, current, bidi::stays_left_to_right(text));
+}
+
+std::uint64_t move_left_visual(std::string_view text, std::uint64_t current, bool left_to_right) {
+    return visual_left(text, current, left_to_right);
+}
+
+std::uint64_t move_right_visual(std::string_view text, std::uint64_t current, bool left_to_right) {
+    return visual_right(text, current, left_to_right);
 }
 
 template <typename Unit>
 std::uint64_t move_left_visual(text::Fixed<Unit> text, std::uint64_t current) {
-    return visual_left(text, current);
+    return visual_left(text, current, bidi::stays_left_to_right(text));
 }
 
 template <typename Unit>
 std::uint64_t move_right_visual(text::Fixed<Unit> text, std::uint64_t current) {
-    return visual_right(text, current);
+    return visual_right(text, current, bidi::stays_left_to_right(text));
+}
+
+template <typename Unit>
+std::uint64_t move_left_visual(text::Fixed<Unit> text, std::uint64_t current, bool left_to_right) {
+    return visual_left(text, current, left_to_right);
+}
+
+template <typename Unit>
+std::uint64_t move_right_visual(text::Fixed<Unit> text, std::uint64_t current, bool left_to_right) {
+    return visual_right(text, current, left_to_right);
 }
 
 template std::uint64_t move_left_visual(text::Latin1, std::uint64_t);
@@ -206,5 +224,11 @@ template std::uint64_t move_left_visual(text::Ucs4, std::uint64_t);
 template std::uint64_t move_right_visual(text::Latin1, std::uint64_t);
 template std::uint64_t move_right_visual(text::Ucs2, std::uint64_t);
 template std::uint64_t move_right_visual(text::Ucs4, std::uint64_t);
+template std::uint64_t move_left_visual(text::Latin1, std::uint64_t, bool);
+template std::uint64_t move_left_visual(text::Ucs2, std::uint64_t, bool);
+template std::uint64_t move_left_visual(text::Ucs4, std::uint64_t, bool);
+template std::uint64_t move_right_visual(text::Latin1, std::uint64_t, bool);
+template std::uint64_t move_right_visual(text::Ucs2, std::uint64_t, bool);
+template std::uint64_t move_right_visual(text::Ucs4, std::uint64_t, bool);
 
 }  // namespace scrivlet::cursor

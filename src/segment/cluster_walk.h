@@ -175,45 +175,86 @@ constexpr std::array<std::array<std::uint8_t, 32>, CLASS_COUNT + 1> build_steps(
 
 inline constexpr auto STEPS = build_steps();
 
-// The scan state between two code points: the class of the previous one
-// (NO_PREV at a start that nothing can extend) and what the pairs that depend
-// on more than their two classes read, which only a ZWJ, a Linker or a
-// regional indicator as the previous code point can be: the class before it
-// inside its cluster, the regional indicators ending at it, its code point.
-// Those are noted only when such a code point is scanned.
+// The scan reads the classes of the last three code points at once, in a
+// table of every triple: a pair that depends on more than its two classes
+// does so after a ZWJ or a Linker only through the class before it (GB9c,
+// GB11, one character of look-back), so that Indic conjuncts and emoji ZWJ
+// sequences take no branch of their own. What the triple leaves open (the
+// second of two regional indicators, a Linker that is the Balinese adeg adeg
+// after a class that would not let a consonant join) is settled aside.
+namespace triple {
+// Rows beyond the classes: a start that nothing extends, and nothing.
+constexpr unsigned START = CLASS_COUNT;
+constexpr unsigned NOTHING = CLASS_COUNT + 1;
+constexpr unsigned SIDE = 32;
+constexpr char32_t ADEG_ADEG = 0x1B44;  // joins any consonant after it (GB9c)
+// An entry: bit 0 whether the third starts a cluster, bit 1 that it is open.
+constexpr std::uint8_t STARTS = 1, OPEN = 2;
+
+constexpr std::uint8_t entry(unsigned b, unsigned p, unsigned c) {
+    if (p == START || p == NOTHING) return STARTS;
+    const G prev = static_cast<G>(p), cur = static_cast<G>(c);
+    const Pair pair = PAIRS[p][c];
+    if (pair != Pair::Depends) return pair == Pair::Break ? STARTS : 0;
+    if (prev == G::RI) return OPEN;
+    // After a ZWJ or a Linker, which never depends on what precedes it: the
+    // class before it in its cluster, none if it starts one.
+    const bool prev_starts = b == START || b == NOTHING || certain_break(static_cast<G>(b), prev);
+    const G before = prev_starts ? NONE : static_cast<G>(b);
+    const bool start = !joins(before, prev, cur, 1, 0);
+    if (start && prev == G::Linker && joins(before, prev, cur, 1, ADEG_ADEG)) return STARTS | OPEN;
+    return start ? STARTS : 0;
+}
+
+struct Table {
+    std::array<std::uint8_t, SIDE * SIDE * SIDE> at{};
+};
+constexpr Table build() {
+    Table t{};
+    for (unsigned b = 0; b <= NOTHING; ++b)
+        for (unsigned p = 0; p <= NOTHING; ++p)
+            for (unsigned c = 0; c < CLASS_COUNT; ++c) t.at[(b * SIDE + p) * SIDE + c] = entry(b, p, c);
+    return t;
+}
+inline constexpr Table TABLE = build();
+}  // namespace triple
+
 class ClusterScan {
 public:
     // Whether a code point cp of class cls starts a cluster after those scanned.
     [[gnu::always_inline]] bool starts(char32_t cp, G cls) noexcept {
-        const std::uint8_t step = STEPS[prev_][static_cast<unsigned>(cls)];
-        bool start = step & STEP_STARTS;
-        if (step & STEP_CLOSER) [[unlikely]]
-            start = closer(cp, cls);
-        prev_ = static_cast<unsigned>(cls);
+        const unsigned c = static_cast<unsigned>(cls);
+        const std::uint8_t e = triple::TABLE.at[before_ + prev_ + c];
+        bool start = e & triple::STARTS;
+        if (e & triple::OPEN) [[unlikely]]
+            start = open();
+        before_ = prev_ * triple::SIDE;
+        prev_ = c * triple::SIDE;
+        prev_cp_ = cp;
         return start;
     }
     // After a code point that is a cluster of its own whatever follows.
-    void restart() noexcept { prev_ = NO_PREV; }
-    bool after_prepend() const noexcept { return prev_ == static_cast<unsigned>(G::Prepend); }
+    void restart() noexcept {
+        before_ = triple::NOTHING * triple::SIDE * triple::SIDE;
+        prev_ = triple::START * triple::SIDE;
+    }
+    bool after_prepend() const noexcept { return prev_ == unsigned(G::Prepend) * triple::SIDE; }
 
 private:
-    bool closer(char32_t cp, G cls) noexcept {
-        const Pair pair = PAIRS[prev_][static_cast<unsigned>(cls)];
-        const bool start = pair == Pair::Depends
-                               ? !joins(before_, static_cast<G>(prev_), cls, ri_run_, prev_cp_)
-                               : pair == Pair::Break;
-        if (is_noted(cls)) {
-            before_ = start ? NONE : static_cast<G>(prev_);
-            ri_run_ = !start && prev_ == static_cast<unsigned>(G::RI) ? ri_run_ + 1 : 1;
-            prev_cp_ = cp;
-        }
-        return start;
+    [[gnu::noinline]] bool open() noexcept {
+        if (prev_ == unsigned(G::Linker) * triple::SIDE) return prev_cp_ != triple::ADEG_ADEG;
+        // GB12, GB13: a regional indicator after one joins it unless that one
+        // closed a pair; a run starts with one that follows no other.
+        const bool pair_closed_before = before_ == unsigned(G::RI) * triple::SIDE * triple::SIDE && pair_closed_;
+        pair_closed_ = !pair_closed_before;
+        return pair_closed_before;
     }
 
-    G before_ = NONE;
-    unsigned prev_ = NO_PREV;
+    // Offsets into the table of the two classes before.
+    unsigned before_ = triple::NOTHING * triple::SIDE * triple::SIDE;
+    unsigned prev_ = triple::START * triple::SIDE;
     char32_t prev_cp_ = 0;
-    unsigned ri_run_ = 0;
+    bool pair_closed_ = false;  // the last regional indicator closed a pair
 };
 
 // Calls f(pos, cp, starts_a_cluster) for every code point of units[from, to),
