@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cstring>
 #include <memory>
@@ -1080,9 +1081,16 @@ const bool HAS_AVX2 = [] {
     __builtin_cpu_init();  // may run before the runtime's own constructors
     return __builtin_cpu_supports("avx2") != 0;
 }();
+std::atomic<bool> use_avx2{HAS_AVX2};
 #endif
 
 }  // namespace
+
+void allow_avx2_scan([[maybe_unused]] bool allow) noexcept {
+#if SCRIVLET_AVX2_DISPATCH
+    use_avx2.store(allow && HAS_AVX2, std::memory_order_relaxed);
+#endif
+}
 
 template <typename Unit>
 LeftToRightScan scan_left_to_right(text::Fixed<Unit> text) noexcept {
@@ -1112,7 +1120,7 @@ LeftToRightScan scan_left_to_right(text::Fixed<Unit> text) noexcept {
         constexpr std::size_t LANES = 16 / sizeof(Unit);
         for (;;) {
 #if SCRIVLET_AVX2_DISPATCH
-            i = HAS_AVX2 ? skip_blocks_avx2(p, i, n) : skip_blocks_sse2(p, i, n);
+            i = use_avx2.load(std::memory_order_relaxed) ? skip_blocks_avx2(p, i, n) : skip_blocks_sse2(p, i, n);
 #else
             i = skip_blocks_sse2(p, i, n);
 #endif

@@ -72,6 +72,9 @@ struct LeftToRightScan {
 };
 template <typename Unit>
 LeftToRightScan scan_left_to_right(text::Fixed<Unit> text) noexcept;
+// The scan takes AVX2 where the processor has it; the tests turn that off to
+// run the SSE2 path, which no other machine of theirs may reach.
+void allow_avx2_scan(bool allow) noexcept;
 
 // The whole algorithm over classified code points (classes[i] is the class of
 // code_points[i]); the paragraph level is found by P2/P3 unless given.

@@ -41,7 +41,10 @@ bool is_surrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
 }  // namespace
 
 TEST(left_to_right_scan_agrees_with_the_utf8_path_at_every_code_point) {
+    // With AVX2 where this machine has it, then with SSE2 alone.
+    for (const bool avx2 : {true, false})
     for (const std::u32string& filler : FILLERS) {
+        sc::bidi::allow_avx2_scan(avx2);
         std::u32string wide = with_at(filler, 0, filler[0]);
         std::u16string narrow(wide.begin(), wide.end());
         const auto scan = [](const auto& units) {
@@ -71,12 +74,15 @@ TEST(left_to_right_scan_agrees_with_the_utf8_path_at_every_code_point) {
         }
         CHECK(leaving > 1000);
     }
+    sc::bidi::allow_avx2_scan(true);
 }
 
 TEST(left_to_right_scan_finds_a_surrogate_before_or_after_what_leaves_level_zero) {
     // A right-to-left letter, an isolate or nothing, anywhere before or after
     // the surrogate: the whole text is read for it all the same.
+    for (const bool avx2 : {true, false})
     for (const char32_t other : {U'a', U'\u05D0', U'\u2067', U'\U0001E900'}) {
+        sc::bidi::allow_avx2_scan(avx2);
         for (char32_t s = 0xD800; s <= 0xDFFF; s += 0x3F) {
             for (std::size_t at = 0; at < LENGTH; ++at) {
                 std::u32string cps = with_at(FILLERS[at % 2], at, s);
@@ -91,4 +97,5 @@ TEST(left_to_right_scan_finds_a_surrogate_before_or_after_what_leaves_level_zero
             }
         }
     }
+    sc::bidi::allow_avx2_scan(true);
 }
