@@ -41,10 +41,6 @@ constexpr std::uint32_t bit(BidiClass c) { return std::uint32_t(1) << u(c); }
 constexpr bool is_strong(BidiClass c) { return u(c) < 3; }  // L, R, AL
 constexpr bool is_isolate_initiator(BidiClass c) { return u(c) >= u(LRI) && u(c) <= u(FSI); }
 constexpr bool is_isolate_control(BidiClass c) { return u(c) >= u(LRI); }  // LRI, RLI, FSI, PDI
-// X9: embeddings, overrides, PDF and boundary neutrals leave the paragraph.
-constexpr bool is_removed_class(BidiClass c) {
-    return (bit(BN) | bit(LRE) | bit(RLE) | bit(LRO) | bit(RLO) | bit(PDF)) >> u(c) & 1;
-}
 
 constexpr std::uint32_t NI_MASK =
     bit(B) | bit(S) | bit(WS) | bit(ON) | bit(LRI) | bit(RLI) | bit(FSI) | bit(PDI);
@@ -189,6 +185,10 @@ private:
     std::vector<std::pair<std::uint32_t, char32_t>> bracket_stack_;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> pairs_;
     std::vector<std::uint8_t> inside_;  // per pair: bit d set when direction d occurs inside
+    // Positions of the sequence that the weak sweep left ON and whose code
+    // point may be a bracket, when bracket_candidates_.
+    std::vector<std::uint32_t> bracket_at_;
+    bool bracket_candidates_ = false;
 
     bool removed(std::size_t i) const { return levels_[i] == REMOVED_LEVEL; }
 
@@ -285,6 +285,7 @@ private:
                     const bool rtl = c == RLE || c == RLO;
                     const std::uint8_t override = c == LRO ? 1 : c == RLO ? 2 : 0;
                     if (!push(rtl, 0, override) && overflow_isolates == 0) ++overflow_embeddings;
+                    remove(i);
                     break;
                 }
                 case RLI:  // X5a
@@ -322,6 +323,7 @@ private:
                     } else if (stack[depth - 1].isolate == 0 && depth >= 2) {
                         --depth;
                     }
+                    remove(i);
                     break;
                 default:
                     break;
@@ -330,14 +332,16 @@ private:
     }
 
     // X9.
+    void remove(std::size_t i) {
+        levels_[i] = REMOVED_LEVEL;
+        working_[i] = BN;
+    }
+
+    // X9 for BN; the explicit controls were removed by X2-X5 and X7 already.
     void remove_controls() {
-        if (!(present_ & (bit(BN) | bit(LRE) | bit(RLE) | bit(LRO) | bit(RLO) | bit(PDF)))) return;
-        for (std::size_t i = 0; i < n_; ++i) {
-            if (is_removed_class(input_[i])) {
-                levels_[i] = REMOVED_LEVEL;
-                working_[i] = BN;
-            }
-        }
+        if (!(present_ & bit(BN))) return;
+        for (std::size_t i = 0; i < n_; ++i)
+            if (input_[i] == BN) remove(i);
     }
 
     // BD7: removed code points never split a run.
@@ -463,11 +467,10 @@ private:
             // The working classes are not read again: resolve them in place.
             m = at.size;
             c = working_.data() + at.first;
-            if (m == n_) {
-                seen = present_;
-            } else {
-                for (std::size_t k = 0; k < m; ++k) seen |= bit(c[k]);
-            }
+            // The classes of the whole text: the passes below are each a no-op
+            // on a sequence without the classes they look for, and overrides
+            // only bring in L and R, so this may stand for the sequence's own.
+            seen = present_ | bit(L) | bit(R);
         } else {
             m = index_.size();
             c_.resize(m);
@@ -483,78 +486,12 @@ private:
         const unsigned e = level & 1;
 
         was_nsm_.clear();
-        if (seen & (bit(NSM) | bit(AL))) {
-            const bool marks = seen & bit(NSM);
-            if (marks) was_nsm_.resize(m);
-            BidiClass prev = sos;  // W1: the class before, as W1 left it
-            BidiClass last = sos;  // W2: the last strong class, as W1 left it
-            for (std::size_t k = 0; k < m; ++k) {
-                BidiClass x = c[k];
-                if (marks) {
-                    was_nsm_[k] = x == NSM;
-                    if (x == NSM) x = is_isolate_control(prev) ? ON : prev;  // W1
-                }
-                prev = x;
-                if (is_strong(x)) {
-                    last = x;
-                    if (x == AL) x = R;  // W3
-                } else if (x == EN && last == AL) {
-                    x = AN;  // W2
-                }
-                c[k] = x;
-            }
-        }
-
-        if (seen & (bit(ES) | bit(ET) | bit(CS))) {
-            BidiClass before = sos;  // the class at k - 1 as W4 left it (before W5)
-            bool after_en = false;
-            for (std::size_t k = 0; k < m; ++k) {
-                BidiClass x = c[k];
-                // W4, left to right: k - 1 already resolved by W4, k + 1 not yet.
-                if (k > 0 && k + 1 < m) {
-                    if (x == ES) {
-                        if (before == EN && c[k + 1] == EN) x = EN;
-                    } else if (x == CS) {
-                        if (before == EN && c[k + 1] == EN)
-                            x = EN;
-                        else if (before == AN && c[k + 1] == AN)
-                            x = AN;
-                    }
-                }
-                before = x;
-                // W5, forward: ET after EN (through ET) becomes EN.
-                if (x == EN)
-                    after_en = true;
-                else if (x == ET && after_en)
-                    x = EN;
-                else
-                    after_en = false;
-                c[k] = x;
-            }
-            // W5, backward: ET before EN. With the forward half, every run of
-            // ET that touches an EN on either side becomes EN.
-            after_en = false;
-            for (std::size_t k = m; k-- > 0;) {
-                if (c[k] == EN)
-                    after_en = true;
-                else if (c[k] == ET && after_en)
-                    c[k] = EN;
-                else
-                    after_en = false;
-                // W6: position k is final for W5 here.
-                if (c[k] == ES || c[k] == ET || c[k] == CS) c[k] = ON;
-            }
-        }
-
-        // W7
-        if (seen & (bit(EN) | bit(ET) | bit(NSM))) {
-            BidiClass last = sos;
-            for (std::size_t k = 0; k < m; ++k) {
-                if (c[k] == L || c[k] == R)
-                    last = c[k];
-                else if (c[k] == EN && last == L)
-                    c[k] = L;
-            }
+        bracket_candidates_ = false;
+        if (seen & (bit(NSM) | bit(AL) | bit(ES) | bit(ET) | bit(CS) | bit(EN))) {
+            if (seen & bit(NSM))
+                weak_types<true>(at, c, m, sos);
+            else
+                weak_types<false>(at, c, m, sos);
         }
 
         if (seen & (bit(ON) | bit(NSM))) paired_brackets(at, sos, e);
@@ -581,6 +518,87 @@ private:
         }
     }
 
+    // W1-W7 in one forward sweep. Each rule is a no-op on a sequence without
+    // the classes it reads, so one sweep serves whichever of them are present.
+    // W4 needs the class after k as W1-W3 leave it: that is computed one step
+    // ahead. W5 backward (ET before EN) holds a run of ET open until the class
+    // after it is known; it then becomes EN (and W7 applies to it with the
+    // strong class before the run, as no ET is strong) or ON (W6).
+    // The ON code points that may be brackets are noted for N0 on the way.
+    template <bool Marks, typename At>
+    void weak_types(At at, BidiClass* c, std::size_t m, BidiClass sos) {
+        if (Marks) was_nsm_.resize(m);
+        bracket_at_.clear();
+        bracket_candidates_ = true;
+        BidiClass prev = sos;   // W1: the class before, as W1 left it
+        BidiClass last1 = sos;  // W2: the last strong class, as W1 left it
+        auto w1_w3 = [&](std::size_t k) {
+            BidiClass x = c[k];
+            if constexpr (Marks) {
+                was_nsm_[k] = x == NSM;
+                if (x == NSM) x = is_isolate_control(prev) ? ON : prev;  // W1
+            }
+            prev = x;
+            if (is_strong(x)) {
+                last1 = x;
+                if (x == AL) x = R;  // W3
+            } else if (x == EN && last1 == AL) {
+                x = AN;  // W2
+            }
+            return x;
+        };
+        BidiClass before = sos;  // the class at k - 1 as W4 left it (before W5)
+        BidiClass last7 = sos;   // W7: the last L or R
+        bool after_en = false;
+        std::size_t et_from = NONE;  // first ET of the open run
+        BidiClass next = w1_w3(0);
+        for (std::size_t k = 0; k < m; ++k) {
+            BidiClass x = next;
+            if (k + 1 < m) next = w1_w3(k + 1);
+            // W4: k - 1 already resolved by W4, k + 1 not yet.
+            if (k > 0 && k + 1 < m) {
+                if (x == ES) {
+                    if (before == EN && next == EN) x = EN;
+                } else if (x == CS) {
+                    if (before == EN && next == EN)
+                        x = EN;
+                    else if (before == AN && next == AN)
+                        x = AN;
+                }
+            }
+            before = x;
+            // W5, forward: ET after EN (through ET) becomes EN.
+            if (x == EN)
+                after_en = true;
+            else if (x == ET && after_en)
+                x = EN;
+            else
+                after_en = false;
+            if (x == ET) {
+                if (et_from == NONE) et_from = k;
+                continue;
+            }
+            if (et_from != NONE) {
+                // W5 backward, else W6; then W7.
+                const BidiClass t = x != EN ? ON : last7 == L ? L : EN;
+                std::memset(c + et_from, u(t), k - et_from);
+                et_from = NONE;
+            }
+            if (x == ES || x == CS) x = ON;  // W6
+            if (x == L || x == R)
+                last7 = x;
+            else if (x == EN && last7 == L)
+                x = L;  // W7
+            c[k] = x;
+            if (x == ON) {
+                const char32_t ch = cps_[at[k]];
+                if (ch >= 0x80 || ((ASCII_BRACKETS[ch >> 6] >> (ch & 63)) & 1))
+                    bracket_at_.push_back(std::uint32_t(k));
+            }
+        }
+        if (et_from != NONE) std::memset(c + et_from, u(ON), m - et_from);  // W6
+    }
+
     // The bracket identity: a code point whose canonical decomposition is a
     // single bracket pairs as that bracket (U+2329 as U+3008, U+232A as U+3009).
     static char32_t bracket_identity(char32_t ch) {
@@ -598,14 +616,10 @@ private:
         const std::size_t m = m_;
         bracket_stack_.clear();
         pairs_.clear();
-        for (std::size_t k = 0; k < m; ++k) {
-            if (c[k] != ON) continue;
-            const char32_t ch = cps_[at[k]];
-            // ASCII: only ( ) [ ] { } are brackets, and nothing decomposes.
-            if (ch < 0x80 && !((ASCII_BRACKETS[ch >> 6] >> (ch & 63)) & 1)) continue;
-            const char32_t b = bracket_identity(ch);
+        auto pair_at = [&](std::size_t k) {
+            const char32_t b = bracket_identity(cps_[at[k]]);
             if (data::is_opening_bracket(b)) {
-                if (bracket_stack_.size() == BRACKET_STACK_SIZE) break;  // BD16: stop here
+                if (bracket_stack_.size() == BRACKET_STACK_SIZE) return false;  // BD16: stop here
                 bracket_stack_.push_back({std::uint32_t(k), b});
             } else if (data::is_closing_bracket(b)) {
                 const char32_t o = data::opening_bracket_of(b);
@@ -616,6 +630,19 @@ private:
                         break;
                     }
                 }
+            }
+            return true;
+        };
+        if (bracket_candidates_) {
+            for (const std::uint32_t k : bracket_at_)
+                if (!pair_at(k)) break;
+        } else {
+            for (std::size_t k = 0; k < m; ++k) {
+                if (c[k] != ON) continue;
+                const char32_t ch = cps_[at[k]];
+                // ASCII: only ( ) [ ] { } are brackets, and nothing decomposes.
+                if (ch < 0x80 && !((ASCII_BRACKETS[ch >> 6] >> (ch & 63)) & 1)) continue;
+                if (!pair_at(k)) break;
             }
         }
         if (pairs_.empty()) return;
@@ -682,6 +709,15 @@ private:
         constexpr std::uint32_t WHITESPACE = bit(WS) | bit(LRI) | bit(RLI) | bit(FSI) | bit(PDI);
         constexpr std::uint32_t PASSED = WHITESPACE | REMOVED_MASK;  // neither ends a trailing run
         std::uint8_t* lv = levels_.data();
+        if (!(present_ & SEPARATOR)) {
+            // No separator: only the whitespace at the end.
+            for (std::size_t i = n_; i-- > 0;) {
+                const std::uint32_t c = bit(input_[i]);
+                if (!(c & PASSED)) break;
+                if (c & WHITESPACE) lv[i] = paragraph_;
+            }
+            return;
+        }
         bool trailing = true;
         for (std::size_t i = n_; i-- > 0;) {
             const std::uint32_t c = bit(input_[i]);
@@ -848,7 +884,14 @@ template <typename Unit>
 void layout_of(text::Fixed<Unit> text, bool with_order, BidiLayout& out) {
     const Unit* p = text.data;
     const std::size_t n = text.size;
-    FixedClassLookup lookup;
+    FixedClassLookup any_plane;
+    // Latin-1 and UCS-2 units are all in the BMP: one table.
+    auto lookup = [&](Unit unit) {
+        if constexpr (sizeof(Unit) <= 2)
+            return data::detail::BMP_BIDI_CLASSES[unit];
+        else
+            return any_plane(unit);
+    };
     out.paragraph_level = 0;
     out.levels.resize(n);
     std::uint8_t* lv = out.levels.data();
