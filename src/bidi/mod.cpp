@@ -497,24 +497,32 @@ private:
         if (seen & (bit(ON) | bit(NSM))) paired_brackets(at, sos, e);
 
         // N1 and N2 for each run of NI, then I1 and I2 on the final classes.
-        auto implicit = [&](std::uint32_t i, BidiClass x) {
-            std::uint8_t& lv = levels_[i];
-            lv = std::uint8_t(lv + IMPLICIT_RAISE[lv & 1][u(x)]);
-        };
-        for (std::size_t a = 0; a < m;) {
-            if (!is_ni(c[a])) {
-                implicit(at[a], c[a]);
-                ++a;
-                continue;
-            }
-            std::size_t b = a + 1;
-            while (b < m && is_ni(c[b])) ++b;
+        // Every code point of a sequence has its level: a class of the
+        // embedding direction ("quiet") leaves it as it is, and so does a run
+        // of NI unless both its sides are strong the other way, so only the
+        // other classes ("loud") and the NI runs just before them, or before
+        // the end, need a look.
+        const std::uint8_t* raise = IMPLICIT_RAISE[e].data();
+        const std::uint32_t quiet_or_ni = NI_MASK | bit(direction_class(e));
+        const unsigned other = e ^ 1;
+        auto neutrals_before = [&](std::size_t end, unsigned after) {
+            std::size_t a = end;
+            while (a > 0 && is_ni(c[a - 1])) --a;
+            if (a == end || after != other) return;
             const unsigned before = a == 0 ? u(sos) : strong_direction(c[a - 1]);
-            const unsigned after = b == m ? u(eos) : strong_direction(c[b]);
-            // N1: the same direction on both sides; N2: else the embedding direction.
-            const BidiClass t = before == after ? direction_class(before) : direction_class(e);
-            for (std::size_t k = a; k < b; ++k) implicit(at[k], t);
-            a = b;
+            if (before != other) return;  // N2, or N1 towards the embedding direction
+            const std::uint8_t lv = std::uint8_t(level + raise[u(direction_class(other))]);  // N1
+            for (std::size_t k = a; k < end; ++k) levels_[at[k]] = lv;
+        };
+        for (std::size_t k = 0;;) {
+            while (k < m && ((quiet_or_ni >> u(c[k])) & 1)) ++k;
+            if (k == m) {
+                neutrals_before(m, u(eos));
+                break;
+            }
+            neutrals_before(k, strong_direction(c[k]));
+            levels_[at[k]] = std::uint8_t(level + raise[u(c[k])]);
+            ++k;
         }
     }
 
@@ -551,9 +559,37 @@ private:
         BidiClass last7 = sos;   // W7: the last L or R
         bool after_en = false;
         std::size_t et_from = NONE;  // first ET of the open run
+        // Classes that W1-W7 neither change nor look past: a stretch of them
+        // only sets the context for what follows.
+        constexpr std::uint32_t INERT = bit(L) | bit(R) | bit(B) | bit(S) | bit(WS) | bit(LRI) |
+                                        bit(RLI) | bit(FSI) | bit(PDI);
         BidiClass next = w1_w3(0);
         for (std::size_t k = 0; k < m; ++k) {
             BidiClass x = next;
+            if ((INERT >> u(x)) & 1) {
+                std::size_t j = k + 1;
+                while (j < m && ((INERT >> u(c[j])) & 1)) ++j;
+                if (et_from != NONE) {
+                    std::memset(c + et_from, u(ON), k - et_from);  // W6
+                    et_from = NONE;
+                }
+                after_en = false;
+                // x is k as W1-W3 left it (an AL made R, a mark made L...);
+                // the rest of the stretch is as it was.
+                c[k] = x;
+                before = x;
+                if (x == L || x == R) last7 = x;
+                for (std::size_t i = j; --i > k;) {
+                    if (c[i] == L || c[i] == R) {
+                        last1 = last7 = c[i];
+                        break;
+                    }
+                }
+                if (j - 1 > k) prev = before = c[j - 1];
+                if (j < m) next = w1_w3(j);
+                k = j - 1;
+                continue;
+            }
             if (k + 1 < m) next = w1_w3(k + 1);
             // W4: k - 1 already resolved by W4, k + 1 not yet.
             if (k > 0 && k + 1 < m) {
