@@ -260,7 +260,8 @@ private:
         // The classes X1-X8 treat one by one; every other code point takes the
         // level and override of the top of the stack (X6, BN included), so a
         // stretch of them is filled at once.
-        constexpr std::uint32_t SPECIAL = bit(B) | EXPLICIT_MASK;
+        // BN too, for X9 in the same pass.
+        constexpr std::uint32_t SPECIAL = bit(B) | bit(BN) | EXPLICIT_MASK;
         for (std::size_t i = 0; i < n_; ++i) {
             if (!((SPECIAL >> u(input_[i])) & 1)) {
                 std::size_t end = i + 1;
@@ -275,6 +276,9 @@ private:
             switch (input_[i]) {
                 case B:
                     levels_[i] = paragraph_;  // no P1: the stack stays as it is
+                    break;
+                case BN:
+                    remove(i);
                     break;
                 case RLE:  // X2
                 case LRE:  // X3
@@ -337,9 +341,10 @@ private:
         working_[i] = BN;
     }
 
-    // X9 for BN; the explicit controls were removed by X2-X5 and X7 already.
+    // X9 for BN when X1-X8 had nothing to do; otherwise they removed every
+    // control already.
     void remove_controls() {
-        if (!(present_ & bit(BN))) return;
+        if (!(present_ & bit(BN)) || (present_ & EXPLICIT_MASK)) return;
         for (std::size_t i = 0; i < n_; ++i)
             if (input_[i] == BN) remove(i);
     }
@@ -349,22 +354,26 @@ private:
         std::size_t i = 0;
         while (i < n_ && removed(i)) ++i;
         while (i < n_) {
-            LevelRun run{std::uint32_t(i), std::uint32_t(i), levels_[i], false};
+            const std::uint8_t level = levels_[i];
+            LevelRun run{std::uint32_t(i), std::uint32_t(i), level, false};
             const std::uint32_t number = std::uint32_t(runs_.size());
-            const bool isolates = !match_.empty();
-            if (isolates && input_[i] == PDI && match_[i] != NONE) match_[i] = number;
             std::size_t j = i + 1;
-            std::size_t removed_seen = 0;
-            for (; j < n_; ++j) {
-                if (removed(j)) {
-                    ++removed_seen;
+            while (true) {
+                while (j < n_ && levels_[j] == level) ++j;
+                run.last = std::uint32_t(j - 1);
+                std::size_t k = j;  // removed ones do not end the run
+                while (k < n_ && removed(k)) ++k;
+                if (k > j && k < n_ && levels_[k] == level) {
+                    run.holds_removed = true;
+                    j = k + 1;
                     continue;
                 }
-                if (levels_[j] != run.level) break;
-                run.last = std::uint32_t(j);
-                if (isolates && input_[j] == PDI && match_[j] != NONE) match_[j] = number;
+                j = k;
+                break;
             }
-            run.holds_removed = run.last + 1 - run.first != j - i - removed_seen;
+            if (!match_.empty())
+                for (std::size_t k = i; k <= run.last; ++k)
+                    if (input_[k] == PDI && match_[k] != NONE) match_[k] = number;
             runs_.push_back(run);
             i = j;
         }
@@ -798,37 +807,43 @@ void resolve(const BidiClass* classes, const CodePoint* cps, std::size_t n,
 void visual_runs(BidiLayout& out) {
     const std::uint8_t* levels = out.levels.data();
     const std::size_t n = out.levels.size();
-    // No odd level (most text): nothing reverses, and the order is the
-    // logical one, one run over everything.
-    bool odd = false;
-    std::size_t removed = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        odd |= levels[i] != REMOVED_LEVEL && (levels[i] & 1);
-        removed += levels[i] == REMOVED_LEVEL;
-    }
-    out.kept = n - removed;
-    if (!odd) {
-        if (out.kept > 0) out.runs.assign(1, VisualRun{0, std::uint32_t(n - 1), false});
-        return;
-    }
     std::vector<VisualRun> runs;
     std::vector<std::uint8_t> run_levels;
+    bool odd = false;
+    std::size_t removed = 0;
     for (std::size_t i = 0; i < n;) {
         if (levels[i] == REMOVED_LEVEL) {
+            ++removed;
             ++i;
             continue;
         }
         const std::uint8_t level = levels[i];
-        std::size_t last = i;
+        std::size_t last;
         std::size_t j = i + 1;
-        for (; j < n; ++j) {
-            if (levels[j] == REMOVED_LEVEL) continue;
-            if (levels[j] != level) break;
-            last = j;
+        while (true) {
+            while (j < n && levels[j] == level) ++j;
+            last = j - 1;
+            std::size_t k = j;  // removed ones do not end the run
+            while (k < n && levels[k] == REMOVED_LEVEL) ++k;
+            removed += k - j;
+            if (k > j && k < n && levels[k] == level) {
+                j = k + 1;
+                continue;
+            }
+            j = k;
+            break;
         }
         runs.push_back({std::uint32_t(i), std::uint32_t(last), (level & 1) != 0});
         run_levels.push_back(level);
+        odd |= level & 1;
         i = j;
+    }
+    out.kept = n - removed;
+    // No odd level: nothing reverses, and the order is the logical one, one
+    // run over everything.
+    if (!odd) {
+        if (out.kept > 0) out.runs.assign(1, VisualRun{0, std::uint32_t(n - 1), false});
+        return;
     }
     std::vector<std::uint32_t> order(runs.size());
     for (std::size_t r = 0; r < order.size(); ++r) order[r] = std::uint32_t(r);
