@@ -8,9 +8,11 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <memory>
 #include <type_traits>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -88,6 +90,51 @@ constexpr std::uint8_t strong_direction(BidiClass c) {
 }
 
 constexpr BidiClass direction_class(unsigned d) { return d ? R : L; }
+
+// The first position from j on (below end) whose class is not in Set, when
+// Inside, or is in Set otherwise. Past the first sixteen (short stretches
+// are common), sixteen classes at a time with SSE2, one comparison per class
+// of Set.
+#if defined(__SSE2__)
+template <std::uint32_t Set, std::size_t... K>
+__m128i in_set(__m128i v, std::index_sequence<K...>) {
+    __m128i in = _mm_setzero_si128();
+    ((in = (Set >> K) & 1 ? _mm_or_si128(in, _mm_cmpeq_epi8(v, _mm_set1_epi8(char(K)))) : in), ...);
+    return in;
+}
+#endif
+
+template <std::uint32_t Set, bool Inside>
+std::size_t skip_classes(const BidiClass* c, std::size_t j, std::size_t end) {
+    for (const std::size_t first = std::min(j + 16, end); j < first; ++j)
+        if (((Set >> u(c[j])) & 1) != Inside) return j;
+#if defined(__SSE2__)
+    for (; j + 16 <= end; j += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + j));
+        const __m128i in = in_set<Set>(v, std::make_index_sequence<u(PDI) + 1>());
+        unsigned stop = unsigned(_mm_movemask_epi8(in));
+        if (Inside) stop = ~stop & 0xFFFF;
+        if (stop) return j + std::size_t(std::countr_zero(stop));
+    }
+#endif
+    while (j < end && (((Set >> u(c[j])) & 1) == Inside)) ++j;
+    return j;
+}
+
+// The first position from j on (below end) whose level is not level.
+inline std::size_t skip_level(const std::uint8_t* levels, std::size_t j, std::size_t end,
+                              std::uint8_t level) {
+#if defined(__SSE2__)
+    const __m128i want = _mm_set1_epi8(char(level));
+    for (; j + 16 <= end; j += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(levels + j));
+        const unsigned stop = ~unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, want))) & 0xFFFF;
+        if (stop) return j + std::size_t(std::countr_zero(stop));
+    }
+#endif
+    while (j < end && levels[j] == level) ++j;
+    return j;
+}
 
 struct StatusEntry {
     std::uint8_t isolate;   // 0 or 1
@@ -264,8 +311,7 @@ private:
         constexpr std::uint32_t SPECIAL = bit(B) | bit(BN) | EXPLICIT_MASK;
         for (std::size_t i = 0; i < n_; ++i) {
             if (!((SPECIAL >> u(input_[i])) & 1)) {
-                std::size_t end = i + 1;
-                while (end < n_ && !((SPECIAL >> u(input_[end])) & 1)) ++end;
+                const std::size_t end = skip_classes<SPECIAL, false>(input_, i + 1, n_);
                 const StatusEntry& top = stack[depth - 1];
                 if (top.level != paragraph_)
                     std::memset(levels_.data() + i, top.level, end - i);
@@ -359,7 +405,7 @@ private:
             const std::uint32_t number = std::uint32_t(runs_.size());
             std::size_t j = i + 1;
             while (true) {
-                while (j < n_ && levels_[j] == level) ++j;
+                j = skip_level(levels_.data(), j, n_, level);
                 run.last = std::uint32_t(j - 1);
                 std::size_t k = j;  // removed ones do not end the run
                 while (k < n_ && removed(k)) ++k;
@@ -512,7 +558,9 @@ private:
         // other classes ("loud") and the NI runs just before them, or before
         // the end, need a look.
         const std::uint8_t* raise = IMPLICIT_RAISE[e].data();
-        const std::uint32_t quiet_or_ni = NI_MASK | bit(direction_class(e));
+        auto skip_quiet_or_ni = [&](std::size_t k) {
+            return e ? skip_classes<NI_MASK | bit(R), true>(c, k, m) : skip_classes<NI_MASK | bit(L), true>(c, k, m);
+        };
         const unsigned other = e ^ 1;
         auto neutrals_before = [&](std::size_t end, unsigned after) {
             std::size_t a = end;
@@ -524,7 +572,7 @@ private:
             for (std::size_t k = a; k < end; ++k) levels_[at[k]] = lv;
         };
         for (std::size_t k = 0;;) {
-            while (k < m && ((quiet_or_ni >> u(c[k])) & 1)) ++k;
+            k = skip_quiet_or_ni(k);
             if (k == m) {
                 neutrals_before(m, u(eos));
                 break;
@@ -576,8 +624,7 @@ private:
         for (std::size_t k = 0; k < m; ++k) {
             BidiClass x = next;
             if ((INERT >> u(x)) & 1) {
-                std::size_t j = k + 1;
-                while (j < m && ((INERT >> u(c[j])) & 1)) ++j;
+                const std::size_t j = skip_classes<INERT, true>(c, k + 1, m);
                 if (et_from != NONE) {
                     std::memset(c + et_from, u(ON), k - et_from);  // W6
                     et_from = NONE;
@@ -821,7 +868,7 @@ void visual_runs(BidiLayout& out) {
         std::size_t last;
         std::size_t j = i + 1;
         while (true) {
-            while (j < n && levels[j] == level) ++j;
+            j = skip_level(levels, j, n, level);
             last = j - 1;
             std::size_t k = j;  // removed ones do not end the run
             while (k < n && levels[k] == REMOVED_LEVEL) ++k;
