@@ -764,17 +764,22 @@ private:
             }
         }
         // The look-back for each pair only reads positions before its opening,
-        // which no later pair changes: one sweep serves every pair.
-        std::size_t swept = 0;
+        // which no later pair changes: it stops at the previous pair's
+        // opening, before which the answer is that pair's.
+        std::size_t known = 0;  // the last strong direction before it is context
         unsigned context = u(sos);
         for (std::size_t p = 0; p < count; ++p) {
             const auto [o, z] = pairs_[p];
             const bool same = inside_[p] & (1u << e);
             const bool opposite = inside_[p] & (1u << (e ^ 1));
-            for (; swept < o; ++swept) {
-                const std::uint8_t d = strong_direction(c[swept]);
-                if (d != 2) context = d;
+            for (std::size_t k = o; k-- > known;) {
+                const std::uint8_t d = strong_direction(c[k]);
+                if (d != 2) {
+                    context = d;
+                    break;
+                }
             }
+            known = o;
             BidiClass t;
             if (same)  // N0 b
                 t = direction_class(e);
