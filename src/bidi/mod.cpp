@@ -226,7 +226,11 @@ private:
     // Per-sequence buffers, reused from one sequence to the next.
     std::vector<std::uint32_t> index_;
     std::vector<BidiClass> c_;
-    std::vector<std::uint8_t> was_nsm_;  // empty when the sequence has no NSM
+    // Whether the sequence holds marks, and which positions were NSM before
+    // W1: kept only when overrides may have changed an NSM (else the input
+    // class says).
+    bool marks_ = false;
+    std::vector<std::uint8_t> was_nsm_;
     BidiClass* c_view_ = nullptr;         // the classes being resolved
     std::size_t m_ = 0;
     std::vector<std::pair<std::uint32_t, char32_t>> bracket_stack_;
@@ -492,6 +496,12 @@ private:
         }
         // Gather the sequence's code points.
         index_.clear();
+        std::size_t span = 0;
+        for (std::uint32_t r = s.runs_begin; r < s.runs_end; ++r) {
+            const LevelRun& run = runs_[sequence_runs_[r]];
+            span += run.last + std::size_t(1) - run.first;
+        }
+        index_.reserve(span);
         for (std::uint32_t r = s.runs_begin; r < s.runs_end; ++r) {
             const LevelRun& run = runs_[sequence_runs_[r]];
             for (std::uint32_t i = run.first; i <= run.last; ++i)
@@ -541,6 +551,7 @@ private:
         const unsigned e = level & 1;
 
         was_nsm_.clear();
+        marks_ = seen & bit(NSM);
         bracket_candidates_ = false;
         if (seen & (bit(NSM) | bit(AL) | bit(ES) | bit(ET) | bit(CS) | bit(EN))) {
             if (seen & bit(NSM))
@@ -592,7 +603,8 @@ private:
     // The ON code points that may be brackets are noted for N0 on the way.
     template <bool Marks, typename At>
     void weak_types(At at, BidiClass* c, std::size_t m, BidiClass sos) {
-        if (Marks) was_nsm_.resize(m);
+        const bool record = Marks && (present_ & (bit(LRO) | bit(RLO)));
+        if (record) was_nsm_.resize(m);
         bracket_at_.clear();
         bracket_candidates_ = true;
         BidiClass prev = sos;   // W1: the class before, as W1 left it
@@ -600,7 +612,7 @@ private:
         auto w1_w3 = [&](std::size_t k) {
             BidiClass x = c[k];
             if constexpr (Marks) {
-                was_nsm_[k] = x == NSM;
+                if (record) was_nsm_[k] = x == NSM;
                 if (x == NSM) x = is_isolate_control(prev) ? ON : prev;  // W1
             }
             prev = x;
@@ -790,9 +802,12 @@ private:
             c[o] = t;
             c[z] = t;
             // Marks after a bracket follow its new class.
-            if (!was_nsm_.empty()) {
-                for (std::size_t k = o + 1; k < m && was_nsm_[k]; ++k) c[k] = t;
-                for (std::size_t k = z + 1; k < m && was_nsm_[k]; ++k) c[k] = t;
+            if (marks_) {
+                auto was_mark = [&](std::size_t k) {
+                    return was_nsm_.empty() ? input_[at[k]] == NSM : was_nsm_[k] != 0;
+                };
+                for (std::size_t k = o + 1; k < m && was_mark(k); ++k) c[k] = t;
+                for (std::size_t k = z + 1; k < m && was_mark(k); ++k) c[k] = t;
             }
         }
     }
