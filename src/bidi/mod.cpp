@@ -93,13 +93,25 @@ constexpr BidiClass direction_class(unsigned d) { return d ? R : L; }
 
 // The first position from j on (below end) whose class is not in Set, when
 // Inside, or is in Set otherwise. Past the first sixteen (short stretches
-// are common), sixteen classes at a time with SSE2, one comparison per class
-// of Set.
+// are common in mixed text, where a test of sixteen at once costs more),
+// sixteen classes at a time with SSE2, one unsigned range test per run of
+// consecutive classes in Set.
 #if defined(__SSE2__)
+// The last class of the run of Set that starts at first.
+constexpr unsigned run_end(std::uint32_t set, unsigned first) {
+    while (first + 1 < 32 && ((set >> (first + 1)) & 1)) ++first;
+    return first;
+}
+
 template <std::uint32_t Set, std::size_t... K>
 __m128i in_set(__m128i v, std::index_sequence<K...>) {
     __m128i in = _mm_setzero_si128();
-    ((in = (Set >> K) & 1 ? _mm_or_si128(in, _mm_cmpeq_epi8(v, _mm_set1_epi8(char(K)))) : in), ...);
+    auto run = [&](unsigned first, unsigned last) {
+        // v - first, wrapping, is at most last - first exactly inside the run.
+        const __m128i d = _mm_sub_epi8(v, _mm_set1_epi8(char(first)));
+        in = _mm_or_si128(in, _mm_cmpeq_epi8(_mm_min_epu8(d, _mm_set1_epi8(char(last - first))), d));
+    };
+    ((((Set >> K) & 1) && (K == 0 || !((Set >> (K == 0 ? 0 : K - 1)) & 1)) ? run(K, run_end(Set, K)) : void()), ...);
     return in;
 }
 #endif
