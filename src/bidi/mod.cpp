@@ -600,9 +600,17 @@ private:
                 neutrals_before(m, u(eos));
                 break;
             }
-            neutrals_before(k, strong_direction(c[k]));
-            levels_[at[k]] = std::uint8_t(level + raise[u(c[k])]);
-            ++k;
+            const BidiClass x = c[k];
+            neutrals_before(k, strong_direction(x));
+            // A word of the other direction: one level for all of it.
+            std::size_t j = k + 1;
+            while (j < m && c[j] == x) ++j;
+            const std::uint8_t lv = std::uint8_t(level + raise[u(x)]);
+            if constexpr (At::whole)
+                std::memset(levels_.data() + at[k], lv, j - k);
+            else
+                for (std::size_t i = k; i < j; ++i) levels_[at[i]] = lv;
+            k = j;
         }
     }
 
