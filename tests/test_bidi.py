@@ -375,6 +375,12 @@ BRACKET_CASES = [
     ("a" + RLE + "(b)" + PDF, [0, X, 1, 2, 1, X], "look-back-stops-at-sos"),
     ("a" + ALEF + "(" + BET + ")" + ACUTE + "!b", [0, 1, 1, 1, 1, 1, 0, 0], "marks-only-follow"),
     ("(" + BEH + "B;" + ACUTE + ")\u4e2d", [1, 1, 2, 1, 1, 1, 2], "closer-after-neutral-mark"),
+    (
+        # the second mark was R by override before W1, so it is not a mark N0 carries
+        "a" + RLE + "c" + ACUTE + "(b)" + PDF + RLO + ACUTE + PDF,
+        [0, X, 2, 2, 2, 2, 2, X, X, 1, X],
+        "overridden-mark-after-bracket-stays",
+    ),
 ]
 
 

@@ -306,6 +306,22 @@ def test_bidi_linear_on_many_isolating_run_sequences():
     assert settled_growth(scrivlet.bidi_resolve, make) < MAX_RATIO
 
 
+@pytest.mark.parametrize(
+    "make",
+    [
+        # each pair looks back over neutrals to the previous pair's opening
+        lambda n: "a" + _repeat("(" + ALEF + ")" + "!" * 8, n),
+        # neutrals between letters of the other direction, walked back from each
+        lambda n: ALEF + _repeat("a" + " !" * 8, n),
+        # runs of ET held open until the class after them is known
+        lambda n: _repeat("$" * 9 + ALEF + "$" * 9 + "1", n),
+    ],
+    ids=["bracket-look-back", "neutral-runs", "terminator-runs"],
+)
+def test_bidi_linear_on_look_backs(make):
+    assert settled_growth(scrivlet.bidi_resolve, make) < MAX_RATIO
+
+
 def test_visual_moves_linear_on_left_to_right_text():
     # No reordering: a scan of the text for right-to-left classes and a logical
     # move, which crosses one long cluster from inside it.

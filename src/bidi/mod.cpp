@@ -13,6 +13,7 @@
 #include <cstring>
 #include <memory>
 #include <type_traits>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -47,10 +48,6 @@ constexpr std::uint32_t bit(BidiClass c) { return std::uint32_t(1) << u(c); }
 constexpr bool is_strong(BidiClass c) { return u(c) < 3; }  // L, R, AL
 constexpr bool is_isolate_initiator(BidiClass c) { return u(c) >= u(LRI) && u(c) <= u(FSI); }
 constexpr bool is_isolate_control(BidiClass c) { return u(c) >= u(LRI); }  // LRI, RLI, FSI, PDI
-// X9: embeddings, overrides, PDF and boundary neutrals leave the paragraph.
-constexpr bool is_removed_class(BidiClass c) {
-    return (bit(BN) | bit(LRE) | bit(RLE) | bit(LRO) | bit(RLO) | bit(PDF)) >> u(c) & 1;
-}
 
 constexpr std::uint32_t NI_MASK =
     bit(B) | bit(S) | bit(WS) | bit(ON) | bit(LRI) | bit(RLI) | bit(FSI) | bit(PDI);
@@ -98,6 +95,63 @@ constexpr std::uint8_t strong_direction(BidiClass c) {
 }
 
 constexpr BidiClass direction_class(unsigned d) { return d ? R : L; }
+
+// The first position from j on (below end) whose class is not in Set, when
+// Inside, or is in Set otherwise. Past the first sixteen (short stretches
+// are common in mixed text, where a test of sixteen at once costs more),
+// sixteen classes at a time with SSE2, one unsigned range test per run of
+// consecutive classes in Set.
+#if defined(__SSE2__)
+// The last class of the run of Set that starts at first.
+constexpr unsigned run_end(std::uint32_t set, unsigned first) {
+    while (first + 1 < 32 && ((set >> (first + 1)) & 1)) ++first;
+    return first;
+}
+
+template <std::uint32_t Set, std::size_t... K>
+__m128i in_set(__m128i v, std::index_sequence<K...>) {
+    __m128i in = _mm_setzero_si128();
+    auto run = [&](unsigned first, unsigned last) {
+        // v - first, wrapping, is at most last - first exactly inside the run.
+        const __m128i d = _mm_sub_epi8(v, _mm_set1_epi8(char(first)));
+        in = _mm_or_si128(in, _mm_cmpeq_epi8(_mm_min_epu8(d, _mm_set1_epi8(char(last - first))), d));
+    };
+    ((((Set >> K) & 1) && (K == 0 || !((Set >> (K == 0 ? 0 : K - 1)) & 1)) ? run(K, run_end(Set, K)) : void()), ...);
+    return in;
+}
+#endif
+
+template <std::uint32_t Set, bool Inside>
+std::size_t skip_classes(const BidiClass* c, std::size_t j, std::size_t end) {
+    for (const std::size_t first = std::min(j + 16, end); j < first; ++j)
+        if (((Set >> u(c[j])) & 1) != Inside) return j;
+#if defined(__SSE2__)
+    for (; j + 16 <= end; j += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + j));
+        const __m128i in = in_set<Set>(v, std::make_index_sequence<u(PDI) + 1>());
+        unsigned stop = unsigned(_mm_movemask_epi8(in));
+        if (Inside) stop = ~stop & 0xFFFF;
+        if (stop) return j + std::size_t(std::countr_zero(stop));
+    }
+#endif
+    while (j < end && (((Set >> u(c[j])) & 1) == Inside)) ++j;
+    return j;
+}
+
+// The first position from j on (below end) whose level is not level.
+inline std::size_t skip_level(const std::uint8_t* levels, std::size_t j, std::size_t end,
+                              std::uint8_t level) {
+#if defined(__SSE2__)
+    const __m128i want = _mm_set1_epi8(char(level));
+    for (; j + 16 <= end; j += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(levels + j));
+        const unsigned stop = ~unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, want))) & 0xFFFF;
+        if (stop) return j + std::size_t(std::countr_zero(stop));
+    }
+#endif
+    while (j < end && levels[j] == level) ++j;
+    return j;
+}
 
 struct StatusEntry {
     std::uint8_t isolate;   // 0 or 1
@@ -189,12 +243,20 @@ private:
     // Per-sequence buffers, reused from one sequence to the next.
     std::vector<std::uint32_t> index_;
     std::vector<BidiClass> c_;
-    std::vector<std::uint8_t> was_nsm_;  // empty when the sequence has no NSM
+    // Whether the sequence holds marks, and which positions were NSM before
+    // W1: kept only when overrides may have changed an NSM (else the input
+    // class says).
+    bool marks_ = false;
+    std::vector<std::uint8_t> was_nsm_;
     BidiClass* c_view_ = nullptr;         // the classes being resolved
     std::size_t m_ = 0;
     std::vector<std::pair<std::uint32_t, char32_t>> bracket_stack_;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> pairs_;
     std::vector<std::uint8_t> inside_;  // per pair: bit d set when direction d occurs inside
+    // Positions of the sequence that the weak sweep left ON and whose code
+    // point may be a bracket, when bracket_candidates_.
+    std::vector<std::uint32_t> bracket_at_;
+    bool bracket_candidates_ = false;
 
     bool removed(std::size_t i) const { return levels_[i] == REMOVED_LEVEL; }
 
@@ -266,11 +328,11 @@ private:
         // The classes X1-X8 treat one by one; every other code point takes the
         // level and override of the top of the stack (X6, BN included), so a
         // stretch of them is filled at once.
-        constexpr std::uint32_t SPECIAL = bit(B) | EXPLICIT_MASK;
+        // BN too, for X9 in the same pass.
+        constexpr std::uint32_t SPECIAL = bit(B) | bit(BN) | EXPLICIT_MASK;
         for (std::size_t i = 0; i < n_; ++i) {
             if (!((SPECIAL >> u(input_[i])) & 1)) {
-                std::size_t end = i + 1;
-                while (end < n_ && !((SPECIAL >> u(input_[end])) & 1)) ++end;
+                const std::size_t end = skip_classes<SPECIAL, false>(input_, i + 1, n_);
                 const StatusEntry& top = stack[depth - 1];
                 if (top.level != paragraph_)
                     std::memset(levels_.data() + i, top.level, end - i);
@@ -282,6 +344,9 @@ private:
                 case B:
                     levels_[i] = paragraph_;  // no P1: the stack stays as it is
                     break;
+                case BN:
+                    remove(i);
+                    break;
                 case RLE:  // X2
                 case LRE:  // X3
                 case RLO:  // X4
@@ -291,6 +356,7 @@ private:
                     const bool rtl = c == RLE || c == RLO;
                     const std::uint8_t override = c == LRO ? 1 : c == RLO ? 2 : 0;
                     if (!push(rtl, 0, override) && overflow_isolates == 0) ++overflow_embeddings;
+                    remove(i);
                     break;
                 }
                 case RLI:  // X5a
@@ -328,6 +394,7 @@ private:
                     } else if (stack[depth - 1].isolate == 0 && depth >= 2) {
                         --depth;
                     }
+                    remove(i);
                     break;
                 default:
                     break;
@@ -336,14 +403,17 @@ private:
     }
 
     // X9.
+    void remove(std::size_t i) {
+        levels_[i] = REMOVED_LEVEL;
+        working_[i] = BN;
+    }
+
+    // X9 for BN when X1-X8 had nothing to do; otherwise they removed every
+    // control already.
     void remove_controls() {
-        if (!(present_ & (bit(BN) | bit(LRE) | bit(RLE) | bit(LRO) | bit(RLO) | bit(PDF)))) return;
-        for (std::size_t i = 0; i < n_; ++i) {
-            if (is_removed_class(input_[i])) {
-                levels_[i] = REMOVED_LEVEL;
-                working_[i] = BN;
-            }
-        }
+        if (!(present_ & bit(BN)) || (present_ & EXPLICIT_MASK)) return;
+        for (std::size_t i = 0; i < n_; ++i)
+            if (input_[i] == BN) remove(i);
     }
 
     // BD7: removed code points never split a run.
@@ -351,22 +421,26 @@ private:
         std::size_t i = 0;
         while (i < n_ && removed(i)) ++i;
         while (i < n_) {
-            LevelRun run{std::uint32_t(i), std::uint32_t(i), levels_[i], false};
+            const std::uint8_t level = levels_[i];
+            LevelRun run{std::uint32_t(i), std::uint32_t(i), level, false};
             const std::uint32_t number = std::uint32_t(runs_.size());
-            const bool isolates = !match_.empty();
-            if (isolates && input_[i] == PDI && match_[i] != NONE) match_[i] = number;
             std::size_t j = i + 1;
-            std::size_t removed_seen = 0;
-            for (; j < n_; ++j) {
-                if (removed(j)) {
-                    ++removed_seen;
+            while (true) {
+                j = skip_level(levels_.data(), j, n_, level);
+                run.last = std::uint32_t(j - 1);
+                std::size_t k = j;  // removed ones do not end the run
+                while (k < n_ && removed(k)) ++k;
+                if (k > j && k < n_ && levels_[k] == level) {
+                    run.holds_removed = true;
+                    j = k + 1;
                     continue;
                 }
-                if (levels_[j] != run.level) break;
-                run.last = std::uint32_t(j);
-                if (isolates && input_[j] == PDI && match_[j] != NONE) match_[j] = number;
+                j = k;
+                break;
             }
-            run.holds_removed = run.last + 1 - run.first != j - i - removed_seen;
+            if (!match_.empty())
+                for (std::size_t k = i; k <= run.last; ++k)
+                    if (input_[k] == PDI && match_[k] != NONE) match_[k] = number;
             runs_.push_back(run);
             i = j;
         }
@@ -439,6 +513,12 @@ private:
         }
         // Gather the sequence's code points.
         index_.clear();
+        std::size_t span = 0;
+        for (std::uint32_t r = s.runs_begin; r < s.runs_end; ++r) {
+            const LevelRun& run = runs_[sequence_runs_[r]];
+            span += run.last + std::size_t(1) - run.first;
+        }
+        index_.reserve(span);
         for (std::uint32_t r = s.runs_begin; r < s.runs_end; ++r) {
             const LevelRun& run = runs_[sequence_runs_[r]];
             for (std::uint32_t i = run.first; i <= run.last; ++i)
@@ -469,11 +549,10 @@ private:
             // The working classes are not read again: resolve them in place.
             m = at.size;
             c = working_.data() + at.first;
-            if (m == n_) {
-                seen = present_;
-            } else {
-                for (std::size_t k = 0; k < m; ++k) seen |= bit(c[k]);
-            }
+            // The classes of the whole text: the passes below are each a no-op
+            // on a sequence without the classes they look for, and overrides
+            // only bring in L and R, so this may stand for the sequence's own.
+            seen = present_ | bit(L) | bit(R);
         } else {
             m = index_.size();
             c_.resize(m);
@@ -489,102 +568,164 @@ private:
         const unsigned e = level & 1;
 
         was_nsm_.clear();
-        if (seen & (bit(NSM) | bit(AL))) {
-            const bool marks = seen & bit(NSM);
-            if (marks) was_nsm_.resize(m);
-            BidiClass prev = sos;  // W1: the class before, as W1 left it
-            BidiClass last = sos;  // W2: the last strong class, as W1 left it
-            for (std::size_t k = 0; k < m; ++k) {
-                BidiClass x = c[k];
-                if (marks) {
-                    was_nsm_[k] = x == NSM;
-                    if (x == NSM) x = is_isolate_control(prev) ? ON : prev;  // W1
-                }
-                prev = x;
-                if (is_strong(x)) {
-                    last = x;
-                    if (x == AL) x = R;  // W3
-                } else if (x == EN && last == AL) {
-                    x = AN;  // W2
-                }
-                c[k] = x;
-            }
-        }
-
-        if (seen & (bit(ES) | bit(ET) | bit(CS))) {
-            BidiClass before = sos;  // the class at k - 1 as W4 left it (before W5)
-            bool after_en = false;
-            for (std::size_t k = 0; k < m; ++k) {
-                BidiClass x = c[k];
-                // W4, left to right: k - 1 already resolved by W4, k + 1 not yet.
-                if (k > 0 && k + 1 < m) {
-                    if (x == ES) {
-                        if (before == EN && c[k + 1] == EN) x = EN;
-                    } else if (x == CS) {
-                        if (before == EN && c[k + 1] == EN)
-                            x = EN;
-                        else if (before == AN && c[k + 1] == AN)
-                            x = AN;
-                    }
-                }
-                before = x;
-                // W5, forward: ET after EN (through ET) becomes EN.
-                if (x == EN)
-                    after_en = true;
-                else if (x == ET && after_en)
-                    x = EN;
-                else
-                    after_en = false;
-                c[k] = x;
-            }
-            // W5, backward: ET before EN. With the forward half, every run of
-            // ET that touches an EN on either side becomes EN.
-            after_en = false;
-            for (std::size_t k = m; k-- > 0;) {
-                if (c[k] == EN)
-                    after_en = true;
-                else if (c[k] == ET && after_en)
-                    c[k] = EN;
-                else
-                    after_en = false;
-                // W6: position k is final for W5 here.
-                if (c[k] == ES || c[k] == ET || c[k] == CS) c[k] = ON;
-            }
-        }
-
-        // W7
-        if (seen & (bit(EN) | bit(ET) | bit(NSM))) {
-            BidiClass last = sos;
-            for (std::size_t k = 0; k < m; ++k) {
-                if (c[k] == L || c[k] == R)
-                    last = c[k];
-                else if (c[k] == EN && last == L)
-                    c[k] = L;
-            }
+        marks_ = seen & bit(NSM);
+        bracket_candidates_ = false;
+        if (seen & (bit(NSM) | bit(AL) | bit(ES) | bit(ET) | bit(CS) | bit(EN))) {
+            if (seen & bit(NSM))
+                weak_types<true>(at, c, m, sos);
+            else
+                weak_types<false>(at, c, m, sos);
         }
 
         if (seen & (bit(ON) | bit(NSM))) paired_brackets(at, sos, e);
 
         // N1 and N2 for each run of NI, then I1 and I2 on the final classes.
-        auto implicit = [&](std::uint32_t i, BidiClass x) {
-            std::uint8_t& lv = levels_[i];
-            lv = std::uint8_t(lv + IMPLICIT_RAISE[lv & 1][u(x)]);
+        // Every code point of a sequence has its level: a class of the
+        // embedding direction ("quiet") leaves it as it is, and so does a run
+        // of NI unless both its sides are strong the other way, so only the
+        // other classes ("loud") and the NI runs just before them, or before
+        // the end, need a look.
+        const std::uint8_t* raise = IMPLICIT_RAISE[e].data();
+        auto skip_quiet_or_ni = [&](std::size_t k) {
+            return e ? skip_classes<NI_MASK | bit(R), true>(c, k, m) : skip_classes<NI_MASK | bit(L), true>(c, k, m);
         };
-        for (std::size_t a = 0; a < m;) {
-            if (!is_ni(c[a])) {
-                implicit(at[a], c[a]);
-                ++a;
+        const unsigned other = e ^ 1;
+        auto neutrals_before = [&](std::size_t end, unsigned after) {
+            std::size_t a = end;
+            while (a > 0 && is_ni(c[a - 1])) --a;
+            if (a == end || after != other) return;
+            const unsigned before = a == 0 ? u(sos) : strong_direction(c[a - 1]);
+            if (before != other) return;  // N2, or N1 towards the embedding direction
+            const std::uint8_t lv = std::uint8_t(level + raise[u(direction_class(other))]);  // N1
+            for (std::size_t k = a; k < end; ++k) levels_[at[k]] = lv;
+        };
+        for (std::size_t k = 0;;) {
+            k = skip_quiet_or_ni(k);
+            if (k == m) {
+                neutrals_before(m, u(eos));
+                break;
+            }
+            const BidiClass x = c[k];
+            neutrals_before(k, strong_direction(x));
+            // A word of the other direction: one level for all of it.
+            std::size_t j = k + 1;
+            while (j < m && c[j] == x) ++j;
+            const std::uint8_t lv = std::uint8_t(level + raise[u(x)]);
+            if constexpr (At::whole)
+                std::memset(levels_.data() + at[k], lv, j - k);
+            else
+                for (std::size_t i = k; i < j; ++i) levels_[at[i]] = lv;
+            k = j;
+        }
+    }
+
+    // W1-W7 in one forward sweep. Each rule is a no-op on a sequence without
+    // the classes it reads, so one sweep serves whichever of them are present.
+    // W4 needs the class after k as W1-W3 leave it: that is computed one step
+    // ahead. W5 backward (ET before EN) holds a run of ET open until the class
+    // after it is known; it then becomes EN (and W7 applies to it with the
+    // strong class before the run, as no ET is strong) or ON (W6).
+    // The ON code points that may be brackets are noted for N0 on the way.
+    template <bool Marks, typename At>
+    void weak_types(At at, BidiClass* c, std::size_t m, BidiClass sos) {
+        const bool record = Marks && (present_ & (bit(LRO) | bit(RLO)));
+        if (record) was_nsm_.resize(m);
+        bracket_at_.clear();
+        bracket_candidates_ = true;
+        BidiClass prev = sos;   // W1: the class before, as W1 left it
+        BidiClass last1 = sos;  // W2: the last strong class, as W1 left it
+        auto w1_w3 = [&](std::size_t k) {
+            BidiClass x = c[k];
+            if constexpr (Marks) {
+                if (record) was_nsm_[k] = x == NSM;
+                if (x == NSM) x = is_isolate_control(prev) ? ON : prev;  // W1
+            }
+            prev = x;
+            if (is_strong(x)) {
+                last1 = x;
+                if (x == AL) x = R;  // W3
+            } else if (x == EN && last1 == AL) {
+                x = AN;  // W2
+            }
+            return x;
+        };
+        BidiClass before = sos;  // the class at k - 1 as W4 left it (before W5)
+        BidiClass last7 = sos;   // W7: the last L or R
+        bool after_en = false;
+        std::size_t et_from = NONE;  // first ET of the open run
+        // Classes that W1-W7 neither change nor look past: a stretch of them
+        // only sets the context for what follows.
+        constexpr std::uint32_t INERT = bit(L) | bit(R) | bit(B) | bit(S) | bit(WS) | bit(LRI) |
+                                        bit(RLI) | bit(FSI) | bit(PDI);
+        BidiClass next = w1_w3(0);
+        for (std::size_t k = 0; k < m; ++k) {
+            BidiClass x = next;
+            if ((INERT >> u(x)) & 1) {
+                const std::size_t j = skip_classes<INERT, true>(c, k + 1, m);
+                if (et_from != NONE) {
+                    std::memset(c + et_from, u(ON), k - et_from);  // W6
+                    et_from = NONE;
+                }
+                after_en = false;
+                // x is k as W1-W3 left it (an AL made R, a mark made L...);
+                // the rest of the stretch is as it was.
+                c[k] = x;
+                before = x;
+                if (x == L || x == R) last7 = x;
+                for (std::size_t i = j; --i > k;) {
+                    if (c[i] == L || c[i] == R) {
+                        last1 = last7 = c[i];
+                        break;
+                    }
+                }
+                if (j - 1 > k) prev = before = c[j - 1];
+                if (j < m) next = w1_w3(j);
+                k = j - 1;
                 continue;
             }
-            std::size_t b = a + 1;
-            while (b < m && is_ni(c[b])) ++b;
-            const unsigned before = a == 0 ? u(sos) : strong_direction(c[a - 1]);
-            const unsigned after = b == m ? u(eos) : strong_direction(c[b]);
-            // N1: the same direction on both sides; N2: else the embedding direction.
-            const BidiClass t = before == after ? direction_class(before) : direction_class(e);
-            for (std::size_t k = a; k < b; ++k) implicit(at[k], t);
-            a = b;
+            if (k + 1 < m) next = w1_w3(k + 1);
+            // W4: k - 1 already resolved by W4, k + 1 not yet.
+            if (k > 0 && k + 1 < m) {
+                if (x == ES) {
+                    if (before == EN && next == EN) x = EN;
+                } else if (x == CS) {
+                    if (before == EN && next == EN)
+                        x = EN;
+                    else if (before == AN && next == AN)
+                        x = AN;
+                }
+            }
+            before = x;
+            // W5, forward: ET after EN (through ET) becomes EN.
+            if (x == EN)
+                after_en = true;
+            else if (x == ET && after_en)
+                x = EN;
+            else
+                after_en = false;
+            if (x == ET) {
+                if (et_from == NONE) et_from = k;
+                continue;
+            }
+            if (et_from != NONE) {
+                // W5 backward, else W6; then W7.
+                const BidiClass t = x != EN ? ON : last7 == L ? L : EN;
+                std::memset(c + et_from, u(t), k - et_from);
+                et_from = NONE;
+            }
+            if (x == ES || x == CS) x = ON;  // W6
+            if (x == L || x == R)
+                last7 = x;
+            else if (x == EN && last7 == L)
+                x = L;  // W7
+            c[k] = x;
+            if (x == ON) {
+                const char32_t ch = cps_[at[k]];
+                if (ch >= 0x80 || ((ASCII_BRACKETS[ch >> 6] >> (ch & 63)) & 1))
+                    bracket_at_.push_back(std::uint32_t(k));
+            }
         }
+        if (et_from != NONE) std::memset(c + et_from, u(ON), m - et_from);  // W6
     }
 
     // The bracket identity: a code point whose canonical decomposition is a
@@ -604,14 +745,10 @@ private:
         const std::size_t m = m_;
         bracket_stack_.clear();
         pairs_.clear();
-        for (std::size_t k = 0; k < m; ++k) {
-            if (c[k] != ON) continue;
-            const char32_t ch = cps_[at[k]];
-            // ASCII: only ( ) [ ] { } are brackets, and nothing decomposes.
-            if (ch < 0x80 && !((ASCII_BRACKETS[ch >> 6] >> (ch & 63)) & 1)) continue;
-            const char32_t b = bracket_identity(ch);
+        auto pair_at = [&](std::size_t k) {
+            const char32_t b = bracket_identity(cps_[at[k]]);
             if (data::is_opening_bracket(b)) {
-                if (bracket_stack_.size() == BRACKET_STACK_SIZE) break;  // BD16: stop here
+                if (bracket_stack_.size() == BRACKET_STACK_SIZE) return false;  // BD16: stop here
                 bracket_stack_.push_back({std::uint32_t(k), b});
             } else if (data::is_closing_bracket(b)) {
                 const char32_t o = data::opening_bracket_of(b);
@@ -622,6 +759,19 @@ private:
                         break;
                     }
                 }
+            }
+            return true;
+        };
+        if (bracket_candidates_) {
+            for (const std::uint32_t k : bracket_at_)
+                if (!pair_at(k)) break;
+        } else {
+            for (std::size_t k = 0; k < m; ++k) {
+                if (c[k] != ON) continue;
+                const char32_t ch = cps_[at[k]];
+                // ASCII: only ( ) [ ] { } are brackets, and nothing decomposes.
+                if (ch < 0x80 && !((ASCII_BRACKETS[ch >> 6] >> (ch & 63)) & 1)) continue;
+                if (!pair_at(k)) break;
             }
         }
         if (pairs_.empty()) return;
@@ -651,17 +801,22 @@ private:
             }
         }
         // The look-back for each pair only reads positions before its opening,
-        // which no later pair changes: one sweep serves every pair.
-        std::size_t swept = 0;
+        // which no later pair changes: it stops at the previous pair's
+        // opening, before which the answer is that pair's.
+        std::size_t known = 0;  // the last strong direction before it is context
         unsigned context = u(sos);
         for (std::size_t p = 0; p < count; ++p) {
             const auto [o, z] = pairs_[p];
             const bool same = inside_[p] & (1u << e);
             const bool opposite = inside_[p] & (1u << (e ^ 1));
-            for (; swept < o; ++swept) {
-                const std::uint8_t d = strong_direction(c[swept]);
-                if (d != 2) context = d;
+            for (std::size_t k = o; k-- > known;) {
+                const std::uint8_t d = strong_direction(c[k]);
+                if (d != 2) {
+                    context = d;
+                    break;
+                }
             }
+            known = o;
             BidiClass t;
             if (same)  // N0 b
                 t = direction_class(e);
@@ -672,9 +827,12 @@ private:
             c[o] = t;
             c[z] = t;
             // Marks after a bracket follow its new class.
-            if (!was_nsm_.empty()) {
-                for (std::size_t k = o + 1; k < m && was_nsm_[k]; ++k) c[k] = t;
-                for (std::size_t k = z + 1; k < m && was_nsm_[k]; ++k) c[k] = t;
+            if (marks_) {
+                auto was_mark = [&](std::size_t k) {
+                    return was_nsm_.empty() ? input_[at[k]] == NSM : was_nsm_[k] != 0;
+                };
+                for (std::size_t k = o + 1; k < m && was_mark(k); ++k) c[k] = t;
+                for (std::size_t k = z + 1; k < m && was_mark(k); ++k) c[k] = t;
             }
         }
     }
@@ -688,6 +846,15 @@ private:
         constexpr std::uint32_t WHITESPACE = bit(WS) | bit(LRI) | bit(RLI) | bit(FSI) | bit(PDI);
         constexpr std::uint32_t PASSED = WHITESPACE | REMOVED_MASK;  // neither ends a trailing run
         std::uint8_t* lv = levels_.data();
+        if (!(present_ & SEPARATOR)) {
+            // No separator: only the whitespace at the end.
+            for (std::size_t i = n_; i-- > 0;) {
+                const std::uint32_t c = bit(input_[i]);
+                if (!(c & PASSED)) break;
+                if (c & WHITESPACE) lv[i] = paragraph_;
+            }
+            return;
+        }
         bool trailing = true;
         for (std::size_t i = n_; i-- > 0;) {
             const std::uint32_t c = bit(input_[i]);
@@ -732,37 +899,43 @@ void resolve(const BidiClass* classes, const CodePoint* cps, std::size_t n,
 void visual_runs(BidiLayout& out) {
     const std::uint8_t* levels = out.levels.data();
     const std::size_t n = out.levels.size();
-    // No odd level (most text): nothing reverses, and the order is the
-    // logical one, one run over everything.
-    bool odd = false;
-    std::size_t removed = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        odd |= levels[i] != REMOVED_LEVEL && (levels[i] & 1);
-        removed += levels[i] == REMOVED_LEVEL;
-    }
-    out.kept = n - removed;
-    if (!odd) {
-        if (out.kept > 0) out.runs.assign(1, VisualRun{0, std::uint32_t(n - 1), false});
-        return;
-    }
     std::vector<VisualRun> runs;
     std::vector<std::uint8_t> run_levels;
+    bool odd = false;
+    std::size_t removed = 0;
     for (std::size_t i = 0; i < n;) {
         if (levels[i] == REMOVED_LEVEL) {
+            ++removed;
             ++i;
             continue;
         }
         const std::uint8_t level = levels[i];
-        std::size_t last = i;
+        std::size_t last;
         std::size_t j = i + 1;
-        for (; j < n; ++j) {
-            if (levels[j] == REMOVED_LEVEL) continue;
-            if (levels[j] != level) break;
-            last = j;
+        while (true) {
+            j = skip_level(levels, j, n, level);
+            last = j - 1;
+            std::size_t k = j;  // removed ones do not end the run
+            while (k < n && levels[k] == REMOVED_LEVEL) ++k;
+            removed += k - j;
+            if (k > j && k < n && levels[k] == level) {
+                j = k + 1;
+                continue;
+            }
+            j = k;
+            break;
         }
         runs.push_back({std::uint32_t(i), std::uint32_t(last), (level & 1) != 0});
         run_levels.push_back(level);
+        odd |= level & 1;
         i = j;
+    }
+    out.kept = n - removed;
+    // No odd level: nothing reverses, and the order is the logical one, one
+    // run over everything.
+    if (!odd) {
+        if (out.kept > 0) out.runs.assign(1, VisualRun{0, std::uint32_t(n - 1), false});
+        return;
     }
     std::vector<std::uint32_t> order(runs.size());
     for (std::size_t r = 0; r < order.size(); ++r) order[r] = std::uint32_t(r);
@@ -854,7 +1027,14 @@ template <typename Unit>
 void layout_of(text::Fixed<Unit> text, bool with_order, BidiLayout& out) {
     const Unit* p = text.data;
     const std::size_t n = text.size;
-    FixedClassLookup lookup;
+    FixedClassLookup any_plane;
+    // Latin-1 and UCS-2 units are all in the BMP: one table.
+    auto lookup = [&](Unit unit) {
+        if constexpr (sizeof(Unit) <= 2)
+            return data::detail::BMP_BIDI_CLASSES[unit];
+        else
+            return any_plane(unit);
+    };
     out.paragraph_level = 0;
     out.levels.resize(n);
     std::uint8_t* lv = out.levels.data();
