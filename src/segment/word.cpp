@@ -12,7 +12,9 @@ void boundary_offsets(const Units u, OffsetSink& sink) {
     std::uint64_t buffer[OffsetBatch::SIZE];
     OffsetBatch out(sink, buffer);
     out.put(0);
-    scan_word_boundaries(u, 0, u.size(), [&](std::size_t, std::uint64_t offset) { out.put(offset); });
+    scan_word_steps(u, 0, u.size(), [&](std::size_t, std::uint64_t offset, bool boundary) {
+        out.put_if(offset, boundary);
+    });
     out.flush();
 }
 
