@@ -84,37 +84,43 @@ constexpr bool is_newline(W c) { return c == W::CR || c == W::LF || c == W::Newl
 
 constexpr std::size_t CLASS_COUNT = static_cast<std::size_t>(W::Other) + 1;
 
-// The scan's state, kept shifted left by 5 so that state | class indexes STEP:
-// the class of L1, or MID_JOINED for a Mid character already joined to both
-// sides (WB6, WB7b, WB12: the next non-ignorable is the R1 that was checked and
-// joins by WB7, WB7c or WB11), plus whether ignorables came after it and
-// whether the last of them was a ZWJ. Each code point's state follows from
-// the previous one with an AND and an OR, so the only chain from one code
-// point to the next is two instructions long; what the pair decides is a
-// lookup off that chain, and the boundary is stored without a branch.
+// The scan's state, kept shifted left by 5 so that state | column indexes the
+// steps (columns: see packed_word_break): the class of L1, or MID_JOINED for
+// a Mid character already joined to both sides (WB6, WB7b, WB12: the next
+// non-ignorable is the R1 that was checked and joins by WB7, WB7c or WB11),
+// plus whether ignorables came after it and whether the last of them was a
+// ZWJ. Each code point's state follows from the previous one with an AND and
+// an OR, so the only chain from one code point to the next is two
+// instructions long; what the pair decides is a lookup off that chain, and
+// the boundary is stored without a branch.
 constexpr unsigned MID_JOINED = CLASS_COUNT;
 constexpr unsigned CLASS_BITS = 5;
 constexpr unsigned AFTER_IGNORABLE = 1u << (2 * CLASS_BITS);
 constexpr unsigned AFTER_ZWJ = 2u << (2 * CLASS_BITS);
 constexpr unsigned STATE_MASK = AFTER_ZWJ | AFTER_IGNORABLE | (31u << CLASS_BITS);
-static_assert(MID_JOINED < (1u << CLASS_BITS));
+static_assert(MID_JOINED < (1u << CLASS_BITS) && CLASS_BITS == word_data::PACKED_LENGTH_SHIFT);
 
 constexpr unsigned state_of(W c) { return static_cast<unsigned>(c) << CLASS_BITS; }
+constexpr bool is_pictograph_column(unsigned column) {
+    return column == word_data::PICTOGRAPHIC_OTHER || column == word_data::PICTOGRAPHIC_ALETTER;
+}
 
-// STEP entries: whether there is a boundary before the current code point,
-// or that the rules need more than the state (a pictograph after ZWJ, a
-// regional indicator's count, a Mid character's R1).
+// Step entries: whether there is a boundary before the current code point,
+// or SLOW where the rules need more than the state (a regional indicator's
+// count, a Mid character's R1).
 constexpr std::uint8_t BREAK = 1;
 constexpr std::uint8_t SLOW = 2;
 
-constexpr std::uint8_t step(unsigned state, W cur) {
+constexpr std::uint8_t step(unsigned state, unsigned column) {
+    const W cur = word_data::class_of_column(column);
     const unsigned l1 = (state >> CLASS_BITS) & 31;
     const W cls = static_cast<W>(l1);
     const bool after_ignorable = state & AFTER_IGNORABLE;
     // WB3a after a newline; otherwise WB4, WB3d included: X (Extend | Format | ZWJ)* → X
     if (is_ignorable(cur)) return !after_ignorable && l1 < CLASS_COUNT && is_newline(cls) ? BREAK : 0;
-    if (state & AFTER_ZWJ) return SLOW;  // WB3c looks at the code point
-    if (l1 == MID_JOINED) return 0;      // WB7, WB7c, WB11
+    // WB3c: ZWJ × \p{Extended_Pictographic}; otherwise as if the ZWJ were an Extend.
+    if (state & AFTER_ZWJ) return is_pictograph_column(column) ? 0 : step(state & ~AFTER_ZWJ, column);
+    if (l1 == MID_JOINED) return 0;  // WB7, WB7c, WB11
     if (cur == W::Regional_Indicator) return SLOW;
     if (is_mid(cur) && (is_ahletter(cls) || cls == W::Numeric)) return SLOW;
     // An ignorable L1 only stands for one at the start of the text (it is
@@ -129,135 +135,158 @@ constexpr std::uint8_t step(unsigned state, W cur) {
 }
 
 constexpr unsigned STATE_COUNT = (AFTER_ZWJ << 1) >> CLASS_BITS;
+constexpr unsigned COLUMN_COUNT = word_data::COLUMN_COUNT;
 
-constexpr std::array<std::uint8_t, STATE_COUNT << CLASS_BITS> build_steps() {
-    std::array<std::uint8_t, STATE_COUNT << CLASS_BITS> t{};
+// The scan's tables side by side, read from one base address.
+struct StepTables {
+    std::array<std::uint8_t, STATE_COUNT << CLASS_BITS> step;
+    // The state after a code point of each column: (state & keep[c]) | set[c].
+    std::array<std::uint16_t, COLUMN_COUNT> keep;
+    std::array<std::uint16_t, COLUMN_COUNT> set;
+};
+
+constexpr StepTables build_step_tables() {
+    StepTables t{};
     for (unsigned s = 0; s < STATE_COUNT; ++s)
-        for (std::size_t c = 0; c < CLASS_COUNT; ++c)
-            t[s << CLASS_BITS | c] = step(s << CLASS_BITS, static_cast<W>(c));
-    return t;
-}
-
-inline constexpr auto STEP = build_steps();
-
-// The state after a code point of each class: (state & KEEP[c]) | SET[c].
-constexpr std::array<std::uint16_t, CLASS_COUNT> build_keep() {
-    std::array<std::uint16_t, CLASS_COUNT> t{};
-    t[static_cast<std::size_t>(W::Extend)] = STATE_MASK & ~AFTER_ZWJ;
-    t[static_cast<std::size_t>(W::Format)] = STATE_MASK & ~AFTER_ZWJ;
-    t[static_cast<std::size_t>(W::ZWJ)] = STATE_MASK;
-    return t;
-}
-
-constexpr std::array<std::uint16_t, CLASS_COUNT> build_set() {
-    std::array<std::uint16_t, CLASS_COUNT> t{};
-    for (std::size_t c = 0; c < CLASS_COUNT; ++c)
-        t[c] = static_cast<std::uint16_t>(state_of(static_cast<W>(c)));
-    t[static_cast<std::size_t>(W::Extend)] = AFTER_IGNORABLE;
-    t[static_cast<std::size_t>(W::Format)] = AFTER_IGNORABLE;
-    t[static_cast<std::size_t>(W::ZWJ)] = AFTER_IGNORABLE | AFTER_ZWJ;
-    return t;
-}
-
-inline constexpr auto KEEP = build_keep();
-inline constexpr auto SET = build_set();
-
-// The class of a code point read from units of this type: the BMP table
-// alone for 8 and 16-bit units, and for 32-bit ones the few supplementary
-// values picked without a branch, since emoji text mixes both planes.
-template <typename Units>
-inline W class_of(char32_t cp) noexcept {
-    if constexpr (std::is_same_v<Units, FixedUnits<std::uint8_t>> ||
-                  std::is_same_v<Units, FixedUnits<char16_t>>) {
-        return word_data::WORD_BREAK_BMP[cp & 0xFFFF];
-    } else if constexpr (std::is_same_v<Units, FixedUnits<char32_t>>) {
-        const W bmp = word_data::WORD_BREAK_BMP[cp < 0x10000 ? cp : 0];
-        const bool extend = cp - 0x1F3FB < 5 || cp - 0xE0100 < 0xF0;
-        const W supplementary = cp - 0x1F1E6 < 26 ? W::Regional_Indicator
-                                : extend          ? W::Extend
-                                                  : W::Other;
-        return cp < 0x10000 ? bmp : supplementary;
-    } else {
-        return word_break_class(cp);
+        for (unsigned c = 0; c < COLUMN_COUNT; ++c) t.step[s << CLASS_BITS | c] = step(s << CLASS_BITS, c);
+    for (unsigned c = 0; c < COLUMN_COUNT; ++c)
+        t.set[c] = static_cast<std::uint16_t>(state_of(word_data::class_of_column(c)));
+    for (const W c : {W::Extend, W::Format}) {
+        t.keep[static_cast<std::size_t>(c)] = STATE_MASK & ~AFTER_ZWJ;
+        t.set[static_cast<std::size_t>(c)] = AFTER_IGNORABLE;
     }
+    t.keep[static_cast<std::size_t>(W::ZWJ)] = STATE_MASK;
+    t.set[static_cast<std::size_t>(W::ZWJ)] = AFTER_IGNORABLE | AFTER_ZWJ;
+    return t;
+}
+
+inline constexpr StepTables STEPS = build_step_tables();
+
+// The packed entry of a code point read from units of this type: the BMP
+// table alone for 8 and 16-bit units.
+template <typename Units>
+inline unsigned packed_of(char32_t cp) noexcept {
+    if constexpr (std::is_same_v<Units, FixedUnits<std::uint8_t>> ||
+                  std::is_same_v<Units, FixedUnits<char16_t>>)
+        return word_data::WORD_BREAK_PACKED_BMP[cp & 0xFFFF];
+    else
+        return packed_word_break(cp);
 }
 
 }  // namespace word_rules
 
 // Calls put(pos, offset, boundary) for every code point inside units[from, to)
 // but the first, the scan starting fresh at from: whether a word boundary
-// comes before it. offset counts the UTF-8 bytes from from to pos.
-template <typename Units, typename Put>
-void scan_word_steps(const Units u, std::size_t from, std::size_t to, Put&& put) {
+// comes before it. offset counts the UTF-8 bytes from from to pos. Calls
+// block() after every WORD_BLOCK code points or fewer, so that a caller
+// buffering the boundaries checks for room once per block.
+inline constexpr std::size_t WORD_BLOCK = 256;
+
+namespace word_rules {
+
+// The steps that need more than the state, out of the scan's loop so that the
+// loop keeps its few values in registers.
+template <typename Units>
+class SlowSteps {
+public:
+    SlowSteps(const Units u, std::size_t from, std::size_t to) noexcept : u_(u), to_(to), ahead_(from) {}
+
+    // The boundary before the code point of column c at pos, given the state
+    // before it, and the state after it: following << 1 | boundary.
+    [[gnu::noinline]] unsigned take(std::size_t pos, std::size_t next, unsigned state, std::size_t c) {
+        const W cur = word_data::class_of_column(static_cast<unsigned>(c));
+        const W l1 = static_cast<W>((state >> CLASS_BITS) & 31);
+        unsigned following = STEPS.set[c];  // neither is ignorable
+        bool boundary;
+        if (cur == W::Regional_Indicator) {
+            // WB15, WB16: pairs of regional indicators
+            boundary = !(l1 == W::Regional_Indicator && (ri_count_ & 1));
+            ri_count_ = boundary ? 1 : ri_count_ + 1;
+        } else {
+            // A Mid character after a letter or digit: R1 decides.
+            const W r1 = r1_after(pos, next);
+            const bool mid_letter = cur != W::MidNum && cur != W::Double_Quote;
+            const bool mid_num = cur != W::MidLetter && cur != W::Double_Quote;
+            // WB6: AHLetter × (MidLetter | MidNumLetQ) AHLetter
+            // WB7b: Hebrew_Letter × Double_Quote Hebrew_Letter
+            // WB12: Numeric × (MidNum | MidNumLetQ) Numeric
+            const bool both_sides =
+                (mid_letter && is_ahletter(l1) && is_ahletter(r1)) ||
+                (cur == W::Double_Quote && l1 == W::Hebrew_Letter && r1 == W::Hebrew_Letter) ||
+                (mid_num && l1 == W::Numeric && r1 == W::Numeric);
+            // WB7a: Hebrew_Letter × Single_Quote
+            const bool hebrew_quote = cur == W::Single_Quote && l1 == W::Hebrew_Letter;
+            boundary = !both_sides && !hebrew_quote;
+            if (both_sides) following = MID_JOINED << CLASS_BITS;
+        }
+        return following << 1 | boundary;
+    }
+
+private:
+    // The nearest class after pos that is not ignorable, NO_CLASS for none.
+    // Looked up past the previous R1 only, so the look-ahead stays linear.
+    W r1_after(std::size_t pos, std::size_t next) {
+        if (ahead_ <= pos) {
+            ahead_ = next;
+            ahead_class_ = NO_CLASS;
+            while (ahead_ < to_) {
+                std::size_t after;
+                const W k = word_break_class(u_.at(ahead_, after));
+                if (!is_ignorable(k)) {
+                    ahead_class_ = k;
+                    break;
+                }
+                ahead_ = after;
+            }
+        }
+        return ahead_class_;
+    }
+
+    const Units u_;
+    const std::size_t to_;
+    // The regional indicator count, kept by the slow steps alone: it only
+    // matters while L1 is one, and every regional indicator takes a slow step.
+    unsigned ri_count_ = 1;
+    std::size_t ahead_;  // R1's position once looked up: only moves forward
+    W ahead_class_ = NO_CLASS;
+};
+
+}  // namespace word_rules
+
+template <typename Units, typename Put, typename Block>
+void scan_word_steps(const Units u, std::size_t from, std::size_t to, Put&& put, Block&& block) {
     using namespace word_rules;
     if (from >= to) return;
     std::size_t next;
     char32_t cp = u.at(from, next);
-    W cur = class_of<Units>(cp);
+    const std::size_t first = packed_of<Units>(cp) & word_data::COLUMN_MASK;
     // Ignorables at the start attach to nothing: they stand for Other.
-    unsigned state = (state_of(W::Other) & KEEP[static_cast<std::size_t>(cur)]) |
-                     SET[static_cast<std::size_t>(cur)];
+    unsigned state = (state_of(W::Other) & STEPS.keep[first]) | STEPS.set[first];
     std::uint64_t offset = u.utf8_bytes(cp, next - from);
-    // The regional indicator count, kept by the slow steps alone: it only
-    // matters while L1 is one, and every regional indicator takes a slow step.
-    unsigned ri_count = 1;
-    std::size_t ahead = from;  // R1's position once looked up: only moves forward
-    W ahead_class = NO_CLASS;
+    SlowSteps<Units> slow(u, from, to);
 
     for (std::size_t pos = next; pos < to; pos = next) {
-        cp = u.at(pos, next);
-        cur = class_of<Units>(cp);
-        const std::size_t c = static_cast<std::size_t>(cur);
-        const std::uint8_t e = STEP[state | c];
-        bool boundary = e & BREAK;
-        unsigned following = (state & KEEP[c]) | SET[c];
-        if (e & SLOW) [[unlikely]] {
-            const W l1 = static_cast<W>((state >> CLASS_BITS) & 31);
-            // WB3c: ZWJ × \p{Extended_Pictographic}; otherwise as if the ZWJ were an Extend.
-            const bool pictograph = (state & AFTER_ZWJ) && is_word_extended_pictographic(cp);
-            const std::uint8_t rest = STEP[(state & ~AFTER_ZWJ) | c];
-            boundary = !pictograph && (rest & BREAK);
-            if (!(rest & SLOW)) {
-                // decided by the state alone once the ZWJ is set aside
-            } else if (cur == W::Regional_Indicator) {
-                // WB15, WB16: pairs of regional indicators
-                const bool joins = l1 == W::Regional_Indicator && (ri_count & 1);
-                boundary = !pictograph && !joins;
-                ri_count = boundary ? 1 : ri_count + 1;
-            } else {
-                // A Mid character after a letter or digit: R1 decides.
-                if (ahead <= pos) {
-                    ahead = next;
-                    ahead_class = NO_CLASS;
-                    while (ahead < to) {
-                        std::size_t after;
-                        const W k = class_of<Units>(u.at(ahead, after));
-                        if (!is_ignorable(k)) {
-                            ahead_class = k;
-                            break;
-                        }
-                        ahead = after;
-                    }
-                }
-                const W r1 = ahead_class;
-                const bool mid_letter = cur != W::MidNum && cur != W::Double_Quote;
-                const bool mid_num = cur != W::MidLetter && cur != W::Double_Quote;
-                // WB6: AHLetter × (MidLetter | MidNumLetQ) AHLetter
-                // WB7b: Hebrew_Letter × Double_Quote Hebrew_Letter
-                // WB12: Numeric × (MidNum | MidNumLetQ) Numeric
-                const bool both_sides =
-                    (mid_letter && is_ahletter(l1) && is_ahletter(r1)) ||
-                    (cur == W::Double_Quote && l1 == W::Hebrew_Letter && r1 == W::Hebrew_Letter) ||
-                    (mid_num && l1 == W::Numeric && r1 == W::Numeric);
-                // WB7a: Hebrew_Letter × Single_Quote
-                const bool hebrew_quote = cur == W::Single_Quote && l1 == W::Hebrew_Letter;
-                boundary = !pictograph && !both_sides && !hebrew_quote;
-                if (both_sides) following = MID_JOINED << CLASS_BITS;
+        const std::size_t block_end = to - pos > WORD_BLOCK ? pos + WORD_BLOCK : to;
+        for (; pos < block_end; pos = next) {
+            cp = u.at(pos, next);
+            const unsigned packed = packed_of<Units>(cp);
+            const std::size_t c = packed & word_data::COLUMN_MASK;
+            const std::uint8_t e = STEPS.step[state | c];
+            bool boundary = e & BREAK;
+            unsigned following = (state & STEPS.keep[c]) | STEPS.set[c];
+            if (e > BREAK) [[unlikely]] {
+                const unsigned r = slow.take(pos, next, state, c);
+                boundary = r & 1;
+                following = r >> 1;
             }
+            put(pos, offset, boundary);
+            state = following;
+            if constexpr (Units::fixed)
+                offset += packed >> word_data::PACKED_LENGTH_SHIFT;
+            else
+                offset += next - pos;
         }
-        put(pos, offset, boundary);
-        state = following;
-        offset += u.utf8_bytes(cp, next - pos);
+        block();
     }
 }
 
@@ -268,7 +297,7 @@ template <typename Units, typename Emit>
 void scan_word_boundaries(const Units u, std::size_t from, std::size_t to, Emit&& emit) {
     scan_word_steps(u, from, to, [&](std::size_t pos, std::uint64_t offset, bool boundary) {
         if (boundary) emit(pos, offset);
-    });
+    }, [] {});
 }
 
 }  // namespace scrivlet::segment
