@@ -86,8 +86,22 @@ namespace {
 constexpr std::array<WordBreak, 0x10000> WORD_BREAK_BMP_VALUES = build_bmp_table();
 }  // namespace
 constinit const std::array<std::uint8_t, 0x10000> WORD_BREAK_PACKED_BMP = pack_bmp_table(WORD_BREAK_BMP_VALUES);
-constinit const std::array<std::uint8_t, 0x1000> WORD_BREAK_PACKED_SUPPLEMENTARY =
-    build_packed_supplementary_table();
+namespace {
+constexpr std::array<std::uint8_t, 0x1000> PICTOGRAPH_BLOCK = build_packed_supplementary_block(0x1F000);
+constexpr std::array<std::uint8_t, 0x1000> VARIATION_BLOCK = build_packed_supplementary_block(0xE0000);
+constexpr std::array<std::uint8_t, 0x1000> OTHER_BLOCK = build_packed_supplementary_block(0x10000);
+
+constexpr std::array<const std::uint8_t*, BLOCK_COUNT + 1> build_blocks() {
+    std::array<const std::uint8_t*, BLOCK_COUNT + 1> t{};
+    for (std::uint32_t b = 0; b <= BLOCK_COUNT; ++b)
+        t[b] = b < 0x10   ? WORD_BREAK_PACKED_BMP.data() + b * 0x1000
+               : b == 0x1F ? PICTOGRAPH_BLOCK.data()
+               : b == 0xE0 ? VARIATION_BLOCK.data()
+                           : OTHER_BLOCK.data();
+    return t;
+}
+}  // namespace
+constinit const std::array<const std::uint8_t*, BLOCK_COUNT + 1> WORD_BREAK_PACKED_BLOCKS = build_blocks();
 }  // namespace word_data
 
 }  // namespace scrivlet::segment

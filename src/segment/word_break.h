@@ -297,43 +297,39 @@ constexpr std::array<std::uint8_t, 0x10000> pack_bmp_table(const std::array<Word
     return t;
 }
 
-// The supplementary code points from U+1F000, where the pictographs, the
-// regional indicators and the emoji modifiers are; every other
-// supplementary code point is Other, but U+E0100..U+E01EF, which are Extend.
-constexpr std::uint32_t SUPPLEMENTARY_TABLE_START = 0x1F000;
-
-constexpr std::array<std::uint8_t, 0x1000> build_packed_supplementary_table() {
+// The supplementary code points a block of 4096 at a time, from U+10000:
+// pictographs, regional indicators and emoji modifiers in the block of
+// U+1F000, Extend at U+E0100..U+E01EF, and Other everywhere else (no
+// supplementary letter or digit).
+constexpr std::array<std::uint8_t, 0x1000> build_packed_supplementary_block(std::uint32_t start) {
     std::array<std::uint8_t, 0x1000> t{};
     for (std::uint32_t i = 0; i < 0x1000; ++i) {
-        const std::uint32_t cp = SUPPLEMENTARY_TABLE_START + i;
-        WordBreak value = WordBreak::Other;  // step 13: no supplementary letter or digit
+        const std::uint32_t cp = start + i;
+        WordBreak value = WordBreak::Other;                                           // step 13
         if (cp >= 0x1F1E6 && cp <= 0x1F1FF) value = WordBreak::Regional_Indicator;  // step 11
-        if (cp >= 0x1F3FB && cp <= 0x1F3FF) value = WordBreak::Extend;              // step 3
+        if ((cp >= 0x1F3FB && cp <= 0x1F3FF) || (cp >= 0xE0100 && cp <= 0xE01EF))
+            value = WordBreak::Extend;  // step 3
         t[i] = packed(cp, value);
     }
-    mark_pictographs(t, SUPPLEMENTARY_TABLE_START);
+    mark_pictographs(t, start);
     return t;
 }
 
+constexpr std::uint32_t BLOCK_COUNT = 0x110;  // of 4096 code points, to U+10FFFF
 
-// Computed once, in word.cpp, which two TUs read.
+// Computed once, in word.cpp, which two TUs read. BLOCKS points at the
+// entries of each block of 4096 code points (and past U+10FFFF at Other).
 extern const std::array<std::uint8_t, 0x10000> WORD_BREAK_PACKED_BMP;
-extern const std::array<std::uint8_t, 0x1000> WORD_BREAK_PACKED_SUPPLEMENTARY;
+extern const std::array<const std::uint8_t*, BLOCK_COUNT + 1> WORD_BREAK_PACKED_BLOCKS;
 
 }  // namespace word_data
 
-// The packed entry of any code point (see packed above), without a branch,
-// since emoji text mixes both planes.
+// The packed entry of any code point (see packed above): two loads and no
+// branch, since emoji text mixes both planes.
 inline unsigned packed_word_break(char32_t cp) noexcept {
     using namespace word_data;
-    const unsigned bmp = WORD_BREAK_PACKED_BMP[cp & 0xFFFF];
-    const unsigned upper = WORD_BREAK_PACKED_SUPPLEMENTARY[(cp - SUPPLEMENTARY_TABLE_START) & 0xFFF];
-    const unsigned variation = cp - 0xE0100 < 0xF0 ? static_cast<unsigned>(WordBreak::Extend)
-                                                    : static_cast<unsigned>(WordBreak::Other);
-    const unsigned supplementary = cp - SUPPLEMENTARY_TABLE_START < 0x1000
-                                       ? upper
-                                       : variation | 4u << PACKED_LENGTH_SHIFT;
-    return cp < 0x10000 ? bmp : supplementary;
+    const std::uint32_t block = cp >> 12;
+    return WORD_BREAK_PACKED_BLOCKS[block < BLOCK_COUNT ? block : BLOCK_COUNT][cp & 0xFFF];
 }
 
 inline WordBreak word_break_class(char32_t cp) noexcept {
