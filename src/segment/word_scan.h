@@ -84,8 +84,8 @@ constexpr bool is_newline(W c) { return c == W::CR || c == W::LF || c == W::Newl
 
 constexpr std::size_t CLASS_COUNT = static_cast<std::size_t>(W::Other) + 1;
 
-// The scan's state, kept shifted left by 5 so that state | column indexes the
-// steps (columns: see packed_word_break): the class of L1, or MID_JOINED for
+// The scan's state, kept shifted left by 8 so that state | packed entry (see
+// packed_word_break) indexes the steps: the class of L1, or MID_JOINED for
 // a Mid character already joined to both sides (WB6, WB7b, WB12: the next
 // non-ignorable is the R1 that was checked and joins by WB7, WB7c or WB11),
 // plus whether ignorables came after it and whether the last of them was a
@@ -94,11 +94,11 @@ constexpr std::size_t CLASS_COUNT = static_cast<std::size_t>(W::Other) + 1;
 // instructions long; what the pair decides is a lookup off that chain, and
 // the boundary is stored without a branch.
 constexpr unsigned MID_JOINED = CLASS_COUNT;
-constexpr unsigned CLASS_BITS = 5;
-constexpr unsigned AFTER_IGNORABLE = 1u << (2 * CLASS_BITS);
-constexpr unsigned AFTER_ZWJ = 2u << (2 * CLASS_BITS);
+constexpr unsigned CLASS_BITS = 8;
+constexpr unsigned AFTER_IGNORABLE = 1u << (CLASS_BITS + 5);
+constexpr unsigned AFTER_ZWJ = 2u << (CLASS_BITS + 5);
 constexpr unsigned STATE_MASK = AFTER_ZWJ | AFTER_IGNORABLE | (31u << CLASS_BITS);
-static_assert(MID_JOINED < (1u << CLASS_BITS) && CLASS_BITS == word_data::PACKED_LENGTH_SHIFT);
+static_assert(MID_JOINED < 32);
 
 constexpr unsigned state_of(W c) { return static_cast<unsigned>(c) << CLASS_BITS; }
 constexpr bool is_pictograph_column(unsigned column) {
@@ -137,26 +137,40 @@ constexpr std::uint8_t step(unsigned state, unsigned column) {
 constexpr unsigned STATE_COUNT = (AFTER_ZWJ << 1) >> CLASS_BITS;
 constexpr unsigned COLUMN_COUNT = word_data::COLUMN_COUNT;
 
-// The scan's tables side by side, read from one base address.
+// The scan's tables side by side, read from one base address, all indexed
+// by the whole packed entry, so that the loop never takes the column apart
+// from the length: each column's values are repeated for every length.
 struct StepTables {
     std::array<std::uint8_t, STATE_COUNT << CLASS_BITS> step;
-    // The state after a code point of each column: (state & keep[c]) | set[c].
-    std::array<std::uint16_t, COLUMN_COUNT> keep;
-    std::array<std::uint16_t, COLUMN_COUNT> set;
+    // The state after a code point: (state & keep[packed]) | set[packed].
+    std::array<std::uint16_t, 256> keep;
+    std::array<std::uint16_t, 256> set;
 };
 
 constexpr StepTables build_step_tables() {
     StepTables t{};
-    for (unsigned s = 0; s < STATE_COUNT; ++s)
-        for (unsigned c = 0; c < COLUMN_COUNT; ++c) t.step[s << CLASS_BITS | c] = step(s << CLASS_BITS, c);
-    for (unsigned c = 0; c < COLUMN_COUNT; ++c)
-        t.set[c] = static_cast<std::uint16_t>(state_of(word_data::class_of_column(c)));
+    std::array<std::uint16_t, COLUMN_COUNT> keep{}, set{};
+    for (unsigned c = 0; c < COLUMN_COUNT; ++c) set[c] = static_cast<std::uint16_t>(state_of(word_data::class_of_column(c)));
     for (const W c : {W::Extend, W::Format}) {
-        t.keep[static_cast<std::size_t>(c)] = STATE_MASK & ~AFTER_ZWJ;
-        t.set[static_cast<std::size_t>(c)] = AFTER_IGNORABLE;
+        keep[static_cast<std::size_t>(c)] = STATE_MASK & ~AFTER_ZWJ;
+        set[static_cast<std::size_t>(c)] = AFTER_IGNORABLE;
     }
-    t.keep[static_cast<std::size_t>(W::ZWJ)] = STATE_MASK;
-    t.set[static_cast<std::size_t>(W::ZWJ)] = AFTER_IGNORABLE | AFTER_ZWJ;
+    keep[static_cast<std::size_t>(W::ZWJ)] = STATE_MASK;
+    set[static_cast<std::size_t>(W::ZWJ)] = AFTER_IGNORABLE | AFTER_ZWJ;
+    for (unsigned length = 1; length <= 4; ++length) {
+        for (unsigned c = 0; c < COLUMN_COUNT; ++c) {
+            const unsigned packed = length << word_data::PACKED_LENGTH_SHIFT | c;
+            t.keep[packed] = keep[c];
+            t.set[packed] = set[c];
+        }
+    }
+    for (unsigned s = 0; s < STATE_COUNT; ++s) {
+        for (unsigned c = 0; c < COLUMN_COUNT; ++c) {
+            const std::uint8_t e = step(s << CLASS_BITS, c);
+            for (unsigned length = 1; length <= 4; ++length)
+                t.step[s << CLASS_BITS | length << word_data::PACKED_LENGTH_SHIFT | c] = e;
+        }
+    }
     return t;
 }
 
@@ -191,10 +205,10 @@ class SlowSteps {
 public:
     SlowSteps(const Units u, std::size_t from, std::size_t to) noexcept : u_(u), to_(to), ahead_(from) {}
 
-    // The boundary before the code point of column c at pos, given the state
-    // before it, and the state after it: following << 1 | boundary.
+    // The boundary before the code point of packed entry c at pos, given the
+    // state before it, and the state after it: following << 1 | boundary.
     [[gnu::noinline]] unsigned take(std::size_t pos, std::size_t next, unsigned state, std::size_t c) {
-        const W cur = word_data::class_of_column(static_cast<unsigned>(c));
+        const W cur = word_data::class_of_column(static_cast<unsigned>(c) & word_data::COLUMN_MASK);
         const W l1 = static_cast<W>((state >> CLASS_BITS) & 31);
         unsigned following = STEPS.set[c];  // neither is ignorable
         bool boundary;
@@ -259,7 +273,7 @@ void scan_word_steps(const Units u, std::size_t from, std::size_t to, Put&& put,
     if (from >= to) return;
     std::size_t next;
     char32_t cp = u.at(from, next);
-    const std::size_t first = packed_of<Units>(cp) & word_data::COLUMN_MASK;
+    const std::size_t first = packed_of<Units>(cp);
     // Ignorables at the start attach to nothing: they stand for Other.
     unsigned state = (state_of(W::Other) & STEPS.keep[first]) | STEPS.set[first];
     std::uint64_t offset = u.utf8_bytes(cp, next - from);
@@ -269,8 +283,8 @@ void scan_word_steps(const Units u, std::size_t from, std::size_t to, Put&& put,
         const std::size_t block_end = to - pos > WORD_BLOCK ? pos + WORD_BLOCK : to;
         for (; pos < block_end; pos = next) {
             cp = u.at(pos, next);
-            const unsigned packed = packed_of<Units>(cp);
-            const std::size_t c = packed & word_data::COLUMN_MASK;
+            const std::size_t packed = packed_of<Units>(cp);
+            const std::size_t c = packed;
             const std::uint8_t e = STEPS.step[state | c];
             bool boundary = e & BREAK;
             unsigned following = (state & STEPS.keep[c]) | STEPS.set[c];
