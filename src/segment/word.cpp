@@ -85,7 +85,8 @@ namespace word_data {
 namespace {
 constexpr std::array<WordBreak, 0x10000> WORD_BREAK_BMP_VALUES = build_bmp_table();
 }  // namespace
-constinit const std::array<std::uint8_t, 0x10000> WORD_BREAK_PACKED_BMP = pack_bmp_table(WORD_BREAK_BMP_VALUES);
+constinit const std::array<std::uint8_t, 0x10000> WORD_BREAK_PACKED_BMP =
+    pack_bmp_table(WORD_BREAK_BMP_VALUES);
 namespace {
 constexpr std::array<std::uint8_t, 0x1000> PICTOGRAPH_BLOCK = build_packed_supplementary_block(0x1F000);
 constexpr std::array<std::uint8_t, 0x1000> VARIATION_BLOCK = build_packed_supplementary_block(0xE0000);
@@ -101,7 +102,8 @@ constexpr std::array<const std::uint8_t*, BLOCK_COUNT + 1> build_blocks() {
     return t;
 }
 }  // namespace
-constinit const std::array<const std::uint8_t*, BLOCK_COUNT + 1> WORD_BREAK_PACKED_BLOCKS = build_blocks();
+constinit const std::array<const std::uint8_t*, BLOCK_COUNT + 1> WORD_BREAK_PACKED_BLOCKS =
+    build_blocks();
 }  // namespace word_data
 
 }  // namespace scrivlet::segment

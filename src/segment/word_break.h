@@ -232,7 +232,8 @@ constexpr std::uint8_t packed(std::uint32_t cp, WordBreak value) {
 template <std::size_t N>
 constexpr void mark_pictographs(std::array<std::uint8_t, N>& table, std::uint32_t start) {
     for (const Range& r : WORD_EXTENDED_PICTOGRAPHIC_RANGES) {
-        for (std::uint32_t cp = r.first < start ? start : r.first; cp <= r.last && cp - start < N; ++cp) {
+        const std::uint32_t first = r.first < start ? start : r.first;
+        for (std::uint32_t cp = first; cp <= r.last && cp - start < N; ++cp) {
             std::uint8_t& entry = table[cp - start];
             const unsigned column = entry & COLUMN_MASK;
             const unsigned rest = entry & ~COLUMN_MASK;
@@ -284,14 +285,16 @@ constexpr std::array<WordBreak, 0x10000> build_bmp_table() {
 // The values packed with the lengths and the pictographs' columns; a
 // constant evaluation apart from the one of the values, for compilers that
 // bound the steps of each.
-constexpr std::array<std::uint8_t, 0x10000> pack_bmp_table(const std::array<WordBreak, 0x10000>& values) {
+constexpr std::array<std::uint8_t, 0x10000> pack_bmp_table(
+    const std::array<WordBreak, 0x10000>& values) {
     std::array<std::uint8_t, 0x10000> t{};
     std::uint8_t* out = t.data();
     const WordBreak* in = values.data();
     std::uint32_t cp = 0;
     for (const std::uint32_t end : {0x80u, 0x800u, 0x10000u}) {
         const unsigned length = packed(cp, WordBreak::CR);  // the length alone
-        for (; cp < end; ++cp) out[cp] = static_cast<std::uint8_t>(length | static_cast<unsigned>(in[cp]));
+        for (; cp < end; ++cp)
+            out[cp] = static_cast<std::uint8_t>(length | static_cast<unsigned>(in[cp]));
     }
     mark_pictographs(t, 0);
     return t;

@@ -94,13 +94,13 @@ constexpr std::size_t CLASS_COUNT = static_cast<std::size_t>(W::Other) + 1;
 // instructions long; what the pair decides is a lookup off that chain, and
 // the boundary is stored without a branch.
 constexpr unsigned MID_JOINED = CLASS_COUNT;
-constexpr unsigned CLASS_BITS = 8;
-constexpr unsigned AFTER_IGNORABLE = 1u << (CLASS_BITS + 5);
-constexpr unsigned AFTER_ZWJ = 2u << (CLASS_BITS + 5);
-constexpr unsigned STATE_MASK = AFTER_ZWJ | AFTER_IGNORABLE | (31u << CLASS_BITS);
+constexpr unsigned STATE_SHIFT = 8;
+constexpr unsigned AFTER_IGNORABLE = 1u << (STATE_SHIFT + 5);  // above L1's five bits
+constexpr unsigned AFTER_ZWJ = 2u << (STATE_SHIFT + 5);
+constexpr unsigned STATE_MASK = AFTER_ZWJ | AFTER_IGNORABLE | (31u << STATE_SHIFT);
 static_assert(MID_JOINED < 32);
 
-constexpr unsigned state_of(W c) { return static_cast<unsigned>(c) << CLASS_BITS; }
+constexpr unsigned state_of(W c) { return static_cast<unsigned>(c) << STATE_SHIFT; }
 constexpr bool is_pictograph_column(unsigned column) {
     return column == word_data::PICTOGRAPHIC_OTHER || column == word_data::PICTOGRAPHIC_ALETTER;
 }
@@ -113,7 +113,7 @@ constexpr std::uint8_t SLOW = 2;
 
 constexpr std::uint8_t step(unsigned state, unsigned column) {
     const W cur = word_data::class_of_column(column);
-    const unsigned l1 = (state >> CLASS_BITS) & 31;
+    const unsigned l1 = (state >> STATE_SHIFT) & 31;
     const W cls = static_cast<W>(l1);
     const bool after_ignorable = state & AFTER_IGNORABLE;
     // WB3a after a newline; otherwise WB4, WB3d included: X (Extend | Format | ZWJ)* → X
@@ -134,14 +134,14 @@ constexpr std::uint8_t step(unsigned state, unsigned column) {
     return context_joins(NO_CLASS, cls, cur, [] { return NO_CLASS; }, 0) ? 0 : BREAK;
 }
 
-constexpr unsigned STATE_COUNT = (AFTER_ZWJ << 1) >> CLASS_BITS;
+constexpr unsigned STATE_COUNT = (AFTER_ZWJ << 1) >> STATE_SHIFT;
 constexpr unsigned COLUMN_COUNT = word_data::COLUMN_COUNT;
 
 // The scan's tables side by side, read from one base address, all indexed
 // by the whole packed entry, so that the loop never takes the column apart
 // from the length: each column's values are repeated for every length.
 struct StepTables {
-    std::array<std::uint8_t, STATE_COUNT << CLASS_BITS> step;
+    std::array<std::uint8_t, STATE_COUNT << STATE_SHIFT> step;
     // The state after a code point: (state & keep[packed]) | set[packed].
     std::array<std::uint16_t, 256> keep;
     std::array<std::uint16_t, 256> set;
@@ -150,7 +150,8 @@ struct StepTables {
 constexpr StepTables build_step_tables() {
     StepTables t{};
     std::array<std::uint16_t, COLUMN_COUNT> keep{}, set{};
-    for (unsigned c = 0; c < COLUMN_COUNT; ++c) set[c] = static_cast<std::uint16_t>(state_of(word_data::class_of_column(c)));
+    for (unsigned c = 0; c < COLUMN_COUNT; ++c)
+        set[c] = static_cast<std::uint16_t>(state_of(word_data::class_of_column(c)));
     for (const W c : {W::Extend, W::Format}) {
         keep[static_cast<std::size_t>(c)] = STATE_MASK & ~AFTER_ZWJ;
         set[static_cast<std::size_t>(c)] = AFTER_IGNORABLE;
@@ -166,9 +167,9 @@ constexpr StepTables build_step_tables() {
     }
     for (unsigned s = 0; s < STATE_COUNT; ++s) {
         for (unsigned c = 0; c < COLUMN_COUNT; ++c) {
-            const std::uint8_t e = step(s << CLASS_BITS, c);
+            const std::uint8_t e = step(s << STATE_SHIFT, c);
             for (unsigned length = 1; length <= 4; ++length)
-                t.step[s << CLASS_BITS | length << word_data::PACKED_LENGTH_SHIFT | c] = e;
+                t.step[s << STATE_SHIFT | length << word_data::PACKED_LENGTH_SHIFT | c] = e;
         }
     }
     return t;
@@ -205,12 +206,13 @@ class SlowSteps {
 public:
     SlowSteps(const Units u, std::size_t from, std::size_t to) noexcept : u_(u), to_(to), ahead_(from) {}
 
-    // The boundary before the code point of packed entry c at pos, given the
-    // state before it, and the state after it: following << 1 | boundary.
-    [[gnu::noinline]] unsigned take(std::size_t pos, std::size_t next, unsigned state, std::size_t c) {
-        const W cur = word_data::class_of_column(static_cast<unsigned>(c) & word_data::COLUMN_MASK);
-        const W l1 = static_cast<W>((state >> CLASS_BITS) & 31);
-        unsigned following = STEPS.set[c];  // neither is ignorable
+    // The boundary before the code point of packed entry packed at pos, given
+    // the state before it, and the state after it: following << 1 | boundary.
+    [[gnu::noinline]] unsigned take(std::size_t pos, std::size_t next, unsigned state,
+                                    std::size_t packed) {
+        const W cur = word_data::class_of_column(unsigned(packed) & word_data::COLUMN_MASK);
+        const W l1 = static_cast<W>((state >> STATE_SHIFT) & 31);
+        unsigned following = STEPS.set[packed];  // neither is ignorable
         bool boundary;
         if (cur == W::Regional_Indicator) {
             // WB15, WB16: pairs of regional indicators
@@ -231,7 +233,7 @@ public:
             // WB7a: Hebrew_Letter × Single_Quote
             const bool hebrew_quote = cur == W::Single_Quote && l1 == W::Hebrew_Letter;
             boundary = !both_sides && !hebrew_quote;
-            if (both_sides) following = MID_JOINED << CLASS_BITS;
+            if (both_sides) following = MID_JOINED << STATE_SHIFT;
         }
         return following << 1 | boundary;
     }
@@ -284,12 +286,11 @@ void scan_word_steps(const Units u, std::size_t from, std::size_t to, Put&& put,
         for (; pos < block_end; pos = next) {
             cp = u.at(pos, next);
             const std::size_t packed = packed_of<Units>(cp);
-            const std::size_t c = packed;
-            const std::uint8_t e = STEPS.step[state | c];
+            const std::uint8_t e = STEPS.step[state | packed];
             bool boundary = e & BREAK;
-            unsigned following = (state & STEPS.keep[c]) | STEPS.set[c];
+            unsigned following = (state & STEPS.keep[packed]) | STEPS.set[packed];
             if (e > BREAK) [[unlikely]] {
-                const unsigned r = slow.take(pos, next, state, c);
+                const unsigned r = slow.take(pos, next, state, packed);
                 boundary = r & 1;
                 following = r >> 1;
             }
