@@ -370,8 +370,10 @@ REPRESENTATIVES = {
     "Other": "!",
 }
 CLASS_OF = {ch: name for name, ch in REPRESENTATIVES.items()}
-PICTOGRAPHIC = {"\u2600": "Other", "\U0001f600": "Other"}
+# a pictograph is Other or, like U+2139, ALetter; U+1F3FB is a supplementary Extend
+PICTOGRAPHIC = {"\u2600": "Other", "\U0001f600": "Other", "\u2139": "ALetter"}
 CLASS_OF.update(PICTOGRAPHIC)
+CLASS_OF["\U0001f3fb"] = "Extend"
 IGNORABLE = {"Extend", "Format", "ZWJ"}
 AH = {"ALetter", "Hebrew_Letter"}
 MIDNUMLETQ = {"MidNumLet", "Single_Quote"}

@@ -206,6 +206,45 @@ inline constexpr Range WORD_MIDLETTER_RANGES[] = {
     {0x2027, 0x2027}, {0xFE13, 0xFE13}, {0xFE55, 0xFE55}, {0xFF1A, 0xFF1A},
 };
 
+// The tables the scan reads hold a column in the low five bits: the value,
+// or one of two columns for the pictographs WB3c joins to a ZWJ, which are
+// Other or ALetter otherwise; and the code point's UTF-8 length above them,
+// so that one load gives all the scan needs.
+constexpr unsigned PICTOGRAPHIC_OTHER = static_cast<unsigned>(WordBreak::Other) + 1;
+constexpr unsigned PICTOGRAPHIC_ALETTER = PICTOGRAPHIC_OTHER + 1;
+constexpr unsigned COLUMN_COUNT = PICTOGRAPHIC_ALETTER + 1;
+constexpr unsigned PACKED_LENGTH_SHIFT = 5;
+constexpr unsigned COLUMN_MASK = (1u << PACKED_LENGTH_SHIFT) - 1;
+static_assert(COLUMN_COUNT <= COLUMN_MASK + 1);
+
+constexpr WordBreak class_of_column(unsigned column) {
+    return column == PICTOGRAPHIC_OTHER     ? WordBreak::Other
+           : column == PICTOGRAPHIC_ALETTER ? WordBreak::ALetter
+                                            : static_cast<WordBreak>(column);
+}
+
+constexpr std::uint8_t packed(std::uint32_t cp, WordBreak value) {
+    const unsigned length = 1 + (cp >= 0x80) + (cp >= 0x800) + (cp >= 0x10000);
+    return static_cast<std::uint8_t>(static_cast<unsigned>(value) | length << PACKED_LENGTH_SHIFT);
+}
+
+// Moves the pictographs of table, which starts at start, to their columns.
+template <std::size_t N>
+constexpr void mark_pictographs(std::array<std::uint8_t, N>& table, std::uint32_t start) {
+    for (const Range& r : WORD_EXTENDED_PICTOGRAPHIC_RANGES) {
+        const std::uint32_t first = r.first < start ? start : r.first;
+        for (std::uint32_t cp = first; cp <= r.last && cp - start < N; ++cp) {
+            std::uint8_t& entry = table[cp - start];
+            const unsigned column = entry & COLUMN_MASK;
+            const unsigned rest = entry & ~COLUMN_MASK;
+            if (column == static_cast<unsigned>(WordBreak::Other))
+                entry = static_cast<std::uint8_t>(rest | PICTOGRAPHIC_OTHER);
+            else if (column == static_cast<unsigned>(WordBreak::ALetter))
+                entry = static_cast<std::uint8_t>(rest | PICTOGRAPHIC_ALETTER);
+        }
+    }
+}
+
 // One value per BMP code point. The decision list's steps run from the last
 // to the first, each overwriting, so the earliest matching step wins.
 constexpr std::array<WordBreak, 0x10000> build_bmp_table() {
@@ -243,22 +282,61 @@ constexpr std::array<WordBreak, 0x10000> build_bmp_table() {
     return t;
 }
 
-// Computed once, in word.cpp, which two TUs read.
-extern const std::array<WordBreak, 0x10000> WORD_BREAK_BMP;
+// The values packed with the lengths and the pictographs' columns; a
+// constant evaluation apart from the one of the values, for compilers that
+// bound the steps of each.
+constexpr std::array<std::uint8_t, 0x10000> pack_bmp_table(
+    const std::array<WordBreak, 0x10000>& values) {
+    std::array<std::uint8_t, 0x10000> t{};
+    std::uint8_t* out = t.data();
+    const WordBreak* in = values.data();
+    std::uint32_t cp = 0;
+    for (const std::uint32_t end : {0x80u, 0x800u, 0x10000u}) {
+        const unsigned length = packed(cp, WordBreak::CR);  // the length alone
+        for (; cp < end; ++cp)
+            out[cp] = static_cast<std::uint8_t>(length | static_cast<unsigned>(in[cp]));
+    }
+    mark_pictographs(t, 0);
+    return t;
+}
+
+// The supplementary code points a block of 4096 at a time, from U+10000:
+// pictographs, regional indicators and emoji modifiers in the block of
+// U+1F000, Extend at U+E0100..U+E01EF, and Other everywhere else (no
+// supplementary letter or digit).
+constexpr std::array<std::uint8_t, 0x1000> build_packed_supplementary_block(std::uint32_t start) {
+    std::array<std::uint8_t, 0x1000> t{};
+    for (std::uint32_t i = 0; i < 0x1000; ++i) {
+        const std::uint32_t cp = start + i;
+        WordBreak value = WordBreak::Other;                                           // step 13
+        if (cp >= 0x1F1E6 && cp <= 0x1F1FF) value = WordBreak::Regional_Indicator;  // step 11
+        if ((cp >= 0x1F3FB && cp <= 0x1F3FF) || (cp >= 0xE0100 && cp <= 0xE01EF))
+            value = WordBreak::Extend;  // step 3
+        t[i] = packed(cp, value);
+    }
+    mark_pictographs(t, start);
+    return t;
+}
+
+constexpr std::uint32_t BLOCK_COUNT = 0x110;  // of 4096 code points, to U+10FFFF
+
+// Computed once, in word.cpp, which two TUs read. BLOCKS points at the
+// entries of each block of 4096 code points (and past U+10FFFF at Other).
+extern const std::array<std::uint8_t, 0x10000> WORD_BREAK_PACKED_BMP;
+extern const std::array<const std::uint8_t*, BLOCK_COUNT + 1> WORD_BREAK_PACKED_BLOCKS;
 
 }  // namespace word_data
 
-inline WordBreak word_break_class(char32_t cp) noexcept {
-    if (cp < 0x10000) return word_data::WORD_BREAK_BMP[cp];
-    if ((cp >= 0x1F3FB && cp <= 0x1F3FF) || (cp >= 0xE0100 && cp <= 0xE01EF))
-        return WordBreak::Extend;  // step 3
-    if (cp >= 0x1F1E6 && cp <= 0x1F1FF) return WordBreak::Regional_Indicator;  // step 11
-    return WordBreak::Other;  // step 13: no supplementary letter or digit
+// The packed entry of any code point (see packed above): two loads and no
+// branch, since emoji text mixes both planes.
+inline unsigned packed_word_break(char32_t cp) noexcept {
+    using namespace word_data;
+    const std::uint32_t block = cp >> 12;
+    return WORD_BREAK_PACKED_BLOCKS[block < BLOCK_COUNT ? block : BLOCK_COUNT][cp & 0xFFF];
 }
 
-// The coarse Extended_Pictographic set that WB3c tests after a ZWJ.
-inline bool is_word_extended_pictographic(char32_t cp) noexcept {
-    return cp >= 0xA9 && data::range_contains(word_data::WORD_EXTENDED_PICTOGRAPHIC_RANGES, cp);
+inline WordBreak word_break_class(char32_t cp) noexcept {
+    return word_data::class_of_column(packed_word_break(cp) & word_data::COLUMN_MASK);
 }
 
 }  // namespace scrivlet::segment
