@@ -838,34 +838,55 @@ std::size_t decide_pairs(Units text, Emit&& emit) {
     return reader.offset();
 }
 
-// The opportunities as they are found. The vector is grown (doubling) out of
-// line and written through an index, so that the append stays inline in the
-// scan's loops.
-class Collector {
+// The opportunities as they are found, handed to a sink a batch at a time.
+// Every decision is written and only the kept ones move the count, so that
+// the scan has no branch on the action. The buffer is the caller's own array,
+// apart from the batch, so that the count stays in a register.
+class Batch {
 public:
-    void add(std::uint64_t offset, BreakAction action) {
-        if (size_ == out_.size()) [[unlikely]] grow();
-        out_[size_++] = {offset, action};
+    static constexpr std::size_t SIZE = 256;
+
+    Batch(OpportunitySink& sink, Opportunity (&buffer)[SIZE]) noexcept : sink_(sink), buf_(buffer) {}
+    Batch(const Batch&) = delete;
+    Batch& operator=(const Batch&) = delete;
+
+    [[gnu::always_inline]] void put_if(std::uint64_t offset, BreakAction action, bool keep) {
+        buf_[count_].first = offset;
+        buf_[count_].second = action;
+        count_ += keep;
+        if (count_ == SIZE) [[unlikely]]
+            flush();
     }
-    std::vector<Opportunity> finish() {
-        out_.resize(size_);
-        return std::move(out_);
+    void put(std::uint64_t offset, BreakAction action) { put_if(offset, action, true); }
+    // Hands on what is buffered; the scan calls it once at its end.
+    void flush() {
+        if (count_ > 0) sink_.take(buf_, count_);
+        count_ = 0;
     }
 
 private:
-    [[gnu::noinline]] void grow() { out_.resize(std::max<std::size_t>(64, 2 * out_.size())); }
-    std::vector<Opportunity> out_;
-    std::size_t size_ = 0;
+    OpportunitySink& sink_;
+    Opportunity* buf_;
+    std::size_t count_ = 0;
+};
+
+class VectorSink final : public OpportunitySink {
+public:
+    void take(const Opportunity* ops, std::size_t count) override {
+        out.insert(out.end(), ops, ops + count);
+    }
+    std::vector<Opportunity> out;
 };
 
 template <typename Units>
-std::vector<Opportunity> opportunities(Units text) {
-    Collector out;  // grown as needed, not sized from the text
+void opportunities(Units text, OpportunitySink& sink) {
+    Opportunity buffer[Batch::SIZE];
+    Batch out(sink, buffer);
     const std::size_t utf8_size = decide_pairs(text, [&](std::size_t offset, BreakAction action) {
-        if (action != A::Prohibited) out.add(offset, action);
+        out.put_if(offset, action, action != A::Prohibited);
     });
-    out.add(utf8_size, A::Mandatory);  // LB3 (the empty text included)
-    return out.finish();
+    out.put(utf8_size, A::Mandatory);  // LB3 (the empty text included)
+    out.flush();
 }
 
 // The pair decisions, except inside the runs of Thai, Lao, Khmer and Myanmar,
@@ -874,8 +895,9 @@ std::vector<Opportunity> opportunities(Units text) {
 // the pair rules said there is dropped whole. The runs are found and cut as
 // the pair decisions pass them, so both come out in order.
 template <typename Units>
-std::vector<Opportunity> opportunities_with_dictionary(Units text) {
-    Collector out;
+void opportunities_with_dictionary(Units text, OpportunitySink& sink) {
+    Opportunity buffer[Batch::SIZE];
+    Batch out(sink, buffer);
     std::vector<std::uint64_t> cuts;
     const RunFinder<Units> finder(text);
     std::optional<Run> run = finder.next(0, 0);
@@ -884,7 +906,7 @@ std::vector<Opportunity> opportunities_with_dictionary(Units text) {
         while (run && run->end_offset <= offset) {
             cuts.clear();
             segment_into(dictionary_for(run->lang), text, *run, cuts);
-            for (std::uint64_t at : cuts) out.add(at, A::Allowed);
+            for (std::uint64_t at : cuts) out.put(at, A::Allowed);
             run = finder.next(run->end, run->end_offset);
         }
     };
@@ -892,11 +914,11 @@ std::vector<Opportunity> opportunities_with_dictionary(Units text) {
         if (action == A::Prohibited) return;
         pass_runs_before(offset);
         if (run && offset > run->start_offset && offset < run->end_offset) return;
-        out.add(offset, action);
+        out.put(offset, action);
     });
     pass_runs_before(utf8_size);
-    out.add(utf8_size, A::Mandatory);  // LB3
-    return out.finish();
+    out.put(utf8_size, A::Mandatory);  // LB3
+    out.flush();
 }
 
 // Whether a UCS-2 or UCS-4 text holds a code point that may open a run,
@@ -953,34 +975,60 @@ std::vector<Opportunity> opportunities_from_actions(const std::vector<BreakActio
     return out;
 }
 
-std::vector<Opportunity> line_break_opportunities(std::string_view text) {
-    return opportunities(Utf8Units(text));
+void line_break_opportunities(std::string_view text, OpportunitySink& sink) {
+    opportunities(Utf8Units(text), sink);
 }
 
 template <typename Unit>
-std::vector<Opportunity> line_break_opportunities(text::Fixed<Unit> text) {
-    return opportunities(FixedUnits<Unit>(text));
+void line_break_opportunities(text::Fixed<Unit> text, OpportunitySink& sink) {
+    opportunities(FixedUnits<Unit>(text), sink);
 }
 
-std::vector<Opportunity> line_break_opportunities_with_dictionary(std::string_view text) {
+void line_break_opportunities_with_dictionary(std::string_view text, OpportunitySink& sink) {
     // Thai, Lao, Khmer and Myanmar (U+0E01..U+19FF, U+AA60..U+AA7F) are all
     // three-byte sequences led by E0, E1 or EA: without those bytes there is
     // no run, and the plain result is the answer.
     bool may_have_run = false;
     for (unsigned char b : text) may_have_run |= b == 0xE0 || b == 0xE1 || b == 0xEA;
-    if (!may_have_run) return line_break_opportunities(text);
-    return opportunities_with_dictionary(Utf8Units(text));
+    if (!may_have_run) return line_break_opportunities(text, sink);
+    opportunities_with_dictionary(Utf8Units(text), sink);
+}
+
+template <typename Unit>
+void line_break_opportunities_with_dictionary(text::Fixed<Unit> text, OpportunitySink& sink) {
+    // Latin-1 holds no run at all.
+    if constexpr (sizeof(Unit) == 1) {
+        line_break_opportunities(text, sink);
+    } else {
+        if (!may_have_run(text)) return line_break_opportunities(text, sink);
+        opportunities_with_dictionary(FixedUnits<Unit>(text), sink);
+    }
+}
+
+std::vector<Opportunity> line_break_opportunities(std::string_view text) {
+    VectorSink sink;
+    line_break_opportunities(text, sink);
+    return std::move(sink.out);
+}
+
+template <typename Unit>
+std::vector<Opportunity> line_break_opportunities(text::Fixed<Unit> text) {
+    VectorSink sink;
+    line_break_opportunities(text, sink);
+    return std::move(sink.out);
+}
+
+std::vector<Opportunity> line_break_opportunities_with_dictionary(std::string_view text) {
+    VectorSink sink;
+    line_break_opportunities_with_dictionary(text, sink);
+    return std::move(sink.out);
 }
 
 template <typename Unit>
 std::vector<Opportunity> line_break_opportunities_with_dictionary(text::Fixed<Unit> text) {
-    // Latin-1 holds no run at all.
-    if constexpr (sizeof(Unit) == 1) {
-        return line_break_opportunities(text);
-    } else {
-        if (!may_have_run(text)) return line_break_opportunities(text);
-        return opportunities_with_dictionary(FixedUnits<Unit>(text));
-    }
+    VectorSink sink;
+    line_break_opportunities_with_dictionary(text, sink);
+    return std::move(sink.out);
 }
 
 template std::vector<Opportunity> line_break_opportunities(text::Latin1);
@@ -989,5 +1037,11 @@ template std::vector<Opportunity> line_break_opportunities(text::Ucs4);
 template std::vector<Opportunity> line_break_opportunities_with_dictionary(text::Latin1);
 template std::vector<Opportunity> line_break_opportunities_with_dictionary(text::Ucs2);
 template std::vector<Opportunity> line_break_opportunities_with_dictionary(text::Ucs4);
+template void line_break_opportunities(text::Latin1, OpportunitySink&);
+template void line_break_opportunities(text::Ucs2, OpportunitySink&);
+template void line_break_opportunities(text::Ucs4, OpportunitySink&);
+template void line_break_opportunities_with_dictionary(text::Latin1, OpportunitySink&);
+template void line_break_opportunities_with_dictionary(text::Ucs2, OpportunitySink&);
+template void line_break_opportunities_with_dictionary(text::Ucs4, OpportunitySink&);
 
 }  // namespace scrivlet::linebreak
