@@ -1,6 +1,7 @@
 #include "mod.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "../data/line_break.h"
@@ -135,9 +136,11 @@ inline bool stretch_like(const Char& x) {
     return (x.cls == C::AL || x.cls == C::CM) && x.eff == C::AL && x.base_cp != DOTTED_CIRCLE;
 }
 
-inline void set_quick_flags(Char& c) {
-    c.quick_prev = !in(c.cls, RAW_SLOW_PREV) && in(c.eff, QUICK_PREV) && c.base_cp != DOTTED_CIRCLE;
-    c.quick_cur = !in(c.cls, RAW_SLOW_CUR) && in(c.eff, QUICK_CUR) && c.cp != DOTTED_CIRCLE;
+// Without branches (& rather than &&): the flags of neighbouring code points
+// differ too often to predict.
+[[gnu::always_inline]] inline void set_quick_flags(Char& c) {
+    c.quick_prev = !in(c.cls, RAW_SLOW_PREV) & in(c.eff, QUICK_PREV) & (c.base_cp != DOTTED_CIRCLE);
+    c.quick_cur = !in(c.cls, RAW_SLOW_CUR) & in(c.eff, QUICK_CUR) & (c.cp != DOTTED_CIRCLE);
 }
 
 // The look-ahead of LB25 and LB28a, which only some pairs need: the class of
@@ -209,8 +212,7 @@ public:
     // window over the run of ASCII letters that follows: p and c become the last
     // two letters of the run. False (and nothing moved) if no letter follows c.
     bool skip_letters(Char& p, Char& c) {
-        std::size_t end = pos_;
-        while (end < text_.size() && is_ascii_letter(text_.unit(end))) ++end;
+        const std::size_t end = run_end(pos_, is_ascii_letter);
         if (end == pos_) return false;
         // Letters at end - 2 and end - 1 (one byte each); the one at end - 2 may be c itself.
         const std::size_t p_index = end - 2;
@@ -297,8 +299,7 @@ public:
             const char32_t next = text_.decode(pos_, len);
             if (in(eff, ALPHA) && is_ascii_letter(next)) {
                 // LB28: a run of ASCII letters after a letter, passed whole.
-                std::size_t end = pos_ + 1;
-                while (end < text_.size() && is_ascii_letter(text_.unit(end))) ++end;
+                const std::size_t end = run_end(pos_ + 1, is_ascii_letter);
                 if (end - 1 > pos_) base(end - 2, off_ + (end - 2 - pos_), text_.unit(end - 2), C::AL);
                 base(end - 1, off_ + (end - 1 - pos_), text_.unit(end - 1), C::AL);
                 off_ += end - pos_;
@@ -420,6 +421,21 @@ private:
     Units text_;
     std::size_t pos_ = 0;
     std::size_t off_ = 0;
+
+    // The end of the run of units from i that pred accepts, looked at eight
+    // at a time: the end of a word costs one branch, not one per letter.
+    template <typename Pred>
+    std::size_t run_end(std::size_t i, Pred pred) const {
+        const auto* d = text_.data;
+        const std::size_t n = text_.size();
+        for (; i + 8 <= n; i += 8) {
+            unsigned mask = 0;
+            for (unsigned k = 0; k < 8; ++k) mask |= unsigned(pred(d[i + k])) << k;
+            if (mask != 0xFF) return i + std::size_t(std::countr_one(mask));
+        }
+        while (i < n && pred(d[i])) ++i;
+        return i;
+    }
 
     char32_t cp_at(std::size_t i) const {
         std::size_t len;
