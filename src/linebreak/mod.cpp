@@ -131,6 +131,29 @@ inline bool is_alpha_letter(char32_t cp) {
     return cp < 0x10000 && ((STRETCH.alpha[cp >> 6] >> (cp & 63)) & 1);
 }
 
+// ID, H2 and H3: every pair of them breaks (LB31, whatever the look-back;
+// checked below), so that a run of them, most of Chinese, Japanese and Korean,
+// is stepped over with an Allowed before each and no pair decided. One bit per
+// code point of the BMP.
+constexpr ClassSet BREAKING = set_of(C::ID, C::H2, C::H3);
+
+struct BreakingSet {
+    std::uint64_t bits[1024] = {};
+};
+
+constexpr BreakingSet build_breaking_set() {
+    BreakingSet t;
+    for (char32_t cp = 0; cp < 0x10000; ++cp)
+        if (in(data::line_break_class(cp), BREAKING)) t.bits[cp >> 6] |= std::uint64_t(1) << (cp & 63);
+    return t;
+}
+
+constexpr BreakingSet BREAKING_SET = build_breaking_set();
+
+inline bool is_breaking(char32_t cp) {
+    return cp < 0x10000 && ((BREAKING_SET.bits[cp >> 6] >> (cp & 63)) & 1);
+}
+
 // x is a letter or a mark that stands as a letter, and not U+25CC or on it.
 inline bool stretch_like(const Char& x) {
     return (x.cls == C::AL || x.cls == C::CM) && x.eff == C::AL && x.base_cp != DOTTED_CIRCLE;
@@ -298,13 +321,61 @@ public:
             std::size_t len;
             const char32_t next = text_.decode(pos_, len);
             if (in(eff, ALPHA) && is_ascii_letter(next)) {
-                // LB28: a run of ASCII letters after a letter, passed whole.
-                const std::size_t end = run_end(pos_ + 1, is_ascii_letter);
-                if (end - 1 > pos_) base(end - 2, off_ + (end - 2 - pos_), text_.unit(end - 2), C::AL);
-                base(end - 1, off_ + (end - 1 - pos_), text_.unit(end - 1), C::AL);
-                off_ += end - pos_;
-                pos_ = end;
-                rules.after_letters();
+                // LB28: a run of ASCII letters after a letter, passed whole. Then,
+                // while one space and another letter follow (most text in Latin
+                // script), the steps below for SP (LB7) and for the letter after
+                // it (LB18) are taken with no class looked up.
+                const std::size_t n = text_.size();
+                bool leave = false;
+                for (;;) {
+                    const std::size_t end = run_end(pos_ + 1, is_ascii_letter);
+                    if (end - 1 > pos_) base(end - 2, off_ + (end - 2 - pos_), text_.unit(end - 2), C::AL);
+                    base(end - 1, off_ + (end - 1 - pos_), text_.unit(end - 1), C::AL);
+                    off_ += end - pos_;
+                    pos_ = end;
+                    rules.after_letters();
+                    if (pos_ + 1 >= n || text_.unit(pos_) != ' ' || !is_ascii_letter(text_.unit(pos_ + 1)))
+                        break;
+                    rules.lane_space();
+                    base(pos_, off_, ' ', C::SP);
+                    ++pos_;
+                    ++off_;
+                    if (!rules.lane_after_space(C::AL)) {
+                        leave = true;
+                        break;
+                    }
+                    emit(off_, A::Allowed);
+                    base(pos_, off_, text_.unit(pos_), C::AL);
+                    ++pos_;
+                    ++off_;
+                    if (pos_ >= n || !is_ascii_letter(text_.unit(pos_))) break;
+                }
+                if (leave) break;
+                continue;
+            }
+            if (in(eff, BREAKING) && is_breaking(next)) {
+                // A run of ID, H2 and H3 after one of them: Allowed before each.
+                std::size_t at = pos_, at_offset = off_, before = pos_, before_offset = off_;
+                char32_t last = next, before_last = 0;
+                do {
+                    before = at;
+                    before_offset = at_offset;
+                    before_last = last;
+                    last = text_.decode(pos_, len);
+                    at = pos_;
+                    at_offset = off_;
+                    emit(off_, A::Allowed);
+                    pos_ += len;
+                    off_ += Units::utf8_bytes(last, len);
+                } while (pos_ < text_.size() && is_breaking(text_.decode(pos_, len)));
+                if (at != before) {
+                    const C before_cls = data::line_break_class(before_last);
+                    base(before, before_offset, before_last, before_cls);
+                    rules.lane_breaking(before_cls);
+                }
+                const C last_cls = data::line_break_class(last);
+                base(at, at_offset, last, last_cls);
+                rules.lane_breaking(last_cls);
                 continue;
             }
             const C next_cls = data::line_break_class(next);
@@ -555,6 +626,17 @@ private:
     static const PairTable PAIRS;
 
 public:
+    static constexpr bool breaking_pairs_break() {
+        const PairTable table = build_pairs();
+        for (bool tail : {false, true})
+            for (bool tail2 : {false, true})
+                for (C x : {C::ID, C::H2, C::H3})
+                    for (C y : {C::ID, C::H2, C::H3})
+                        if (table.at(tail, tail2, x, y) != A::Allowed || !in(x, LANE) || !in(y, LANE))
+                            return false;
+        return true;
+    }
+
     static constexpr bool letters_never_break() {
         const PairTable table = build_pairs();
         for (bool tail : {false, true})
@@ -590,6 +672,10 @@ public:
         lane_base(cur);
         return action;
     }
+
+    // A code point of BREAKING after another, which lane_pair would have
+    // allowed (breaking_pairs_break).
+    void lane_breaking(C cur) { lane_base(cur); }
 
     // A mark after a base of LANE (or its marks), which stands as eff (LB9).
     void lane_mark(C eff) { lane_base(eff); }
@@ -805,6 +891,8 @@ private:
 
 constexpr PairRules::PairTable PairRules::PAIRS = PairRules::build_pairs();
 
+static_assert(PairRules::breaking_pairs_break(),
+              "ID, H2 and H3 are bases of the lane, and LB31 breaks between any two of them");
 static_assert(PairRules::letters_never_break(),
               "(AL | HL) × (AL | HL) (LB28) whatever the LB25 look-back");
 
