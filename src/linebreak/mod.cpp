@@ -453,6 +453,23 @@ public:
                 offset = off_;
                 cp = next;
                 cls = C::CM;
+            } else if (next_cls == C::ZW && pos_ + len < text_.size()) {
+                // LB7: × ZW, then LB8: ZW ÷ before a base of the lane (Khmer
+                // separates its words so); any other code point after the ZW
+                // is left to the rules.
+                std::size_t after_len;
+                const char32_t after = text_.decode(pos_ + len, after_len);
+                const C after_cls = data::line_break_class(after);
+                if (!in(after_cls, LANE) || after == DOTTED_CIRCLE) break;
+                rules.lane_zw();
+                base(pos_, off_, next, C::ZW);
+                pos_ += len;
+                off_ += Units::utf8_bytes(next, len);
+                emit(off_, rules.lane_after_zw(after_cls));
+                base(pos_, off_, after, after_cls);
+                pos_ += after_len;
+                off_ += Units::utf8_bytes(after, after_len);
+                continue;
             } else {
                 break;
             }
@@ -671,6 +688,22 @@ public:
         const BreakAction action = PAIRS.at(numeric_tail_prev_, numeric_tail_prev2_, prev, cur);
         lane_base(cur);
         return action;
+    }
+
+    // A ZW after a base of LANE, a space or a mark: LB7 holds it to what
+    // precedes, and the look-backs pass over it as over any base.
+    void lane_zw() {
+        non_space_ = C::ZW;
+        non_space_opens_ = false;
+        numeric_tail_prev2_ = numeric_tail_prev_;
+        numeric_tail_prev_ = false;
+        ri_odd_prev_ = false;
+    }
+
+    // A base of LANE right after a ZW: LB8.
+    BreakAction lane_after_zw(C cur) {
+        lane_base(cur);
+        return A::Allowed;
     }
 
     // A code point of BREAKING after another, which lane_pair would have
