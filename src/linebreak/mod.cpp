@@ -453,6 +453,30 @@ public:
                 offset = off_;
                 cp = next;
                 cls = C::CM;
+            } else if (next_cls == C::EM && eff == C::EB) {
+                // LB30b: EB × EM, an emoji and its skin tone.
+                emit(off_, rules.lane_modifier());
+                base(pos_, off_, next, next_cls);
+            } else if (next_cls == C::ZWJ && cls != C::SP && pos_ + len < text_.size()) {
+                // LB9: X ZWJ × as X, then LB8a: ZWJ × before a base of the lane
+                // (the joined pictographs of emoji sequences); any other code
+                // point after the ZWJ is left to the rules.
+                std::size_t after_len;
+                const char32_t after = text_.decode(pos_ + len, after_len);
+                const C after_cls = data::line_break_class(after);
+                if (!in(after_cls, LANE) || after == DOTTED_CIRCLE) break;
+                rules.lane_mark(eff);
+                index = pos_;
+                offset = off_;
+                cp = next;
+                cls = C::ZWJ;
+                pos_ += len;
+                off_ += Units::utf8_bytes(next, len);
+                emit(off_, rules.lane_after_zwj(after_cls));
+                base(pos_, off_, after, after_cls);
+                pos_ += after_len;
+                off_ += Units::utf8_bytes(after, after_len);
+                continue;
             } else if (next_cls == C::ZW && pos_ + len < text_.size()) {
                 // LB7: × ZW, then LB8: ZW ÷ before a base of the lane (Khmer
                 // separates its words so); any other code point after the ZW
@@ -704,6 +728,18 @@ public:
     BreakAction lane_after_zw(C cur) {
         lane_base(cur);
         return A::Allowed;
+    }
+
+    // A base of LANE right after a ZWJ: LB8a.
+    BreakAction lane_after_zwj(C cur) {
+        lane_base(cur);
+        return A::Prohibited;
+    }
+
+    // EM after EB (or its marks): LB30b.
+    BreakAction lane_modifier() {
+        lane_base(C::EM);
+        return A::Prohibited;
     }
 
     // A code point of BREAKING after another, which lane_pair would have
