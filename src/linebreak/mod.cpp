@@ -291,18 +291,18 @@ public:
         return true;
     }
 
-    // The lane: with c a base of LANE after a quick p, decides (p, c) and every
-    // pair after it while the code points are bases of LANE, spaces, or marks
-    // after a base, with no Char built for them: most text but for quotes,
-    // brackets, joiners and line ends. Leaves p the last code point decided
-    // and reads the next one into c; false if the text ended instead.
+    // The lane: with the pair (p, c) decided and c a base of LANE or a mark on
+    // one, decides every pair after it while the code points are bases of
+    // LANE, spaces, or marks after a base, with no Char built for them: most
+    // text but for quotes, brackets, joiners and line ends. Leaves p the last
+    // code point decided and reads the next one into c; false if the text
+    // ended instead.
     template <typename Rules, typename Emit>
     bool lane(Rules& rules, Char& p, Char& c, Emit& emit) {
-        emit(c.offset, rules.lane_pair(p.eff, c.eff));
         // The last code point decided: what its Char holds.
         std::size_t index = c.index, offset = c.offset;
-        char32_t cp = c.cp, base_cp = c.cp;
-        C cls = c.cls, eff = c.cls;
+        char32_t cp = c.cp, base_cp = c.base_cp;
+        C cls = c.cls, eff = c.eff;
         bool base_first = c.base_first;
         C before_eff = c.before_eff;
         char32_t before_cp = c.before_cp, before_base_cp = c.before_base_cp;
@@ -995,7 +995,22 @@ std::size_t decide_pairs(Units text, Emit&& emit) {
             // LB28 and LB9 the same way over letters and marks of any script.
             rules.after_letters();
         }
-        if (p->quick_prev && in(c->cls, LANE) && c->cp != DOTTED_CIRCLE) {
+        // The lane takes over after a pair that it would have decided itself:
+        // two bases of LANE, a mark on such a base (LB9), or a space and a
+        // base of LANE that LB18 allows.
+        const bool c_in_lane = in(c->cls, LANE) && c->cp != DOTTED_CIRCLE;
+        if (p->quick_prev && c_in_lane) {
+            emit(c->offset, rules.lane_pair(p->eff, c->eff));
+            if (!reader.lane(rules, *p, *c, emit)) break;
+            continue;
+        }
+        if (p->quick_prev && c->cls == C::CM && in(c->eff, LANE) && c->base_cp != DOTTED_CIRCLE) {
+            rules.lane_mark(c->eff);  // LB9: nothing emitted for the Prohibited pair
+            if (!reader.lane(rules, *p, *c, emit)) break;
+            continue;
+        }
+        if (p->cls == C::SP && c_in_lane && rules.lane_after_space(c->cls)) {
+            emit(c->offset, A::Allowed);  // LB18
             if (!reader.lane(rules, *p, *c, emit)) break;
             continue;
         }
