@@ -320,6 +320,15 @@ public:
         while (pos_ < text_.size()) {
             std::size_t len;
             const char32_t next = text_.decode(pos_, len);
+            if (next == ' ') {
+                // LB7: × SP, and the look-backs pass over it (U+0020 is the one SP;
+                // no branch below takes it).
+                rules.lane_space();
+                base(pos_, off_, next, C::SP);
+                ++pos_;
+                ++off_;
+                continue;
+            }
             if (in(eff, ALPHA) && is_ascii_letter(next)) {
                 // LB28: a run of ASCII letters after a letter, passed whole. Then,
                 // while one space and another letter follow (most text in Latin
