@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <type_traits>
 
 #include "../data/line_break.h"
 #include "../utf8.h"
@@ -235,7 +236,7 @@ public:
     // window over the run of ASCII letters that follows: p and c become the last
     // two letters of the run. False (and nothing moved) if no letter follows c.
     bool skip_letters(Char& p, Char& c) {
-        const std::size_t end = run_end(pos_, is_ascii_letter);
+        const std::size_t end = ascii_letter_run_end(pos_);
         if (end == pos_) return false;
         // Letters at end - 2 and end - 1 (one byte each); the one at end - 2 may be c itself.
         const std::size_t p_index = end - 2;
@@ -337,7 +338,7 @@ public:
                 const std::size_t n = text_.size();
                 bool leave = false;
                 for (;;) {
-                    const std::size_t end = run_end(pos_ + 1, is_ascii_letter);
+                    const std::size_t end = ascii_letter_run_end(pos_ + 1);
                     if (end - 1 > pos_) base(end - 2, off_ + (end - 2 - pos_), text_.unit(end - 2), C::AL);
                     base(end - 1, off_ + (end - 1 - pos_), text_.unit(end - 1), C::AL);
                     off_ += end - pos_;
@@ -542,6 +543,47 @@ private:
     Units text_;
     std::size_t pos_ = 0;
     std::size_t off_ = 0;
+
+    // The end of the run of ASCII letters from i, sixteen bytes of units at a
+    // time, every unit of a word tested at once: with 0x20 set, the letters
+    // are the one range 0x61..0x7A, checked by two additions that set the
+    // high bit of each lane (a lane's own high bit is kept apart, so that no
+    // carry crosses into the next lane).
+    std::size_t ascii_letter_run_end(std::size_t i) const {
+        using Unit = std::remove_cv_t<std::remove_pointer_t<decltype(text_.data)>>;
+        if constexpr (std::endian::native != std::endian::little) {
+            return run_end(i, is_ascii_letter);
+        } else {
+            constexpr unsigned BITS = 8 * sizeof(Unit);
+            constexpr std::size_t LANES = 8 / sizeof(Unit);
+            constexpr std::uint64_t ONES = ~std::uint64_t(0) / ((std::uint64_t(1) << BITS) - 1);
+            constexpr std::uint64_t HIGH = ONES << (BITS - 1);
+            constexpr std::uint64_t HALF = std::uint64_t(1) << (BITS - 1);
+            const auto* d = text_.data;
+            const std::size_t n = text_.size();
+            // The high bit of each lane of the eight bytes at unit index at
+            // that is not a letter.
+            auto non_letters = [d](std::size_t at) {
+                std::uint64_t w;
+                std::memcpy(&w, d + at, 8);
+                const std::uint64_t x = w | (ONES * 0x20);
+                const std::uint64_t y = x & ~HIGH;
+                const std::uint64_t from_a = y + ONES * (HALF - 0x61);
+                const std::uint64_t past_z = y + ONES * (HALF - 0x7B);
+                return (~from_a | past_z | x) & HIGH;
+            };
+            for (; i + 2 * LANES <= n; i += 2 * LANES) {
+                const std::uint64_t a = non_letters(i), b = non_letters(i + LANES);
+                if ((a | b) != 0) {
+                    const unsigned bit = a != 0 ? unsigned(std::countr_zero(a))
+                                                : 64 + unsigned(std::countr_zero(b));
+                    return i + bit / BITS;
+                }
+            }
+            while (i < n && is_ascii_letter(d[i])) ++i;
+            return i;
+        }
+    }
 
     // The end of the run of units from i that pred accepts, looked at eight
     // at a time: the end of a word costs one branch, not one per letter.
