@@ -163,8 +163,10 @@ inline bool stretch_like(const Char& x) {
 // Without branches (& rather than &&): the flags of neighbouring code points
 // differ too often to predict.
 [[gnu::always_inline]] inline void set_quick_flags(Char& c) {
-    c.quick_prev = !in(c.cls, RAW_SLOW_PREV) & in(c.eff, QUICK_PREV) & (c.base_cp != DOTTED_CIRCLE);
-    c.quick_cur = !in(c.cls, RAW_SLOW_CUR) & in(c.eff, QUICK_CUR) & (c.cp != DOTTED_CIRCLE);
+    c.quick_prev = (unsigned(!in(c.cls, RAW_SLOW_PREV)) & unsigned(in(c.eff, QUICK_PREV)) &
+                    unsigned(c.base_cp != DOTTED_CIRCLE)) != 0;
+    c.quick_cur = (unsigned(!in(c.cls, RAW_SLOW_CUR)) & unsigned(in(c.eff, QUICK_CUR)) &
+                   unsigned(c.cp != DOTTED_CIRCLE)) != 0;
 }
 
 // The look-ahead of LB25 and LB28a, which only some pairs need: the class of
