@@ -409,26 +409,26 @@ PyObject* new_int(std::uint64_t v) {
     return v <= std::uint64_t(LONG_MAX) ? PyLong_FromLong(long(v)) : PyLong_FromUnsignedLongLong(v);
 }
 
-// A list of ints made from offsets handed over in batches: each int goes
-// into a growing array that becomes the list's own, with no copy of the
-// offsets nor of the array.
-class IntListBuilder final : public segment::OffsetSink {
+// The items of a list made in batches: a growing array of new references
+// that becomes the list's own, with no copy of it.
+class ListItems {
 public:
-    IntListBuilder() = default;
-    IntListBuilder(const IntListBuilder&) = delete;
-    IntListBuilder& operator=(const IntListBuilder&) = delete;
-    ~IntListBuilder() {
+    ListItems() = default;
+    ListItems(const ListItems&) = delete;
+    ListItems& operator=(const ListItems&) = delete;
+    ~ListItems() {
         for (std::size_t i = 0; i < count_; ++i) Py_DECREF(items_[i]);
         PyMem_Free(items_);
     }
 
-    void take(const std::uint64_t* offsets, std::size_t count) override {
+    // Room for count more items, grown at least twofold.
+    void make_room(std::size_t count) {
         if (capacity_ - count_ < count) reserve(count_ + (count > capacity_ ? count : capacity_));
-        for (std::size_t i = 0; i < count; ++i) {
-            PyObject* v = new_int(offsets[i]);
-            if (v == nullptr) throw ApiFailure{};
-            items_[count_++] = v;
-        }
+    }
+    // Appends a new reference (after make_room); nullptr is a failed call.
+    void push(PyObject* item) {
+        if (item == nullptr) throw ApiFailure{};
+        items_[count_++] = item;
     }
 
     PyObject* list() {
@@ -460,6 +460,19 @@ private:
     std::size_t count_ = 0, capacity_ = 0;
 };
 
+// A list of ints made from offsets handed over in batches.
+class IntListBuilder final : public segment::OffsetSink {
+public:
+    void take(const std::uint64_t* offsets, std::size_t count) override {
+        items_.make_room(count);
+        for (std::size_t i = 0; i < count; ++i) items_.push(new_int(offsets[i]));
+    }
+    PyObject* list() { return items_.list(); }
+
+private:
+    ListItems items_;
+};
+
 // ASCII is Latin-1 too: the boundary scans and the truncations take it in
 // that form, one code point per unit.
 text::Latin1 latin1_if_ascii(std::string_view ascii) {
@@ -477,25 +490,33 @@ PyObject* key_paragraph_level = nullptr;
 PyObject* key_levels = nullptr;
 PyObject* key_reorder = nullptr;
 
-PyObject* opportunities_to_list(const std::vector<linebreak::Opportunity>& ops) {
-    Ref list(checked(PyList_New(Py_ssize_t(ops.size()))));
-    for (std::size_t i = 0; i < ops.size(); ++i) {
-        Ref offset(u64_result(ops[i].first));
-        PyObject* action = ops[i].second == linebreak::BreakAction::Mandatory ? action_mandatory
-                                                                                : action_allowed;
-        if (ops[i].second == linebreak::BreakAction::Prohibited)
-            throw InvariantError("a prohibited break reached the result");
-        PyObject* pair = checked(PyTuple_New(2));
-        PyTuple_SET_ITEM(pair, 0, offset.release());
-        Py_INCREF(action);
-        PyTuple_SET_ITEM(pair, 1, action);
-        // An int and an interned str can never form a cycle: keep the pair out of
-        // the cyclic collector, which otherwise rescans every pair of a long result.
-        PyObject_GC_UnTrack(pair);
-        PyList_SET_ITEM(list.get(), Py_ssize_t(i), pair);
+// The list of (offset, action) pairs made from opportunities handed over in
+// batches; the actions are the interned strings.
+class OpportunityListBuilder final : public linebreak::OpportunitySink {
+public:
+    void take(const linebreak::Opportunity* ops, std::size_t count) override {
+        items_.make_room(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            if (ops[i].second == linebreak::BreakAction::Prohibited)
+                throw InvariantError("a prohibited break reached the result");
+            Ref offset(checked(new_int(ops[i].first)));
+            PyObject* action = ops[i].second == linebreak::BreakAction::Mandatory ? action_mandatory
+                                                                                    : action_allowed;
+            PyObject* pair = checked(PyTuple_New(2));
+            PyTuple_SET_ITEM(pair, 0, offset.release());
+            Py_INCREF(action);
+            PyTuple_SET_ITEM(pair, 1, action);
+            // An int and an interned str can never form a cycle: keep the pair out of
+            // the cyclic collector, which otherwise rescans every pair of a long result.
+            PyObject_GC_UnTrack(pair);
+            items_.push(pair);
+        }
     }
-    return list.release();
-}
+    PyObject* list() { return items_.list(); }
+
+private:
+    ListItems items_;
+};
 
 PyObject* pair_result(std::pair<std::uint64_t, std::uint64_t> p) {
     Ref first(u64_result(p.first));
@@ -898,16 +919,18 @@ PyObject* bidi_resolve(SCRIVLET_ARGS) {
 PyObject* line_break_opportunities(SCRIVLET_ARGS) {
     return guarded_call([&]() -> PyObject* {
         Bound b(SIG_LINE_BREAK, args, nargs, kwnames, false);
-        return opportunities_to_list(
-            b.arg.visit([](auto text) { return linebreak::line_break_opportunities(text); }));
+        OpportunityListBuilder list;
+        b.arg.visit([&](auto text) { linebreak::line_break_opportunities(text, list); });
+        return list.list();
     });
 }
 
 PyObject* line_break_opportunities_with_dictionary(SCRIVLET_ARGS) {
     return guarded_call([&]() -> PyObject* {
         Bound b(SIG_LINE_BREAK_DICT, args, nargs, kwnames, false);
-        return opportunities_to_list(b.arg.visit(
-            [](auto text) { return linebreak::line_break_opportunities_with_dictionary(text); }));
+        OpportunityListBuilder list;
+        b.arg.visit([&](auto text) { linebreak::line_break_opportunities_with_dictionary(text, list); });
+        return list.list();
     });
 }
 

@@ -197,6 +197,11 @@ LINE_BREAK_WORST_CASES = {
     "combining-marks": lambda n: "a" + "\u0300" * n,
     "aksara-marks-vowel": lambda n: "\u1b05\u1b05" + "\u0300" * n + "\u1bf2",
     "zero-width-space-then-spaces": lambda n: "\u200b" + " " * n + "a",
+    # the lane's own steps: one-letter words, ideographs and syllables, ZW between letters
+    "one-letter-words": lambda n: "a " * (n // 2),
+    "ideographs-and-syllables": lambda n: "\u4e00\uac00" * (n // 2),
+    "letters-between-zero-width-spaces": lambda n: "\u1780\u200b" * (n // 2),
+    "joined-emoji-with-skin-tones": lambda n: "\U0001f469\U0001f3fd\u200d\U0001f4bb" * (n // 4),
 }
 
 

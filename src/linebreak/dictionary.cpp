@@ -139,13 +139,11 @@ std::size_t longest_word(const WordDictionary& dict, Units text, const Run& run,
 
 template <typename Units>
 void segment_into(const WordDictionary& dict, Units text, const Run& run,
-                  std::vector<std::uint64_t>& cuts) {
+                  std::vector<std::uint64_t>& cuts, std::vector<std::size_t>& ends) {
     // A run's code points are three bytes long in UTF-8: a unit is a byte of
     // UTF-8, or a whole code point of the fixed-width forms.
     constexpr std::size_t UNIT_BYTES = std::is_same_v<Units, Utf8Units> ? 1 : 3;
     RunClusters<Units> clusters(text, run);
-    std::vector<std::size_t> ends;
-    ends.reserve(64);
     std::size_t pos = run.start;
     while (pos < run.end) {
         std::size_t end = longest_word(dict, text, run, pos, clusters, ends);
@@ -163,18 +161,21 @@ void segment_into(const WordDictionary& dict, Units text, const Run& run,
     }
 }
 
-template void segment_into(const WordDictionary&, Utf8Units, const Run&, std::vector<std::uint64_t>&);
+template void segment_into(const WordDictionary&, Utf8Units, const Run&, std::vector<std::uint64_t>&,
+                           std::vector<std::size_t>&);
 template void segment_into(const WordDictionary&, FixedUnits<std::uint8_t>, const Run&,
-                           std::vector<std::uint64_t>&);
+                           std::vector<std::uint64_t>&, std::vector<std::size_t>&);
 template void segment_into(const WordDictionary&, FixedUnits<char16_t>, const Run&,
-                           std::vector<std::uint64_t>&);
+                           std::vector<std::uint64_t>&, std::vector<std::size_t>&);
 template void segment_into(const WordDictionary&, FixedUnits<char32_t>, const Run&,
-                           std::vector<std::uint64_t>&);
+                           std::vector<std::uint64_t>&, std::vector<std::size_t>&);
 
 std::vector<std::uint64_t> segment_run(std::string_view run, DictionaryLanguage lang) {
     std::vector<std::uint64_t> out;
     if (run.empty()) return out;
-    segment_into(dictionary_for(lang), Utf8Units(run), Run{0, run.size(), 0, run.size(), lang}, out);
+    std::vector<std::size_t> ends;
+    segment_into(dictionary_for(lang), Utf8Units(run), Run{0, run.size(), 0, run.size(), lang}, out,
+                 ends);
     return out;
 }
 

@@ -1,7 +1,9 @@
 #include "mod.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
+#include <type_traits>
 
 #include "../data/line_break.h"
 #include "../utf8.h"
@@ -130,14 +132,41 @@ inline bool is_alpha_letter(char32_t cp) {
     return cp < 0x10000 && ((STRETCH.alpha[cp >> 6] >> (cp & 63)) & 1);
 }
 
+// ID, H2 and H3: every pair of them breaks (LB31, whatever the look-back;
+// checked below), so that a run of them, most of Chinese, Japanese and Korean,
+// is stepped over with an Allowed before each and no pair decided. One bit per
+// code point of the BMP.
+constexpr ClassSet BREAKING = set_of(C::ID, C::H2, C::H3);
+
+struct BreakingSet {
+    std::uint64_t bits[1024] = {};
+};
+
+constexpr BreakingSet build_breaking_set() {
+    BreakingSet t;
+    for (char32_t cp = 0; cp < 0x10000; ++cp)
+        if (in(data::line_break_class(cp), BREAKING)) t.bits[cp >> 6] |= std::uint64_t(1) << (cp & 63);
+    return t;
+}
+
+constexpr BreakingSet BREAKING_SET = build_breaking_set();
+
+inline bool is_breaking(char32_t cp) {
+    return cp < 0x10000 && ((BREAKING_SET.bits[cp >> 6] >> (cp & 63)) & 1);
+}
+
 // x is a letter or a mark that stands as a letter, and not U+25CC or on it.
 inline bool stretch_like(const Char& x) {
     return (x.cls == C::AL || x.cls == C::CM) && x.eff == C::AL && x.base_cp != DOTTED_CIRCLE;
 }
 
-inline void set_quick_flags(Char& c) {
-    c.quick_prev = !in(c.cls, RAW_SLOW_PREV) && in(c.eff, QUICK_PREV) && c.base_cp != DOTTED_CIRCLE;
-    c.quick_cur = !in(c.cls, RAW_SLOW_CUR) && in(c.eff, QUICK_CUR) && c.cp != DOTTED_CIRCLE;
+// Without branches (& rather than &&): the flags of neighbouring code points
+// differ too often to predict.
+[[gnu::always_inline]] inline void set_quick_flags(Char& c) {
+    c.quick_prev = (unsigned(!in(c.cls, RAW_SLOW_PREV)) & unsigned(in(c.eff, QUICK_PREV)) &
+                    unsigned(c.base_cp != DOTTED_CIRCLE)) != 0;
+    c.quick_cur = (unsigned(!in(c.cls, RAW_SLOW_CUR)) & unsigned(in(c.eff, QUICK_CUR)) &
+                   unsigned(c.cp != DOTTED_CIRCLE)) != 0;
 }
 
 // The look-ahead of LB25 and LB28a, which only some pairs need: the class of
@@ -209,8 +238,7 @@ public:
     // window over the run of ASCII letters that follows: p and c become the last
     // two letters of the run. False (and nothing moved) if no letter follows c.
     bool skip_letters(Char& p, Char& c) {
-        std::size_t end = pos_;
-        while (end < text_.size() && is_ascii_letter(text_.unit(end))) ++end;
+        const std::size_t end = ascii_letter_run_end(pos_);
         if (end == pos_) return false;
         // Letters at end - 2 and end - 1 (one byte each); the one at end - 2 may be c itself.
         const std::size_t p_index = end - 2;
@@ -266,18 +294,18 @@ public:
         return true;
     }
 
-    // The lane: with c a base of LANE after a quick p, decides (p, c) and every
-    // pair after it while the code points are bases of LANE, spaces, or marks
-    // after a base, with no Char built for them: most text but for quotes,
-    // brackets, joiners and line ends. Leaves p the last code point decided
-    // and reads the next one into c; false if the text ended instead.
+    // The lane: with the pair (p, c) decided and c a base of LANE or a mark on
+    // one, decides every pair after it while the code points are bases of
+    // LANE, spaces, or marks after a base, with no Char built for them: most
+    // text but for quotes, brackets, joiners and line ends. Leaves p the last
+    // code point decided and reads the next one into c; false if the text
+    // ended instead.
     template <typename Rules, typename Emit>
     bool lane(Rules& rules, Char& p, Char& c, Emit& emit) {
-        emit(c.offset, rules.lane_pair(p.eff, c.eff));
         // The last code point decided: what its Char holds.
         std::size_t index = c.index, offset = c.offset;
-        char32_t cp = c.cp, base_cp = c.cp;
-        C cls = c.cls, eff = c.cls;
+        char32_t cp = c.cp, base_cp = c.base_cp;
+        C cls = c.cls, eff = c.eff;
         bool base_first = c.base_first;
         C before_eff = c.before_eff;
         char32_t before_cp = c.before_cp, before_base_cp = c.before_base_cp;
@@ -295,15 +323,71 @@ public:
         while (pos_ < text_.size()) {
             std::size_t len;
             const char32_t next = text_.decode(pos_, len);
+            if (next == ' ') {
+                // LB7: × SP, and the look-backs pass over it (U+0020 is the one SP;
+                // no branch below takes it).
+                rules.lane_space();
+                base(pos_, off_, next, C::SP);
+                ++pos_;
+                ++off_;
+                continue;
+            }
             if (in(eff, ALPHA) && is_ascii_letter(next)) {
-                // LB28: a run of ASCII letters after a letter, passed whole.
-                std::size_t end = pos_ + 1;
-                while (end < text_.size() && is_ascii_letter(text_.unit(end))) ++end;
-                if (end - 1 > pos_) base(end - 2, off_ + (end - 2 - pos_), text_.unit(end - 2), C::AL);
-                base(end - 1, off_ + (end - 1 - pos_), text_.unit(end - 1), C::AL);
-                off_ += end - pos_;
-                pos_ = end;
-                rules.after_letters();
+                // LB28: a run of ASCII letters after a letter, passed whole. Then,
+                // while one space and another letter follow (most text in Latin
+                // script), the steps below for SP (LB7) and for the letter after
+                // it (LB18) are taken with no class looked up.
+                const std::size_t n = text_.size();
+                bool leave = false;
+                for (;;) {
+                    const std::size_t end = ascii_letter_run_end(pos_ + 1);
+                    if (end - 1 > pos_) base(end - 2, off_ + (end - 2 - pos_), text_.unit(end - 2), C::AL);
+                    base(end - 1, off_ + (end - 1 - pos_), text_.unit(end - 1), C::AL);
+                    off_ += end - pos_;
+                    pos_ = end;
+                    rules.after_letters();
+                    if (pos_ + 1 >= n || text_.unit(pos_) != ' ' || !is_ascii_letter(text_.unit(pos_ + 1)))
+                        break;
+                    rules.lane_space();
+                    base(pos_, off_, ' ', C::SP);
+                    ++pos_;
+                    ++off_;
+                    if (!rules.lane_after_space(C::AL)) {
+                        leave = true;
+                        break;
+                    }
+                    emit(off_, A::Allowed);
+                    base(pos_, off_, text_.unit(pos_), C::AL);
+                    ++pos_;
+                    ++off_;
+                    if (pos_ >= n || !is_ascii_letter(text_.unit(pos_))) break;
+                }
+                if (leave) break;
+                continue;
+            }
+            if (in(eff, BREAKING) && is_breaking(next)) {
+                // A run of ID, H2 and H3 after one of them: Allowed before each.
+                std::size_t at = pos_, at_offset = off_, before = pos_, before_offset = off_;
+                char32_t last = next, before_last = 0;
+                do {
+                    before = at;
+                    before_offset = at_offset;
+                    before_last = last;
+                    last = text_.decode(pos_, len);
+                    at = pos_;
+                    at_offset = off_;
+                    emit(off_, A::Allowed);
+                    pos_ += len;
+                    off_ += Units::utf8_bytes(last, len);
+                } while (pos_ < text_.size() && is_breaking(text_.decode(pos_, len)));
+                if (at != before) {
+                    const C before_cls = data::line_break_class(before_last);
+                    base(before, before_offset, before_last, before_cls);
+                    rules.lane_breaking(before_cls);
+                }
+                const C last_cls = data::line_break_class(last);
+                base(at, at_offset, last, last_cls);
+                rules.lane_breaking(last_cls);
                 continue;
             }
             const C next_cls = data::line_break_class(next);
@@ -381,6 +465,47 @@ public:
                 offset = off_;
                 cp = next;
                 cls = C::CM;
+            } else if (next_cls == C::EM && eff == C::EB) {
+                // LB30b: EB × EM, an emoji and its skin tone.
+                emit(off_, rules.lane_modifier());
+                base(pos_, off_, next, next_cls);
+            } else if (next_cls == C::ZWJ && cls != C::SP && pos_ + len < text_.size()) {
+                // LB9: X ZWJ × as X, then LB8a: ZWJ × before a base of the lane
+                // (the joined pictographs of emoji sequences); any other code
+                // point after the ZWJ is left to the rules.
+                std::size_t after_len;
+                const char32_t after = text_.decode(pos_ + len, after_len);
+                const C after_cls = data::line_break_class(after);
+                if (!in(after_cls, LANE) || after == DOTTED_CIRCLE) break;
+                rules.lane_mark(eff);
+                index = pos_;
+                offset = off_;
+                cp = next;
+                cls = C::ZWJ;
+                pos_ += len;
+                off_ += Units::utf8_bytes(next, len);
+                emit(off_, rules.lane_after_zwj(after_cls));
+                base(pos_, off_, after, after_cls);
+                pos_ += after_len;
+                off_ += Units::utf8_bytes(after, after_len);
+                continue;
+            } else if (next_cls == C::ZW && pos_ + len < text_.size()) {
+                // LB7: × ZW, then LB8: ZW ÷ before a base of the lane (Khmer
+                // separates its words so); any other code point after the ZW
+                // is left to the rules.
+                std::size_t after_len;
+                const char32_t after = text_.decode(pos_ + len, after_len);
+                const C after_cls = data::line_break_class(after);
+                if (!in(after_cls, LANE) || after == DOTTED_CIRCLE) break;
+                rules.lane_zw();
+                base(pos_, off_, next, C::ZW);
+                pos_ += len;
+                off_ += Units::utf8_bytes(next, len);
+                emit(off_, rules.lane_after_zw(after_cls));
+                base(pos_, off_, after, after_cls);
+                pos_ += after_len;
+                off_ += Units::utf8_bytes(after, after_len);
+                continue;
             } else {
                 break;
             }
@@ -420,6 +545,62 @@ private:
     Units text_;
     std::size_t pos_ = 0;
     std::size_t off_ = 0;
+
+    // The end of the run of ASCII letters from i, sixteen bytes of units at a
+    // time, every unit of a word tested at once: with 0x20 set, the letters
+    // are the one range 0x61..0x7A, checked by two additions that set the
+    // high bit of each lane (a lane's own high bit is kept apart, so that no
+    // carry crosses into the next lane).
+    std::size_t ascii_letter_run_end(std::size_t i) const {
+        using Unit = std::remove_cv_t<std::remove_pointer_t<decltype(text_.data)>>;
+        if constexpr (std::endian::native != std::endian::little) {
+            return run_end(i, is_ascii_letter);
+        } else {
+            constexpr unsigned BITS = 8 * sizeof(Unit);
+            constexpr std::size_t LANES = 8 / sizeof(Unit);
+            constexpr std::uint64_t ONES = ~std::uint64_t(0) / ((std::uint64_t(1) << BITS) - 1);
+            constexpr std::uint64_t HIGH = ONES << (BITS - 1);
+            constexpr std::uint64_t HALF = std::uint64_t(1) << (BITS - 1);
+            const auto* d = text_.data;
+            const std::size_t n = text_.size();
+            // The high bit of each lane of the eight bytes at unit index at
+            // that is not a letter.
+            auto non_letters = [d](std::size_t at) {
+                std::uint64_t w;
+                std::memcpy(&w, d + at, 8);
+                const std::uint64_t x = w | (ONES * 0x20);
+                const std::uint64_t y = x & ~HIGH;
+                const std::uint64_t from_a = y + ONES * (HALF - 0x61);
+                const std::uint64_t past_z = y + ONES * (HALF - 0x7B);
+                return (~from_a | past_z | x) & HIGH;
+            };
+            for (; i + 2 * LANES <= n; i += 2 * LANES) {
+                const std::uint64_t a = non_letters(i), b = non_letters(i + LANES);
+                if ((a | b) != 0) {
+                    const unsigned bit = a != 0 ? unsigned(std::countr_zero(a))
+                                                : 64 + unsigned(std::countr_zero(b));
+                    return i + bit / BITS;
+                }
+            }
+            while (i < n && is_ascii_letter(d[i])) ++i;
+            return i;
+        }
+    }
+
+    // The end of the run of units from i that pred accepts, looked at eight
+    // at a time: the end of a word costs one branch, not one per letter.
+    template <typename Pred>
+    std::size_t run_end(std::size_t i, Pred pred) const {
+        const auto* d = text_.data;
+        const std::size_t n = text_.size();
+        for (; i + 8 <= n; i += 8) {
+            unsigned mask = 0;
+            for (unsigned k = 0; k < 8; ++k) mask |= unsigned(pred(d[i + k])) << k;
+            if (mask != 0xFF) return i + std::size_t(std::countr_one(mask));
+        }
+        while (i < n && pred(d[i])) ++i;
+        return i;
+    }
 
     char32_t cp_at(std::size_t i) const {
         std::size_t len;
@@ -539,6 +720,17 @@ private:
     static const PairTable PAIRS;
 
 public:
+    static constexpr bool breaking_pairs_break() {
+        const PairTable table = build_pairs();
+        for (bool tail : {false, true})
+            for (bool tail2 : {false, true})
+                for (C x : {C::ID, C::H2, C::H3})
+                    for (C y : {C::ID, C::H2, C::H3})
+                        if (table.at(tail, tail2, x, y) != A::Allowed || !in(x, LANE) || !in(y, LANE))
+                            return false;
+        return true;
+    }
+
     static constexpr bool letters_never_break() {
         const PairTable table = build_pairs();
         for (bool tail : {false, true})
@@ -574,6 +766,38 @@ public:
         lane_base(cur);
         return action;
     }
+
+    // A ZW after a base of LANE, a space or a mark: LB7 holds it to what
+    // precedes, and the look-backs pass over it as over any base.
+    void lane_zw() {
+        non_space_ = C::ZW;
+        non_space_opens_ = false;
+        numeric_tail_prev2_ = numeric_tail_prev_;
+        numeric_tail_prev_ = false;
+        ri_odd_prev_ = false;
+    }
+
+    // A base of LANE right after a ZW: LB8.
+    BreakAction lane_after_zw(C cur) {
+        lane_base(cur);
+        return A::Allowed;
+    }
+
+    // A base of LANE right after a ZWJ: LB8a.
+    BreakAction lane_after_zwj(C cur) {
+        lane_base(cur);
+        return A::Prohibited;
+    }
+
+    // EM after EB (or its marks): LB30b.
+    BreakAction lane_modifier() {
+        lane_base(C::EM);
+        return A::Prohibited;
+    }
+
+    // A code point of BREAKING after another, which lane_pair would have
+    // allowed (breaking_pairs_break).
+    void lane_breaking(C cur) { lane_base(cur); }
 
     // A mark after a base of LANE (or its marks), which stands as eff (LB9).
     void lane_mark(C eff) { lane_base(eff); }
@@ -789,6 +1013,8 @@ private:
 
 constexpr PairRules::PairTable PairRules::PAIRS = PairRules::build_pairs();
 
+static_assert(PairRules::breaking_pairs_break(),
+              "ID, H2 and H3 are bases of the lane, and LB31 breaks between any two of them");
 static_assert(PairRules::letters_never_break(),
               "(AL | HL) × (AL | HL) (LB28) whatever the LB25 look-back");
 
@@ -822,7 +1048,22 @@ std::size_t decide_pairs(Units text, Emit&& emit) {
             // LB28 and LB9 the same way over letters and marks of any script.
             rules.after_letters();
         }
-        if (p->quick_prev && in(c->cls, LANE) && c->cp != DOTTED_CIRCLE) {
+        // The lane takes over after a pair that it would have decided itself:
+        // two bases of LANE, a mark on such a base (LB9), or a space and a
+        // base of LANE that LB18 allows.
+        const bool c_in_lane = in(c->cls, LANE) && c->cp != DOTTED_CIRCLE;
+        if (p->quick_prev && c_in_lane) {
+            emit(c->offset, rules.lane_pair(p->eff, c->eff));
+            if (!reader.lane(rules, *p, *c, emit)) break;
+            continue;
+        }
+        if (p->quick_prev && c->cls == C::CM && in(c->eff, LANE) && c->base_cp != DOTTED_CIRCLE) {
+            rules.lane_mark(c->eff);  // LB9: nothing emitted for the Prohibited pair
+            if (!reader.lane(rules, *p, *c, emit)) break;
+            continue;
+        }
+        if (p->cls == C::SP && c_in_lane && rules.lane_after_space(c->cls)) {
+            emit(c->offset, A::Allowed);  // LB18
             if (!reader.lane(rules, *p, *c, emit)) break;
             continue;
         }
@@ -838,34 +1079,55 @@ std::size_t decide_pairs(Units text, Emit&& emit) {
     return reader.offset();
 }
 
-// The opportunities as they are found. The vector is grown (doubling) out of
-// line and written through an index, so that the append stays inline in the
-// scan's loops.
-class Collector {
+// The opportunities as they are found, handed to a sink a batch at a time.
+// Every decision is written and only the kept ones move the count, so that
+// the scan has no branch on the action. The buffer is the caller's own array,
+// apart from the batch, so that the count stays in a register.
+class Batch {
 public:
-    void add(std::uint64_t offset, BreakAction action) {
-        if (size_ == out_.size()) [[unlikely]] grow();
-        out_[size_++] = {offset, action};
+    static constexpr std::size_t SIZE = 256;
+
+    Batch(OpportunitySink& sink, Opportunity (&buffer)[SIZE]) noexcept : sink_(sink), buf_(buffer) {}
+    Batch(const Batch&) = delete;
+    Batch& operator=(const Batch&) = delete;
+
+    [[gnu::always_inline]] void put_if(std::uint64_t offset, BreakAction action, bool keep) {
+        buf_[count_].first = offset;
+        buf_[count_].second = action;
+        count_ += keep;
+        if (count_ == SIZE) [[unlikely]]
+            flush();
     }
-    std::vector<Opportunity> finish() {
-        out_.resize(size_);
-        return std::move(out_);
+    void put(std::uint64_t offset, BreakAction action) { put_if(offset, action, true); }
+    // Hands on what is buffered; the scan calls it once at its end.
+    void flush() {
+        if (count_ > 0) sink_.take(buf_, count_);
+        count_ = 0;
     }
 
 private:
-    [[gnu::noinline]] void grow() { out_.resize(std::max<std::size_t>(64, 2 * out_.size())); }
-    std::vector<Opportunity> out_;
-    std::size_t size_ = 0;
+    OpportunitySink& sink_;
+    Opportunity* buf_;
+    std::size_t count_ = 0;
+};
+
+class VectorSink final : public OpportunitySink {
+public:
+    void take(const Opportunity* ops, std::size_t count) override {
+        out.insert(out.end(), ops, ops + count);
+    }
+    std::vector<Opportunity> out;
 };
 
 template <typename Units>
-std::vector<Opportunity> opportunities(Units text) {
-    Collector out;  // grown as needed, not sized from the text
+void opportunities(Units text, OpportunitySink& sink) {
+    Opportunity buffer[Batch::SIZE];
+    Batch out(sink, buffer);
     const std::size_t utf8_size = decide_pairs(text, [&](std::size_t offset, BreakAction action) {
-        if (action != A::Prohibited) out.add(offset, action);
+        out.put_if(offset, action, action != A::Prohibited);
     });
-    out.add(utf8_size, A::Mandatory);  // LB3 (the empty text included)
-    return out.finish();
+    out.put(utf8_size, A::Mandatory);  // LB3 (the empty text included)
+    out.flush();
 }
 
 // The pair decisions, except inside the runs of Thai, Lao, Khmer and Myanmar,
@@ -874,17 +1136,19 @@ std::vector<Opportunity> opportunities(Units text) {
 // the pair rules said there is dropped whole. The runs are found and cut as
 // the pair decisions pass them, so both come out in order.
 template <typename Units>
-std::vector<Opportunity> opportunities_with_dictionary(Units text) {
-    Collector out;
+void opportunities_with_dictionary(Units text, OpportunitySink& sink) {
+    Opportunity buffer[Batch::SIZE];
+    Batch out(sink, buffer);
     std::vector<std::uint64_t> cuts;
+    std::vector<std::size_t> ends;  // working room of segment_into
     const RunFinder<Units> finder(text);
     std::optional<Run> run = finder.next(0, 0);
     // Emits the cuts of every run that ends at or before offset.
     auto pass_runs_before = [&](std::size_t offset) {
         while (run && run->end_offset <= offset) {
             cuts.clear();
-            segment_into(dictionary_for(run->lang), text, *run, cuts);
-            for (std::uint64_t at : cuts) out.add(at, A::Allowed);
+            segment_into(dictionary_for(run->lang), text, *run, cuts, ends);
+            for (std::uint64_t at : cuts) out.put(at, A::Allowed);
             run = finder.next(run->end, run->end_offset);
         }
     };
@@ -892,11 +1156,11 @@ std::vector<Opportunity> opportunities_with_dictionary(Units text) {
         if (action == A::Prohibited) return;
         pass_runs_before(offset);
         if (run && offset > run->start_offset && offset < run->end_offset) return;
-        out.add(offset, action);
+        out.put(offset, action);
     });
     pass_runs_before(utf8_size);
-    out.add(utf8_size, A::Mandatory);  // LB3
-    return out.finish();
+    out.put(utf8_size, A::Mandatory);  // LB3
+    out.flush();
 }
 
 // Whether a UCS-2 or UCS-4 text holds a code point that may open a run,
@@ -953,34 +1217,60 @@ std::vector<Opportunity> opportunities_from_actions(const std::vector<BreakActio
     return out;
 }
 
-std::vector<Opportunity> line_break_opportunities(std::string_view text) {
-    return opportunities(Utf8Units(text));
+void line_break_opportunities(std::string_view text, OpportunitySink& sink) {
+    opportunities(Utf8Units(text), sink);
 }
 
 template <typename Unit>
-std::vector<Opportunity> line_break_opportunities(text::Fixed<Unit> text) {
-    return opportunities(FixedUnits<Unit>(text));
+void line_break_opportunities(text::Fixed<Unit> text, OpportunitySink& sink) {
+    opportunities(FixedUnits<Unit>(text), sink);
 }
 
-std::vector<Opportunity> line_break_opportunities_with_dictionary(std::string_view text) {
+void line_break_opportunities_with_dictionary(std::string_view text, OpportunitySink& sink) {
     // Thai, Lao, Khmer and Myanmar (U+0E01..U+19FF, U+AA60..U+AA7F) are all
     // three-byte sequences led by E0, E1 or EA: without those bytes there is
     // no run, and the plain result is the answer.
     bool may_have_run = false;
     for (unsigned char b : text) may_have_run |= b == 0xE0 || b == 0xE1 || b == 0xEA;
-    if (!may_have_run) return line_break_opportunities(text);
-    return opportunities_with_dictionary(Utf8Units(text));
+    if (!may_have_run) return line_break_opportunities(text, sink);
+    opportunities_with_dictionary(Utf8Units(text), sink);
+}
+
+template <typename Unit>
+void line_break_opportunities_with_dictionary(text::Fixed<Unit> text, OpportunitySink& sink) {
+    // Latin-1 holds no run at all.
+    if constexpr (sizeof(Unit) == 1) {
+        line_break_opportunities(text, sink);
+    } else {
+        if (!may_have_run(text)) return line_break_opportunities(text, sink);
+        opportunities_with_dictionary(FixedUnits<Unit>(text), sink);
+    }
+}
+
+std::vector<Opportunity> line_break_opportunities(std::string_view text) {
+    VectorSink sink;
+    line_break_opportunities(text, sink);
+    return std::move(sink.out);
+}
+
+template <typename Unit>
+std::vector<Opportunity> line_break_opportunities(text::Fixed<Unit> text) {
+    VectorSink sink;
+    line_break_opportunities(text, sink);
+    return std::move(sink.out);
+}
+
+std::vector<Opportunity> line_break_opportunities_with_dictionary(std::string_view text) {
+    VectorSink sink;
+    line_break_opportunities_with_dictionary(text, sink);
+    return std::move(sink.out);
 }
 
 template <typename Unit>
 std::vector<Opportunity> line_break_opportunities_with_dictionary(text::Fixed<Unit> text) {
-    // Latin-1 holds no run at all.
-    if constexpr (sizeof(Unit) == 1) {
-        return line_break_opportunities(text);
-    } else {
-        if (!may_have_run(text)) return line_break_opportunities(text);
-        return opportunities_with_dictionary(FixedUnits<Unit>(text));
-    }
+    VectorSink sink;
+    line_break_opportunities_with_dictionary(text, sink);
+    return std::move(sink.out);
 }
 
 template std::vector<Opportunity> line_break_opportunities(text::Latin1);
@@ -989,5 +1279,11 @@ template std::vector<Opportunity> line_break_opportunities(text::Ucs4);
 template std::vector<Opportunity> line_break_opportunities_with_dictionary(text::Latin1);
 template std::vector<Opportunity> line_break_opportunities_with_dictionary(text::Ucs2);
 template std::vector<Opportunity> line_break_opportunities_with_dictionary(text::Ucs4);
+template void line_break_opportunities(text::Latin1, OpportunitySink&);
+template void line_break_opportunities(text::Ucs2, OpportunitySink&);
+template void line_break_opportunities(text::Ucs4, OpportunitySink&);
+template void line_break_opportunities_with_dictionary(text::Latin1, OpportunitySink&);
+template void line_break_opportunities_with_dictionary(text::Ucs2, OpportunitySink&);
+template void line_break_opportunities_with_dictionary(text::Ucs4, OpportunitySink&);
 
 }  // namespace scrivlet::linebreak

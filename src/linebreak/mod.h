@@ -2,6 +2,7 @@
 // dictionary segmentation of Thai, Lao, Khmer and Myanmar runs.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <utility>
@@ -32,5 +33,24 @@ template <typename Unit>
 std::vector<Opportunity> line_break_opportunities(text::Fixed<Unit> text);
 template <typename Unit>
 std::vector<Opportunity> line_break_opportunities_with_dictionary(text::Fixed<Unit> text);
+
+// Receives the opportunities in ascending order, a batch at a time, so that
+// a result (the binding's list) is built as the scan goes, without a working
+// copy of them all; may throw.
+class OpportunitySink {
+public:
+    virtual void take(const Opportunity* ops, std::size_t count) = 0;
+
+protected:
+    ~OpportunitySink() = default;
+};
+
+// The same handed to a sink, in every form.
+void line_break_opportunities(std::string_view text, OpportunitySink& sink);
+void line_break_opportunities_with_dictionary(std::string_view text, OpportunitySink& sink);
+template <typename Unit>
+void line_break_opportunities(text::Fixed<Unit> text, OpportunitySink& sink);
+template <typename Unit>
+void line_break_opportunities_with_dictionary(text::Fixed<Unit> text, OpportunitySink& sink);
 
 }  // namespace scrivlet::linebreak

@@ -117,9 +117,11 @@ private:
 };
 
 // Appends to cuts (UTF-8 offsets in the text) the word ends inside the run, by
-// forward longest match over the run's grapheme clusters.
+// forward longest match over the run's grapheme clusters. ends is working
+// room, kept by the caller from one run to the next so that a run allocates
+// nothing.
 template <typename Units>
 void segment_into(const WordDictionary& dict, Units text, const Run& run,
-                  std::vector<std::uint64_t>& cuts);
+                  std::vector<std::uint64_t>& cuts, std::vector<std::size_t>& ends);
 
 }  // namespace scrivlet::linebreak

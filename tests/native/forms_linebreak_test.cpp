@@ -41,6 +41,25 @@ std::vector<Forms> dictionary_texts(std::size_t count) {
     return out;
 }
 
+// Runs of ASCII letters of every length, each ended by a code point one bit
+// away from a letter in some unit width (the letter runs are found many
+// units at a time), or by a space before the next word.
+std::vector<Forms> near_letter_texts(std::size_t count) {
+    const char32_t ends[] = {U'@', U'[', U'`', U'{', U' ', U'.', 0xC1, 0xE1, 0x141, 0x161,
+                             0x4141, 0x10061, 0x1F1E6, 0x200B};
+    std::mt19937 rng(20261208);
+    std::vector<Forms> out;
+    for (std::size_t t = 0; t < count; ++t) {
+        std::u32string cps;
+        for (int word = 1 + rng() % 6; word > 0; --word) {
+            for (int n = rng() % 20; n > 0; --n) cps.push_back((rng() % 2 ? U'a' : U'A') + rng() % 26);
+            cps.push_back(ends[rng() % std::size(ends)]);
+        }
+        out.emplace_back(std::move(cps));
+    }
+    return out;
+}
+
 void same_opportunities(const std::vector<lb::Opportunity>& got,
                         const std::vector<lb::Opportunity>& expected) {
     CHECK(got == expected);
@@ -49,7 +68,7 @@ void same_opportunities(const std::vector<lb::Opportunity>& got,
 }  // namespace
 
 TEST(line_break_opportunities_are_the_same_in_every_form) {
-    for (const auto& texts : {random_texts(3000), dictionary_texts(1000)})
+    for (const auto& texts : {random_texts(3000), dictionary_texts(1000), near_letter_texts(2000)})
         for (const Forms& t : texts)
             t.compare([](auto text) { return lb::line_break_opportunities(text); },
                       same_opportunities);
