@@ -3,6 +3,7 @@
 #include <string>
 #include <type_traits>
 
+#include "../segment/cluster_walk.h"
 #include "../segment/grapheme.h"
 #include "../utf8.h"
 #include "runs.h"
@@ -80,16 +81,24 @@ private:
         if constexpr (std::is_same_v<Units, Utf8Units>) {
             return segment::local_cluster_start(text_.utf8(), i);
         } else {
-            // The decision reads the code point at i and at most two before it:
-            // those, in UTF-8, decide the same (the window starts at the text's
-            // start or holds both).
-            char window[12];
-            char* end = window;
-            for (std::size_t k = i >= 2 ? i - 2 : 0; k < i; ++k) end = utf8::encode(end, text_.data[k]);
-            const std::size_t at = static_cast<std::size_t>(end - window);
-            end = utf8::encode(end, text_.data[i]);
-            return segment::local_cluster_start(
-                std::string_view(window, static_cast<std::size_t>(end - window)), at);
+            // The same decision as the UTF-8 one, read straight from the units:
+            // the code point at i and at most two before it.
+            using segment::walk::class_of;
+            using segment::walk::Pair;
+            using segment::walk::PAIRS;
+            const auto cur = class_of(text_.data[i]);
+            const char32_t x_cp = text_.data[i - 1];
+            const auto prev = class_of(x_cp);
+            const Pair pair = PAIRS[static_cast<unsigned>(prev)][static_cast<unsigned>(cur)];
+            if (pair != Pair::Depends) return pair == Pair::Break;
+            if (prev == data::GraphemeBreakClass::RI) return std::nullopt;
+            auto before = segment::walk::NONE;
+            if (i >= 2) {
+                const auto y = class_of(text_.data[i - 2]);
+                if (PAIRS[static_cast<unsigned>(y)][static_cast<unsigned>(prev)] == Pair::Join)
+                    before = y;
+            }
+            return !segment::walk::joins(before, prev, cur, 0, x_cp);
         }
     }
 

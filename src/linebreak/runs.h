@@ -88,7 +88,24 @@ public:
             pos += len;
             offset += Units::utf8_bytes(cp, len);
             // Every code point of a run is three bytes long in UTF-8.
-            while (pos < n) {
+            if constexpr (Units::FIXED) {
+                // One unit per code point: the run's letters are passed with
+                // one table read each, and its length gives its offset.
+                const auto* d = text_.data;
+                while (pos < n) {
+                    const char32_t next = d[pos];
+                    if (run_member(next) == lang) {
+                        ++pos;
+                    } else if ((next == ZWNJ || next == ZWJ) && pos + 1 < n &&
+                               run_member(d[pos + 1]) == lang) {
+                        pos += 2;
+                    } else {
+                        break;
+                    }
+                }
+                offset += 3 * (pos - run.start - len);
+            }
+            while (!Units::FIXED && pos < n) {
                 std::size_t next_len;
                 const char32_t next = text_.decode(pos, next_len);
                 if (next == ZWNJ || next == ZWJ) {
