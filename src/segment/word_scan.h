@@ -80,6 +80,18 @@ constexpr bool is_mid(W c) {
     return c == W::MidLetter || c == W::MidNumLet || c == W::Single_Quote || c == W::MidNum ||
            c == W::Double_Quote;
 }
+// Whether WB6, WB7a, WB7b or WB12 could keep Mid character cur after l1,
+// which only R1 (or, for WB7a, the state after it) settles.
+constexpr bool mid_may_join(W l1, W cur) {
+    switch (cur) {
+        case W::MidLetter: return is_ahletter(l1);
+        case W::MidNumLet:
+        case W::Single_Quote: return is_ahletter(l1) || l1 == W::Numeric;
+        case W::MidNum: return l1 == W::Numeric;
+        case W::Double_Quote: return l1 == W::Hebrew_Letter;
+        default: return false;
+    }
+}
 constexpr bool is_newline(W c) { return c == W::CR || c == W::LF || c == W::Newline; }
 
 constexpr std::size_t CLASS_COUNT = static_cast<std::size_t>(W::Other) + 1;
@@ -122,7 +134,9 @@ constexpr std::uint8_t step(unsigned state, unsigned column) {
     if (state & AFTER_ZWJ) return is_pictograph_column(column) ? 0 : step(state & ~AFTER_ZWJ, column);
     if (l1 == MID_JOINED) return 0;  // WB7, WB7c, WB11
     if (cur == W::Regional_Indicator) return SLOW;
-    if (is_mid(cur) && (is_ahletter(cls) || cls == W::Numeric)) return SLOW;
+    // A Mid character needs R1 only where a rule could join it to both
+    // sides; a comma after a letter, say, is a boundary whatever follows.
+    if (mid_may_join(cls, cur)) return SLOW;
     // An ignorable L1 only stands for one at the start of the text (it is
     // never kept as L1 otherwise): nothing to attach to.
     if (l1 >= CLASS_COUNT || is_ignorable(cls)) return BREAK;
