@@ -83,22 +83,8 @@ private:
         } else {
             // The same decision as the UTF-8 one, read straight from the units:
             // the code point at i and at most two before it.
-            using segment::walk::class_of;
-            using segment::walk::Pair;
-            using segment::walk::PAIRS;
-            const auto cur = class_of(text_.data[i]);
-            const char32_t x_cp = text_.data[i - 1];
-            const auto prev = class_of(x_cp);
-            const Pair pair = PAIRS[static_cast<unsigned>(prev)][static_cast<unsigned>(cur)];
-            if (pair != Pair::Depends) return pair == Pair::Break;
-            if (prev == data::GraphemeBreakClass::RI) return std::nullopt;
-            auto before = segment::walk::NONE;
-            if (i >= 2) {
-                const auto y = class_of(text_.data[i - 2]);
-                if (PAIRS[static_cast<unsigned>(y)][static_cast<unsigned>(prev)] == Pair::Join)
-                    before = y;
-            }
-            return !segment::walk::joins(before, prev, cur, 0, x_cp);
+            const char32_t before = i >= 2 ? char32_t(text_.data[i - 2]) : 0;
+            return segment::walk::cluster_starts_at(i >= 2 ? &before : nullptr, text_.data[i - 1], text_.data[i]);
         }
     }
 

@@ -1247,30 +1247,34 @@ void line_break_opportunities_with_dictionary(text::Fixed<Unit> text, Opportunit
     }
 }
 
-std::vector<Opportunity> line_break_opportunities(std::string_view text) {
+namespace {
+
+// The opportunities that fill(sink) hands on, gathered in a vector.
+template <typename Fill>
+std::vector<Opportunity> gathered(Fill fill) {
     VectorSink sink;
-    line_break_opportunities(text, sink);
+    fill(sink);
     return std::move(sink.out);
+}
+
+}  // namespace
+
+std::vector<Opportunity> line_break_opportunities(std::string_view text) {
+    return gathered([&](OpportunitySink& sink) { line_break_opportunities(text, sink); });
 }
 
 template <typename Unit>
 std::vector<Opportunity> line_break_opportunities(text::Fixed<Unit> text) {
-    VectorSink sink;
-    line_break_opportunities(text, sink);
-    return std::move(sink.out);
+    return gathered([&](OpportunitySink& sink) { line_break_opportunities(text, sink); });
 }
 
 std::vector<Opportunity> line_break_opportunities_with_dictionary(std::string_view text) {
-    VectorSink sink;
-    line_break_opportunities_with_dictionary(text, sink);
-    return std::move(sink.out);
+    return gathered([&](OpportunitySink& sink) { line_break_opportunities_with_dictionary(text, sink); });
 }
 
 template <typename Unit>
 std::vector<Opportunity> line_break_opportunities_with_dictionary(text::Fixed<Unit> text) {
-    VectorSink sink;
-    line_break_opportunities_with_dictionary(text, sink);
-    return std::move(sink.out);
+    return gathered([&](OpportunitySink& sink) { line_break_opportunities_with_dictionary(text, sink); });
 }
 
 template std::vector<Opportunity> line_break_opportunities(text::Latin1);

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "../data/grapheme_break.h"
@@ -348,6 +349,26 @@ bool certain_cluster_start(const Units& u, std::size_t p) noexcept {
     const char32_t a = u.unit(p - 1), b = u.unit(p);
     if (is_printable_ascii(a) && is_printable_ascii(b)) return true;
     return certain_break(class_of(u.at(u.previous(p))), class_of(u.at(p)));
+}
+
+// Whether a cluster starts at cp, decided from the code point before it
+// (x_cp) and the one before that (nullptr when x_cp starts the text);
+// nullopt between two regional indicators, where the whole run of them decides.
+inline std::optional<bool> cluster_starts_at(const char32_t* before, char32_t x_cp, char32_t cp) noexcept {
+    const G cur = class_of(cp);
+    const G prev = class_of(x_cp);
+    const Pair pair = PAIRS[static_cast<unsigned>(prev)][static_cast<unsigned>(cur)];
+    if (pair != Pair::Depends) return pair == Pair::Break;
+    if (prev == G::RI) return std::nullopt;  // the parity of the whole run of them decides
+    // A ZWJ or a Linker joins whatever precedes it but CR, LF and Control, so
+    // the class before it inside its cluster is that of the code point before
+    // it, unless that pair breaks or there is none.
+    G y_class = NONE;
+    if (before != nullptr) {
+        const G y = class_of(*before);
+        if (PAIRS[static_cast<unsigned>(y)][static_cast<unsigned>(prev)] == Pair::Join) y_class = y;
+    }
+    return !joins(y_class, prev, cur, 0, x_cp);
 }
 
 }  // namespace scrivlet::segment::walk

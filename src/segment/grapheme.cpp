@@ -16,7 +16,7 @@ namespace {
 
 template <typename Units>
 void cluster_starts(const Units u, OffsetSink& sink) {
-    std::uint64_t buffer[OffsetBatch::SIZE];
+    std::uint64_t buffer[OffsetBatch::CAPACITY];
     OffsetBatch out(sink, buffer);
     if constexpr (Units::fixed) {
         std::uint64_t offset = 0;
@@ -37,7 +37,7 @@ void cluster_starts(const Units u, OffsetSink& sink) {
 // No Latin-1 character extends a cluster: every code point starts one but an
 // LF after a CR (GB3).
 void cluster_starts(text::Latin1 text, OffsetSink& sink) {
-    std::uint64_t buffer[OffsetBatch::SIZE];
+    std::uint64_t buffer[OffsetBatch::CAPACITY];
     OffsetBatch out(sink, buffer);
     const std::uint8_t* p = text.data;
     std::uint64_t offset = 0;
@@ -105,22 +105,12 @@ void mark_cluster_starts(std::string_view text, std::uint8_t* flags) noexcept {
 
 std::optional<bool> local_cluster_start(std::string_view text, std::size_t p) noexcept {
     std::size_t len;
-    const G cur = class_of(utf8::decode(text, p, len));
+    const char32_t cp = utf8::decode(text, p, len);
     const std::size_t x = utf8::floor_to_code_point(text, p - 1);
     const char32_t x_cp = utf8::decode(text, x, len);
-    const G prev = class_of(x_cp);
-    const Pair pair = PAIRS[static_cast<unsigned>(prev)][static_cast<unsigned>(cur)];
-    if (pair != Pair::Depends) return pair == Pair::Break;
-    if (prev == G::RI) return std::nullopt;  // the parity of the whole run of them decides
-    // A ZWJ or a Linker joins whatever precedes it but CR, LF and Control, so
-    // the class before it inside its cluster is that of the code point before
-    // it, unless that pair breaks or there is none.
-    G before = walk::NONE;
-    if (x > 0) {
-        const G y = class_of(utf8::decode(text, utf8::floor_to_code_point(text, x - 1), len));
-        if (PAIRS[static_cast<unsigned>(y)][static_cast<unsigned>(prev)] == Pair::Join) before = y;
-    }
-    return !walk::joins(before, prev, cur, 0, x_cp);
+    char32_t y_cp = 0;
+    if (x > 0) y_cp = utf8::decode(text, utf8::floor_to_code_point(text, x - 1), len);
+    return walk::cluster_starts_at(x > 0 ? &y_cp : nullptr, x_cp, cp);
 }
 
 }  // namespace scrivlet::segment

@@ -31,23 +31,33 @@ public:
 // The buffer is the caller's own array, apart from the batch object, so that
 // the count stays in a register through the scan: only the array is seen by
 // the sink.
-//   std::uint64_t buffer[OffsetBatch::SIZE];
+//   std::uint64_t buffer[OffsetBatch::CAPACITY];
 //   OffsetBatch out(sink, buffer);
-class OffsetBatch {
+// With Slack 0 the batch is handed on as soon as it is full. A scan that
+// stores without a check per offset takes Slack > 0 instead, and calls
+// block() after every Slack offsets or fewer.
+template <std::size_t Slack>
+class BasicOffsetBatch {
 public:
     static constexpr std::size_t SIZE = 256;
+    static constexpr std::size_t CAPACITY = SIZE + Slack;
 
-    OffsetBatch(OffsetSink& sink, std::uint64_t (&buffer)[SIZE]) noexcept : sink_(sink), buf_(buffer) {}
-    OffsetBatch(const OffsetBatch&) = delete;
-    OffsetBatch& operator=(const OffsetBatch&) = delete;
+    BasicOffsetBatch(OffsetSink& sink, std::uint64_t (&buffer)[CAPACITY]) noexcept : sink_(sink), buf_(buffer) {}
+    BasicOffsetBatch(const BasicOffsetBatch&) = delete;
+    BasicOffsetBatch& operator=(const BasicOffsetBatch&) = delete;
 
     [[gnu::always_inline]] void put_if(std::uint64_t offset, bool keep) {
         buf_[count_] = offset;
         count_ += keep;
-        if (count_ == SIZE) [[unlikely]]
-            flush();
+        if constexpr (Slack == 0) {
+            if (count_ == SIZE) [[unlikely]]
+                flush();
+        }
     }
     void put(std::uint64_t offset) { put_if(offset, true); }
+    void block() {
+        if (count_ >= SIZE) flush();
+    }
     // Hands on what is buffered; the scan calls it once at its end.
     void flush() {
         if (count_ > 0) sink_.take(buf_, count_);
@@ -59,5 +69,7 @@ private:
     std::uint64_t* buf_;
     std::size_t count_ = 0;
 };
+
+using OffsetBatch = BasicOffsetBatch<0>;
 
 }  // namespace scrivlet::segment

@@ -376,7 +376,7 @@ static_assert(ascii_lookahead_ends_are_complete());
 
 template <typename Units>
 void boundaries(const Units u, OffsetSink& sink) {
-    std::uint64_t buffer[OffsetBatch::SIZE];
+    std::uint64_t buffer[OffsetBatch::CAPACITY];
     OffsetBatch writer(sink, buffer);
     writer.put(0);
     const std::size_t n = u.size();

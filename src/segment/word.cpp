@@ -7,37 +7,9 @@ namespace scrivlet::segment {
 
 namespace {
 
-// The boundaries stored without a branch each, and handed to the sink once
-// at least SIZE are buffered, checked after each block of the scan: a block
-// adds at most WORD_BLOCK, which the buffer has room for. The buffer is the
-// caller's own array, apart from the batch, so that the count stays in a
-// register through the scan: only the array is seen by the sink.
-class BlockBatch {
-public:
-    static constexpr std::size_t SIZE = 256;
-    static constexpr std::size_t CAPACITY = SIZE + WORD_BLOCK;
-
-    BlockBatch(OffsetSink& sink, std::uint64_t (&buffer)[CAPACITY]) noexcept : sink_(sink), buf_(buffer) {}
-    BlockBatch(const BlockBatch&) = delete;
-    BlockBatch& operator=(const BlockBatch&) = delete;
-
-    [[gnu::always_inline]] void put_if(std::uint64_t offset, bool keep) noexcept {
-        buf_[count_] = offset;
-        count_ += keep;
-    }
-    void block() {
-        if (count_ >= SIZE) flush();
-    }
-    void flush() {
-        if (count_ > 0) sink_.take(buf_, count_);
-        count_ = 0;
-    }
-
-private:
-    OffsetSink& sink_;
-    std::uint64_t* buf_;
-    std::size_t count_ = 0;
-};
+// The boundaries are stored without a branch each, and checked for room
+// after each block of the scan, which adds at most WORD_BLOCK.
+using BlockBatch = BasicOffsetBatch<WORD_BLOCK>;
 
 template <typename Units>
 void boundary_offsets(const Units u, OffsetSink& sink) {
