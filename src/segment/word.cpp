@@ -1,5 +1,7 @@
 #include "word.h"
 
+#include <algorithm>
+
 #include "offsets.h"
 #include "word_scan.h"
 
@@ -77,5 +79,39 @@ constexpr std::array<const std::uint8_t*, BLOCK_COUNT + 1> build_blocks() {
 constinit const std::array<const std::uint8_t*, BLOCK_COUNT + 1> WORD_BREAK_PACKED_BLOCKS =
     build_blocks();
 }  // namespace word_data
+
+namespace word_rules {
+namespace {
+constexpr bool joins(WordBreak v) { return v == WordBreak::ALetter || v == WordBreak::Extend; }
+
+constexpr std::size_t count_join_ranges(const std::array<WordBreak, 0x10000>& values) {
+    std::size_t n = joins(values[0]);
+    for (std::size_t cp = 1; cp < values.size(); ++cp) n += joins(values[cp]) && !joins(values[cp - 1]);
+    return n;
+}
+
+template <std::size_t N>
+constexpr std::array<JoinRange, N> build_join_ranges(const std::array<WordBreak, 0x10000>& values) {
+    std::array<JoinRange, N> t{};
+    std::size_t n = 0;
+    for (std::size_t cp = 0; cp < values.size(); ++cp) {
+        if (!joins(values[cp])) continue;
+        if (cp == 0 || !joins(values[cp - 1])) t[n++].first = static_cast<char32_t>(cp);
+        t[n - 1].last = static_cast<char32_t>(cp);
+    }
+    return t;
+}
+
+constexpr std::size_t JOIN_RANGE_COUNT = count_join_ranges(word_data::WORD_BREAK_BMP_VALUES);
+constexpr std::array<JoinRange, JOIN_RANGE_COUNT> JOIN_RANGES =
+    build_join_ranges<JOIN_RANGE_COUNT>(word_data::WORD_BREAK_BMP_VALUES);
+}  // namespace
+
+JoinRange join_range_of(char32_t cp) noexcept {
+    const auto after = std::upper_bound(JOIN_RANGES.begin(), JOIN_RANGES.end(), cp,
+                                        [](char32_t c, const JoinRange& r) { return c < r.first; });
+    return after[-1];
+}
+}  // namespace word_rules
 
 }  // namespace scrivlet::segment

@@ -1,0 +1,92 @@
+// Word boundaries over texts long enough for the fixed-width forms to pass
+// over runs of letters a chunk of units at a time: runs at the edges of the
+// letter ranges the scan picks per script, runs that open with marks, scripts
+// taking turns so that the ranges change, and one odd unit at every position
+// of a chunk. Every form is compared with the UTF-8 path.
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "check.h"
+#include "forms.h"
+#include "segment/word.h"
+#include "segment/word_scan.h"
+
+namespace sc = scrivlet;
+using sc::testing::Forms;
+using sc::testing::same;
+using Offsets = std::vector<std::uint64_t>;
+
+namespace {
+
+void compare_words(std::u32string text) {
+    Forms(std::move(text)).compare([](auto s) { return sc::segment::word_boundary_offsets(s); },
+                                   same<Offsets, Offsets>);
+}
+
+// Letters and marks of several scripts, with the code points at both ends of
+// the range each lies in and just outside it.
+std::vector<std::u32string> script_pools() {
+    const std::u32string seeds[] = {
+        U"abcxyzABZ\u00E9\u00FF\u00C0", U"\u0E01\u0E2D\u0E32\u0E48\u0E40\u0E44\u0E31",
+        U"\u0E81\u0EB2\u0EC0\u0EC8\u0E99", U"\u0430\u044F\u0410\u0301", U"\u0915\u093F\u094D\u0937",
+        U"\u1000\u102C\u103A\u1031", U"\u1780\u17B6\u17D2", U"\u4E00\u6587\u9FEF", U"\uAC00\uD7A3",
+        U"\u03B1\u03C9\u0386", U"\u0627\u0644\u064E",
+    };
+    std::vector<std::u32string> pools;
+    for (const std::u32string& seed : seeds) {
+        std::u32string pool = seed;
+        for (const char32_t c : seed) {
+            const auto r = sc::segment::word_rules::join_range_of(c);
+            pool += {r.first, r.last, r.first - 1, r.last + 1};
+        }
+        pools.push_back(pool);
+    }
+    return pools;
+}
+
+}  // namespace
+
+TEST(long_runs_of_letters_have_the_same_word_boundaries_in_every_form) {
+    const auto pools = script_pools();
+    // What may come between runs: spaces, Mid characters, digits, ignorables
+    // (a run may open with them), newlines, Hebrew, kana, pictographs.
+    const std::u32string between[] = {
+        U" ", U"  ", U". ", U"'", U"\u2019", U":", U",", U"1", U"3.5", U"\u00AD", U"\u200D",
+        U"\u0301", U" \u0301\u0301", U"\r\n", U"\u05D0\"\u05D1", U"\u30A2\u30A4", U"_",
+        U"\U0001F1EF\U0001F1F5", U"\U0001F469\u200D\U0001F4BB", U"\u2764\uFE0F", U"\U0001F3FD",
+    };
+    std::mt19937 rng(1231);
+    for (int t = 0; t < 400; ++t) {
+        std::u32string text;
+        const std::size_t target = 64 + rng() % 400;
+        std::size_t script = rng() % pools.size();
+        while (text.size() < target) {
+            if (rng() % 8 == 0) script = rng() % pools.size();  // the ranges change
+            const std::u32string& pool = pools[script];
+            for (std::size_t run = rng() % 40; run > 0; --run) text += pool[rng() % pool.size()];
+            text += between[rng() % std::size(between)];
+        }
+        // Within Latin-1 and the BMP too, so that every form takes this path.
+        if (t % 3 == 0)
+            for (char32_t& c : text) c = c < 0x100 ? c : U'a' + c % 26;
+        else if (t % 3 == 1)
+            for (char32_t& c : text) c = c < 0x10000 ? c : U'\u0E01';
+        compare_words(std::move(text));
+    }
+}
+
+TEST(one_odd_unit_in_a_run_of_letters_gives_the_same_boundaries_at_every_position) {
+    const std::u32string odd[] = {U" ", U"\u0301", U" \u0301", U"'", U"\u00AD", U"\u200D", U"1",
+                                  U"\u05D0", U"\u30A2", U"\u00E9", U"\U0001F3FD"};
+    for (const char32_t letter : {U'a', U'\u0E01', U'\u0430'}) {
+        for (const std::u32string& o : odd) {
+            for (std::size_t at = 0; at < 140; ++at) {
+                std::u32string text(200, letter);
+                text.replace(at, o.size(), o);
+                compare_words(std::move(text));
+            }
+        }
+    }
+}
