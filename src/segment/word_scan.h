@@ -483,7 +483,8 @@ template <typename Units, typename Put>
 // UTF-8 offset carried in and out as in scan_word_steps; returns where the
 // chunks end. Where most units of a chunk would take their steps anyway
 // (scripts whose letters the ranges split, text with few letters), the
-// chunk and a few after it take the plain steps, which cost less per unit.
+// chunk and a few after it take the plain steps, which cost less per unit;
+// more of them each time the runs fail again.
 template <typename Units, typename Put, typename Block>
 std::size_t scan_word_chunks(const Units u, std::size_t pos, std::size_t to, unsigned& state,
                              std::uint64_t& offset, SlowSteps<Units>& slow, Put& put, Block& block) {
@@ -493,6 +494,7 @@ std::size_t scan_word_chunks(const Units u, std::size_t pos, std::size_t to, uns
     ChunkMasks<Unit> m;
     unsigned quiet = 0;  // chunks left before the ranges are checked again
     unsigned plain = 0;  // chunks left to take the plain steps
+    unsigned backoff = 8;  // the next such stretch, longer each time the runs do not pay
     for (; to - pos >= CHUNK; pos += CHUNK) {
         if (plain > 0) {
             --plain;
@@ -513,8 +515,11 @@ std::size_t scan_word_chunks(const Units u, std::size_t pos, std::size_t to, uns
         const int taken = std::popcount(todo);
         if (taken > int(CHUNK * 5 / 8)) {
             step_units(u, pos, pos + CHUNK, state, offset, slow, put);
-            plain = 8;
+            plain = backoff;
+            backoff = backoff < 64 ? 2 * backoff : backoff;
             todo = 0;
+        } else {
+            backoff = 8;
         }
         while (todo != 0) {
             const unsigned i = static_cast<unsigned>(std::countr_zero(todo));
