@@ -84,9 +84,16 @@ namespace word_rules {
 namespace {
 constexpr bool joins(WordBreak v) { return v == WordBreak::ALetter || v == WordBreak::Extend; }
 
+// Both walk the BMP once, acting only where joining starts or stops, so that
+// each constant evaluation stays within the step bounds of every compiler.
 constexpr std::size_t count_join_ranges(const std::array<WordBreak, 0x10000>& values) {
-    std::size_t n = joins(values[0]);
-    for (std::size_t cp = 1; cp < values.size(); ++cp) n += joins(values[cp]) && !joins(values[cp - 1]);
+    std::size_t n = 0;
+    bool inside = false;
+    for (const WordBreak v : values) {
+        const bool j = joins(v);
+        n += j && !inside;
+        inside = j;
+    }
     return n;
 }
 
@@ -94,11 +101,20 @@ template <std::size_t N>
 constexpr std::array<JoinRange, N> build_join_ranges(const std::array<WordBreak, 0x10000>& values) {
     std::array<JoinRange, N> t{};
     std::size_t n = 0;
-    for (std::size_t cp = 0; cp < values.size(); ++cp) {
-        if (!joins(values[cp])) continue;
-        if (cp == 0 || !joins(values[cp - 1])) t[n++].first = static_cast<char32_t>(cp);
-        t[n - 1].last = static_cast<char32_t>(cp);
+    bool inside = false;
+    char32_t cp = 0;
+    for (const WordBreak v : values) {
+        const bool j = joins(v);
+        if (j != inside) {
+            if (j)
+                t[n].first = cp;
+            else
+                t[n++].last = cp - 1;
+            inside = j;
+        }
+        ++cp;
     }
+    if (inside) t[n].last = cp - 1;
     return t;
 }
 

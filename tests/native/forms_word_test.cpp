@@ -96,3 +96,21 @@ TEST(one_odd_unit_in_a_run_of_letters_gives_the_same_boundaries_at_every_positio
         }
     }
 }
+
+TEST(letter_ranges_hold_letters_and_marks_only_and_are_the_widest) {
+    const auto joins = [](char32_t c) {
+        const auto v = sc::segment::word_break_class(c);
+        return v == sc::segment::WordBreak::ALetter || v == sc::segment::WordBreak::Extend;
+    };
+    std::size_t ranges = 0;
+    for (char32_t c = 0; c < 0x10000; ++c) {
+        if (!joins(c)) continue;
+        const auto r = sc::segment::word_rules::join_range_of(c);
+        CHECK(r.first <= c && c <= r.last);
+        // Ends where joining ends, on either side.
+        CHECK(joins(c + 1) ? r.last > c : r.last == c);
+        CHECK(c == 0 || (joins(c - 1) ? r.first < c : r.first == c));
+        ranges += c == r.first;
+    }
+    CHECK(ranges > 100);  // the scripts' letters and marks lie in many ranges
+}
