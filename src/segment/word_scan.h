@@ -479,29 +479,30 @@ template <typename Units, typename Put>
     return pos;
 }
 
+// What the chunks keep from one stretch of them to the next.
+struct RunRanges {
+    JoinRange ranges[2] = {{'a', 'z'}, {'A', 'Z'}};
+    unsigned quiet = 0;  // chunks left before the ranges are checked again
+    unsigned backoff = 8;  // the plain stretch after the runs fail, longer each time
+    unsigned plain = 0;  // chunks the caller is to step through plainly
+};
+
 // The chunks of units[pos, to) up to the last whole one, the state and the
 // UTF-8 offset carried in and out as in scan_word_steps; returns where the
 // chunks end. Where most units of a chunk would take their steps anyway
 // (scripts whose letters the ranges split, text with few letters), the
-// chunk and a few after it take the plain steps, which cost less per unit;
-// more of them each time the runs fail again.
+// chunk takes the plain steps and returns, asking for a stretch of plain
+// steps after it (runs.plain chunks), which cost less per unit there.
 template <typename Units, typename Put, typename Block>
 std::size_t scan_word_chunks(const Units u, std::size_t pos, std::size_t to, unsigned& state,
-                             std::uint64_t& offset, SlowSteps<Units>& slow, Put& put, Block& block) {
+                             std::uint64_t& offset, SlowSteps<Units>& slow, Put& put, Block& block,
+                             RunRanges& runs) {
     using Unit = std::remove_cv_t<std::remove_pointer_t<decltype(u.data())>>;
-    JoinRange ranges[2] = {{'a', 'z'}, {'A', 'Z'}};
+    JoinRange (&ranges)[2] = runs.ranges;
+    unsigned& quiet = runs.quiet;
     const Unit* p = u.data();
     ChunkMasks<Unit> m;
-    unsigned quiet = 0;  // chunks left before the ranges are checked again
-    unsigned plain = 0;  // chunks left to take the plain steps
-    unsigned backoff = 8;  // the next such stretch, longer each time the runs do not pay
     for (; to - pos >= CHUNK; pos += CHUNK) {
-        if (plain > 0) {
-            --plain;
-            step_units(u, pos, pos + CHUNK, state, offset, slow, put);
-            block();
-            continue;
-        }
         m.in[0] = m.in[1] = 0;
         chunk_masks(p + pos, ranges, m);
         const std::uint64_t join = m.in[0] | m.in[1];
@@ -513,13 +514,14 @@ std::size_t scan_word_chunks(const Units u, std::size_t pos, std::size_t to, uns
         std::uint64_t run_start = first & (join >> 1);
         const std::uint64_t outside = ~join;
         const int taken = std::popcount(todo);
-        if (taken > int(CHUNK * 5 / 8)) {
+        const bool fails = taken > int(CHUNK * 5 / 8);
+        if (fails) {
             step_units(u, pos, pos + CHUNK, state, offset, slow, put);
-            plain = backoff;
-            backoff = backoff < 64 ? 2 * backoff : backoff;
+            runs.plain = runs.backoff;
+            runs.backoff = runs.backoff < 64 ? 2 * runs.backoff : runs.backoff;
             todo = 0;
         } else {
-            backoff = 8;
+            runs.backoff = 8;
         }
         while (todo != 0) {
             const unsigned i = static_cast<unsigned>(std::countr_zero(todo));
@@ -544,7 +546,7 @@ std::size_t scan_word_chunks(const Units u, std::size_t pos, std::size_t to, uns
             put(at, offset + m.bytes_to_end[i] - (packed >> word_data::PACKED_LENGTH_SHIFT), boundary);
             state = following;
         }
-        if (plain == 0) offset += m.bytes_to_end[CHUNK - 1];
+        if (!fails) offset += m.bytes_to_end[CHUNK - 1];
         block();
         // Where many units took their steps, letters of another script may
         // have come: the range of the last of them takes the place of the
@@ -570,6 +572,7 @@ std::size_t scan_word_chunks(const Units u, std::size_t pos, std::size_t to, uns
                 quiet = 16;
             }
         }
+        if (fails) return pos + CHUNK;
     }
     return pos;
 }
@@ -589,10 +592,19 @@ void scan_word_steps(const Units u, std::size_t from, std::size_t to, Put&& put,
     SlowSteps<Units> slow(u, from, to);
 
     std::size_t pos = next;
-    if constexpr (Units::fixed) pos = scan_word_chunks(u, pos, to, state, offset, slow, put, block);
+    [[maybe_unused]] RunRanges runs;
     while (pos < to) {
-        pos = step_units(u, pos, to - pos > WORD_BLOCK ? pos + WORD_BLOCK : to, state, offset, slow, put);
-        block();
+        std::size_t end = to;
+        if constexpr (Units::fixed) {
+            // Chunks, then the plain steps they ask for or the last units.
+            pos = scan_word_chunks(u, pos, to, state, offset, slow, put, block, runs);
+            if (runs.plain > 0 && (to - pos) / CHUNK > runs.plain) end = pos + runs.plain * CHUNK;
+            runs.plain = 0;
+        }
+        while (pos < end) {
+            pos = step_units(u, pos, end - pos > WORD_BLOCK ? pos + WORD_BLOCK : end, state, offset, slow, put);
+            block();
+        }
     }
 }
 
