@@ -26,6 +26,9 @@ enum class DictionaryLanguage : std::uint8_t { Thai = 0, Lao = 1, Khmer = 2, Mya
 // (bit 8) and the base of the next state (bits 9..31).
 struct WordDictionary {
     using State = std::uint32_t;
+    // No listed word is longer, in code points (the compiler checks), so no
+    // walk of the automaton takes more steps.
+    static constexpr std::size_t MAX_WORD_LENGTH = 64;
 
     const std::uint32_t* slots;
     State root;

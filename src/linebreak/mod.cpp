@@ -1139,16 +1139,13 @@ template <typename Units>
 void opportunities_with_dictionary(Units text, OpportunitySink& sink) {
     Opportunity buffer[Batch::SIZE];
     Batch out(sink, buffer);
-    std::vector<std::uint64_t> cuts;
-    std::vector<std::size_t> ends;  // working room of segment_into
     const RunFinder<Units> finder(text);
     std::optional<Run> run = finder.next(0, 0);
     // Emits the cuts of every run that ends at or before offset.
     auto pass_runs_before = [&](std::size_t offset) {
         while (run && run->end_offset <= offset) {
-            cuts.clear();
-            segment_into(dictionary_for(run->lang), text, *run, cuts, ends);
-            for (std::uint64_t at : cuts) out.put(at, A::Allowed);
+            segment_run_into(dictionary_for(run->lang), text, *run,
+                             [&](std::uint64_t at) { out.put(at, A::Allowed); });
             run = finder.next(run->end, run->end_offset);
         }
     };

@@ -5,9 +5,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <type_traits>
 #include <vector>
 
 #include "../data/line_break.h"
+#include "../segment/cluster_walk.h"
+#include "../segment/grapheme.h"
+#include "../utf8.h"
 #include "dictionary.h"
 #include "units.h"
 
@@ -133,12 +138,117 @@ private:
     Units text_;
 };
 
-// Appends to cuts (UTF-8 offsets in the text) the word ends inside the run, by
-// forward longest match over the run's grapheme clusters. ends is working
-// room, kept by the caller from one run to the next so that a run allocates
-// nothing.
+// The cluster boundaries inside one run, decided where they are asked for,
+// locally from the code points around them. They are the boundaries of the
+// whole text, which inside a run are those of the run's own text except where
+// the run begins with a virama or coeng whose cluster began before the run:
+// the text's decide there, so that no break ever falls inside its clusters.
+// A pair of regional indicators, which no run holds, would need the whole
+// stretch of them: that case falls back to one scan of the run.
 template <typename Units>
-void segment_into(const WordDictionary& dict, Units text, const Run& run,
-                  std::vector<std::uint64_t>& cuts, std::vector<std::size_t>& ends);
+class RunClusters {
+public:
+    RunClusters(Units text, const Run& run) : text_(text), run_(run) {}
+
+    // Whether a cluster ends at unit index i of the text (inside the run or at its end).
+    bool ends_at(std::size_t i) {
+        if (i >= run_.end) return true;
+        if (!scanned_.empty()) [[unlikely]]
+            return scanned_[i - run_.start] != 0;
+        if (auto starts = local_start(i)) [[likely]]
+            return *starts;
+        scan_run();
+        return scanned_[i - run_.start] != 0;
+    }
+
+private:
+    Units text_;
+    const Run& run_;
+    std::vector<std::uint8_t> scanned_;
+
+    std::optional<bool> local_start(std::size_t i) const noexcept {
+        if constexpr (std::is_same_v<Units, Utf8Units>) {
+            return segment::local_cluster_start(text_.utf8(), i);
+        } else {
+            // The same decision as the UTF-8 one, read straight from the units:
+            // the code point at i and at most two before it.
+            const char32_t before = i >= 2 ? char32_t(text_.data[i - 2]) : 0;
+            return segment::walk::cluster_starts_at(i >= 2 ? &before : nullptr, text_.data[i - 1],
+                                                    text_.data[i]);
+        }
+    }
+
+    // Flags, per unit of the run, the cluster starts of the run's own text.
+    [[gnu::noinline]] void scan_run() {
+        std::string utf8;
+        std::vector<std::size_t> unit_at;  // unit index (in the run) of each byte
+        for (std::size_t i = run_.start; i < run_.end;) {
+            std::size_t len;
+            const char32_t cp = text_.decode(i, len);
+            const std::size_t bytes = Units::utf8_bytes(cp, len);
+            utf8::append(utf8, cp);
+            for (std::size_t b = 0; b < bytes; ++b) unit_at.push_back(i - run_.start);
+            i += len;
+        }
+        std::vector<std::uint8_t> flags(utf8.size() + 1, 0);
+        segment::mark_cluster_starts(utf8, flags.data());
+        scanned_.assign(run_.end - run_.start + 1, 0);
+        for (std::size_t b = 0; b < utf8.size(); ++b)
+            if (flags[b] && (b == 0 || unit_at[b - 1] != unit_at[b])) scanned_[unit_at[b]] = 1;
+    }
+};
+
+// The longest listed word at unit index pos of the run that ends on a cluster
+// boundary: its end, or pos if none. The automaton is walked as far as a
+// listed word can continue; the word ends met on the way are then tried from
+// the longest down, so that most words cost one cluster decision. No walk is
+// longer than the longest word, which the compiler bounds.
+template <typename Units>
+std::size_t longest_word(const WordDictionary& dict, Units text, std::size_t end, std::size_t pos,
+                         RunClusters<Units>& clusters) {
+    std::size_t ends[WordDictionary::MAX_WORD_LENGTH];
+    std::size_t count = 0;
+    WordDictionary::State state = dict.root;
+    for (std::size_t i = pos; i < end;) {
+        std::size_t len;
+        const char32_t cp = text.decode(i, len);
+        bool is_word = false;
+        if (!dict.step(state, cp, is_word)) break;
+        i += len;
+        // Written every step and kept only at a word: no branch on is_word.
+        ends[count] = i;
+        count += is_word;
+    }
+    while (count > 0) {
+        const std::size_t at = ends[--count];
+        if (clusters.ends_at(at)) return at;
+    }
+    return pos;
+}
+
+// Hands cut (UTF-8 offsets in the text) the word ends inside the run, in order,
+// by forward longest match over the run's grapheme clusters.
+template <typename Units, typename Cut>
+void segment_run_into(const WordDictionary& dict, Units text, const Run& run, Cut&& cut) {
+    // A run's code points are three bytes long in UTF-8: a unit is a byte of
+    // UTF-8, or a whole code point of the fixed-width forms.
+    constexpr std::size_t UNIT_BYTES = Units::FIXED ? 3 : 1;
+    RunClusters<Units> clusters(text, run);
+    std::size_t pos = run.start;
+    for (;;) {
+        std::size_t end = longest_word(dict, text, run.end, pos, clusters);
+        if (end == pos) {
+            // No listed word ends on a boundary here: step over one cluster.
+            do {
+                std::size_t len;
+                text.decode(end, len);
+                end += len;
+            } while (!clusters.ends_at(end));
+        }
+        pos = end;
+        if (pos >= run.end) break;
+        cut(run.start_offset + (pos - run.start) * UNIT_BYTES);
+    }
+}
 
 }  // namespace scrivlet::linebreak
