@@ -5,25 +5,6 @@
 
 namespace scrivlet::linebreak {
 
-// Written by tools/compile_dictionary.py at build time, one source per list.
-extern const WordDictionary THAI_WORDS;
-extern const WordDictionary LAO_WORDS;
-extern const WordDictionary KHMER_WORDS;
-extern const WordDictionary MYANMAR_WORDS;
-
-const WordDictionary& dictionary_for(DictionaryLanguage lang) noexcept {
-    switch (lang) {
-        case DictionaryLanguage::Lao:
-            return LAO_WORDS;
-        case DictionaryLanguage::Khmer:
-            return KHMER_WORDS;
-        case DictionaryLanguage::Myanmar:
-            return MYANMAR_WORDS;
-        default:
-            return THAI_WORDS;
-    }
-}
-
 bool WordDictionary::contains(std::string_view word) const noexcept {
     if (word.empty() || word.size() > max_word_bytes) return false;
     State state = root;

@@ -72,8 +72,25 @@ struct WordDictionary {
     std::size_t longest_word_at(std::string_view text) const noexcept;
 };
 
+// Written by tools/compile_dictionary.py at build time, one source per list.
+extern const WordDictionary THAI_WORDS;
+extern const WordDictionary LAO_WORDS;
+extern const WordDictionary KHMER_WORDS;
+extern const WordDictionary MYANMAR_WORDS;
+
 // The dictionary of a language (Thai for any other value): constant data.
-const WordDictionary& dictionary_for(DictionaryLanguage lang) noexcept;
+inline const WordDictionary& dictionary_for(DictionaryLanguage lang) noexcept {
+    switch (lang) {
+        case DictionaryLanguage::Lao:
+            return LAO_WORDS;
+        case DictionaryLanguage::Khmer:
+            return KHMER_WORDS;
+        case DictionaryLanguage::Myanmar:
+            return MYANMAR_WORDS;
+        default:
+            return THAI_WORDS;
+    }
+}
 
 // The dictionary language of a code point whose raw Line_Break class is SA;
 // none for SA scripts without a word list (Tai Tham, Tai Viet, New Tai Lue...).

@@ -148,22 +148,22 @@ private:
 template <typename Units>
 class RunClusters {
 public:
-    RunClusters(Units text, const Run& run) : text_(text), run_(run) {}
+    RunClusters(Units text, const Run& run) : text_(text), start_(run.start), end_(run.end) {}
 
     // Whether a cluster ends at unit index i of the text (inside the run or at its end).
     bool ends_at(std::size_t i) {
-        if (i >= run_.end) return true;
+        if (i >= end_) return true;
         if (!scanned_.empty()) [[unlikely]]
-            return scanned_[i - run_.start] != 0;
+            return scanned_[i - start_] != 0;
         if (auto starts = local_start(i)) [[likely]]
             return *starts;
         scan_run();
-        return scanned_[i - run_.start] != 0;
+        return scanned_[i - start_] != 0;
     }
 
 private:
     Units text_;
-    const Run& run_;
+    std::size_t start_, end_;  // the run's units
     std::vector<std::uint8_t> scanned_;
 
     std::optional<bool> local_start(std::size_t i) const noexcept {
@@ -182,17 +182,17 @@ private:
     [[gnu::noinline]] void scan_run() {
         std::string utf8;
         std::vector<std::size_t> unit_at;  // unit index (in the run) of each byte
-        for (std::size_t i = run_.start; i < run_.end;) {
+        for (std::size_t i = start_; i < end_;) {
             std::size_t len;
             const char32_t cp = text_.decode(i, len);
             const std::size_t bytes = Units::utf8_bytes(cp, len);
             utf8::append(utf8, cp);
-            for (std::size_t b = 0; b < bytes; ++b) unit_at.push_back(i - run_.start);
+            for (std::size_t b = 0; b < bytes; ++b) unit_at.push_back(i - start_);
             i += len;
         }
         std::vector<std::uint8_t> flags(utf8.size() + 1, 0);
         segment::mark_cluster_starts(utf8, flags.data());
-        scanned_.assign(run_.end - run_.start + 1, 0);
+        scanned_.assign(end_ - start_ + 1, 0);
         for (std::size_t b = 0; b < utf8.size(); ++b)
             if (flags[b] && (b == 0 || unit_at[b - 1] != unit_at[b])) scanned_[unit_at[b]] = 1;
     }
@@ -234,9 +234,11 @@ void segment_run_into(const WordDictionary& dict, Units text, const Run& run, Cu
     // UTF-8, or a whole code point of the fixed-width forms.
     constexpr std::size_t UNIT_BYTES = Units::FIXED ? 3 : 1;
     RunClusters<Units> clusters(text, run);
+    const std::size_t run_end = run.end;
+    const std::uint64_t offset_base = run.start_offset - run.start * UNIT_BYTES;
     std::size_t pos = run.start;
     for (;;) {
-        std::size_t end = longest_word(dict, text, run.end, pos, clusters);
+        std::size_t end = longest_word(dict, text, run_end, pos, clusters);
         if (end == pos) {
             // No listed word ends on a boundary here: step over one cluster.
             do {
@@ -246,8 +248,8 @@ void segment_run_into(const WordDictionary& dict, Units text, const Run& run, Cu
             } while (!clusters.ends_at(end));
         }
         pos = end;
-        if (pos >= run.end) break;
-        cut(run.start_offset + (pos - run.start) * UNIT_BYTES);
+        if (pos >= run_end) break;
+        cut(offset_base + pos * UNIT_BYTES);
     }
 }
 
