@@ -1133,29 +1133,81 @@ void opportunities(Units text, OpportunitySink& sink) {
 // The pair decisions, except inside the runs of Thai, Lao, Khmer and Myanmar,
 // where the words of the run's dictionary decide instead. Inside a run no pair
 // can be Mandatory (its code points are none of BK, CR, LF and NL), so what
-// the pair rules said there is dropped whole. The runs are found and cut as
-// the pair decisions pass them, so both come out in order.
+// the pair rules would say there is not asked for.
+//
+// The pair rules are run only between runs, each time from a letter of the
+// run before (or the text's start) up to two code points into the run after.
+// A letter that is not a run's first code point comes after run members that
+// are all letters or marks on them, so the rules stand there as after any
+// letter (LB28, LB9): nothing before it changes a decision after it. Two code
+// points into the next run are enough when it begins with a letter: a look-
+// ahead of the rules (LB25 over SP, LB28a over marks) stops at that letter.
+// The text between two runs is most often one space or one ZWSP, between a run
+// that begins with a letter (so its last code point stands as a letter) and
+// the next: LB7 prohibits the pair before it, and LB18 or LB8 allows the one
+// after it, with no rule asked. A run beginning with a mark after anything
+// else ends the shortcut: the rules then run to the end of the text, the runs
+// cut as the decisions pass them.
 template <typename Units>
 void opportunities_with_dictionary(Units text, OpportunitySink& sink) {
     Opportunity buffer[Batch::SIZE];
     Batch out(sink, buffer);
     const RunFinder<Units> finder(text);
     std::optional<Run> run = finder.next(0, 0);
-    // Emits the cuts of every run that ends at or before offset.
-    auto pass_runs_before = [&](std::size_t offset) {
-        while (run && run->end_offset <= offset) {
-            segment_run_into(dictionary_for(run->lang), text, *run,
-                             [&](std::uint64_t at) { out.put(at, A::Allowed); });
-            run = finder.next(run->end, run->end_offset);
-        }
+    std::size_t from = 0, from_offset = 0;  // where the pair rules may start
+    std::uint64_t decided = 0;              // every offset up to this one is decided
+    auto cut = [&](const Run& r) {
+        segment_run_into(dictionary_for(r.lang), text, r,
+                         [&](std::uint64_t at) { out.put(at, A::Allowed); });
+        decided = r.end_offset - 1;
     };
-    const std::size_t utf8_size = decide_pairs(text, [&](std::size_t offset, BreakAction action) {
-        if (action == A::Prohibited) return;
-        pass_runs_before(offset);
-        if (run && offset > run->start_offset && offset < run->end_offset) return;
-        out.put(offset, action);
-    });
-    pass_runs_before(utf8_size);
+    // The pair decisions after `decided` and up to limit, from `from` to unit end.
+    auto decide = [&](std::size_t end, std::uint64_t limit) {
+        const std::size_t size =
+            decide_pairs(slice(text, from, end), [&](std::size_t offset, BreakAction action) {
+                offset += from_offset;
+                if (action == A::Prohibited || offset <= decided || offset > limit) return;
+                while (run && run->end_offset <= offset) {
+                    cut(*run);
+                    run = finder.next(run->end, run->end_offset);
+                }
+                if (run && offset > run->start_offset && offset < run->end_offset) return;
+                out.put(offset, action);
+            });
+        return from_offset + size;
+    };
+    constexpr std::size_t CODE_POINT = Units::FIXED ? 1 : 3;  // a run member, in units
+    bool after_letter_run = false;  // the last run cut began with a letter
+    std::size_t last_end = 0;
+    while (run) {
+        const Run r = *run;
+        std::size_t len;
+        const bool begins_with_letter = is_run_letter(text.decode(r.start, len));
+        const char32_t gap = text.decode(last_end, len);
+        if (after_letter_run && last_end + len == r.start && (gap == ' ' || gap == 0x200B)) {
+            out.put(r.start_offset, A::Allowed);  // LB18 after SP, LB8 after ZW
+        } else if (begins_with_letter) {
+            decide(r.start + 2 * CODE_POINT, r.start_offset);
+        } else {
+            break;
+        }
+        cut(r);
+        after_letter_run = begins_with_letter;
+        last_end = r.end;
+        if (begins_with_letter) {
+            const std::size_t letter = last_letter(text, r);
+            if (letter != r.start) {
+                from = letter;
+                from_offset = r.start_offset + (letter - r.start) / CODE_POINT * 3;
+            }
+        }
+        run = finder.next(r.end, r.end_offset);
+    }
+    const std::size_t utf8_size = decide(text.size(), std::uint64_t(-1));
+    while (run) {
+        cut(*run);
+        run = finder.next(run->end, run->end_offset);
+    }
     out.put(utf8_size, A::Mandatory);  // LB3
     out.flush();
 }

@@ -138,6 +138,32 @@ private:
     Units text_;
 };
 
+// Units [begin, end) of a text as a text of their own.
+inline Utf8Units slice(Utf8Units text, std::size_t begin, std::size_t end) noexcept {
+    return Utf8Units(std::string_view(reinterpret_cast<const char*>(text.data) + begin, end - begin));
+}
+template <typename Unit>
+FixedUnits<Unit> slice(FixedUnits<Unit> text, std::size_t begin, std::size_t end) noexcept {
+    return FixedUnits<Unit>(text::Fixed<Unit>{text.data + begin, end - begin});
+}
+
+// Whether a run member is a letter rather than a mark (LB1 makes it AL, not CM).
+constexpr bool is_run_letter(char32_t cp) noexcept {
+    return cp != 0x200C && cp != 0x200D && !data::is_sa_mark(cp);
+}
+
+// The unit index of the last letter of a run after its first code point, or
+// the run's start if there is none. Every code point of a run is three bytes
+// long in UTF-8, one unit in the fixed-width forms.
+template <typename Units>
+std::size_t last_letter(Units text, const Run& run) noexcept {
+    constexpr std::size_t STEP = Units::FIXED ? 1 : 3;
+    std::size_t len;
+    for (std::size_t i = run.end - STEP; i > run.start; i -= STEP)
+        if (is_run_letter(text.decode(i, len))) return i;
+    return run.start;
+}
+
 // The cluster boundaries inside one run, decided where they are asked for,
 // locally from the code points around them. They are the boundaries of the
 // whole text, which inside a run are those of the run's own text except where
