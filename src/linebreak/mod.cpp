@@ -1136,18 +1136,18 @@ void opportunities(Units text, OpportunitySink& sink) {
 // the pair rules would say there is not asked for.
 //
 // The pair rules are run only between runs, each time from a letter of the
-// run before (or the text's start) up to two code points into the run after.
-// A letter that is not a run's first code point comes after run members that
-// are all letters or marks on them, so the rules stand there as after any
-// letter (LB28, LB9): nothing before it changes a decision after it. Two code
-// points into the next run are enough when it begins with a letter: a look-
-// ahead of the rules (LB25 over SP, LB28a over marks) stops at that letter.
-// The text between two runs is most often one space or one ZWSP, between a run
-// that begins with a letter (so its last code point stands as a letter) and
-// the next: LB7 prohibits the pair before it, and LB18 or LB8 allows the one
-// after it, with no rule asked. A run beginning with a mark after anything
-// else ends the shortcut: the rules then run to the end of the text, the runs
-// cut as the decisions pass them.
+// run before (or the text's start) up to the first letter of the run after
+// and the code point after the run's first. A letter that comes after another
+// letter of its run comes after run members that are all letters or marks on
+// them, so the rules stand there as after any letter (LB28, LB9): nothing
+// before it changes a decision after it. And a look-ahead of the rules (LB25
+// over SP, LB28a over marks) stops at the next run's first letter.
+// The text between two runs is most often one space or one ZWSP after a run
+// that holds a letter (so its last code point stands as a letter): LB7
+// prohibits the pair before it, and LB18 or LB8 allows the one after it, with
+// no rule asked. A run of marks only after anything else ends the shortcut:
+// the rules then run to the end of the text, the runs cut as the decisions
+// pass them.
 template <typename Units>
 void opportunities_with_dictionary(Units text, OpportunitySink& sink) {
     Opportunity buffer[Batch::SIZE];
@@ -1161,8 +1161,22 @@ void opportunities_with_dictionary(Units text, OpportunitySink& sink) {
                          [&](std::uint64_t at) { out.put(at, A::Allowed); });
         decided = r.end_offset - 1;
     };
+    // The last run cut that holds a letter, with its first letter: its last
+    // letter, found only when a pair scan is about to start, becomes `from`
+    // if it is not the first.
+    std::optional<Run> latest;
+    std::size_t latest_first = 0;
+    constexpr std::size_t CODE_POINT = Units::FIXED ? 1 : 3;  // a run member, in units
     // The pair decisions after `decided` and up to limit, from `from` to unit end.
     auto decide = [&](std::size_t end, std::uint64_t limit) {
+        if (latest) {
+            const std::size_t last = last_letter(text, *latest);
+            if (last != latest_first) {
+                from = last;
+                from_offset = latest->start_offset + (last - latest->start) / CODE_POINT * 3;
+            }
+            latest.reset();
+        }
         const std::size_t size =
             decide_pairs(slice(text, from, end), [&](std::size_t offset, BreakAction action) {
                 offset += from_offset;
@@ -1176,30 +1190,27 @@ void opportunities_with_dictionary(Units text, OpportunitySink& sink) {
             });
         return from_offset + size;
     };
-    constexpr std::size_t CODE_POINT = Units::FIXED ? 1 : 3;  // a run member, in units
-    bool after_letter_run = false;  // the last run cut began with a letter
+    bool after_letter = false;  // the last run cut holds a letter
     std::size_t last_end = 0;
     while (run) {
         const Run r = *run;
+        const std::size_t first = first_letter(text, r);
+        const bool has_letter = first != r.end;
         std::size_t len;
-        const bool begins_with_letter = is_run_letter(text.decode(r.start, len));
         const char32_t gap = text.decode(last_end, len);
-        if (after_letter_run && last_end + len == r.start && (gap == ' ' || gap == 0x200B)) {
+        if (after_letter && last_end + len == r.start && (gap == ' ' || gap == 0x200B)) {
             out.put(r.start_offset, A::Allowed);  // LB18 after SP, LB8 after ZW
-        } else if (begins_with_letter) {
-            decide(r.start + 2 * CODE_POINT, r.start_offset);
+        } else if (has_letter) {
+            decide(std::max(r.start + 2 * CODE_POINT, first + CODE_POINT), r.start_offset);
         } else {
             break;
         }
         cut(r);
-        after_letter_run = begins_with_letter;
+        after_letter = has_letter;
         last_end = r.end;
-        if (begins_with_letter) {
-            const std::size_t letter = last_letter(text, r);
-            if (letter != r.start) {
-                from = letter;
-                from_offset = r.start_offset + (letter - r.start) / CODE_POINT * 3;
-            }
+        if (has_letter) {
+            latest = r;
+            latest_first = first;
         }
         run = finder.next(r.end, r.end_offset);
     }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "../data/line_break.h"
@@ -39,6 +40,9 @@ struct RunMembers {
     static constexpr std::uint8_t NONE = 0xFF;
     std::uint8_t low[0x1A00 - 0x0E00] = {};
     std::uint8_t high[0x20] = {};
+    // One bit per code point of low and high: a member that LB1 makes AL, not CM.
+    std::uint64_t letters_low[(0x1A00 - 0x0E00) / 64] = {};
+    std::uint32_t letters_high = 0;
 };
 
 constexpr RunMembers build_run_members() {
@@ -47,8 +51,15 @@ constexpr RunMembers build_run_members() {
         const auto lang = classify_run_member(cp);
         return lang ? static_cast<std::uint8_t>(*lang) : RunMembers::NONE;
     };
-    for (char32_t cp = 0x0E00; cp < 0x1A00; ++cp) t.low[cp - 0x0E00] = value(cp);
-    for (char32_t cp = 0xAA60; cp < 0xAA80; ++cp) t.high[cp - 0xAA60] = value(cp);
+    auto letter = [&](char32_t cp) { return classify_run_member(cp) && !data::is_sa_mark(cp); };
+    for (char32_t cp = 0x0E00; cp < 0x1A00; ++cp) {
+        t.low[cp - 0x0E00] = value(cp);
+        if (letter(cp)) t.letters_low[(cp - 0x0E00) / 64] |= std::uint64_t(1) << ((cp - 0x0E00) % 64);
+    }
+    for (char32_t cp = 0xAA60; cp < 0xAA80; ++cp) {
+        t.high[cp - 0xAA60] = value(cp);
+        if (letter(cp)) t.letters_high |= std::uint32_t(1) << (cp - 0xAA60);
+    }
     return t;
 }
 
@@ -147,21 +158,35 @@ FixedUnits<Unit> slice(FixedUnits<Unit> text, std::size_t begin, std::size_t end
     return FixedUnits<Unit>(text::Fixed<Unit>{text.data + begin, end - begin});
 }
 
-// Whether a run member is a letter rather than a mark (LB1 makes it AL, not CM).
-constexpr bool is_run_letter(char32_t cp) noexcept {
-    return cp != 0x200C && cp != 0x200D && !data::is_sa_mark(cp);
+// Whether a run member is a letter rather than a mark or a joiner (LB1 makes
+// it AL, not CM).
+inline bool is_run_letter(char32_t cp) noexcept {
+    if (cp - 0x0E00 < 0x1A00 - 0x0E00)
+        return (RUN_MEMBERS.letters_low[(cp - 0x0E00) / 64] >> ((cp - 0x0E00) % 64)) & 1;
+    if (cp - 0xAA60 < 0x20) return (RUN_MEMBERS.letters_high >> (cp - 0xAA60)) & 1;
+    return false;
 }
 
-// The unit index of the last letter of a run after its first code point, or
-// the run's start if there is none. Every code point of a run is three bytes
-// long in UTF-8, one unit in the fixed-width forms.
+// The unit index of the first letter of a run, the run's end if it holds
+// marks only; and of the last letter, in a run that holds one. Every code
+// point of a run is three bytes long in UTF-8, one unit in the fixed-width
+// forms.
+template <typename Units>
+std::size_t first_letter(Units text, const Run& run) noexcept {
+    constexpr std::size_t STEP = Units::FIXED ? 1 : 3;
+    std::size_t len, first = run.start;
+    while (!is_run_letter(text.decode(first, len))) [[unlikely]] {
+        first += STEP;
+        if (first == run.end) break;
+    }
+    return first;
+}
 template <typename Units>
 std::size_t last_letter(Units text, const Run& run) noexcept {
     constexpr std::size_t STEP = Units::FIXED ? 1 : 3;
-    std::size_t len;
-    for (std::size_t i = run.end - STEP; i > run.start; i -= STEP)
-        if (is_run_letter(text.decode(i, len))) return i;
-    return run.start;
+    std::size_t len, last = run.end - STEP;
+    while (!is_run_letter(text.decode(last, len))) last -= STEP;
+    return last;
 }
 
 // The cluster boundaries inside one run, decided where they are asked for,
