@@ -1137,11 +1137,13 @@ void opportunities(Units text, OpportunitySink& sink) {
 //
 // The pair rules are run only between runs, each time from a letter of the
 // run before (or the text's start) up to the first letter of the run after
-// and the code point after the run's first. A letter that comes after another
-// letter of its run comes after run members that are all letters or marks on
-// them, so the rules stand there as after any letter (LB28, LB9): nothing
-// before it changes a decision after it. And a look-ahead of the rules (LB25
-// over SP, LB28a over marks) stops at the next run's first letter.
+// and the code point after the run's first. At a letter the rules stand as
+// after any letter: what came before it is read only through a prev that is
+// a quotation mark, a hyphen, a virama or a close bracket (LB15a, LB19a,
+// LB20a, LB21a, LB28a, LB25), which neither the letter nor a mark on it is,
+// and the pair after it (LB28, LB9) carries nothing of it further. And a
+// look-ahead of the rules (LB25 over SP, LB28a over marks) stops at the next
+// run's first letter.
 // The text between two runs is most often one space or one ZWSP after a run
 // that holds a letter (so its last code point stands as a letter): LB7
 // prohibits the pair before it, and LB18 or LB8 allows the one after it, with
@@ -1161,20 +1163,15 @@ void opportunities_with_dictionary(Units text, OpportunitySink& sink) {
                          [&](std::uint64_t at) { out.put(at, A::Allowed); });
         decided = r.end_offset - 1;
     };
-    // The last run cut that holds a letter, with its first letter: its last
-    // letter, found only when a pair scan is about to start, becomes `from`
-    // if it is not the first.
+    // The last run cut that holds a letter: its last letter, found only when a
+    // pair scan is about to start, becomes `from`.
     std::optional<Run> latest;
-    std::size_t latest_first = 0;
     constexpr std::size_t CODE_POINT = Units::FIXED ? 1 : 3;  // a run member, in units
     // The pair decisions after `decided` and up to limit, from `from` to unit end.
     auto decide = [&](std::size_t end, std::uint64_t limit) {
         if (latest) {
-            const std::size_t last = last_letter(text, *latest);
-            if (last != latest_first) {
-                from = last;
-                from_offset = latest->start_offset + (last - latest->start) / CODE_POINT * 3;
-            }
+            from = last_letter(text, *latest);
+            from_offset = latest->start_offset + (from - latest->start) / CODE_POINT * 3;
             latest.reset();
         }
         const std::size_t size =
@@ -1208,10 +1205,7 @@ void opportunities_with_dictionary(Units text, OpportunitySink& sink) {
         cut(r);
         after_letter = has_letter;
         last_end = r.end;
-        if (has_letter) {
-            latest = r;
-            latest_first = first;
-        }
+        if (has_letter) latest = r;
         run = finder.next(r.end, r.end_offset);
     }
     const std::size_t utf8_size = decide(text.size(), std::uint64_t(-1));
