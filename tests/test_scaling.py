@@ -255,6 +255,18 @@ def test_dictionary_segmentation_linear_on_long_clusters(make):
     assert settled_growth(scrivlet.line_break_opportunities_with_dictionary, make) < MAX_RATIO
 
 
+@pytest.mark.parametrize(
+    "piece",
+    ["\u0e01\u0e34(", "(\u0e34\u0e01", "\u0e01\u0e02 ", "\u1780\u17d2\u1780\u200b"],
+    ids=["letter-mark-bracket", "bracket-mark-letter", "space", "zwsp"],
+)
+def test_dictionary_line_breaking_linear_on_many_short_runs(piece):
+    # The pair rules start again from a letter of the run before each gap,
+    # never from further back.
+    make = lambda n: (piece * (n // len(piece) + 1))[:n]
+    assert settled_growth(scrivlet.line_break_opportunities_with_dictionary, make) < MAX_RATIO
+
+
 # --- bidi and the visual cursor ---
 
 ALEF, BET = "\u05d0", "\u05d1"

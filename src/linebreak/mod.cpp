@@ -1133,32 +1133,86 @@ void opportunities(Units text, OpportunitySink& sink) {
 // The pair decisions, except inside the runs of Thai, Lao, Khmer and Myanmar,
 // where the words of the run's dictionary decide instead. Inside a run no pair
 // can be Mandatory (its code points are none of BK, CR, LF and NL), so what
-// the pair rules said there is dropped whole. The runs are found and cut as
-// the pair decisions pass them, so both come out in order.
+// the pair rules would say there is not asked for.
+//
+// The pair rules are run only between runs, each time from a letter of the
+// run before (or the text's start) up to the first letter of the run after
+// and the code point after the run's first. At a letter the rules stand as
+// after any letter: what came before it is read only through a prev that is
+// a quotation mark, a hyphen, a virama or a close bracket (LB15a, LB19a,
+// LB20a, LB21a, LB28a, LB25), which neither the letter nor a mark on it is,
+// and the pair after it (LB28, LB9) carries nothing of it further. And a
+// look-ahead of the rules (LB25 over SP, LB28a over marks) stops at the next
+// run's first letter.
+// The text between two runs is most often one space or one ZWSP after a run
+// that holds a letter (so its last code point stands as a letter): LB7
+// prohibits the pair before it, and LB18 or LB8 allows the one after it, with
+// no rule asked. A run of marks only after anything else ends the shortcut:
+// the rules then run to the end of the text, the runs cut as the decisions
+// pass them.
 template <typename Units>
 void opportunities_with_dictionary(Units text, OpportunitySink& sink) {
     Opportunity buffer[Batch::SIZE];
     Batch out(sink, buffer);
-    std::vector<std::uint64_t> cuts;
-    std::vector<std::size_t> ends;  // working room of segment_into
     const RunFinder<Units> finder(text);
     std::optional<Run> run = finder.next(0, 0);
-    // Emits the cuts of every run that ends at or before offset.
-    auto pass_runs_before = [&](std::size_t offset) {
-        while (run && run->end_offset <= offset) {
-            cuts.clear();
-            segment_into(dictionary_for(run->lang), text, *run, cuts, ends);
-            for (std::uint64_t at : cuts) out.put(at, A::Allowed);
-            run = finder.next(run->end, run->end_offset);
-        }
+    std::size_t from = 0, from_offset = 0;  // where the pair rules may start
+    std::uint64_t decided = 0;              // every offset up to this one is decided
+    auto cut = [&](const Run& r) {
+        segment_run_into(dictionary_for(r.lang), text, r,
+                         [&](std::uint64_t at) { out.put(at, A::Allowed); });
+        decided = r.end_offset - 1;
     };
-    const std::size_t utf8_size = decide_pairs(text, [&](std::size_t offset, BreakAction action) {
-        if (action == A::Prohibited) return;
-        pass_runs_before(offset);
-        if (run && offset > run->start_offset && offset < run->end_offset) return;
-        out.put(offset, action);
-    });
-    pass_runs_before(utf8_size);
+    // The last run cut that holds a letter: its last letter, found only when a
+    // pair scan is about to start, becomes `from`.
+    std::optional<Run> latest;
+    constexpr std::size_t CODE_POINT = Units::FIXED ? 1 : 3;  // a run member, in units
+    // The pair decisions after `decided` and up to limit, from `from` to unit end.
+    auto decide = [&](std::size_t end, std::uint64_t limit) {
+        if (latest) {
+            from = last_letter(text, *latest);
+            from_offset = latest->start_offset + (from - latest->start) / CODE_POINT * 3;
+            latest.reset();
+        }
+        const std::size_t size =
+            decide_pairs(slice(text, from, end), [&](std::size_t offset, BreakAction action) {
+                offset += from_offset;
+                if (action == A::Prohibited || offset <= decided || offset > limit) return;
+                while (run && run->end_offset <= offset) {
+                    cut(*run);
+                    run = finder.next(run->end, run->end_offset);
+                }
+                if (run && offset > run->start_offset && offset < run->end_offset) return;
+                out.put(offset, action);
+            });
+        return from_offset + size;
+    };
+    bool after_letter = false;  // the last run cut holds a letter
+    std::size_t last_end = 0;
+    while (run) {
+        const Run r = *run;
+        const std::size_t first = first_letter(text, r);
+        const bool has_letter = first != r.end;
+        std::size_t len;
+        const char32_t gap = text.decode(last_end, len);
+        if (after_letter && last_end + len == r.start && (gap == ' ' || gap == 0x200B)) {
+            out.put(r.start_offset, A::Allowed);  // LB18 after SP, LB8 after ZW
+        } else if (has_letter) {
+            decide(std::max(r.start + 2 * CODE_POINT, first + CODE_POINT), r.start_offset);
+        } else {
+            break;
+        }
+        cut(r);
+        after_letter = has_letter;
+        last_end = r.end;
+        if (has_letter) latest = r;
+        run = finder.next(r.end, r.end_offset);
+    }
+    const std::size_t utf8_size = decide(text.size(), std::uint64_t(-1));
+    while (run) {
+        cut(*run);
+        run = finder.next(run->end, run->end_offset);
+    }
     out.put(utf8_size, A::Mandatory);  // LB3
     out.flush();
 }
