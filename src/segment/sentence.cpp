@@ -11,6 +11,12 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+
+#include <atomic>
+#define SCRIVLET_AVX2_DISPATCH 1
+#endif
 
 namespace scrivlet::segment {
 
@@ -95,12 +101,263 @@ struct Gap {
     }
 };
 
+#if SCRIVLET_AVX2_DISPATCH
+// With AVX2 (checked at run time: the library is built for plain x86-64) a
+// block of units costs about one instruction per unit. A unit is special or
+// not by two tests: sixteen specials, those of Latin-1 and the common ones of
+// CJK and general punctuation, are found exactly by one table lookup keyed
+// by a multiplicative hash; every other unit must lie in one of a handful of
+// gaps between the remaining specials, learned from the text. Text in one
+// script needs two to four such gaps (the one from U+0000 holds all of
+// Latin-1, Greek, Cyrillic and Hebrew), emoji text five.
+constexpr std::uint16_t EXACT_HASH = 0x2B5B;
+constexpr unsigned exact_key(char32_t c) { return std::uint16_t(std::uint16_t(c) * EXACT_HASH) >> 12; }
+constexpr char16_t EXACT_SPECIALS[16] = {0x000A, 0x000D, 0x0021, 0x002E, 0x003F, 0x0085, 0x0589, 0x0965,
+                                         0x2024, 0x2028, 0x2029, 0x3002, 0xFF01, 0xFF0E, 0xFF1F, 0xFF61};
+
+// EXACT_TABLE[exact_key(c)] == c for each of them; no other unit meets its own
+// key's entry, a code point from U+10000 (seen as U+FFFF) included.
+constexpr std::array<char16_t, 16> EXACT_TABLE = [] {
+    std::array<char16_t, 16> t{};
+    std::array<bool, 16> used{};
+    for (char16_t c : EXACT_SPECIALS) {
+        if (!is_special(sentence_break(c))) throw "an exact special that is not special";
+        if (used[exact_key(c)]) throw "two exact specials share a key";
+        used[exact_key(c)] = true;
+        t[exact_key(c)] = c;
+    }
+    for (bool u : used)
+        if (!u) throw "an unused key";  // a filler would need a value of another key
+    return t;
+}();
+
+constexpr bool is_exact_special(char32_t c) { return c < 0x10000 && EXACT_TABLE[exact_key(c)] == c; }
+
+static_assert([] {
+    for (char32_t c = 0; c < 0x100; ++c)
+        if (is_special(sentence_break(c)) && !is_exact_special(c)) return false;
+    return true;
+}());
+
+constexpr std::size_t GAP_SPECIAL_COUNT = [] {
+    std::size_t k = 0;
+    for (char32_t c = 0; c < 0x10000; ++c) k += is_special(sentence_break(c)) && !is_exact_special(c);
+    return k;
+}();
+
+// The specials that the gaps lie between, ascending, between -1 and U+10000.
+constexpr std::array<std::int32_t, GAP_SPECIAL_COUNT + 2> GAP_SPECIALS = [] {
+    std::array<std::int32_t, GAP_SPECIAL_COUNT + 2> a{};
+    std::size_t k = 0;
+    a[k++] = -1;
+    for (char32_t c = 0; c < 0x10000; ++c)
+        if (is_special(sentence_break(c)) && !is_exact_special(c)) a[k++] = std::int32_t(c);
+    a[k] = 0x10000;
+    return a;
+}();
+
+// The gaps of the units met so far, a unit from U+10000 counting as U+FFFF.
+struct WideGaps {
+    static constexpr std::size_t MOST = 6;
+    std::array<Gap, MOST> gap{};
+    std::array<std::uint32_t, MOST> used{};  // when a block last needed it
+    std::size_t count = 0;
+    std::uint32_t clock = 0;
+
+    std::size_t find(char32_t c) const {
+        for (std::size_t k = 0; k < count; ++k)
+            if (gap[k].holds(c)) return k;
+        return MOST;
+    }
+    // Marks the gap of c (not special) as used, learning it if needed: in
+    // place of the one unused longest once all the places are taken.
+    void need(char32_t c) {
+        if (c > 0xFFFF) c = 0xFFFF;
+        std::size_t k = find(c);
+        if (k == MOST) {
+            if (count < MOST) {
+                k = count++;
+            } else {
+                k = 0;
+                for (std::size_t j = 1; j < MOST; ++j)
+                    if (used[j] < used[k]) k = j;
+            }
+            std::size_t low = 0, high = GAP_SPECIALS.size() - 1;
+            while (high - low > 1) {
+                const std::size_t mid = (low + high) / 2;
+                (GAP_SPECIALS[mid] < std::int32_t(c) ? low : high) = mid;
+            }
+            gap[k] = {char32_t(GAP_SPECIALS[low] + 1), char32_t(GAP_SPECIALS[high] - 1)};
+        }
+        used[k] = clock;
+    }
+};
+
+// Adds the UTF-8 bytes that the counters of pass_blocks_avx2 stand for, and clears them.
+[[gnu::target("avx2")]] inline void add_up_avx2(__m256i& short_by, __m256i& supplementary, std::size_t& blocks,
+                                               std::uint64_t& offset) {
+    const __m256i wide = _mm256_madd_epi16(short_by, _mm256_set1_epi16(1));
+    alignas(32) std::int32_t lanes[8], extra[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), wide);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(extra), supplementary);
+    std::int64_t total = std::int64_t(48) * std::int64_t(blocks);
+    for (std::size_t k = 0; k < 8; ++k) total += std::int64_t(lanes[k]) - std::int64_t(extra[k]);
+    offset += std::uint64_t(total);
+    short_by = supplementary = _mm256_setzero_si256();
+    blocks = 0;
+}
+
+// The bytes of EXACT_TABLE, low and high, for a byte shuffle.
+struct ExactBytes {
+    alignas(16) std::uint8_t low[16], high[16];
+};
+constexpr ExactBytes EXACT_BYTES = [] {
+    ExactBytes b{};
+    for (std::size_t k = 0; k < 16; ++k) {
+        b.low[k] = std::uint8_t(EXACT_TABLE[k]);
+        b.high[k] = std::uint8_t(EXACT_TABLE[k] >> 8);
+    }
+    return b;
+}();
+
+// Whole blocks of sixteen units from pos while every unit of the block is
+// ordinary under the first G gaps; adds their UTF-8 bytes to offset and
+// returns where it stopped: at a block that is not, with two bits set in miss
+// for each unit of it that may end the run or lies in no gap (lowest bits
+// first unit), or at the last whole block with miss 0.
+template <typename Unit, std::size_t G>
+[[gnu::target("avx2")]] std::size_t pass_blocks_avx2(const Unit* p, std::size_t pos, std::size_t n,
+                                                     const WideGaps& gaps, std::uint64_t& offset,
+                                                     unsigned& miss) {
+    const __m256i table_low =
+        _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(EXACT_BYTES.low)));
+    const __m256i table_high =
+        _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(EXACT_BYTES.high)));
+    const __m256i hash = _mm256_set1_epi16(short(EXACT_HASH)), low_byte = _mm256_set1_epi16(0x00FF);
+    // A gap [first, last] as x = v + 0x8000 - first, in it when x < 0x8000 + last - first + 1 signed.
+    __m256i shift[G], bound[G];
+    for (std::size_t g = 0; g < G; ++g) {
+        shift[g] = _mm256_set1_epi16(short(std::uint16_t(0x8000u - gaps.gap[g].first)));
+        bound[g] = _mm256_set1_epi16(short(std::uint16_t(0x8000u + (gaps.gap[g].last - gaps.gap[g].first) + 1)));
+    }
+    const __m256i zero = _mm256_setzero_si256(), ones = _mm256_set1_epi8(-1);
+    const __m256i below_80 = _mm256_set1_epi16(0x7F), below_800 = _mm256_set1_epi16(0x7FF),
+                  bmp_last = _mm256_set1_epi32(0xFFFF);
+    // UTF-8 bytes: three per unit less one per unit below U+0080 and one below
+    // U+0800 (16-bit lanes, counted down), plus one from U+10000 (32-bit lanes).
+    __m256i short_by = zero, supplementary = zero;
+    std::size_t blocks = 0;
+    miss = 0;
+    for (; pos + 16 <= n; pos += 16) {
+        __m256i v, a, b;
+        if constexpr (sizeof(Unit) == 2) {
+            v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + pos));
+        } else {
+            // Saturated to U+FFFF from U+10000, in the order a0-3 b0-3 a4-7 b4-7.
+            a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + pos));
+            b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + pos + 8));
+            v = _mm256_packus_epi32(a, b);
+        }
+        const __m256i key = _mm256_srli_epi16(_mm256_mullo_epi16(v, hash), 12);
+        const __m256i entry = _mm256_or_si256(_mm256_and_si256(_mm256_shuffle_epi8(table_low, key), low_byte),
+                                              _mm256_slli_epi16(_mm256_shuffle_epi8(table_high, key), 8));
+        __m256i held = _mm256_cmpgt_epi16(bound[0], _mm256_add_epi16(v, shift[0]));
+        for (std::size_t g = 1; g < G; ++g)
+            held = _mm256_or_si256(held, _mm256_cmpgt_epi16(bound[g], _mm256_add_epi16(v, shift[g])));
+        const __m256i ordinary = _mm256_andnot_si256(_mm256_cmpeq_epi16(v, entry), held);
+        if (!_mm256_testc_si256(ordinary, ones)) [[unlikely]] {
+            __m256i in_order = ordinary;
+            if constexpr (sizeof(Unit) == 4) in_order = _mm256_permute4x64_epi64(ordinary, 0xD8);
+            miss = ~unsigned(_mm256_movemask_epi8(in_order));
+            break;
+        }
+        short_by = _mm256_add_epi16(short_by, _mm256_cmpeq_epi16(_mm256_subs_epu16(v, below_80), zero));
+        short_by = _mm256_add_epi16(short_by, _mm256_cmpeq_epi16(_mm256_subs_epu16(v, below_800), zero));
+        if constexpr (sizeof(Unit) == 4) {
+            supplementary = _mm256_add_epi32(supplementary, _mm256_cmpgt_epi32(a, bmp_last));
+            supplementary = _mm256_add_epi32(supplementary, _mm256_cmpgt_epi32(b, bmp_last));
+        }
+        if (++blocks == 8192) add_up_avx2(short_by, supplementary, blocks, offset);
+    }
+    add_up_avx2(short_by, supplementary, blocks, offset);
+    return pos;
+}
+
+// Latin-1: the six specials by the low four bits, exactly; 32 units a block.
+[[gnu::target("avx2")]] std::size_t skip_latin1_avx2(const std::uint8_t* p, std::size_t pos, std::size_t n,
+                                                     std::uint64_t& offset) {
+    alignas(16) std::uint8_t by_low_bits[16];
+    for (std::size_t k = 0; k < 16; ++k) by_low_bits[k] = std::uint8_t(k ^ 1);  // meets no unit of key k
+    for (char32_t c = 0; c < 0x100; ++c)
+        if (is_special(sentence_break(c))) by_low_bits[c & 15] = std::uint8_t(c);
+    const __m256i table = _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(by_low_bits)));
+    const __m256i low_bits = _mm256_set1_epi8(15);
+    std::uint64_t high = 0;
+    for (; pos + 32 <= n; pos += 32) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + pos));
+        const __m256i hit = _mm256_cmpeq_epi8(v, _mm256_shuffle_epi8(table, _mm256_and_si256(v, low_bits)));
+        const unsigned above = unsigned(_mm256_movemask_epi8(v));
+        if (const unsigned mask = unsigned(_mm256_movemask_epi8(hit))) {
+            const unsigned k = unsigned(__builtin_ctz(mask));
+            offset += high + k + unsigned(__builtin_popcount(above & ((1u << k) - 1)));
+            return pos + k;
+        }
+        high += 32 + unsigned(__builtin_popcount(above));
+    }
+    offset += high;
+    return pos;
+}
+
+template <typename Unit>
+[[gnu::target("avx2")]] std::size_t skip_avx2(const Unit* p, std::size_t pos, std::size_t n, WideGaps& gaps,
+                                              std::uint64_t& offset) {
+    if constexpr (sizeof(Unit) == 1) {
+        (void)gaps;
+        return skip_latin1_avx2(p, pos, n, offset);
+    } else {
+        if (gaps.count == 0) gaps.need('a');
+        for (;;) {
+            unsigned miss;
+            switch (gaps.count) {
+                case 1: pos = pass_blocks_avx2<Unit, 1>(p, pos, n, gaps, offset, miss); break;
+                case 2: pos = pass_blocks_avx2<Unit, 2>(p, pos, n, gaps, offset, miss); break;
+                case 3: pos = pass_blocks_avx2<Unit, 3>(p, pos, n, gaps, offset, miss); break;
+                case 4: pos = pass_blocks_avx2<Unit, 4>(p, pos, n, gaps, offset, miss); break;
+                case 5: pos = pass_blocks_avx2<Unit, 5>(p, pos, n, gaps, offset, miss); break;
+                default: pos = pass_blocks_avx2<Unit, 6>(p, pos, n, gaps, offset, miss); break;
+            }
+            if (miss == 0) return pos;
+            // The units before the first miss are ordinary; the one at it ends
+            // the run, or is passed over once its gap is learned.
+            const unsigned k = unsigned(__builtin_ctz(miss)) / 2;
+            offset += utf8_bytes(p + pos, k);
+            pos += k;
+            const char32_t c = p[pos];
+            if (is_special(sentence_break(c))) return pos;
+            ++gaps.clock;
+            gaps.need(c);
+            offset += utf8_length(c);
+            ++pos;
+        }
+    }
+}
+
+const bool HAS_AVX2 = [] {
+    __builtin_cpu_init();  // may run before the runtime's own constructors
+    return __builtin_cpu_supports("avx2") != 0;
+}();
+std::atomic<bool> use_avx2{HAS_AVX2};
+#endif
+
 // The last four gaps looked up, kept from one run to the next: emoji text
 // alone moves between four (ZWJ, the variation selector, the dingbats and
 // plane 1), and a gap missing from here sends a block through one unit at a time.
 struct Gaps {
     static constexpr std::size_t COUNT = 4;  // holds() reads them by hand
     std::array<Gap, COUNT> gap{};
+#if SCRIVLET_AVX2_DISPATCH
+    WideGaps wide;  // those of the AVX2 scan
+#endif
     bool holds(char32_t c) const {
         return gap[0].holds(c) || gap[1].holds(c) || gap[2].holds(c) || gap[3].holds(c);
     }
@@ -117,6 +374,7 @@ struct Gaps {
     }
 };
 
+
 // The first position from pos on whose class ends a run (the size if none);
 // adds the UTF-8 bytes of the units passed over to offset.
 template <typename Units>
@@ -132,6 +390,17 @@ template <typename Unit>
 std::size_t skip_ordinary(const FixedUnits<Unit>& u, std::size_t pos, Gaps& gaps, std::uint64_t& offset) {
     const Unit* p = u.data();
     const std::size_t n = u.size();
+#if SCRIVLET_AVX2_DISPATCH
+    if (use_avx2.load(std::memory_order_relaxed)) {
+        // then the units after the last whole block, one at a time
+        pos = skip_avx2(p, pos, n, gaps.wide, offset);
+        for (; pos < n; ++pos) {
+            if (is_special(sentence_break(p[pos]))) break;
+            offset += utf8_length(p[pos]);
+        }
+        return pos;
+    }
+#endif
 #if defined(__SSE2__)
     static_assert(std::size(ASCII_SPECIALS) == 5);
     const __m128i zero = _mm_setzero_si128();
@@ -569,6 +838,12 @@ void boundaries(const Units u, OffsetSink& sink) {
 }
 
 }  // namespace
+
+void allow_avx2_sentence_scan([[maybe_unused]] bool allow) noexcept {
+#if SCRIVLET_AVX2_DISPATCH
+    use_avx2.store(allow && HAS_AVX2, std::memory_order_relaxed);
+#endif
+}
 
 void sentence_boundaries(std::string_view text, OffsetSink& sink) { boundaries(units(text), sink); }
 
