@@ -193,38 +193,47 @@ struct WideGaps {
     }
 };
 
-// Adds the UTF-8 bytes that the counters of pass_blocks_avx2 stand for, and clears them.
-[[gnu::target("avx2")]] inline void add_up_avx2(__m256i& short_by, __m256i& supplementary, std::size_t& blocks,
-                                               std::uint64_t& offset) {
-    const __m256i wide = _mm256_madd_epi16(short_by, _mm256_set1_epi16(1));
-    alignas(32) std::int32_t lanes[8], extra[8];
-    _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), wide);
-    _mm256_store_si256(reinterpret_cast<__m256i*>(extra), supplementary);
-    std::int64_t total = std::int64_t(48) * std::int64_t(blocks);
-    for (std::size_t k = 0; k < 8; ++k) total += std::int64_t(lanes[k]) - std::int64_t(extra[k]);
-    offset += std::uint64_t(total);
-    short_by = supplementary = _mm256_setzero_si256();
-    blocks = 0;
+// The sum of the eight 32-bit lanes.
+[[gnu::target("avx2")]] inline std::int32_t lane_sum(__m256i v) {
+    __m128i s = _mm_add_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+    s = _mm_add_epi32(s, _mm_shuffle_epi32(s, 0x4E));
+    s = _mm_add_epi32(s, _mm_shuffle_epi32(s, 0xB1));
+    return _mm_cvtsi128_si32(s);
 }
 
-// The bytes of EXACT_TABLE, low and high, for a byte shuffle.
+// Adds the UTF-8 bytes of `units` units that the counters of pass_blocks_avx2
+// stand for, and clears the counters.
+template <typename Unit>
+[[gnu::target("avx2")]] inline void add_up_avx2(__m256i& short_by, __m256i& supplementary, std::size_t units,
+                                               std::uint64_t& offset) {
+    std::int64_t total = 3 * std::int64_t(units) + lane_sum(_mm256_madd_epi16(short_by, _mm256_set1_epi16(1)));
+    if constexpr (sizeof(Unit) == 4) total -= lane_sum(supplementary);
+    offset += std::uint64_t(total);
+    short_by = supplementary = _mm256_setzero_si256();
+}
+
+// Sixteen 16-bit lanes of -1 then sixteen of 0: the first k lanes from 16 - k.
+alignas(32) constexpr std::int16_t FIRST_LANES[32] = {-1, -1, -1, -1, -1, -1, -1, -1,
+                                                      -1, -1, -1, -1, -1, -1, -1, -1};
+
+// EXACT_TABLE as two tables of bytes for a byte shuffle. The shuffle by a key
+// in the low byte of a 16-bit lane puts the table's first byte in the high
+// one: the high bytes are kept xor that byte, which the low table's shuffle
+// puts back.
 struct ExactBytes {
     alignas(16) std::uint8_t low[16], high[16];
 };
 constexpr ExactBytes EXACT_BYTES = [] {
     ExactBytes b{};
-    for (std::size_t k = 0; k < 16; ++k) {
-        b.low[k] = std::uint8_t(EXACT_TABLE[k]);
-        b.high[k] = std::uint8_t(EXACT_TABLE[k] >> 8);
-    }
+    for (std::size_t k = 0; k < 16; ++k) b.low[k] = std::uint8_t(EXACT_TABLE[k]);
+    for (std::size_t k = 0; k < 16; ++k) b.high[k] = std::uint8_t(EXACT_TABLE[k] >> 8) ^ b.low[0];
     return b;
 }();
 
 // Whole blocks of sixteen units from pos while every unit of the block is
 // ordinary under the first G gaps; adds their UTF-8 bytes to offset and
-// returns where it stopped: at a block that is not, with two bits set in miss
-// for each unit of it that may end the run or lies in no gap (lowest bits
-// first unit), or at the last whole block with miss 0.
+// returns where it stopped: at the first unit of a block that may end the run
+// or lies in no gap, with miss not 0, or at the last whole block with miss 0.
 template <typename Unit, std::size_t G>
 [[gnu::target("avx2")]] std::size_t pass_blocks_avx2(const Unit* p, std::size_t pos, std::size_t n,
                                                      const WideGaps& gaps, std::uint64_t& offset,
@@ -233,53 +242,72 @@ template <typename Unit, std::size_t G>
         _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(EXACT_BYTES.low)));
     const __m256i table_high =
         _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(EXACT_BYTES.high)));
-    const __m256i hash = _mm256_set1_epi16(short(EXACT_HASH)), low_byte = _mm256_set1_epi16(0x00FF);
-    // A gap [first, last] as x = v + 0x8000 - first, in it when x < 0x8000 + last - first + 1 signed.
-    __m256i shift[G], bound[G];
+    const __m256i hash = _mm256_set1_epi16(short(EXACT_HASH));
+    // A gap [first, last] as x = v + 0x8000 - first, outside it when
+    // x > 0x8000 + last - first signed.
+    __m256i shift[G], last[G];
     for (std::size_t g = 0; g < G; ++g) {
         shift[g] = _mm256_set1_epi16(short(std::uint16_t(0x8000u - gaps.gap[g].first)));
-        bound[g] = _mm256_set1_epi16(short(std::uint16_t(0x8000u + (gaps.gap[g].last - gaps.gap[g].first) + 1)));
+        last[g] = _mm256_set1_epi16(short(std::uint16_t(0x8000u + (gaps.gap[g].last - gaps.gap[g].first))));
     }
-    const __m256i zero = _mm256_setzero_si256(), ones = _mm256_set1_epi8(-1);
-    const __m256i below_80 = _mm256_set1_epi16(0x7F), below_800 = _mm256_set1_epi16(0x7FF),
-                  bmp_last = _mm256_set1_epi32(0xFFFF);
+    const __m256i ascii_last = _mm256_set1_epi16(0x7F), two_byte_last = _mm256_set1_epi16(0x7FF);
     // UTF-8 bytes: three per unit less one per unit below U+0080 and one below
     // U+0800 (16-bit lanes, counted down), plus one from U+10000 (32-bit lanes).
-    __m256i short_by = zero, supplementary = zero;
-    std::size_t blocks = 0;
+    __m256i short_by = _mm256_setzero_si256(), supplementary = _mm256_setzero_si256();
     miss = 0;
-    for (; pos + 16 <= n; pos += 16) {
-        __m256i v, a, b;
-        if constexpr (sizeof(Unit) == 2) {
-            v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + pos));
-        } else {
-            // Saturated to U+FFFF from U+10000, in the order a0-3 b0-3 a4-7 b4-7.
-            a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + pos));
-            b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + pos + 8));
-            v = _mm256_packus_epi32(a, b);
+    while (pos + 16 <= n) {
+        // At most 8192 blocks before the 16-bit lanes are added up.
+        const std::size_t end = n - pos > 16 * 8192 ? pos + 16 * 8192 : n;
+        std::size_t units = 0;
+        for (; pos + 16 <= end; pos += 16) {
+            __m256i v, a, b;
+            if constexpr (sizeof(Unit) == 2) {
+                v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + pos));
+            } else {
+                // Saturated to U+FFFF from U+10000, in the order a0-3 b0-3 a4-7 b4-7.
+                a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + pos));
+                b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + pos + 8));
+                v = _mm256_packus_epi32(a, b);
+            }
+            const __m256i key = _mm256_srli_epi16(_mm256_mullo_epi16(v, hash), 12);
+            const __m256i entry = _mm256_xor_si256(_mm256_shuffle_epi8(table_low, key),
+                                                   _mm256_slli_epi16(_mm256_shuffle_epi8(table_high, key), 8));
+            __m256i outside = _mm256_cmpgt_epi16(_mm256_add_epi16(v, shift[0]), last[0]);
+            for (std::size_t g = 1; g < G; ++g)
+                outside = _mm256_and_si256(outside, _mm256_cmpgt_epi16(_mm256_add_epi16(v, shift[g]), last[g]));
+            const __m256i stop = _mm256_or_si256(_mm256_cmpeq_epi16(v, entry), outside);
+            if (!_mm256_testz_si256(stop, stop)) [[unlikely]] {
+                __m256i in_order = stop;
+                if constexpr (sizeof(Unit) == 4) in_order = _mm256_permute4x64_epi64(stop, 0xD8);
+                miss = unsigned(_mm256_movemask_epi8(in_order));
+                // The units before the first miss are passed over.
+                const unsigned k = unsigned(__builtin_ctz(miss)) / 2;
+                if constexpr (sizeof(Unit) == 2) {
+                    const __m256i first =
+                        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(FIRST_LANES + 16 - k));
+                    short_by = _mm256_add_epi16(
+                        short_by, _mm256_and_si256(first, _mm256_cmpeq_epi16(_mm256_min_epu16(v, ascii_last), v)));
+                    short_by = _mm256_add_epi16(
+                        short_by, _mm256_and_si256(first, _mm256_cmpeq_epi16(_mm256_min_epu16(v, two_byte_last), v)));
+                    units += k;
+                } else {
+                    for (unsigned j = 0; j < k; ++j) offset += utf8_length(p[pos + j]);
+                }
+                pos += k;
+                break;
+            }
+            short_by = _mm256_add_epi16(short_by, _mm256_cmpeq_epi16(_mm256_min_epu16(v, ascii_last), v));
+            short_by = _mm256_add_epi16(short_by, _mm256_cmpeq_epi16(_mm256_min_epu16(v, two_byte_last), v));
+            if constexpr (sizeof(Unit) == 4) {
+                const __m256i bmp_last = _mm256_set1_epi32(0xFFFF);
+                supplementary = _mm256_add_epi32(supplementary, _mm256_cmpgt_epi32(a, bmp_last));
+                supplementary = _mm256_add_epi32(supplementary, _mm256_cmpgt_epi32(b, bmp_last));
+            }
+            units += 16;
         }
-        const __m256i key = _mm256_srli_epi16(_mm256_mullo_epi16(v, hash), 12);
-        const __m256i entry = _mm256_or_si256(_mm256_and_si256(_mm256_shuffle_epi8(table_low, key), low_byte),
-                                              _mm256_slli_epi16(_mm256_shuffle_epi8(table_high, key), 8));
-        __m256i held = _mm256_cmpgt_epi16(bound[0], _mm256_add_epi16(v, shift[0]));
-        for (std::size_t g = 1; g < G; ++g)
-            held = _mm256_or_si256(held, _mm256_cmpgt_epi16(bound[g], _mm256_add_epi16(v, shift[g])));
-        const __m256i ordinary = _mm256_andnot_si256(_mm256_cmpeq_epi16(v, entry), held);
-        if (!_mm256_testc_si256(ordinary, ones)) [[unlikely]] {
-            __m256i in_order = ordinary;
-            if constexpr (sizeof(Unit) == 4) in_order = _mm256_permute4x64_epi64(ordinary, 0xD8);
-            miss = ~unsigned(_mm256_movemask_epi8(in_order));
-            break;
-        }
-        short_by = _mm256_add_epi16(short_by, _mm256_cmpeq_epi16(_mm256_subs_epu16(v, below_80), zero));
-        short_by = _mm256_add_epi16(short_by, _mm256_cmpeq_epi16(_mm256_subs_epu16(v, below_800), zero));
-        if constexpr (sizeof(Unit) == 4) {
-            supplementary = _mm256_add_epi32(supplementary, _mm256_cmpgt_epi32(a, bmp_last));
-            supplementary = _mm256_add_epi32(supplementary, _mm256_cmpgt_epi32(b, bmp_last));
-        }
-        if (++blocks == 8192) add_up_avx2(short_by, supplementary, blocks, offset);
+        add_up_avx2<Unit>(short_by, supplementary, units, offset);
+        if (miss != 0) break;
     }
-    add_up_avx2(short_by, supplementary, blocks, offset);
     return pos;
 }
 
@@ -327,11 +355,7 @@ template <typename Unit>
                 default: pos = pass_blocks_avx2<Unit, 6>(p, pos, n, gaps, offset, miss); break;
             }
             if (miss == 0) return pos;
-            // The units before the first miss are ordinary; the one at it ends
-            // the run, or is passed over once its gap is learned.
-            const unsigned k = unsigned(__builtin_ctz(miss)) / 2;
-            offset += utf8_bytes(p + pos, k);
-            pos += k;
+            // The unit at pos ends the run, or is passed over once its gap is learned.
             const char32_t c = p[pos];
             if (is_special(sentence_break(c))) return pos;
             ++gaps.clock;
