@@ -77,3 +77,31 @@ TEST(sentence_scan_agrees_with_the_utf8_path_on_random_runs) {
         compare_both_ways(text);
     }
 }
+
+TEST(sentence_look_ahead_agrees_with_the_utf8_path_over_caseless_words) {
+    // After a full stop the look-ahead passes over caseless letters, marks and
+    // zero width spaces of several blocks until a letter or terminator; the
+    // code points on either side of each edge between what ends it and what
+    // does not come in now and then.
+    const auto ends = [](char32_t c) {
+        const SentenceBreak b = sc::segment::sentence_break(c);
+        return ends_run(c) || b == SentenceBreak::Lower || b == SentenceBreak::Upper || b == SentenceBreak::OLetter;
+    };
+    std::vector<char32_t> edges;
+    for (char32_t c = 0x81; c < 0xFFFF; ++c)
+        if (ends(c) != ends(c - 1)) edges.insert(edges.end(), {c - 1, c});
+    const std::u32string words = U"\u0E81\u0EB2\u200B\u1780\u17B6\u200B\u10D0\u1000\u102C\u0F40\u00A0\u0301 ,1";
+    const std::u32string deciders = U".!?aB\u0E01\u4E00\n";
+    std::mt19937 rng(1211);
+    for (int t = 0; t < 1000; ++t) {
+        std::u32string text;
+        const std::size_t length = rng() % 400;
+        for (std::size_t k = 0; k < length; ++k) {
+            const unsigned r = rng() % 100;
+            text += r < 2 ? deciders[rng() % deciders.size()]
+                  : r < 5 ? edges[rng() % edges.size()]
+                          : words[rng() % words.size()];
+        }
+        compare_both_ways(text);
+    }
+}
