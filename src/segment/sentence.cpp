@@ -159,9 +159,10 @@ constexpr std::array<std::int32_t, GAP_SPECIAL_COUNT + 2> GAP_SPECIALS = [] {
 // The gaps of the units met so far, a unit from U+10000 counting as U+FFFF.
 struct WideGaps {
     static constexpr std::size_t MOST = 6;
-    std::array<Gap, MOST> gap{};
+    // The first gap, from U+0000, holds all of ASCII.
+    std::array<Gap, MOST> gap{Gap{0, char32_t(GAP_SPECIALS[1] - 1)}};
     std::array<std::uint32_t, MOST> used{};  // when a block last needed it
-    std::size_t count = 0;
+    std::size_t count = 1;
     std::uint32_t clock = 0;
 
     std::size_t find(char32_t c) const {
@@ -311,14 +312,27 @@ template <typename Unit, std::size_t G>
     return pos;
 }
 
+// The Latin-1 specials by their low four bits (no two share them); a key
+// without one holds a byte that meets no unit of that key.
+struct ByLowBits {
+    alignas(16) std::uint8_t bytes[16];
+};
+constexpr ByLowBits LATIN1_BY_LOW_BITS = [] {
+    ByLowBits t{};
+    for (std::size_t k = 0; k < 16; ++k) t.bytes[k] = std::uint8_t(k ^ 1);
+    for (char32_t c = 0; c < 0x100; ++c) {
+        if (!is_special(sentence_break(c))) continue;
+        if ((t.bytes[c & 15] & 15) == (c & 15)) throw "two Latin-1 specials share their low four bits";
+        t.bytes[c & 15] = std::uint8_t(c);
+    }
+    return t;
+}();
+
 // Latin-1: the six specials by the low four bits, exactly; 32 units a block.
 [[gnu::target("avx2")]] std::size_t skip_latin1_avx2(const std::uint8_t* p, std::size_t pos, std::size_t n,
                                                      std::uint64_t& offset) {
-    alignas(16) std::uint8_t by_low_bits[16];
-    for (std::size_t k = 0; k < 16; ++k) by_low_bits[k] = std::uint8_t(k ^ 1);  // meets no unit of key k
-    for (char32_t c = 0; c < 0x100; ++c)
-        if (is_special(sentence_break(c))) by_low_bits[c & 15] = std::uint8_t(c);
-    const __m256i table = _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(by_low_bits)));
+    const __m256i table =
+        _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(LATIN1_BY_LOW_BITS.bytes)));
     const __m256i low_bits = _mm256_set1_epi8(15);
     std::uint64_t high = 0;
     for (; pos + 32 <= n; pos += 32) {
@@ -343,7 +357,6 @@ template <typename Unit>
         (void)gaps;
         return skip_latin1_avx2(p, pos, n, offset);
     } else {
-        if (gaps.count == 0) gaps.need('a');
         for (;;) {
             unsigned miss;
             switch (gaps.count) {
