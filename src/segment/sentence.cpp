@@ -429,13 +429,17 @@ std::size_t skip_ordinary(const FixedUnits<Unit>& u, std::size_t pos, Gaps& gaps
     const std::size_t n = u.size();
 #if SCRIVLET_AVX2_DISPATCH
     if (use_avx2.load(std::memory_order_relaxed)) {
-        // then the units after the last whole block, one at a time
         pos = skip_avx2(p, pos, n, gaps.wide, offset);
-        for (; pos < n; ++pos) {
-            if (is_special(sentence_break(p[pos]))) break;
-            offset += utf8_length(p[pos]);
+        if (pos < n && is_special(sentence_break(p[pos]))) return pos;
+        // Then the units after the last whole block: fewer than sixteen, one
+        // at a time, or for Latin-1 (32 units a block) sixteen at a time below.
+        if constexpr (sizeof(Unit) > 1) {
+            for (; pos < n; ++pos) {
+                if (is_special(sentence_break(p[pos]))) break;
+                offset += utf8_length(p[pos]);
+            }
+            return pos;
         }
-        return pos;
     }
 #endif
 #if defined(__SSE2__)
