@@ -80,6 +80,25 @@ def test_sentence_boundaries_linear_on_repeated_terminators():
     assert settled_growth(scrivlet.sentence_boundaries, lambda n: "a. , " * (n // 5)) < MAX_RATIO
 
 
+# Letters of ten blocks in turn, so that the scan between terminators meets a
+# new gap between them in every block; caseless words with zero width spaces
+# after a full stop, which the look-ahead passes over to the end.
+MANY_GAPS = "a\u05d0\u0915\u0e81\u10d0\u1780\u4e00\uac00\u2019\uff10"
+
+
+@pytest.mark.parametrize(
+    "make",
+    [
+        lambda n: MANY_GAPS * (n // len(MANY_GAPS)),
+        lambda n: (MANY_GAPS + "\U0001f600") * (n // 11),
+        lambda n: "A. " + "\u0e81\u200b" * (n // 2),
+    ],
+    ids=["many-gaps", "many-gaps-wide", "caseless-look-ahead"],
+)
+def test_sentence_boundaries_linear_on_scans_between_terminators(make):
+    assert settled_growth(scrivlet.sentence_boundaries, make) < MAX_RATIO
+
+
 def test_word_boundaries_linear_on_ignorables():
     # WB4: each pair looks past the marks to the characters around them.
     assert settled_growth(scrivlet.word_boundaries, lambda n: "a" + "\u0301" * n + "b") < MAX_RATIO
