@@ -393,39 +393,59 @@ public:
             const C next_cls = data::line_break_class(next);
             if (eff == C::AL && (next_cls == C::AL || next_cls == C::CM) && next < 0x10000 &&
                 next != DOTTED_CIRCLE) {
-                // LB28 and LB9: a stretch of letters and marks after a letter,
-                // passed whole; then the last one's base is found walking back.
-                const std::size_t start = pos_;
-                std::size_t at = pos_;
-                char32_t last = next;
-                do {
-                    last = text_.decode(pos_, len);
-                    at = pos_;
-                    pos_ += len;
-                    off_ += Units::utf8_bytes(last, len);
-                } while (pos_ < text_.size() && in_stretch(text_.decode(pos_, len)));
-                const std::size_t at_offset = off_ - Units::utf8_bytes(last, pos_ - at);
-                std::size_t b = at;
-                while (b != start && is_stretch_mark(cp_at(b))) b = text_.previous(b);
-                if (!is_stretch_mark(cp_at(b))) {
-                    // The base b lies in the stretch; what precedes it is the
-                    // lane's last code point or one of the stretch.
-                    if (b != start) {
-                        const std::size_t a = text_.previous(b);
-                        std::size_t a_base = a;
-                        while (a_base != start && is_stretch_mark(cp_at(a_base)))
-                            a_base = text_.previous(a_base);
-                        cp = cp_at(a);
-                        eff = C::AL;
-                        if (!is_stretch_mark(cp_at(a_base))) base_cp = cp_at(a_base);
+                bool leave = false;
+                for (;;) {
+                    // LB28 and LB9: a stretch of letters and marks after a letter,
+                    // passed whole; then the last one's base is found walking back.
+                    const std::size_t start = pos_;
+                    const std::size_t at = pass_stretch();
+                    const char32_t last = cp_at(at);
+                    const std::size_t at_offset = off_ - Units::utf8_bytes(last, pos_ - at);
+                    std::size_t b = at;
+                    while (b != start && is_stretch_mark(cp_at(b))) b = text_.previous(b);
+                    if (!is_stretch_mark(cp_at(b))) {
+                        // The base b lies in the stretch; what precedes it is the
+                        // lane's last code point or one of the stretch.
+                        if (b != start) {
+                            const std::size_t a = text_.previous(b);
+                            std::size_t a_base = a;
+                            while (a_base != start && is_stretch_mark(cp_at(a_base)))
+                                a_base = text_.previous(a_base);
+                            cp = cp_at(a);
+                            eff = C::AL;
+                            if (!is_stretch_mark(cp_at(a_base))) base_cp = cp_at(a_base);
+                        }
+                        base(b, 0, cp_at(b), C::AL);
                     }
-                    base(b, 0, cp_at(b), C::AL);
+                    index = at;
+                    offset = at_offset;
+                    cp = last;
+                    cls = is_stretch_mark(last) ? C::CM : C::AL;
+                    rules.after_letters();
+                    // Words of such letters between single spaces, the shape of
+                    // most text in these scripts: the space (LB7) and the letter
+                    // after it (LB18) are taken with no class looked up, and the
+                    // next stretch is passed in the same way. A word in ASCII is
+                    // left to the step for ASCII letters, which is quicker.
+                    if (pos_ + 1 >= text_.size() || text_.unit(pos_) != ' ') break;
+                    std::size_t letter_len;
+                    const char32_t letter = text_.decode(pos_ + 1, letter_len);
+                    if (letter < 0x80 || !in_stretch(letter) || is_stretch_mark(letter)) break;
+                    rules.lane_space();
+                    base(pos_, off_, ' ', C::SP);
+                    ++pos_;
+                    ++off_;
+                    if (!rules.lane_after_space(C::AL)) {
+                        leave = true;
+                        break;
+                    }
+                    emit(off_, A::Allowed);
+                    base(pos_, off_, letter, C::AL);
+                    pos_ += letter_len;
+                    off_ += Units::utf8_bytes(letter, letter_len);
+                    if (pos_ >= text_.size() || !in_stretch(cp_at(pos_))) break;
                 }
-                index = at;
-                offset = at_offset;
-                cp = last;
-                cls = is_stretch_mark(last) ? C::CM : C::AL;
-                rules.after_letters();
+                if (leave) break;
                 continue;
             }
             if (in(eff, ALPHA) && in(next_cls, ALPHA) && next < 0x10000 && next != DOTTED_CIRCLE) {
@@ -600,6 +620,31 @@ private:
         }
         while (i < n && pred(d[i])) ++i;
         return i;
+    }
+
+    // Moves past the letters and marks (in_stretch) from pos_, the first of
+    // which is one; returns the unit index of the last.
+    std::size_t pass_stretch() {
+        if constexpr (Units::FIXED) {
+            // One unit per code point, all in the BMP: the run is found eight
+            // units at a time and its UTF-8 length summed after.
+            const auto* d = text_.data;
+            const std::size_t end = run_end(pos_ + 1, in_stretch);
+            std::size_t bytes = end - pos_;
+            for (std::size_t k = pos_; k < end; ++k) bytes += (d[k] >= 0x80) + (d[k] >= 0x800);
+            off_ += bytes;
+            pos_ = end;
+            return end - 1;
+        } else {
+            std::size_t at = pos_, len;
+            do {
+                (void)text_.decode(pos_, len);
+                at = pos_;
+                pos_ += len;
+                off_ += len;
+            } while (pos_ < text_.size() && in_stretch(text_.decode(pos_, len)));
+            return at;
+        }
     }
 
     char32_t cp_at(std::size_t i) const {
@@ -1123,9 +1168,11 @@ template <typename Units>
 void opportunities(Units text, OpportunitySink& sink) {
     Opportunity buffer[Batch::SIZE];
     Batch out(sink, buffer);
-    const std::size_t utf8_size = decide_pairs(text, [&](std::size_t offset, BreakAction action) {
-        out.put_if(offset, action, action != A::Prohibited);
-    });
+    // Inlined at every decision of the lane: a call each would cost more than the store.
+    const std::size_t utf8_size =
+        decide_pairs(text, [&](std::size_t offset, BreakAction action) __attribute__((always_inline)) {
+            out.put_if(offset, action, action != A::Prohibited);
+        });
     out.put(utf8_size, A::Mandatory);  // LB3 (the empty text included)
     out.flush();
 }
