@@ -55,8 +55,15 @@ constexpr ClassSet QUICK_PREV =
     ~(set_of(C::QU, C::CP, C::HY, C::HH, C::PR, C::PO, C::RI, C::AK, C::AS, C::AP, C::VI) |
       RAW_SLOW_PREV);
 constexpr ClassSet QUICK_CUR = ~(set_of(C::QU, C::OP, C::EM, C::RI) | RAW_SLOW_CUR);
-// Bases that are quick both as prev and as cur: the lane of decide_pairs.
-constexpr ClassSet LANE = QUICK_PREV & QUICK_CUR & ~(RAW_SLOW_PREV | RAW_SLOW_CUR);
+// PR and PO read the text ahead only before HY and OP (LB25), which are not
+// in the lane; before any other base of it PAIRS holds their decisions too.
+constexpr ClassSet LANE_ONLY_PREV = PREFIX_POSTFIX;
+// Bases that are quick both as prev and as cur, and PR and PO: the lane of
+// decide_pairs.
+constexpr ClassSet LANE =
+    (QUICK_PREV & QUICK_CUR & ~(RAW_SLOW_PREV | RAW_SLOW_CUR)) | LANE_ONLY_PREV;
+static_assert(!in(C::HY, LANE) && !in(C::OP, LANE) && (QUICK_CUR & LANE_ONLY_PREV) == LANE_ONLY_PREV,
+              "PR and PO decide from PAIRS before every base of the lane");
 
 // One code point with what the rules read about it and about its base (the
 // nearest code point at or before it that is not CM or ZWJ; the first code point
@@ -750,7 +757,9 @@ private:
                     for (unsigned ec = 0; ec < CLASS_COUNT; ++ec) {
                         BreakAction& action = table.actions[tail][tail2][ep][ec];
                         action = A::Prohibited;
-                        if (!in(C(ep), QUICK_PREV) || !in(C(ec), QUICK_CUR)) continue;
+                        if (!in(C(ep), QUICK_PREV | LANE_ONLY_PREV) || !in(C(ec), QUICK_CUR)) continue;
+                        // (PR | PO) × HY NU reads the code point after HY.
+                        if (in(C(ep), PREFIX_POSTFIX) && C(ec) == C::HY) continue;
                         Char p, c;
                         p.cls = p.eff = p.base_cls = C(ep);
                         c.cls = c.eff = c.base_cls = C(ec);
