@@ -55,15 +55,17 @@ constexpr ClassSet QUICK_PREV =
     ~(set_of(C::QU, C::CP, C::HY, C::HH, C::PR, C::PO, C::RI, C::AK, C::AS, C::AP, C::VI) |
       RAW_SLOW_PREV);
 constexpr ClassSet QUICK_CUR = ~(set_of(C::QU, C::OP, C::EM, C::RI) | RAW_SLOW_CUR);
-// PR and PO read the text ahead only before HY and OP (LB25), which are not
-// in the lane; before any other base of it PAIRS holds their decisions too.
-constexpr ClassSet LANE_ONLY_PREV = PREFIX_POSTFIX;
-// Bases that are quick both as prev and as cur, and PR and PO: the lane of
-// decide_pairs.
+// PR and PO read the text ahead only before HY and OP (LB25), which the lane
+// leaves to the rules; before any other base of it PAIRS holds their
+// decisions too. HY and HH read the class before them (LB20a, LB21a), which
+// the lane has at hand and checks beside PAIRS.
+constexpr ClassSet LANE_ONLY_PREV = PREFIX_POSTFIX | HYPHENS;
+// Bases that are quick both as prev and as cur, and PR, PO, HY and HH: the
+// lane of decide_pairs.
 constexpr ClassSet LANE =
     (QUICK_PREV & QUICK_CUR & ~(RAW_SLOW_PREV | RAW_SLOW_CUR)) | LANE_ONLY_PREV;
-static_assert(!in(C::HY, LANE) && !in(C::OP, LANE) && (QUICK_CUR & LANE_ONLY_PREV) == LANE_ONLY_PREV,
-              "PR and PO decide from PAIRS before every base of the lane");
+static_assert(!in(C::OP, LANE) && (QUICK_CUR & LANE_ONLY_PREV) == LANE_ONLY_PREV,
+              "PR, PO, HY and HH decide from PAIRS before every base of the lane");
 
 // One code point with what the rules read about it and about its base (the
 // nearest code point at or before it that is not CM or ZWJ; the first code point
@@ -482,7 +484,11 @@ public:
                     if (!rules.lane_after_space(next_cls)) break;
                     emit(off_, A::Allowed);  // LB18
                 } else {
-                    emit(off_, rules.lane_pair(eff, next_cls));
+                    // (PR | PO) × HY NU: the rules look ahead.
+                    if (next_cls == C::HY && in(eff, PREFIX_POSTFIX)) break;
+                    emit(off_, in(eff, HYPHENS)
+                                   ? rules.lane_after_hyphen(eff, next_cls, base_first, before_eff)
+                                   : rules.lane_pair(eff, next_cls));
                 }
                 base(pos_, off_, next, next_cls);
             } else if (next_cls == C::CM && cls != C::SP) {
@@ -765,6 +771,9 @@ private:
                         c.cls = c.eff = c.base_cls = C(ec);
                         p.has_base = c.has_base = true;
                         c.base_first = false;
+                        // A hyphen whose LB20a and LB21a look-back finds nothing:
+                        // lane_after_hyphen checks those.
+                        p.base_first = !in(C(ep), HYPHENS);
                         PairRules rules(C(ep), tail, tail2);
                         action = rules.rules(p, c, nullptr);
                     }
@@ -819,6 +828,22 @@ public:
         const BreakAction action = PAIRS.at(numeric_tail_prev_, numeric_tail_prev2_, prev, cur);
         lane_base(cur);
         return action;
+    }
+
+    // A base of LANE after prev, HY or HH (or its marks), whose base is the
+    // first code point of the text or follows one of class before.
+    BreakAction lane_after_hyphen(C prev, C cur, bool base_first, C before) {
+        constexpr ClassSet OPENING = set_of(C::BK, C::CR, C::GL, C::LF, C::NL, C::SP, C::ZW, C::CB,
+                                            C::OP, C::QU);
+        if (in(cur, ALPHA) && (base_first || in(before, OPENING))) {  // LB20a
+            lane_base(cur);
+            return A::Prohibited;
+        }
+        if (!base_first && cur != C::HL && before == C::HL) {  // LB21a
+            lane_base(cur);
+            return A::Prohibited;
+        }
+        return lane_pair(prev, cur);
     }
 
     // A ZW after a base of LANE, a space or a mark: LB7 holds it to what
