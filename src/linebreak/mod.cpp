@@ -131,6 +131,17 @@ constexpr StretchSets build_stretch_sets() {
 
 constexpr StretchSets STRETCH = build_stretch_sets();
 
+// The number of bits set in a byte (a table: no population count instruction
+// is assumed).
+struct BitCounts {
+    std::uint8_t of[256] = {};
+    constexpr BitCounts() {
+        for (unsigned b = 0; b < 256; ++b) of[b] = std::uint8_t(std::popcount(b));
+    }
+    constexpr std::uint8_t operator[](unsigned b) const { return of[b]; }
+};
+constexpr BitCounts BIT_COUNT;
+
 inline bool in_stretch(char32_t cp) {
     return cp < 0x10000 && ((STRETCH.any[cp >> 6] >> (cp & 63)) & 1);
 }
@@ -640,14 +651,34 @@ private:
     std::size_t pass_stretch() {
         if constexpr (Units::FIXED) {
             // One unit per code point, all in the BMP: the run is found eight
-            // units at a time and its UTF-8 length summed after.
+            // units at a time, and the UTF-8 length of the units in it summed
+            // without a branch, so that its end costs one mispredicted branch.
             const auto* d = text_.data;
-            const std::size_t end = run_end(pos_ + 1, in_stretch);
-            std::size_t bytes = end - pos_;
-            for (std::size_t k = pos_; k < end; ++k) bytes += (d[k] >= 0x80) + (d[k] >= 0x800);
-            off_ += bytes;
-            pos_ = end;
-            return end - 1;
+            const std::size_t n = text_.size();
+            auto bytes = [](char32_t u) -> std::size_t { return 1 + (u >= 0x80) + (u >= 0x800); };
+            std::size_t i = pos_, off = off_;
+            for (;;) {
+                if (i + 8 > n) {
+                    while (i < n && in_stretch(d[i])) off += bytes(d[i++]);
+                    break;
+                }
+                // One bit per unit: in the stretch, two bytes or more, three.
+                unsigned mask = 0, two = 0, three = 0;
+                for (unsigned k = 0; k < 8; ++k) {
+                    const char32_t u = d[i + k];
+                    mask |= unsigned(in_stretch(u)) << k;
+                    two |= unsigned(u >= 0x80) << k;
+                    three |= unsigned(u >= 0x800) << k;
+                }
+                const unsigned run = unsigned(std::countr_one(mask));
+                const unsigned kept = (1u << run) - 1;
+                off += run + BIT_COUNT[two & kept] + BIT_COUNT[three & kept];
+                i += run;
+                if (run != 8) break;
+            }
+            off_ = off;
+            pos_ = i;
+            return i - 1;
         } else {
             std::size_t at = pos_, len;
             do {
