@@ -266,7 +266,7 @@ HYPHENS = ["-", "\u2010", "a", "\u05d0", " ", "(", '"', "\ufffc", "\u4e00", "\u0
 # Words of letters and marks, and what may stand between them: mostly one space.
 WORD_LETTERS = ["\u0e01", "\u0416", "\u0e31", "\u0300", "a", "b", "\u05d0", "\u25cc"]
 BETWEEN_WORDS = [" ", " ", " ", " ", "  ", "\u200b", "\u200d", "%", " %", "$", " $", "-", " -",
-                 "(", ")", "1", "\n", " \u0300", " \u4e00"]
+                 "(", " (", ")", "]", "\uff08", "1", "\n", " \u0300", " \u4e00"]
 
 
 def texts(alphabet):

@@ -58,14 +58,15 @@ constexpr ClassSet QUICK_CUR = ~(set_of(C::QU, C::OP, C::EM, C::RI) | RAW_SLOW_C
 // PR and PO read the text ahead only before HY and OP (LB25), which the lane
 // leaves to the rules; before any other base of it PAIRS holds their
 // decisions too. HY and HH read the class before them (LB20a, LB21a), which
-// the lane has at hand and checks beside PAIRS.
-constexpr ClassSet LANE_ONLY_PREV = PREFIX_POSTFIX | HYPHENS;
-// Bases that are quick both as prev and as cur, and PR, PO, HY and HH: the
-// lane of decide_pairs.
+// the lane has at hand and checks beside PAIRS; CP reads whether it is East
+// Asian before AL, HL and NU (LB30), which the lane leaves to the rules.
+constexpr ClassSet LANE_ONLY_PREV = PREFIX_POSTFIX | HYPHENS | set_of(C::CP);
+// Bases that are quick both as prev and as cur, and PR, PO, HY, HH and CP:
+// the lane of decide_pairs.
 constexpr ClassSet LANE =
     (QUICK_PREV & QUICK_CUR & ~(RAW_SLOW_PREV | RAW_SLOW_CUR)) | LANE_ONLY_PREV;
 static_assert(!in(C::OP, LANE) && (QUICK_CUR & LANE_ONLY_PREV) == LANE_ONLY_PREV,
-              "PR, PO, HY and HH decide from PAIRS before every base of the lane");
+              "PR, PO, HY, HH and CP decide from PAIRS before every base of the lane");
 
 // One code point with what the rules read about it and about its base (the
 // nearest code point at or before it that is not CM or ZWJ; the first code point
@@ -102,7 +103,9 @@ struct Char {
     }
 };
 
-inline bool east_asian(char32_t cp) { return data::is_east_asian_wide(cp); }
+// U+0000 is not wide: the pair table, built at compile time, stands it for
+// a code point that is not East Asian.
+constexpr bool east_asian(char32_t cp) { return cp != 0 && data::is_east_asian_wide(cp); }
 
 // Letters (AL) and marks (CM) of the BMP, one bit each in any, marks also in
 // marks. After a letter, or a mark that takes the class of one, every pair
@@ -490,6 +493,17 @@ public:
             if (next_cls == C::SP) {
                 rules.lane_space();  // LB7: × SP
                 base(pos_, off_, next, next_cls);
+            } else if (next_cls == C::OP) {
+                if (cls == C::SP) {
+                    if (!rules.lane_after_space(next_cls)) break;
+                    emit(off_, A::Allowed);  // LB18
+                } else {
+                    // (PR | PO) × OP SP* NU looks ahead, and a hyphen reads the
+                    // class before it (LB20a, LB21a): the rules take those.
+                    if (in(eff, PREFIX_POSTFIX | HYPHENS)) break;
+                    emit(off_, rules.lane_before_open(eff, east_asian(next)));
+                }
+                base(pos_, off_, next, next_cls);
             } else if (in(next_cls, LANE) && next != DOTTED_CIRCLE) {
                 if (cls == C::SP) {
                     if (!rules.lane_after_space(next_cls)) break;
@@ -497,6 +511,9 @@ public:
                 } else {
                     // (PR | PO) × HY NU: the rules look ahead.
                     if (next_cls == C::HY && in(eff, PREFIX_POSTFIX)) break;
+                    // LB30: an East Asian CP does not hold to AL, HL or NU.
+                    if (eff == C::CP && in(next_cls, set_of(C::AL, C::HL, C::NU)) && east_asian(base_cp))
+                        break;
                     emit(off_, in(eff, HYPHENS)
                                    ? rules.lane_after_hyphen(eff, next_cls, base_first, before_eff)
                                    : rules.lane_pair(eff, next_cls));
@@ -794,9 +811,12 @@ private:
                     for (unsigned ec = 0; ec < CLASS_COUNT; ++ec) {
                         BreakAction& action = table.actions[tail][tail2][ep][ec];
                         action = A::Prohibited;
-                        if (!in(C(ep), QUICK_PREV | LANE_ONLY_PREV) || !in(C(ec), QUICK_CUR)) continue;
-                        // (PR | PO) × HY NU reads the code point after HY.
-                        if (in(C(ep), PREFIX_POSTFIX) && C(ec) == C::HY) continue;
+                        // OP as cur for lane_before_open, as if it were not East Asian.
+                        if (!in(C(ep), QUICK_PREV | LANE_ONLY_PREV) ||
+                            !in(C(ec), QUICK_CUR | set_of(C::OP)))
+                            continue;
+                        // (PR | PO) × HY NU and (PR | PO) × OP SP* NU read the text ahead.
+                        if (in(C(ep), PREFIX_POSTFIX) && in(C(ec), set_of(C::HY, C::OP))) continue;
                         Char p, c;
                         p.cls = p.eff = p.base_cls = C(ep);
                         c.cls = c.eff = c.base_cls = C(ec);
@@ -858,6 +878,16 @@ public:
     BreakAction lane_pair(C prev, C cur) {
         const BreakAction action = PAIRS.at(numeric_tail_prev_, numeric_tail_prev2_, prev, cur);
         lane_base(cur);
+        return action;
+    }
+
+    // OP after a base of LANE other than PR, PO, HY and HH (or its marks):
+    // LB30 holds it to AL, HL and NU unless it is East Asian (wide).
+    BreakAction lane_before_open(C prev, bool wide) {
+        const BreakAction action = wide && in(prev, set_of(C::AL, C::HL, C::NU))
+                                       ? A::Allowed
+                                       : PAIRS.at(numeric_tail_prev_, numeric_tail_prev2_, prev, C::OP);
+        lane_base(C::OP);
         return action;
     }
 
