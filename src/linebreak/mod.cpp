@@ -900,7 +900,8 @@ public:
             lane_base(cur);
             return A::Prohibited;
         }
-        if (!base_first && cur != C::HL && before == C::HL) {  // LB21a
+        // LB21a, after LB20 has broken before CB
+        if (!base_first && cur != C::HL && cur != C::CB && before == C::HL) {
             lane_base(cur);
             return A::Prohibited;
         }
