@@ -638,8 +638,10 @@ private:
             for (; i + 2 * LANES <= n; i += 2 * LANES) {
                 const std::uint64_t a = non_letters(i), b = non_letters(i + LANES);
                 if ((a | b) != 0) {
-                    const unsigned bit = a != 0 ? unsigned(std::countr_zero(a))
-                                                : 64 + unsigned(std::countr_zero(b));
+                    // Which half holds the end is a coin toss: chosen without a
+                    // branch (countr_zero of 0 is 64).
+                    const unsigned bit = unsigned(std::countr_zero(a)) +
+                                         unsigned(a == 0) * unsigned(std::countr_zero(b));
                     return i + bit / BITS;
                 }
             }
