@@ -220,6 +220,7 @@ LINE_BREAK_WORST_CASES = {
     "one-letter-words": lambda n: "a " * (n // 2),
     "ideographs-and-syllables": lambda n: "\u4e00\uac00" * (n // 2),
     "letters-between-zero-width-spaces": lambda n: "\u1780\u200b" * (n // 2),
+    "words-of-letters-and-marks": lambda n: "\u0416\u0e01\u0e31 " * (n // 4),
     "joined-emoji-with-skin-tones": lambda n: "\U0001f469\U0001f3fd\u200d\U0001f4bb" * (n // 4),
 }
 
