@@ -313,9 +313,11 @@ def test_break_after_not_before_hyphens_and_dashes(names, expected):
     ("HL CM HY AL", "×××"),
     ("HL HY HL", "×÷"),
     ("AL HY AL", "×÷"),
+    ("HL HY CB", "×÷"),
+    ("AL HL HH CB", "××÷"),
 )
 def test_hebrew_letter_hyphen_binds(names, expected):
-    # LB21a
+    # LB21a (LB20 breaks before CB first)
     assert marks_of(names) == expected
 
 

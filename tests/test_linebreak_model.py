@@ -18,7 +18,7 @@ CLASS.update({
     CHAR["BAw"]: "BA", CHAR["INw"]: "IN", CHAR["CLw"]: "CL", CHAR["UP"]: "ID", CHAR["PIC"]: "ID",
     "\u3008": "OP", "\u0e31": "CM", "\u0e01": "AL", "\u3041": "NS", "\u00a7": "AL",
     "\u2018": "QU", "\u2019": "QU", "\u00ab": "QU", "\u00bb": "QU", "\u1b44": "VI",
-    ".": "IS", "]": "CP", "\u3001": "CL", "b": "AL", "Z": "AL",
+    ".": "IS", "]": "CP", "\u3001": "CL", "b": "AL", "Z": "AL", "\u0416": "AL",
 })
 # The characters above whose East_Asian_Width is W or F (Unicode 17.0).
 EAST_ASIAN = {
@@ -263,9 +263,20 @@ EMOJI = ["\U0001f1e6", "\u0300", "\u200d", "a", "\n", "\U0001f466", "\U0001f3fb"
 HYPHENS = ["-", "\u2010", "a", "\u05d0", " ", "(", '"', "\ufffc", "\u4e00", "\u0300", "\u00a0",
            "/", "\u00b4", "|", "1"]
 
+# Words of letters and marks, and what may stand between them: mostly one space.
+WORD_LETTERS = ["\u0e01", "\u0416", "\u0e31", "\u0300", "a", "b", "\u05d0", "\u25cc"]
+BETWEEN_WORDS = [" ", " ", " ", " ", "  ", "\u200b", "\u200d", "%", " %", "$", " $", "-", " -",
+                 "(", " (", ")", "]", "\uff08", "1", "\n", " \u0300", " \u4e00"]
+
 
 def texts(alphabet):
     return st.lists(st.sampled_from(alphabet), min_size=1, max_size=12).map("".join)
+
+
+def words(letters, between):
+    word = st.lists(st.sampled_from(letters), min_size=1, max_size=4).map("".join)
+    return st.lists(st.tuples(word, st.sampled_from(between)), min_size=1, max_size=6).map(
+        lambda pairs: "".join(w + b for w, b in pairs))
 
 
 def test_model_agrees_with_the_rule_tables():
@@ -286,4 +297,10 @@ def test_matches_model_on_any_classes(text):
 @settings(max_examples=600, deadline=None)
 @given(st.sampled_from([NUMBERS, QUOTES, AKSARAS, SPACES, EMOJI, HYPHENS]).flatmap(texts))
 def test_matches_model_on_focused_alphabets(text):
+    assert marks(text) == model(text)
+
+
+@settings(max_examples=600, deadline=None)
+@given(words(WORD_LETTERS, BETWEEN_WORDS))
+def test_matches_model_on_words(text):
     assert marks(text) == model(text)

@@ -80,6 +80,25 @@ def test_sentence_boundaries_linear_on_repeated_terminators():
     assert settled_growth(scrivlet.sentence_boundaries, lambda n: "a. , " * (n // 5)) < MAX_RATIO
 
 
+# Letters of ten blocks in turn, so that the scan between terminators meets a
+# new gap between them in every block; caseless words with zero width spaces
+# after a full stop, which the look-ahead passes over to the end.
+MANY_GAPS = "a\u05d0\u0915\u0e81\u10d0\u1780\u4e00\uac00\u2019\uff10"
+
+
+@pytest.mark.parametrize(
+    "make",
+    [
+        lambda n: MANY_GAPS * (n // len(MANY_GAPS)),
+        lambda n: (MANY_GAPS + "\U0001f600") * (n // 11),
+        lambda n: "A. " + "\u0e81\u200b" * (n // 2),
+    ],
+    ids=["many-gaps", "many-gaps-wide", "caseless-look-ahead"],
+)
+def test_sentence_boundaries_linear_on_scans_between_terminators(make):
+    assert settled_growth(scrivlet.sentence_boundaries, make) < MAX_RATIO
+
+
 def test_word_boundaries_linear_on_ignorables():
     # WB4: each pair looks past the marks to the characters around them.
     assert settled_growth(scrivlet.word_boundaries, lambda n: "a" + "\u0301" * n + "b") < MAX_RATIO
@@ -214,6 +233,7 @@ LINE_BREAK_WORST_CASES = {
     "one-letter-words": lambda n: "a " * (n // 2),
     "ideographs-and-syllables": lambda n: "\u4e00\uac00" * (n // 2),
     "letters-between-zero-width-spaces": lambda n: "\u1780\u200b" * (n // 2),
+    "words-of-letters-and-marks": lambda n: "\u0416\u0e01\u0e31 " * (n // 4),
     "joined-emoji-with-skin-tones": lambda n: "\U0001f469\U0001f3fd\u200d\U0001f4bb" * (n // 4),
 }
 
@@ -265,6 +285,18 @@ def test_dictionary_segmentation_linear_on_unknown_thai_text():
     ids=["thai-marks", "khmer-coeng-stacks"],
 )
 def test_dictionary_segmentation_linear_on_long_clusters(make):
+    assert settled_growth(scrivlet.line_break_opportunities_with_dictionary, make) < MAX_RATIO
+
+
+@pytest.mark.parametrize(
+    "piece",
+    ["\u0e01\u0e34(", "(\u0e34\u0e01", "\u0e01\u0e02 ", "\u1780\u17d2\u1780\u200b"],
+    ids=["letter-mark-bracket", "bracket-mark-letter", "space", "zwsp"],
+)
+def test_dictionary_line_breaking_linear_on_many_short_runs(piece):
+    # The pair rules start again from a letter of the run before each gap,
+    # never from further back.
+    make = lambda n: (piece * (n // len(piece) + 1))[:n]
     assert settled_growth(scrivlet.line_break_opportunities_with_dictionary, make) < MAX_RATIO
 
 

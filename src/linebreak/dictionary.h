@@ -26,6 +26,9 @@ enum class DictionaryLanguage : std::uint8_t { Thai = 0, Lao = 1, Khmer = 2, Mya
 // (bit 8) and the base of the next state (bits 9..31).
 struct WordDictionary {
     using State = std::uint32_t;
+    // No listed word is longer, in code points (the compiler checks), so no
+    // walk of the automaton takes more steps.
+    static constexpr std::size_t MAX_WORD_LENGTH = 64;
 
     const std::uint32_t* slots;
     State root;
@@ -69,8 +72,25 @@ struct WordDictionary {
     std::size_t longest_word_at(std::string_view text) const noexcept;
 };
 
+// Written by tools/compile_dictionary.py at build time, one source per list.
+extern const WordDictionary THAI_WORDS;
+extern const WordDictionary LAO_WORDS;
+extern const WordDictionary KHMER_WORDS;
+extern const WordDictionary MYANMAR_WORDS;
+
 // The dictionary of a language (Thai for any other value): constant data.
-const WordDictionary& dictionary_for(DictionaryLanguage lang) noexcept;
+inline const WordDictionary& dictionary_for(DictionaryLanguage lang) noexcept {
+    switch (lang) {
+        case DictionaryLanguage::Lao:
+            return LAO_WORDS;
+        case DictionaryLanguage::Khmer:
+            return KHMER_WORDS;
+        case DictionaryLanguage::Myanmar:
+            return MYANMAR_WORDS;
+        default:
+            return THAI_WORDS;
+    }
+}
 
 // The dictionary language of a code point whose raw Line_Break class is SA;
 // none for SA scripts without a word list (Tai Tham, Tai Viet, New Tai Lue...).

@@ -55,8 +55,18 @@ constexpr ClassSet QUICK_PREV =
     ~(set_of(C::QU, C::CP, C::HY, C::HH, C::PR, C::PO, C::RI, C::AK, C::AS, C::AP, C::VI) |
       RAW_SLOW_PREV);
 constexpr ClassSet QUICK_CUR = ~(set_of(C::QU, C::OP, C::EM, C::RI) | RAW_SLOW_CUR);
-// Bases that are quick both as prev and as cur: the lane of decide_pairs.
-constexpr ClassSet LANE = QUICK_PREV & QUICK_CUR & ~(RAW_SLOW_PREV | RAW_SLOW_CUR);
+// PR and PO read the text ahead only before HY and OP (LB25), which the lane
+// leaves to the rules; before any other base of it PAIRS holds their
+// decisions too. HY and HH read the class before them (LB20a, LB21a), which
+// the lane has at hand and checks beside PAIRS; CP reads whether it is East
+// Asian before AL, HL and NU (LB30), which the lane leaves to the rules.
+constexpr ClassSet LANE_ONLY_PREV = PREFIX_POSTFIX | HYPHENS | set_of(C::CP);
+// Bases that are quick both as prev and as cur, and PR, PO, HY, HH and CP:
+// the lane of decide_pairs.
+constexpr ClassSet LANE =
+    (QUICK_PREV & QUICK_CUR & ~(RAW_SLOW_PREV | RAW_SLOW_CUR)) | LANE_ONLY_PREV;
+static_assert(!in(C::OP, LANE) && (QUICK_CUR & LANE_ONLY_PREV) == LANE_ONLY_PREV,
+              "PR, PO, HY, HH and CP decide from PAIRS before every base of the lane");
 
 // One code point with what the rules read about it and about its base (the
 // nearest code point at or before it that is not CM or ZWJ; the first code point
@@ -93,7 +103,9 @@ struct Char {
     }
 };
 
-inline bool east_asian(char32_t cp) { return data::is_east_asian_wide(cp); }
+// U+0000 is not wide: the pair table, built at compile time, stands it for
+// a code point that is not East Asian.
+constexpr bool east_asian(char32_t cp) { return cp != 0 && data::is_east_asian_wide(cp); }
 
 // Letters (AL) and marks (CM) of the BMP, one bit each in any, marks also in
 // marks. After a letter, or a mark that takes the class of one, every pair
@@ -121,6 +133,17 @@ constexpr StretchSets build_stretch_sets() {
 }
 
 constexpr StretchSets STRETCH = build_stretch_sets();
+
+// The number of bits set in a byte (a table: no population count instruction
+// is assumed).
+struct BitCounts {
+    std::uint8_t of[256] = {};
+    constexpr BitCounts() {
+        for (unsigned b = 0; b < 256; ++b) of[b] = std::uint8_t(std::popcount(b));
+    }
+    constexpr std::uint8_t operator[](unsigned b) const { return of[b]; }
+};
+constexpr BitCounts BIT_COUNT;
 
 inline bool in_stretch(char32_t cp) {
     return cp < 0x10000 && ((STRETCH.any[cp >> 6] >> (cp & 63)) & 1);
@@ -393,39 +416,59 @@ public:
             const C next_cls = data::line_break_class(next);
             if (eff == C::AL && (next_cls == C::AL || next_cls == C::CM) && next < 0x10000 &&
                 next != DOTTED_CIRCLE) {
-                // LB28 and LB9: a stretch of letters and marks after a letter,
-                // passed whole; then the last one's base is found walking back.
-                const std::size_t start = pos_;
-                std::size_t at = pos_;
-                char32_t last = next;
-                do {
-                    last = text_.decode(pos_, len);
-                    at = pos_;
-                    pos_ += len;
-                    off_ += Units::utf8_bytes(last, len);
-                } while (pos_ < text_.size() && in_stretch(text_.decode(pos_, len)));
-                const std::size_t at_offset = off_ - Units::utf8_bytes(last, pos_ - at);
-                std::size_t b = at;
-                while (b != start && is_stretch_mark(cp_at(b))) b = text_.previous(b);
-                if (!is_stretch_mark(cp_at(b))) {
-                    // The base b lies in the stretch; what precedes it is the
-                    // lane's last code point or one of the stretch.
-                    if (b != start) {
-                        const std::size_t a = text_.previous(b);
-                        std::size_t a_base = a;
-                        while (a_base != start && is_stretch_mark(cp_at(a_base)))
-                            a_base = text_.previous(a_base);
-                        cp = cp_at(a);
-                        eff = C::AL;
-                        if (!is_stretch_mark(cp_at(a_base))) base_cp = cp_at(a_base);
+                bool leave = false;
+                for (;;) {
+                    // LB28 and LB9: a stretch of letters and marks after a letter,
+                    // passed whole; then the last one's base is found walking back.
+                    const std::size_t start = pos_;
+                    const std::size_t at = pass_stretch();
+                    const char32_t last = cp_at(at);
+                    const std::size_t at_offset = off_ - Units::utf8_bytes(last, pos_ - at);
+                    std::size_t b = at;
+                    while (b != start && is_stretch_mark(cp_at(b))) b = text_.previous(b);
+                    if (!is_stretch_mark(cp_at(b))) {
+                        // The base b lies in the stretch; what precedes it is the
+                        // lane's last code point or one of the stretch.
+                        if (b != start) {
+                            const std::size_t a = text_.previous(b);
+                            std::size_t a_base = a;
+                            while (a_base != start && is_stretch_mark(cp_at(a_base)))
+                                a_base = text_.previous(a_base);
+                            cp = cp_at(a);
+                            eff = C::AL;
+                            if (!is_stretch_mark(cp_at(a_base))) base_cp = cp_at(a_base);
+                        }
+                        base(b, 0, cp_at(b), C::AL);
                     }
-                    base(b, 0, cp_at(b), C::AL);
+                    index = at;
+                    offset = at_offset;
+                    cp = last;
+                    cls = is_stretch_mark(last) ? C::CM : C::AL;
+                    rules.after_letters();
+                    // Words of such letters between single spaces, the shape of
+                    // most text in these scripts: the space (LB7) and the letter
+                    // after it (LB18) are taken with no class looked up, and the
+                    // next stretch is passed in the same way. A word in ASCII is
+                    // left to the step for ASCII letters, which is quicker.
+                    if (pos_ + 1 >= text_.size() || text_.unit(pos_) != ' ') break;
+                    std::size_t letter_len;
+                    const char32_t letter = text_.decode(pos_ + 1, letter_len);
+                    if (letter < 0x80 || !in_stretch(letter) || is_stretch_mark(letter)) break;
+                    rules.lane_space();
+                    base(pos_, off_, ' ', C::SP);
+                    ++pos_;
+                    ++off_;
+                    if (!rules.lane_after_space(C::AL)) {
+                        leave = true;
+                        break;
+                    }
+                    emit(off_, A::Allowed);
+                    base(pos_, off_, letter, C::AL);
+                    pos_ += letter_len;
+                    off_ += Units::utf8_bytes(letter, letter_len);
+                    if (pos_ >= text_.size() || !in_stretch(cp_at(pos_))) break;
                 }
-                index = at;
-                offset = at_offset;
-                cp = last;
-                cls = is_stretch_mark(last) ? C::CM : C::AL;
-                rules.after_letters();
+                if (leave) break;
                 continue;
             }
             if (in(eff, ALPHA) && in(next_cls, ALPHA) && next < 0x10000 && next != DOTTED_CIRCLE) {
@@ -450,12 +493,30 @@ public:
             if (next_cls == C::SP) {
                 rules.lane_space();  // LB7: × SP
                 base(pos_, off_, next, next_cls);
+            } else if (next_cls == C::OP) {
+                if (cls == C::SP) {
+                    if (!rules.lane_after_space(next_cls)) break;
+                    emit(off_, A::Allowed);  // LB18
+                } else {
+                    // (PR | PO) × OP SP* NU looks ahead, and a hyphen reads the
+                    // class before it (LB20a, LB21a): the rules take those.
+                    if (in(eff, PREFIX_POSTFIX | HYPHENS)) break;
+                    emit(off_, rules.lane_before_open(eff, east_asian(next)));
+                }
+                base(pos_, off_, next, next_cls);
             } else if (in(next_cls, LANE) && next != DOTTED_CIRCLE) {
                 if (cls == C::SP) {
                     if (!rules.lane_after_space(next_cls)) break;
                     emit(off_, A::Allowed);  // LB18
                 } else {
-                    emit(off_, rules.lane_pair(eff, next_cls));
+                    // (PR | PO) × HY NU: the rules look ahead.
+                    if (next_cls == C::HY && in(eff, PREFIX_POSTFIX)) break;
+                    // LB30: an East Asian CP does not hold to AL, HL or NU.
+                    if (eff == C::CP && in(next_cls, set_of(C::AL, C::HL, C::NU)) && east_asian(base_cp))
+                        break;
+                    emit(off_, in(eff, HYPHENS)
+                                   ? rules.lane_after_hyphen(eff, next_cls, base_first, before_eff)
+                                   : rules.lane_pair(eff, next_cls));
                 }
                 base(pos_, off_, next, next_cls);
             } else if (next_cls == C::CM && cls != C::SP) {
@@ -577,8 +638,10 @@ private:
             for (; i + 2 * LANES <= n; i += 2 * LANES) {
                 const std::uint64_t a = non_letters(i), b = non_letters(i + LANES);
                 if ((a | b) != 0) {
-                    const unsigned bit = a != 0 ? unsigned(std::countr_zero(a))
-                                                : 64 + unsigned(std::countr_zero(b));
+                    // Which half holds the end is a coin toss: chosen without a
+                    // branch (countr_zero of 0 is 64).
+                    const unsigned bit = unsigned(std::countr_zero(a)) +
+                                         unsigned(a == 0) * unsigned(std::countr_zero(b));
                     return i + bit / BITS;
                 }
             }
@@ -600,6 +663,51 @@ private:
         }
         while (i < n && pred(d[i])) ++i;
         return i;
+    }
+
+    // Moves past the letters and marks (in_stretch) from pos_, the first of
+    // which is one; returns the unit index of the last.
+    std::size_t pass_stretch() {
+        if constexpr (Units::FIXED) {
+            // One unit per code point, all in the BMP: the run is found eight
+            // units at a time, and the UTF-8 length of the units in it summed
+            // without a branch, so that its end costs one mispredicted branch.
+            const auto* d = text_.data;
+            const std::size_t n = text_.size();
+            auto bytes = [](char32_t u) -> std::size_t { return 1 + (u >= 0x80) + (u >= 0x800); };
+            std::size_t i = pos_, off = off_;
+            for (;;) {
+                if (i + 8 > n) {
+                    while (i < n && in_stretch(d[i])) off += bytes(d[i++]);
+                    break;
+                }
+                // One bit per unit: in the stretch, two bytes or more, three.
+                unsigned mask = 0, two = 0, three = 0;
+                for (unsigned k = 0; k < 8; ++k) {
+                    const char32_t u = d[i + k];
+                    mask |= unsigned(in_stretch(u)) << k;
+                    two |= unsigned(u >= 0x80) << k;
+                    three |= unsigned(u >= 0x800) << k;
+                }
+                const unsigned run = unsigned(std::countr_one(mask));
+                const unsigned kept = (1u << run) - 1;
+                off += run + BIT_COUNT[two & kept] + BIT_COUNT[three & kept];
+                i += run;
+                if (run != 8) break;
+            }
+            off_ = off;
+            pos_ = i;
+            return i - 1;
+        } else {
+            std::size_t at = pos_, len;
+            do {
+                (void)text_.decode(pos_, len);
+                at = pos_;
+                pos_ += len;
+                off_ += len;
+            } while (pos_ < text_.size() && in_stretch(text_.decode(pos_, len)));
+            return at;
+        }
     }
 
     char32_t cp_at(std::size_t i) const {
@@ -705,12 +813,20 @@ private:
                     for (unsigned ec = 0; ec < CLASS_COUNT; ++ec) {
                         BreakAction& action = table.actions[tail][tail2][ep][ec];
                         action = A::Prohibited;
-                        if (!in(C(ep), QUICK_PREV) || !in(C(ec), QUICK_CUR)) continue;
+                        // OP as cur for lane_before_open, as if it were not East Asian.
+                        if (!in(C(ep), QUICK_PREV | LANE_ONLY_PREV) ||
+                            !in(C(ec), QUICK_CUR | set_of(C::OP)))
+                            continue;
+                        // (PR | PO) × HY NU and (PR | PO) × OP SP* NU read the text ahead.
+                        if (in(C(ep), PREFIX_POSTFIX) && in(C(ec), set_of(C::HY, C::OP))) continue;
                         Char p, c;
                         p.cls = p.eff = p.base_cls = C(ep);
                         c.cls = c.eff = c.base_cls = C(ec);
                         p.has_base = c.has_base = true;
                         c.base_first = false;
+                        // A hyphen whose LB20a and LB21a look-back finds nothing:
+                        // lane_after_hyphen checks those.
+                        p.base_first = !in(C(ep), HYPHENS);
                         PairRules rules(C(ep), tail, tail2);
                         action = rules.rules(p, c, nullptr);
                     }
@@ -765,6 +881,33 @@ public:
         const BreakAction action = PAIRS.at(numeric_tail_prev_, numeric_tail_prev2_, prev, cur);
         lane_base(cur);
         return action;
+    }
+
+    // OP after a base of LANE other than PR, PO, HY and HH (or its marks):
+    // LB30 holds it to AL, HL and NU unless it is East Asian (wide).
+    BreakAction lane_before_open(C prev, bool wide) {
+        const BreakAction action = wide && in(prev, set_of(C::AL, C::HL, C::NU))
+                                       ? A::Allowed
+                                       : PAIRS.at(numeric_tail_prev_, numeric_tail_prev2_, prev, C::OP);
+        lane_base(C::OP);
+        return action;
+    }
+
+    // A base of LANE after prev, HY or HH (or its marks), whose base is the
+    // first code point of the text or follows one of class before.
+    BreakAction lane_after_hyphen(C prev, C cur, bool base_first, C before) {
+        constexpr ClassSet OPENING = set_of(C::BK, C::CR, C::GL, C::LF, C::NL, C::SP, C::ZW, C::CB,
+                                            C::OP, C::QU);
+        if (in(cur, ALPHA) && (base_first || in(before, OPENING))) {  // LB20a
+            lane_base(cur);
+            return A::Prohibited;
+        }
+        // LB21a, after LB20 has broken before CB
+        if (!base_first && cur != C::HL && cur != C::CB && before == C::HL) {
+            lane_base(cur);
+            return A::Prohibited;
+        }
+        return lane_pair(prev, cur);
     }
 
     // A ZW after a base of LANE, a space or a mark: LB7 holds it to what
@@ -1123,9 +1266,11 @@ template <typename Units>
 void opportunities(Units text, OpportunitySink& sink) {
     Opportunity buffer[Batch::SIZE];
     Batch out(sink, buffer);
-    const std::size_t utf8_size = decide_pairs(text, [&](std::size_t offset, BreakAction action) {
-        out.put_if(offset, action, action != A::Prohibited);
-    });
+    // Inlined at every decision of the lane: a call each would cost more than the store.
+    const std::size_t utf8_size =
+        decide_pairs(text, [&](std::size_t offset, BreakAction action) __attribute__((always_inline)) {
+            out.put_if(offset, action, action != A::Prohibited);
+        });
     out.put(utf8_size, A::Mandatory);  // LB3 (the empty text included)
     out.flush();
 }
@@ -1133,32 +1278,86 @@ void opportunities(Units text, OpportunitySink& sink) {
 // The pair decisions, except inside the runs of Thai, Lao, Khmer and Myanmar,
 // where the words of the run's dictionary decide instead. Inside a run no pair
 // can be Mandatory (its code points are none of BK, CR, LF and NL), so what
-// the pair rules said there is dropped whole. The runs are found and cut as
-// the pair decisions pass them, so both come out in order.
+// the pair rules would say there is not asked for.
+//
+// The pair rules are run only between runs, each time from a letter of the
+// run before (or the text's start) up to the first letter of the run after
+// and the code point after the run's first. At a letter the rules stand as
+// after any letter: what came before it is read only through a prev that is
+// a quotation mark, a hyphen, a virama or a close bracket (LB15a, LB19a,
+// LB20a, LB21a, LB28a, LB25), which neither the letter nor a mark on it is,
+// and the pair after it (LB28, LB9) carries nothing of it further. And a
+// look-ahead of the rules (LB25 over SP, LB28a over marks) stops at the next
+// run's first letter.
+// The text between two runs is most often one space or one ZWSP after a run
+// that holds a letter (so its last code point stands as a letter): LB7
+// prohibits the pair before it, and LB18 or LB8 allows the one after it, with
+// no rule asked. A run of marks only after anything else ends the shortcut:
+// the rules then run to the end of the text, the runs cut as the decisions
+// pass them.
 template <typename Units>
 void opportunities_with_dictionary(Units text, OpportunitySink& sink) {
     Opportunity buffer[Batch::SIZE];
     Batch out(sink, buffer);
-    std::vector<std::uint64_t> cuts;
-    std::vector<std::size_t> ends;  // working room of segment_into
     const RunFinder<Units> finder(text);
     std::optional<Run> run = finder.next(0, 0);
-    // Emits the cuts of every run that ends at or before offset.
-    auto pass_runs_before = [&](std::size_t offset) {
-        while (run && run->end_offset <= offset) {
-            cuts.clear();
-            segment_into(dictionary_for(run->lang), text, *run, cuts, ends);
-            for (std::uint64_t at : cuts) out.put(at, A::Allowed);
-            run = finder.next(run->end, run->end_offset);
-        }
+    std::size_t from = 0, from_offset = 0;  // where the pair rules may start
+    std::uint64_t decided = 0;              // every offset up to this one is decided
+    auto cut = [&](const Run& r) {
+        segment_run_into(dictionary_for(r.lang), text, r,
+                         [&](std::uint64_t at) { out.put(at, A::Allowed); });
+        decided = r.end_offset - 1;
     };
-    const std::size_t utf8_size = decide_pairs(text, [&](std::size_t offset, BreakAction action) {
-        if (action == A::Prohibited) return;
-        pass_runs_before(offset);
-        if (run && offset > run->start_offset && offset < run->end_offset) return;
-        out.put(offset, action);
-    });
-    pass_runs_before(utf8_size);
+    // The last run cut that holds a letter: its last letter, found only when a
+    // pair scan is about to start, becomes `from`.
+    std::optional<Run> latest;
+    constexpr std::size_t CODE_POINT = Units::FIXED ? 1 : 3;  // a run member, in units
+    // The pair decisions after `decided` and up to limit, from `from` to unit end.
+    auto decide = [&](std::size_t end, std::uint64_t limit) {
+        if (latest) {
+            from = last_letter(text, *latest);
+            from_offset = latest->start_offset + (from - latest->start) / CODE_POINT * 3;
+            latest.reset();
+        }
+        const std::size_t size =
+            decide_pairs(slice(text, from, end), [&](std::size_t offset, BreakAction action) {
+                offset += from_offset;
+                if (action == A::Prohibited || offset <= decided || offset > limit) return;
+                while (run && run->end_offset <= offset) {
+                    cut(*run);
+                    run = finder.next(run->end, run->end_offset);
+                }
+                if (run && offset > run->start_offset && offset < run->end_offset) return;
+                out.put(offset, action);
+            });
+        return from_offset + size;
+    };
+    bool after_letter = false;  // the last run cut holds a letter
+    std::size_t last_end = 0;
+    while (run) {
+        const Run r = *run;
+        const std::size_t first = first_letter(text, r);
+        const bool has_letter = first != r.end;
+        std::size_t len;
+        const char32_t gap = text.decode(last_end, len);
+        if (after_letter && last_end + len == r.start && (gap == ' ' || gap == 0x200B)) {
+            out.put(r.start_offset, A::Allowed);  // LB18 after SP, LB8 after ZW
+        } else if (has_letter) {
+            decide(std::max(r.start + 2 * CODE_POINT, first + CODE_POINT), r.start_offset);
+        } else {
+            break;
+        }
+        cut(r);
+        after_letter = has_letter;
+        last_end = r.end;
+        if (has_letter) latest = r;
+        run = finder.next(r.end, r.end_offset);
+    }
+    const std::size_t utf8_size = decide(text.size(), std::uint64_t(-1));
+    while (run) {
+        cut(*run);
+        run = finder.next(run->end, run->end_offset);
+    }
     out.put(utf8_size, A::Mandatory);  // LB3
     out.flush();
 }

@@ -5,9 +5,15 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "../data/line_break.h"
+#include "../segment/cluster_walk.h"
+#include "../segment/grapheme.h"
+#include "../utf8.h"
 #include "dictionary.h"
 #include "units.h"
 
@@ -34,6 +40,9 @@ struct RunMembers {
     static constexpr std::uint8_t NONE = 0xFF;
     std::uint8_t low[0x1A00 - 0x0E00] = {};
     std::uint8_t high[0x20] = {};
+    // One bit per code point of low and high: a member that LB1 makes AL, not CM.
+    std::uint64_t letters_low[(0x1A00 - 0x0E00) / 64] = {};
+    std::uint32_t letters_high = 0;
 };
 
 constexpr RunMembers build_run_members() {
@@ -42,8 +51,15 @@ constexpr RunMembers build_run_members() {
         const auto lang = classify_run_member(cp);
         return lang ? static_cast<std::uint8_t>(*lang) : RunMembers::NONE;
     };
-    for (char32_t cp = 0x0E00; cp < 0x1A00; ++cp) t.low[cp - 0x0E00] = value(cp);
-    for (char32_t cp = 0xAA60; cp < 0xAA80; ++cp) t.high[cp - 0xAA60] = value(cp);
+    auto letter = [&](char32_t cp) { return classify_run_member(cp) && !data::is_sa_mark(cp); };
+    for (char32_t cp = 0x0E00; cp < 0x1A00; ++cp) {
+        t.low[cp - 0x0E00] = value(cp);
+        if (letter(cp)) t.letters_low[(cp - 0x0E00) / 64] |= std::uint64_t(1) << ((cp - 0x0E00) % 64);
+    }
+    for (char32_t cp = 0xAA60; cp < 0xAA80; ++cp) {
+        t.high[cp - 0xAA60] = value(cp);
+        if (letter(cp)) t.letters_high |= std::uint32_t(1) << (cp - 0xAA60);
+    }
     return t;
 }
 
@@ -133,12 +149,159 @@ private:
     Units text_;
 };
 
-// Appends to cuts (UTF-8 offsets in the text) the word ends inside the run, by
-// forward longest match over the run's grapheme clusters. ends is working
-// room, kept by the caller from one run to the next so that a run allocates
-// nothing.
+// Units [begin, end) of a text as a text of their own.
+inline Utf8Units slice(Utf8Units text, std::size_t begin, std::size_t end) noexcept {
+    return Utf8Units(std::string_view(reinterpret_cast<const char*>(text.data) + begin, end - begin));
+}
+template <typename Unit>
+FixedUnits<Unit> slice(FixedUnits<Unit> text, std::size_t begin, std::size_t end) noexcept {
+    return FixedUnits<Unit>(text::Fixed<Unit>{text.data + begin, end - begin});
+}
+
+// Whether a run member is a letter rather than a mark or a joiner (LB1 makes
+// it AL, not CM).
+inline bool is_run_letter(char32_t cp) noexcept {
+    if (cp - 0x0E00 < 0x1A00 - 0x0E00)
+        return (RUN_MEMBERS.letters_low[(cp - 0x0E00) / 64] >> ((cp - 0x0E00) % 64)) & 1;
+    if (cp - 0xAA60 < 0x20) return (RUN_MEMBERS.letters_high >> (cp - 0xAA60)) & 1;
+    return false;
+}
+
+// The unit index of the first letter of a run, the run's end if it holds
+// marks only; and of the last letter, in a run that holds one. Every code
+// point of a run is three bytes long in UTF-8, one unit in the fixed-width
+// forms.
 template <typename Units>
-void segment_into(const WordDictionary& dict, Units text, const Run& run,
-                  std::vector<std::uint64_t>& cuts, std::vector<std::size_t>& ends);
+std::size_t first_letter(Units text, const Run& run) noexcept {
+    constexpr std::size_t STEP = Units::FIXED ? 1 : 3;
+    std::size_t len, first = run.start;
+    while (!is_run_letter(text.decode(first, len))) [[unlikely]] {
+        first += STEP;
+        if (first == run.end) break;
+    }
+    return first;
+}
+template <typename Units>
+std::size_t last_letter(Units text, const Run& run) noexcept {
+    constexpr std::size_t STEP = Units::FIXED ? 1 : 3;
+    std::size_t len, last = run.end - STEP;
+    while (!is_run_letter(text.decode(last, len))) last -= STEP;
+    return last;
+}
+
+// The cluster boundaries inside one run, decided where they are asked for,
+// locally from the code points around them. They are the boundaries of the
+// whole text, which inside a run are those of the run's own text except where
+// the run begins with a virama or coeng whose cluster began before the run:
+// the text's decide there, so that no break ever falls inside its clusters.
+// A pair of regional indicators, which no run holds, would need the whole
+// stretch of them: that case falls back to one scan of the run.
+template <typename Units>
+class RunClusters {
+public:
+    RunClusters(Units text, const Run& run) : text_(text), start_(run.start), end_(run.end) {}
+
+    // Whether a cluster ends at unit index i of the text (inside the run or at its end).
+    bool ends_at(std::size_t i) {
+        if (i >= end_) return true;
+        if (!scanned_.empty()) [[unlikely]]
+            return scanned_[i - start_] != 0;
+        if (auto starts = local_start(i)) [[likely]]
+            return *starts;
+        scan_run();
+        return scanned_[i - start_] != 0;
+    }
+
+private:
+    Units text_;
+    std::size_t start_, end_;  // the run's units
+    std::vector<std::uint8_t> scanned_;
+
+    std::optional<bool> local_start(std::size_t i) const noexcept {
+        if constexpr (std::is_same_v<Units, Utf8Units>) {
+            return segment::local_cluster_start(text_.utf8(), i);
+        } else {
+            // The same decision as the UTF-8 one, read straight from the units:
+            // the code point at i and at most two before it.
+            const char32_t before = i >= 2 ? char32_t(text_.data[i - 2]) : 0;
+            return segment::walk::cluster_starts_at(i >= 2 ? &before : nullptr, text_.data[i - 1],
+                                                    text_.data[i]);
+        }
+    }
+
+    // Flags, per unit of the run, the cluster starts of the run's own text.
+    [[gnu::noinline]] void scan_run() {
+        std::string utf8;
+        std::vector<std::size_t> unit_at;  // unit index (in the run) of each byte
+        for (std::size_t i = start_; i < end_;) {
+            std::size_t len;
+            const char32_t cp = text_.decode(i, len);
+            const std::size_t bytes = Units::utf8_bytes(cp, len);
+            utf8::append(utf8, cp);
+            for (std::size_t b = 0; b < bytes; ++b) unit_at.push_back(i - start_);
+            i += len;
+        }
+        std::vector<std::uint8_t> flags(utf8.size() + 1, 0);
+        segment::mark_cluster_starts(utf8, flags.data());
+        scanned_.assign(end_ - start_ + 1, 0);
+        for (std::size_t b = 0; b < utf8.size(); ++b)
+            if (flags[b] && (b == 0 || unit_at[b - 1] != unit_at[b])) scanned_[unit_at[b]] = 1;
+    }
+};
+
+// The longest listed word at unit index pos of the run that ends on a cluster
+// boundary: its end, or pos if none. The automaton is walked as far as a
+// listed word can continue; the word ends met on the way are then tried from
+// the longest down, so that most words cost one cluster decision. No walk is
+// longer than the longest word, which the compiler bounds.
+template <typename Units>
+std::size_t longest_word(const WordDictionary& dict, Units text, std::size_t end, std::size_t pos,
+                         RunClusters<Units>& clusters) {
+    std::size_t ends[WordDictionary::MAX_WORD_LENGTH];
+    std::size_t count = 0;
+    WordDictionary::State state = dict.root;
+    for (std::size_t i = pos; i < end;) {
+        std::size_t len;
+        const char32_t cp = text.decode(i, len);
+        bool is_word = false;
+        if (!dict.step(state, cp, is_word)) break;
+        i += len;
+        // Written every step and kept only at a word: no branch on is_word.
+        ends[count] = i;
+        count += is_word;
+    }
+    while (count > 0) {
+        const std::size_t at = ends[--count];
+        if (clusters.ends_at(at)) return at;
+    }
+    return pos;
+}
+
+// Hands cut (UTF-8 offsets in the text) the word ends inside the run, in order,
+// by forward longest match over the run's grapheme clusters.
+template <typename Units, typename Cut>
+void segment_run_into(const WordDictionary& dict, Units text, const Run& run, Cut&& cut) {
+    // A run's code points are three bytes long in UTF-8: a unit is a byte of
+    // UTF-8, or a whole code point of the fixed-width forms.
+    constexpr std::size_t UNIT_BYTES = Units::FIXED ? 3 : 1;
+    RunClusters<Units> clusters(text, run);
+    const std::size_t run_end = run.end;
+    const std::uint64_t offset_base = run.start_offset - run.start * UNIT_BYTES;
+    std::size_t pos = run.start;
+    for (;;) {
+        std::size_t end = longest_word(dict, text, run_end, pos, clusters);
+        if (end == pos) {
+            // No listed word ends on a boundary here: step over one cluster.
+            do {
+                std::size_t len;
+                text.decode(end, len);
+                end += len;
+            } while (!clusters.ends_at(end));
+        }
+        pos = end;
+        if (pos >= run_end) break;
+        cut(offset_base + pos * UNIT_BYTES);
+    }
+}
 
 }  // namespace scrivlet::linebreak

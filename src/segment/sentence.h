@@ -21,4 +21,8 @@ void sentence_boundaries(std::string_view text, OffsetSink& sink);
 template <typename Unit>
 void sentence_boundaries(text::Fixed<Unit> text, OffsetSink& sink);
 
+// The fixed-width scans take AVX2 where the processor has it; the tests turn
+// that off to run the SSE2 path, which no other machine of theirs may reach.
+void allow_avx2_sentence_scan(bool allow) noexcept;
+
 }  // namespace scrivlet::segment

@@ -60,6 +60,34 @@ std::vector<Forms> near_letter_texts(std::size_t count) {
     return out;
 }
 
+// Words of letters and marks beyond ASCII (Cyrillic, Greek, Thai, Devanagari,
+// Latin-1, Hebrew), mostly between single spaces, with what ends a word
+// among them: two spaces, a mark or U+25CC after a space, punctuation,
+// digits, ZW, ZWJ, an ASCII word and a letter beyond the BMP.
+std::vector<Forms> letter_word_texts(std::size_t count) {
+    const std::pair<char32_t, char32_t> letters[] = {
+        {0x0430, 0x044F}, {0x03B1, 0x03C9}, {0x0E01, 0x0E3A}, {0x0915, 0x094D}, {0x00E0, 0x00FF},
+        {0x05D0, 0x05EA}, {0x0300, 0x0303}};
+    const std::u32string breaks[] = {U"  ", U" \u0301", U" \u25CC", U" %", U"%", U" -", U"-",
+                                     U" (", U")", U" 12", U"\u200B", U"\u200D", U" abc",
+                                     U" \U00010400", U"\n", U"."};
+    std::mt19937 rng(20261210);
+    std::vector<Forms> out;
+    for (std::size_t t = 0; t < count; ++t) {
+        std::u32string cps;
+        for (int word = 1 + rng() % 8; word > 0; --word) {
+            const auto [a, b] = letters[rng() % std::size(letters)];
+            for (int n = 1 + rng() % 12; n > 0; --n) cps.push_back(a + rng() % (b - a + 1));
+            if (rng() % 4 == 0)
+                cps += breaks[rng() % std::size(breaks)];
+            else
+                cps.push_back(U' ');
+        }
+        out.emplace_back(std::move(cps));
+    }
+    return out;
+}
+
 void same_opportunities(const std::vector<lb::Opportunity>& got,
                         const std::vector<lb::Opportunity>& expected) {
     CHECK(got == expected);
@@ -68,7 +96,8 @@ void same_opportunities(const std::vector<lb::Opportunity>& got,
 }  // namespace
 
 TEST(line_break_opportunities_are_the_same_in_every_form) {
-    for (const auto& texts : {random_texts(3000), dictionary_texts(1000), near_letter_texts(2000)})
+    for (const auto& texts : {random_texts(3000), dictionary_texts(1000), near_letter_texts(2000),
+                              letter_word_texts(2000)})
         for (const Forms& t : texts)
             t.compare([](auto text) { return lb::line_break_opportunities(text); },
                       same_opportunities);
