@@ -2,6 +2,7 @@
 // for the word around a caret.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstddef>
@@ -456,8 +457,11 @@ void chunk_masks(const Unit* p, const JoinRange (&r)[2], ChunkMasks<Unit>& m) no
 // one ends.
 template <typename Units, typename Put>
 [[gnu::always_inline]] inline std::size_t step_units(const Units u, std::size_t pos, std::size_t end,
-                                              unsigned& state, std::uint64_t& offset,
+                                              unsigned& state_io, std::uint64_t& offset_io,
                                               SlowSteps<Units>& slow, Put& put) {
+    // Local copies: the caller's may alias the buffer that put writes to.
+    unsigned state = state_io;
+    std::uint64_t offset = offset_io;
     for (std::size_t next; pos < end; pos = next) {
         const char32_t cp = u.at(pos, next);
         const std::size_t packed = packed_of<Units>(cp);
@@ -476,6 +480,8 @@ template <typename Units, typename Put>
         else
             offset += next - pos;
     }
+    state_io = state;
+    offset_io = offset;
     return pos;
 }
 
@@ -486,6 +492,69 @@ struct RunRanges {
     unsigned backoff = 8;  // the plain stretch after the runs fail, longer each time
     unsigned plain = 0;  // chunks the caller is to step through plainly
 };
+
+// Where many units of a chunk took their steps, letters of another script
+// may have come: the range of the last of them takes the place of the range
+// that matched fewer units, if they outnumber those. Returns whether it did.
+template <typename Units, typename Unit>
+bool adapt_ranges(const Unit* chunk, const std::uint64_t (&in)[2], std::uint64_t outside,
+                  JoinRange (&ranges)[2]) noexcept {
+    unsigned misses = 0;
+    char32_t missed = 0;
+    for (std::uint64_t rest = outside; rest != 0; rest &= rest - 1) {
+        const char32_t cp = chunk[std::countr_zero(rest)];
+        const bool miss =
+            ((JOIN_COLUMNS >> (packed_of<Units>(cp) & word_data::COLUMN_MASK)) & 1) & (cp < 0x10000);
+        misses += miss;
+        missed = miss ? cp : missed;
+    }
+    const int hits0 = std::popcount(in[0]), hits1 = std::popcount(in[1]);
+    const int weaker = hits0 < hits1 ? 0 : 1;
+    if (misses >= 4 && int(misses) > (weaker == 0 ? hits0 : hits1)) {
+        ranges[weaker] = join_range_of(missed);
+        return true;
+    }
+    return false;
+}
+
+// Whether the chunks are worth taking on units[from, to): they pass over
+// the inside of runs of letters, but cost more per unit they step through,
+// and their mere presence costs the plain steps about 4%. They pay where
+// more than SKIP_SHARE_64 / 64 of the units lie inside runs (Thai, Myanmar,
+// Khmer, Georgian, Cyrillic), which evenly spread sample chunks measure,
+// choosing the ranges as the chunks would. A sample costs about what the
+// plain steps of its units cost: one chunk per SAMPLE_SPACING at most keeps
+// the check within 0.4% of any scan; shorter texts take the plain steps.
+inline constexpr std::size_t SAMPLE_CHUNKS = 16;
+inline constexpr std::size_t SAMPLE_SPACING = 256;
+inline constexpr unsigned SKIP_SHARE_64 = 39;
+
+template <typename Units>
+bool chunks_pay(const Units u, std::size_t from, std::size_t to, RunRanges& runs) noexcept {
+    using Unit = std::remove_cv_t<std::remove_pointer_t<decltype(u.data())>>;
+    const std::size_t chunks = (to - from) / CHUNK;
+    const std::size_t samples = std::min(chunks / SAMPLE_SPACING, SAMPLE_CHUNKS);
+    if (samples == 0) return false;
+    const std::size_t stride = chunks / samples * CHUNK;
+    std::size_t skipped = 0;
+    ChunkMasks<Unit> m;
+    for (std::size_t k = 0, pos = from; k < samples; ++k, pos += stride) {
+        const Unit* p = u.data() + pos;
+        // Counted with the ranges that suit the chunk, as the chunks soon
+        // choose them: two changes at most, one per range.
+        for (int tries = 0;; ++tries) {
+            m.in[0] = m.in[1] = 0;
+            chunk_masks(p, runs.ranges, m);
+            const std::uint64_t join = m.in[0] | m.in[1];
+            const int taken = std::popcount(~join | (join & ~(join << 1)));
+            if (tries < 2 && taken > int(CHUNK / 4) && adapt_ranges<Units>(p, m.in, ~join, runs.ranges))
+                continue;
+            if (taken <= int(CHUNK * 5 / 8)) skipped += CHUNK - taken;
+            break;
+        }
+    }
+    return skipped * 64 > SKIP_SHARE_64 * samples * CHUNK;
+}
 
 // The chunks of units[pos, to) up to the last whole one, the state and the
 // UTF-8 offset carried in and out as in scan_word_steps; returns where the
@@ -554,23 +623,7 @@ std::size_t scan_word_chunks(const Units u, std::size_t pos, std::size_t to, uns
         if (quiet > 0) {
             --quiet;
         } else if (taken > int(CHUNK / 4)) {
-            unsigned misses = 0;
-            char32_t missed = 0;
-            for (std::uint64_t rest = outside; rest != 0; rest &= rest - 1) {
-                const char32_t cp = p[pos + static_cast<unsigned>(std::countr_zero(rest))];
-                const bool miss = ((JOIN_COLUMNS >> (packed_of<Units>(cp) & word_data::COLUMN_MASK)) & 1) &
-                                  (cp < 0x10000);
-                misses += miss;
-                missed = miss ? cp : missed;
-            }
-            const int hits0 = std::popcount(m.in[0]), hits1 = std::popcount(m.in[1]);
-            const int weaker = hits0 < hits1 ? 0 : 1;
-            if (misses >= 4 && int(misses) > (weaker == 0 ? hits0 : hits1)) {
-                ranges[weaker] = join_range_of(missed);
-                quiet = 2;
-            } else {
-                quiet = 16;
-            }
+            quiet = adapt_ranges<Units>(p + pos, m.in, outside, ranges) ? 2 : 16;
         }
         if (fails) return pos + CHUNK;
     }
@@ -579,7 +632,7 @@ std::size_t scan_word_chunks(const Units u, std::size_t pos, std::size_t to, uns
 
 }  // namespace word_rules
 
-template <typename Units, typename Put, typename Block>
+template <bool Chunks = false, typename Units, typename Put, typename Block>
 void scan_word_steps(const Units u, std::size_t from, std::size_t to, Put&& put, Block&& block) {
     using namespace word_rules;
     if (from >= to) return;
@@ -591,19 +644,30 @@ void scan_word_steps(const Units u, std::size_t from, std::size_t to, Put&& put,
     std::uint64_t offset = u.utf8_bytes(cp, next - from);
     SlowSteps<Units> slow(u, from, to);
 
-    std::size_t pos = next;
-    [[maybe_unused]] RunRanges runs;
-    while (pos < to) {
-        std::size_t end = to;
-        if constexpr (Units::fixed) {
+    if constexpr (!Units::fixed || !Chunks) {
+        for (std::size_t pos = next; pos < to;) {
+            pos = step_units(u, pos, to - pos > WORD_BLOCK ? pos + WORD_BLOCK : to, state, offset, slow, put);
+            block();
+        }
+    } else {
+        std::size_t pos = next;
+        RunRanges runs;
+        while (pos < to) {
             // Chunks, then the plain steps they ask for or the last units.
-            pos = scan_word_chunks(u, pos, to, state, offset, slow, put, block, runs);
+            // The chunks work on copies, so that the plain steps' state and
+            // offset, never passed by address, stay in registers.
+            unsigned chunk_state = state;
+            std::uint64_t chunk_offset = offset;
+            pos = scan_word_chunks(u, pos, to, chunk_state, chunk_offset, slow, put, block, runs);
+            state = chunk_state;
+            offset = chunk_offset;
+            std::size_t end = to;
             if (runs.plain > 0 && (to - pos) / CHUNK > runs.plain) end = pos + runs.plain * CHUNK;
             runs.plain = 0;
-        }
-        while (pos < end) {
-            pos = step_units(u, pos, end - pos > WORD_BLOCK ? pos + WORD_BLOCK : end, state, offset, slow, put);
-            block();
+            while (pos < end) {
+                pos = step_units(u, pos, end - pos > WORD_BLOCK ? pos + WORD_BLOCK : end, state, offset, slow, put);
+                block();
+            }
         }
     }
 }

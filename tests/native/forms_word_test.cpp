@@ -20,8 +20,24 @@ using Offsets = std::vector<std::uint64_t>;
 
 namespace {
 
+// The boundaries of the scan with its chunks on, whatever the text's length
+// (the public entry takes them only on long texts where they pay); UTF-8
+// has none and gives the reference.
+template <typename Text>
+Offsets chunked_word_offsets(Text s) {
+    Offsets out{0};
+    const auto u = sc::segment::units(s);
+    sc::segment::scan_word_steps<true>(
+        u, 0, u.size(),
+        [&](std::size_t, std::uint64_t offset, bool boundary) {
+            if (boundary) out.push_back(offset);
+        },
+        [] {});
+    return out;
+}
+
 void compare_words(std::u32string text) {
-    Forms(std::move(text)).compare([](auto s) { return sc::segment::word_boundary_offsets(s); },
+    Forms(std::move(text)).compare([](auto s) { return chunked_word_offsets(s); },
                                    same<Offsets, Offsets>);
 }
 
@@ -113,4 +129,20 @@ TEST(letter_ranges_hold_letters_and_marks_only_and_are_the_widest) {
         ranges += c == r.first;
     }
     CHECK(ranges > 100);  // the scripts' letters and marks lie in many ranges
+}
+
+TEST(the_chunks_are_taken_on_long_texts_whose_runs_of_letters_pay_only) {
+    const auto pays = [](const std::u32string& piece, std::size_t n) {
+        std::u16string text;
+        while (text.size() < n)
+            for (const char32_t c : piece) text += static_cast<char16_t>(c);
+        sc::segment::word_rules::RunRanges runs;
+        return sc::segment::word_rules::chunks_pay(sc::segment::units(sc::text::Ucs2{text.data(), text.size()}),
+                                                   0, text.size(), runs);
+    };
+    const std::u32string thai = U"\u0E01\u0E32\u0E23\u0E40\u0E21\u0E37\u0E2D\u0E07 ";
+    CHECK(pays(thai, 1 << 16));
+    CHECK(!pays(thai, 1 << 10));                         // too short to sample
+    CHECK(!pays(U"\u05D0\u05D1\u05D2 \u05D3 ", 1 << 16));  // Hebrew letters lie in no range
+    CHECK(!pays(U"\u30A2\u30A4\u30C6", 1 << 16));       // kana are not letters of a range
 }
