@@ -109,6 +109,19 @@ def test_word_boundaries_linear_on_ignorables():
     )
 
 
+@pytest.mark.parametrize(
+    "piece",
+    [
+        "\u0e01" * 40 + " ",  # long runs of letters, passed over a chunk at a time
+        " \u0e34" + "\u0e48" * 30 + "\u0e01",  # runs that open with marks: steps up to the letter
+        "\u0e01\u0e81a\u0430\u4e00 ",  # scripts taking turns: the letter ranges keep changing
+    ],
+    ids=["letters", "marks-first", "mixed-scripts"],
+)
+def test_word_boundaries_linear_on_runs_of_letters(piece):
+    assert settled_growth(scrivlet.word_boundaries, lambda n: piece * (n // len(piece))) < MAX_RATIO
+
+
 def test_word_boundaries_linear_on_regional_indicators():
     assert settled_growth(scrivlet.word_boundaries, lambda n: "\U0001f1e6" * n) < MAX_RATIO
     assert settled_growth(scrivlet.word_boundaries, lambda n: "\U0001f1e6\u0301" * n) < MAX_RATIO

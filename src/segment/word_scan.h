@@ -2,7 +2,9 @@
 // for the word around a caret.
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <type_traits>
@@ -119,9 +121,13 @@ constexpr bool is_pictograph_column(unsigned column) {
 
 // Step entries: whether there is a boundary before the current code point,
 // or SLOW where the rules need more than the state (a regional indicator's
-// count, a Mid character's R1).
+// count, a Mid character's R1); and, in the half of the table read for the
+// first unit of a run of letters (RUN_START), TAKE_NEXT where the state after
+// it is not "after ALetter", so that the next unit of the run must take its
+// step too (a run that opens with marks after a space, say).
 constexpr std::uint8_t BREAK = 1;
 constexpr std::uint8_t SLOW = 2;
+constexpr std::uint8_t TAKE_NEXT = 4;
 
 constexpr std::uint8_t step(unsigned state, unsigned column) {
     const W cur = word_data::class_of_column(column);
@@ -150,12 +156,22 @@ constexpr std::uint8_t step(unsigned state, unsigned column) {
 
 constexpr unsigned STATE_COUNT = (AFTER_ZWJ << 1) >> STATE_SHIFT;
 constexpr unsigned COLUMN_COUNT = word_data::COLUMN_COUNT;
+constexpr unsigned RUN_START_SHIFT = 15;
+constexpr unsigned RUN_START = 1u << RUN_START_SHIFT;
+static_assert(RUN_START > STATE_MASK);
+
+// The state a run of letters passes over: L1 ALetter and no ZWJ before the
+// current code point. Whether ignorables came after L1 changes nothing
+// there (it only matters after a newline, CR or WSegSpace), so the state
+// is left as it was at the run's first letter, whatever its last unit.
+constexpr unsigned LETTER_STATE = static_cast<unsigned>(W::ALetter) << STATE_SHIFT;
+constexpr unsigned LETTER_STATE_MASK = AFTER_ZWJ | (31u << STATE_SHIFT);
 
 // The scan's tables side by side, read from one base address, all indexed
 // by the whole packed entry, so that the loop never takes the column apart
 // from the length: each column's values are repeated for every length.
 struct StepTables {
-    std::array<std::uint8_t, STATE_COUNT << STATE_SHIFT> step;
+    std::array<std::uint8_t, 2 * RUN_START> step;
     // The state after a code point: (state & keep[packed]) | set[packed].
     std::array<std::uint16_t, 256> keep;
     std::array<std::uint16_t, 256> set;
@@ -182,8 +198,15 @@ constexpr StepTables build_step_tables() {
     for (unsigned s = 0; s < STATE_COUNT; ++s) {
         for (unsigned c = 0; c < COLUMN_COUNT; ++c) {
             const std::uint8_t e = step(s << STATE_SHIFT, c);
-            for (unsigned length = 1; length <= 4; ++length)
-                t.step[s << STATE_SHIFT | length << word_data::PACKED_LENGTH_SHIFT | c] = e;
+            // A slow step never leaves the state after ALetter; taking the
+            // next unit is always safe, only slower.
+            const unsigned following = (s << STATE_SHIFT & keep[c]) | set[c];
+            const bool letter = (following & LETTER_STATE_MASK) == LETTER_STATE && !(e & SLOW);
+            for (unsigned length = 1; length <= 4; ++length) {
+                const unsigned packed = length << word_data::PACKED_LENGTH_SHIFT | c;
+                t.step[s << STATE_SHIFT | packed] = e;
+                t.step[RUN_START | s << STATE_SHIFT | packed] = e | (letter ? 0 : TAKE_NEXT);
+            }
         }
     }
     return t;
@@ -204,9 +227,11 @@ inline unsigned packed_of(char32_t cp) noexcept {
 
 }  // namespace word_rules
 
-// Calls put(pos, offset, boundary) for every code point inside units[from, to)
+// Calls put(pos, offset, boundary) for the code points inside units[from, to)
 // but the first, the scan starting fresh at from: whether a word boundary
-// comes before it. offset counts the UTF-8 bytes from from to pos. Calls
+// comes before it. Every boundary is put; so is every other code point in
+// UTF-8, while the fixed-width forms pass over the inside of runs of letters.
+// offset counts the UTF-8 bytes from from to pos. Calls
 // block() after every WORD_BLOCK code points or fewer, so that a caller
 // buffering the boundaries checks for room once per block.
 inline constexpr std::size_t WORD_BLOCK = 256;
@@ -281,9 +306,333 @@ private:
     W ahead_class_ = NO_CLASS;
 };
 
+// Runs of letters a chunk of 64 units at a time, for the fixed-width forms.
+// Inside a run of ALetter and Extend code points, once L1 is ALetter (the
+// run's first letter seen), every pair stays together (WB4, WB5) and the
+// state stays "after ALetter": only the run's ends need the steps. Whether a
+// unit may belong to such a run is tested on whole vectors against two
+// ranges of the BMP whose code points are all ALetter or Extend, those of the
+// script at hand; every other unit, and the first and last unit of each run,
+// takes its step as in the loop above.
+struct JoinRange {
+    char32_t first, last;
+};
+
+// The widest range around cp whose code points are all ALetter or Extend;
+// cp itself must be one of them, in the BMP.
+JoinRange join_range_of(char32_t cp) noexcept;
+
+// The columns a run is made of, as bits.
+constexpr std::uint32_t JOIN_COLUMNS = 1u << static_cast<unsigned>(W::ALetter) |
+                                       1u << static_cast<unsigned>(W::Extend) |
+                                       1u << word_data::PICTOGRAPHIC_ALETTER;
+
+inline constexpr std::size_t CHUNK = 64;
+
+// Per unit of a chunk: whether it lies in either range, a bit each, and the
+// UTF-8 bytes from the chunk's start to its end (at most 4 * CHUNK).
+template <typename Unit>
+struct ChunkMasks {
+    using Sum = std::conditional_t<sizeof(Unit) == 1, std::uint8_t, std::uint16_t>;
+    std::uint64_t in[2] = {0, 0};
+    alignas(16) Sum bytes_to_end[CHUNK];
+};
+
+template <typename Unit>
+void chunk_masks_scalar(const Unit* p, const JoinRange (&r)[2], ChunkMasks<Unit>& m) noexcept {
+    unsigned sum = 0;
+    for (std::size_t i = 0; i < CHUNK; ++i) {
+        const char32_t c = p[i];
+        m.in[0] |= std::uint64_t(c >= r[0].first && c <= r[0].last) << i;
+        m.in[1] |= std::uint64_t(c >= r[1].first && c <= r[1].last) << i;
+        sum += 1 + (c >= 0x80) + (c >= 0x800) + (c >= 0x10000);
+        m.bytes_to_end[i] = static_cast<typename ChunkMasks<Unit>::Sum>(sum);
+    }
+}
+
+#if defined(__SSE2__)
+inline void chunk_masks(const std::uint8_t* p, const JoinRange (&r)[2], ChunkMasks<std::uint8_t>& m) noexcept {
+    // A range past U+00FF cannot match: the other one (or a-z) stands in for it.
+    JoinRange q[2] = {r[0], r[1]};
+    for (int k = 0; k < 2; ++k) {
+        if (q[k].first > 0xFF) q[k] = r[1 - k].first <= 0xFF ? r[1 - k] : JoinRange{'a', 'z'};
+        if (q[k].last > 0xFF) q[k].last = 0xFF;
+    }
+    const __m128i zero = _mm_setzero_si128(), one = _mm_set1_epi8(1);
+    const __m128i lo0 = _mm_set1_epi8(static_cast<char>(q[0].first));
+    const __m128i span0 = _mm_set1_epi8(static_cast<char>(q[0].last - q[0].first));
+    const __m128i lo1 = _mm_set1_epi8(static_cast<char>(q[1].first));
+    const __m128i span1 = _mm_set1_epi8(static_cast<char>(q[1].last - q[1].first));
+    __m128i carry = zero;
+    for (unsigned k = 0; k < CHUNK / 16; ++k) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+        const __m128i in0 = _mm_cmpeq_epi8(_mm_subs_epu8(_mm_sub_epi8(v, lo0), span0), zero);
+        const __m128i in1 = _mm_cmpeq_epi8(_mm_subs_epu8(_mm_sub_epi8(v, lo1), span1), zero);
+        m.in[0] |= std::uint64_t(unsigned(_mm_movemask_epi8(in0))) << (16 * k);
+        m.in[1] |= std::uint64_t(unsigned(_mm_movemask_epi8(in1))) << (16 * k);
+        // Bytes per unit, 1 or 2, summed across the lanes.
+        __m128i x = _mm_sub_epi8(one, _mm_cmpgt_epi8(zero, v));
+        x = _mm_add_epi8(x, _mm_slli_si128(x, 1));
+        x = _mm_add_epi8(x, _mm_slli_si128(x, 2));
+        x = _mm_add_epi8(x, _mm_slli_si128(x, 4));
+        x = _mm_add_epi8(x, _mm_slli_si128(x, 8));
+        x = _mm_add_epi8(x, carry);
+        _mm_store_si128(reinterpret_cast<__m128i*>(m.bytes_to_end + 16 * k), x);
+        const __m128i last = _mm_shufflehi_epi16(_mm_unpackhi_epi8(x, x), 0xFF);
+        carry = _mm_unpackhi_epi64(last, last);
+    }
+}
+
+inline void chunk_masks(const char16_t* p, const JoinRange (&r)[2], ChunkMasks<char16_t>& m) noexcept {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i lo0 = _mm_set1_epi16(static_cast<short>(r[0].first));
+    const __m128i span0 = _mm_set1_epi16(static_cast<short>(r[0].last - r[0].first));
+    const __m128i lo1 = _mm_set1_epi16(static_cast<short>(r[1].first));
+    const __m128i span1 = _mm_set1_epi16(static_cast<short>(r[1].last - r[1].first));
+    const __m128i three = _mm_set1_epi16(3), c7f = _mm_set1_epi16(0x7F), c7ff = _mm_set1_epi16(0x7FF);
+    __m128i carry = zero;
+    for (unsigned k = 0; k < CHUNK / 16; ++k) {
+        __m128i in0[2], in1[2];
+        for (unsigned h = 0; h < 2; ++h) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k + 8 * h));
+            in0[h] = _mm_cmpeq_epi16(_mm_subs_epu16(_mm_sub_epi16(v, lo0), span0), zero);
+            in1[h] = _mm_cmpeq_epi16(_mm_subs_epu16(_mm_sub_epi16(v, lo1), span1), zero);
+            // Bytes per unit: 3, less one below U+0800 and one more below U+0080.
+            __m128i x = _mm_add_epi16(three, _mm_cmpeq_epi16(_mm_subs_epu16(v, c7f), zero));
+            x = _mm_add_epi16(x, _mm_cmpeq_epi16(_mm_subs_epu16(v, c7ff), zero));
+            x = _mm_add_epi16(x, _mm_slli_si128(x, 2));
+            x = _mm_add_epi16(x, _mm_slli_si128(x, 4));
+            x = _mm_add_epi16(x, _mm_slli_si128(x, 8));
+            x = _mm_add_epi16(x, carry);
+            _mm_store_si128(reinterpret_cast<__m128i*>(m.bytes_to_end + 16 * k + 8 * h), x);
+            const __m128i last = _mm_shufflehi_epi16(x, 0xFF);
+            carry = _mm_unpackhi_epi64(last, last);
+        }
+        m.in[0] |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_packs_epi16(in0[0], in0[1])))) << (16 * k);
+        m.in[1] |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_packs_epi16(in1[0], in1[1])))) << (16 * k);
+    }
+}
+
+inline void chunk_masks(const char32_t* p, const JoinRange (&r)[2], ChunkMasks<char32_t>& m) noexcept {
+    // Code points are below 2^31 and the ranges inside the BMP: signed comparisons hold.
+    const __m128i lo0 = _mm_set1_epi32(int(r[0].first) - 1), hi0 = _mm_set1_epi32(int(r[0].last) + 1);
+    const __m128i lo1 = _mm_set1_epi32(int(r[1].first) - 1), hi1 = _mm_set1_epi32(int(r[1].last) + 1);
+    const __m128i one = _mm_set1_epi32(1), c7f = _mm_set1_epi32(0x7F), c7ff = _mm_set1_epi32(0x7FF),
+                  cffff = _mm_set1_epi32(0xFFFF);
+    __m128i carry = _mm_setzero_si128();
+    for (unsigned k = 0; k < CHUNK / 16; ++k) {
+        __m128i in0[4], in1[4], sum[4];
+        for (unsigned q = 0; q < 4; ++q) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k + 4 * q));
+            in0[q] = _mm_and_si128(_mm_cmpgt_epi32(v, lo0), _mm_cmpgt_epi32(hi0, v));
+            in1[q] = _mm_and_si128(_mm_cmpgt_epi32(v, lo1), _mm_cmpgt_epi32(hi1, v));
+            __m128i x = _mm_sub_epi32(one, _mm_cmpgt_epi32(v, c7f));
+            x = _mm_sub_epi32(x, _mm_cmpgt_epi32(v, c7ff));
+            x = _mm_sub_epi32(x, _mm_cmpgt_epi32(v, cffff));
+            x = _mm_add_epi32(x, _mm_slli_si128(x, 4));
+            x = _mm_add_epi32(x, _mm_slli_si128(x, 8));
+            sum[q] = _mm_add_epi32(x, carry);
+            carry = _mm_shuffle_epi32(sum[q], 0xFF);
+        }
+        const auto bits = [](const __m128i (&x)[4]) {
+            const __m128i w = _mm_packs_epi16(_mm_packs_epi32(x[0], x[1]), _mm_packs_epi32(x[2], x[3]));
+            return std::uint64_t(unsigned(_mm_movemask_epi8(w)));
+        };
+        m.in[0] |= bits(in0) << (16 * k);
+        m.in[1] |= bits(in1) << (16 * k);
+        // At most 4 * CHUNK: the 16-bit lanes hold the sums.
+        _mm_store_si128(reinterpret_cast<__m128i*>(m.bytes_to_end + 16 * k), _mm_packs_epi32(sum[0], sum[1]));
+        _mm_store_si128(reinterpret_cast<__m128i*>(m.bytes_to_end + 16 * k + 8), _mm_packs_epi32(sum[2], sum[3]));
+    }
+}
+#else
+template <typename Unit>
+void chunk_masks(const Unit* p, const JoinRange (&r)[2], ChunkMasks<Unit>& m) noexcept {
+    chunk_masks_scalar(p, r, m);
+}
+#endif
+
+// The steps of the code points starting in units[pos, end), one at a time,
+// the state and the UTF-8 offset carried in and out; returns where the last
+// one ends.
+template <typename Units, typename Put>
+[[gnu::always_inline]] inline std::size_t step_units(const Units u, std::size_t pos, std::size_t end,
+                                              unsigned& state_io, std::uint64_t& offset_io,
+                                              SlowSteps<Units>& slow, Put& put) {
+    // Local copies: the caller's may alias the buffer that put writes to.
+    unsigned state = state_io;
+    std::uint64_t offset = offset_io;
+    for (std::size_t next; pos < end; pos = next) {
+        const char32_t cp = u.at(pos, next);
+        const std::size_t packed = packed_of<Units>(cp);
+        const std::uint8_t e = STEPS.step[state | packed];
+        bool boundary = e & BREAK;
+        unsigned following = (state & STEPS.keep[packed]) | STEPS.set[packed];
+        if (e > BREAK) [[unlikely]] {
+            const unsigned r = slow.take(pos, next, state, packed);
+            boundary = r & 1;
+            following = r >> 1;
+        }
+        put(pos, offset, boundary);
+        state = following;
+        if constexpr (Units::fixed)
+            offset += packed >> word_data::PACKED_LENGTH_SHIFT;
+        else
+            offset += next - pos;
+    }
+    state_io = state;
+    offset_io = offset;
+    return pos;
+}
+
+// What the chunks keep from one stretch of them to the next.
+struct RunRanges {
+    JoinRange ranges[2] = {{'a', 'z'}, {'A', 'Z'}};
+    unsigned quiet = 0;  // chunks left before the ranges are checked again
+    unsigned backoff = 8;  // the plain stretch after the runs fail, longer each time
+    unsigned plain = 0;  // chunks the caller is to step through plainly
+};
+
+// Where many units of a chunk took their steps, letters of another script
+// may have come: the range of the last of them takes the place of the range
+// that matched fewer units, if they outnumber those. Returns whether it did.
+template <typename Units, typename Unit>
+bool adapt_ranges(const Unit* chunk, const std::uint64_t (&in)[2], std::uint64_t outside,
+                  JoinRange (&ranges)[2]) noexcept {
+    unsigned misses = 0;
+    char32_t missed = 0;
+    for (std::uint64_t rest = outside; rest != 0; rest &= rest - 1) {
+        const char32_t cp = chunk[std::countr_zero(rest)];
+        const bool miss =
+            ((JOIN_COLUMNS >> (packed_of<Units>(cp) & word_data::COLUMN_MASK)) & 1) & (cp < 0x10000);
+        misses += miss;
+        missed = miss ? cp : missed;
+    }
+    const int hits0 = std::popcount(in[0]), hits1 = std::popcount(in[1]);
+    const int weaker = hits0 < hits1 ? 0 : 1;
+    if (misses >= 4 && int(misses) > (weaker == 0 ? hits0 : hits1)) {
+        ranges[weaker] = join_range_of(missed);
+        return true;
+    }
+    return false;
+}
+
+// Whether the chunks are worth taking on units[from, to): they pass over
+// the inside of runs of letters, but cost more per unit they step through,
+// and their mere presence costs the plain steps about 4%. They pay where
+// more than SKIP_SHARE_64 / 64 of the units lie inside runs (Thai, Myanmar,
+// Khmer, Georgian, Cyrillic), which evenly spread sample chunks measure,
+// choosing the ranges as the chunks would. A sample costs about what the
+// plain steps of its units cost: one chunk per SAMPLE_SPACING at most keeps
+// the check within 0.4% of any scan; shorter texts take the plain steps.
+inline constexpr std::size_t SAMPLE_CHUNKS = 16;
+inline constexpr std::size_t SAMPLE_SPACING = 256;
+inline constexpr unsigned SKIP_SHARE_64 = 39;
+
+template <typename Units>
+bool chunks_pay(const Units u, std::size_t from, std::size_t to, RunRanges& runs) noexcept {
+    using Unit = std::remove_cv_t<std::remove_pointer_t<decltype(u.data())>>;
+    const std::size_t chunks = (to - from) / CHUNK;
+    const std::size_t samples = std::min(chunks / SAMPLE_SPACING, SAMPLE_CHUNKS);
+    if (samples == 0) return false;
+    const std::size_t stride = chunks / samples * CHUNK;
+    std::size_t skipped = 0;
+    ChunkMasks<Unit> m;
+    for (std::size_t k = 0, pos = from; k < samples; ++k, pos += stride) {
+        const Unit* p = u.data() + pos;
+        // Counted with the ranges that suit the chunk, as the chunks soon
+        // choose them: two changes at most, one per range.
+        for (int tries = 0;; ++tries) {
+            m.in[0] = m.in[1] = 0;
+            chunk_masks(p, runs.ranges, m);
+            const std::uint64_t join = m.in[0] | m.in[1];
+            const int taken = std::popcount(~join | (join & ~(join << 1)));
+            if (tries < 2 && taken > int(CHUNK / 4) && adapt_ranges<Units>(p, m.in, ~join, runs.ranges))
+                continue;
+            if (taken <= int(CHUNK * 5 / 8)) skipped += CHUNK - taken;
+            break;
+        }
+    }
+    return skipped * 64 > SKIP_SHARE_64 * samples * CHUNK;
+}
+
+// The chunks of units[pos, to) up to the last whole one, the state and the
+// UTF-8 offset carried in and out as in scan_word_steps; returns where the
+// chunks end. Where most units of a chunk would take their steps anyway
+// (scripts whose letters the ranges split, text with few letters), the
+// chunk takes the plain steps and returns, asking for a stretch of plain
+// steps after it (runs.plain chunks), which cost less per unit there.
+template <typename Units, typename Put, typename Block>
+std::size_t scan_word_chunks(const Units u, std::size_t pos, std::size_t to, unsigned& state,
+                             std::uint64_t& offset, SlowSteps<Units>& slow, Put& put, Block& block,
+                             RunRanges& runs) {
+    using Unit = std::remove_cv_t<std::remove_pointer_t<decltype(u.data())>>;
+    JoinRange (&ranges)[2] = runs.ranges;
+    unsigned& quiet = runs.quiet;
+    const Unit* p = u.data();
+    ChunkMasks<Unit> m;
+    for (; to - pos >= CHUNK; pos += CHUNK) {
+        m.in[0] = m.in[1] = 0;
+        chunk_masks(p + pos, ranges, m);
+        const std::uint64_t join = m.in[0] | m.in[1];
+        // Every unit outside the runs and the first unit of each run take
+        // their steps, the first ones with the RUN_START half of the table
+        // where the next unit is passed over.
+        const std::uint64_t first = join & ~(join << 1);
+        std::uint64_t todo = ~join | first;
+        std::uint64_t run_start = first & (join >> 1);
+        const std::uint64_t outside = ~join;
+        const int taken = std::popcount(todo);
+        const bool fails = taken > int(CHUNK * 5 / 8);
+        if (fails) {
+            step_units(u, pos, pos + CHUNK, state, offset, slow, put);
+            runs.plain = runs.backoff;
+            runs.backoff = runs.backoff < 64 ? 2 * runs.backoff : runs.backoff;
+            todo = 0;
+        } else {
+            runs.backoff = 8;
+        }
+        while (todo != 0) {
+            const unsigned i = static_cast<unsigned>(std::countr_zero(todo));
+            todo &= todo - 1;
+            const std::size_t at = pos + i;
+            const std::size_t packed = packed_of<Units>(p[at]);
+            const std::uint8_t e =
+                STEPS.step[state | packed | unsigned((run_start >> i) & 1) << RUN_START_SHIFT];
+            bool boundary = e & BREAK;
+            unsigned following = (state & STEPS.keep[packed]) | STEPS.set[packed];
+            if (e > BREAK) [[unlikely]] {
+                if (e & SLOW) {
+                    const unsigned r = slow.take(at, at + 1, state, packed);
+                    boundary = r & 1;
+                    following = r >> 1;
+                }
+                if (e & TAKE_NEXT) {  // past the chunk's end: nothing to add
+                    todo |= std::uint64_t(2) << i;
+                    run_start |= std::uint64_t(2) << i;
+                }
+            }
+            put(at, offset + m.bytes_to_end[i] - (packed >> word_data::PACKED_LENGTH_SHIFT), boundary);
+            state = following;
+        }
+        if (!fails) offset += m.bytes_to_end[CHUNK - 1];
+        block();
+        // Where many units took their steps, letters of another script may
+        // have come: the range of the last of them takes the place of the
+        // range that matched fewer units, if they outnumber those.
+        if (quiet > 0) {
+            --quiet;
+        } else if (taken > int(CHUNK / 4)) {
+            quiet = adapt_ranges<Units>(p + pos, m.in, outside, ranges) ? 2 : 16;
+        }
+        if (fails) return pos + CHUNK;
+    }
+    return pos;
+}
+
 }  // namespace word_rules
 
-template <typename Units, typename Put, typename Block>
+template <bool Chunks = false, typename Units, typename Put, typename Block>
 void scan_word_steps(const Units u, std::size_t from, std::size_t to, Put&& put, Block&& block) {
     using namespace word_rules;
     if (from >= to) return;
@@ -295,27 +644,31 @@ void scan_word_steps(const Units u, std::size_t from, std::size_t to, Put&& put,
     std::uint64_t offset = u.utf8_bytes(cp, next - from);
     SlowSteps<Units> slow(u, from, to);
 
-    for (std::size_t pos = next; pos < to; pos = next) {
-        const std::size_t block_end = to - pos > WORD_BLOCK ? pos + WORD_BLOCK : to;
-        for (; pos < block_end; pos = next) {
-            cp = u.at(pos, next);
-            const std::size_t packed = packed_of<Units>(cp);
-            const std::uint8_t e = STEPS.step[state | packed];
-            bool boundary = e & BREAK;
-            unsigned following = (state & STEPS.keep[packed]) | STEPS.set[packed];
-            if (e > BREAK) [[unlikely]] {
-                const unsigned r = slow.take(pos, next, state, packed);
-                boundary = r & 1;
-                following = r >> 1;
-            }
-            put(pos, offset, boundary);
-            state = following;
-            if constexpr (Units::fixed)
-                offset += packed >> word_data::PACKED_LENGTH_SHIFT;
-            else
-                offset += next - pos;
+    if constexpr (!Units::fixed || !Chunks) {
+        for (std::size_t pos = next; pos < to;) {
+            pos = step_units(u, pos, to - pos > WORD_BLOCK ? pos + WORD_BLOCK : to, state, offset, slow, put);
+            block();
         }
-        block();
+    } else {
+        std::size_t pos = next;
+        RunRanges runs;
+        while (pos < to) {
+            // Chunks, then the plain steps they ask for or the last units.
+            // The chunks work on copies, so that the plain steps' state and
+            // offset, never passed by address, stay in registers.
+            unsigned chunk_state = state;
+            std::uint64_t chunk_offset = offset;
+            pos = scan_word_chunks(u, pos, to, chunk_state, chunk_offset, slow, put, block, runs);
+            state = chunk_state;
+            offset = chunk_offset;
+            std::size_t end = to;
+            if (runs.plain > 0 && (to - pos) / CHUNK > runs.plain) end = pos + runs.plain * CHUNK;
+            runs.plain = 0;
+            while (pos < end) {
+                pos = step_units(u, pos, end - pos > WORD_BLOCK ? pos + WORD_BLOCK : end, state, offset, slow, put);
+                block();
+            }
+        }
     }
 }
 

@@ -1,0 +1,148 @@
+// Word boundaries over texts long enough for the fixed-width forms to pass
+// over runs of letters a chunk of units at a time: runs at the edges of the
+// letter ranges the scan picks per script, runs that open with marks, scripts
+// taking turns so that the ranges change, and one odd unit at every position
+// of a chunk. Every form is compared with the UTF-8 path.
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "check.h"
+#include "forms.h"
+#include "segment/word.h"
+#include "segment/word_scan.h"
+
+namespace sc = scrivlet;
+using sc::testing::Forms;
+using sc::testing::same;
+using Offsets = std::vector<std::uint64_t>;
+
+namespace {
+
+// The boundaries of the scan with its chunks on, whatever the text's length
+// (the public entry takes them only on long texts where they pay); UTF-8
+// has none and gives the reference.
+template <typename Text>
+Offsets chunked_word_offsets(Text s) {
+    Offsets out{0};
+    const auto u = sc::segment::units(s);
+    sc::segment::scan_word_steps<true>(
+        u, 0, u.size(),
+        [&](std::size_t, std::uint64_t offset, bool boundary) {
+            if (boundary) out.push_back(offset);
+        },
+        [] {});
+    return out;
+}
+
+void compare_words(std::u32string text) {
+    Forms(std::move(text)).compare([](auto s) { return chunked_word_offsets(s); },
+                                   same<Offsets, Offsets>);
+}
+
+// Letters and marks of several scripts, with the code points at both ends of
+// the range each lies in and just outside it.
+std::vector<std::u32string> script_pools() {
+    const std::u32string seeds[] = {
+        U"abcxyzABZ\u00E9\u00FF\u00C0", U"\u0E01\u0E2D\u0E32\u0E48\u0E40\u0E44\u0E31",
+        U"\u0E81\u0EB2\u0EC0\u0EC8\u0E99", U"\u0430\u044F\u0410\u0301", U"\u0915\u093F\u094D\u0937",
+        U"\u1000\u102C\u103A\u1031", U"\u1780\u17B6\u17D2", U"\u4E00\u6587\u9FEF", U"\uAC00\uD7A3",
+        U"\u03B1\u03C9\u0386", U"\u0627\u0644\u064E",
+    };
+    std::vector<std::u32string> pools;
+    for (const std::u32string& seed : seeds) {
+        std::u32string pool = seed;
+        for (const char32_t c : seed) {
+            const auto r = sc::segment::word_rules::join_range_of(c);
+            pool += {r.first, r.last, r.first - 1, r.last + 1};
+        }
+        pools.push_back(pool);
+    }
+    return pools;
+}
+
+}  // namespace
+
+TEST(long_runs_of_letters_have_the_same_word_boundaries_in_every_form) {
+    const auto pools = script_pools();
+    // What may come between runs: spaces, Mid characters, digits, ignorables
+    // (a run may open with them), newlines, Hebrew, kana, pictographs.
+    const std::u32string between[] = {
+        U" ", U"  ", U". ", U"'", U"\u2019", U":", U",", U"1", U"3.5", U"\u00AD", U"\u200D",
+        U"\u0301", U" \u0301\u0301", U"\r\n", U"\u05D0\"\u05D1", U"\u30A2\u30A4", U"_",
+        U"\U0001F1EF\U0001F1F5", U"\U0001F469\u200D\U0001F4BB", U"\u2764\uFE0F", U"\U0001F3FD",
+    };
+    std::mt19937 rng(1231);
+    for (int t = 0; t < 150; ++t) {
+        // Long enough for the ranges to follow the scripts.
+        std::u32string text;
+        const std::size_t target = 600 + rng() % 1400;
+        std::size_t script = rng() % pools.size();
+        while (text.size() < target) {
+            if (rng() % 8 == 0) script = rng() % pools.size();  // the ranges change
+            const std::u32string& pool = pools[script];
+            for (std::size_t run = rng() % 40; run > 0; --run) text += pool[rng() % pool.size()];
+            text += between[rng() % std::size(between)];
+        }
+        // Within Latin-1 and the BMP too, so that every form takes this path.
+        if (t % 3 == 0)
+            for (char32_t& c : text) c = c < 0x100 ? c : U'a' + c % 26;
+        else if (t % 3 == 1)
+            for (char32_t& c : text) c = c < 0x10000 ? c : U'\u0E01';
+        compare_words(std::move(text));
+    }
+}
+
+TEST(one_odd_unit_in_a_run_of_letters_gives_the_same_boundaries_at_every_position) {
+    // Marks of the letters' own range after a space open a run that joins
+    // only at its first letter.
+    const std::u32string odd[] = {U" ", U"\u0301", U" \u0301", U" \u0E34", U" \u0E34\u0E48",
+                                  U" \u093F", U"'", U"\u00AD", U"\u200D", U"1", U"\u05D0",
+                                  U"\u30A2", U"\u00E9", U"\U0001F3FD"};
+    for (const char32_t letter : {U'a', U'\u0E01', U'\u0915', U'\u0430'}) {
+        for (const std::u32string& o : odd) {
+            // After enough letters for the ranges to settle on them, at
+            // every position of a chunk and across its end.
+            for (std::size_t at = 1000; at < 1140; ++at) {
+                std::u32string text(1200, letter);
+                text.replace(at, o.size(), o);
+                compare_words(std::move(text));
+            }
+        }
+    }
+}
+
+TEST(letter_ranges_hold_letters_and_marks_only_and_are_the_widest) {
+    const auto joins = [](char32_t c) {
+        const auto v = sc::segment::word_break_class(c);
+        return v == sc::segment::WordBreak::ALetter || v == sc::segment::WordBreak::Extend;
+    };
+    std::size_t ranges = 0;
+    for (char32_t c = 0; c < 0x10000; ++c) {
+        if (!joins(c)) continue;
+        const auto r = sc::segment::word_rules::join_range_of(c);
+        CHECK(r.first <= c && c <= r.last);
+        // Ends where joining ends, on either side.
+        CHECK(joins(c + 1) ? r.last > c : r.last == c);
+        CHECK(c == 0 || (joins(c - 1) ? r.first < c : r.first == c));
+        ranges += c == r.first;
+    }
+    CHECK(ranges > 100);  // the scripts' letters and marks lie in many ranges
+}
+
+TEST(the_chunks_are_taken_on_long_texts_whose_runs_of_letters_pay_only) {
+    const auto pays = [](const std::u32string& piece, std::size_t n) {
+        std::u16string text;
+        while (text.size() < n)
+            for (const char32_t c : piece) text += static_cast<char16_t>(c);
+        sc::segment::word_rules::RunRanges runs;
+        return sc::segment::word_rules::chunks_pay(sc::segment::units(sc::text::Ucs2{text.data(), text.size()}),
+                                                   0, text.size(), runs);
+    };
+    const std::u32string thai = U"\u0E01\u0E32\u0E23\u0E40\u0E21\u0E37\u0E2D\u0E07 ";
+    CHECK(pays(thai, 1 << 16));
+    CHECK(!pays(thai, 1 << 10));                         // too short to sample
+    CHECK(!pays(U"\u05D0\u05D1\u05D2 \u05D3 ", 1 << 16));  // Hebrew letters lie in no range
+    CHECK(!pays(U"\u30A2\u30A4\u30C6", 1 << 16));       // kana are not letters of a range
+}
