@@ -343,6 +343,20 @@ public:
             cp = base_cp = x;
             cls = eff = x_cls;
         };
+        // A single space (LB7) and the letter after it (LB18), with no class
+        // looked up; false when the rules must decide the letter.
+        auto space_then_letter = [&](char32_t letter, std::size_t letter_len) {
+            rules.lane_space();
+            base(pos_, off_, ' ', C::SP);
+            ++pos_;
+            ++off_;
+            if (!rules.lane_after_space(C::AL)) return false;
+            emit(off_, A::Allowed);
+            base(pos_, off_, letter, C::AL);
+            pos_ += letter_len;
+            off_ += Units::utf8_bytes(letter, letter_len);
+            return true;
+        };
         while (pos_ < text_.size()) {
             std::size_t len;
             const char32_t next = text_.decode(pos_, len);
@@ -371,18 +385,10 @@ public:
                     rules.after_letters();
                     if (pos_ + 1 >= n || text_.unit(pos_) != ' ' || !is_ascii_letter(text_.unit(pos_ + 1)))
                         break;
-                    rules.lane_space();
-                    base(pos_, off_, ' ', C::SP);
-                    ++pos_;
-                    ++off_;
-                    if (!rules.lane_after_space(C::AL)) {
+                    if (!space_then_letter(text_.unit(pos_ + 1), 1)) {
                         leave = true;
                         break;
                     }
-                    emit(off_, A::Allowed);
-                    base(pos_, off_, text_.unit(pos_), C::AL);
-                    ++pos_;
-                    ++off_;
                     if (pos_ >= n || !is_ascii_letter(text_.unit(pos_))) break;
                 }
                 if (leave) break;
@@ -454,18 +460,10 @@ public:
                     std::size_t letter_len;
                     const char32_t letter = text_.decode(pos_ + 1, letter_len);
                     if (letter < 0x80 || !in_stretch(letter) || is_stretch_mark(letter)) break;
-                    rules.lane_space();
-                    base(pos_, off_, ' ', C::SP);
-                    ++pos_;
-                    ++off_;
-                    if (!rules.lane_after_space(C::AL)) {
+                    if (!space_then_letter(letter, letter_len)) {
                         leave = true;
                         break;
                     }
-                    emit(off_, A::Allowed);
-                    base(pos_, off_, letter, C::AL);
-                    pos_ += letter_len;
-                    off_ += Units::utf8_bytes(letter, letter_len);
                     if (pos_ >= text_.size() || !in_stretch(cp_at(pos_))) break;
                 }
                 if (leave) break;
