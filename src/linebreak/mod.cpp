@@ -1273,6 +1273,78 @@ void opportunities(Units text, OpportunitySink& sink) {
     out.flush();
 }
 
+// Every letter of a run is AL to the pair rules and none is read by code point
+// (a quote, U+25CC, East Asian): between two such letters the decisions of the
+// pair rules depend on the text between them alone.
+constexpr bool run_letters_are_plain_letters() {
+    for (char32_t cp = 0x0E00; cp < 0x1A00; ++cp)
+        if (classify_run_member(cp) && !data::is_sa_mark(cp) &&
+            (data::line_break_class(cp) != C::AL || cp == DOTTED_CIRCLE))
+            return false;
+    for (char32_t cp = 0xAA60; cp < 0xAA80; ++cp)
+        if (classify_run_member(cp) && !data::is_sa_mark(cp) &&
+            (data::line_break_class(cp) != C::AL || cp == DOTTED_CIRCLE))
+            return false;
+    return true;
+}
+static_assert(run_letters_are_plain_letters(), "every letter of a run stands as AL");
+
+// The decisions of the pair rules in the text between two runs, when the run
+// before holds a letter and the run after begins with one: the same text
+// between two letters, marks on the first or not, is decided the same way
+// (run_letters_are_plain_letters), and real text repeats what stands between
+// its words (" ។ ", " {0} ", two ZWSPs), so that a repeat is read back instead
+// of starting the rules afresh. A cache replaced by hash, of fixed greatest
+// size: it grows while texts are long and repeats miss; longer gaps are not kept.
+class GapMemo {
+public:
+    static constexpr std::size_t MAX_UNITS = 16;
+    struct Entry {
+        std::uint8_t length = 0;  // in units; 0: empty
+        std::uint8_t count = 0;
+        char32_t units[MAX_UNITS] = {};
+        // Offsets from the gap's start, and what was decided there.
+        std::uint8_t offsets[MAX_UNITS + 1] = {};
+        BreakAction actions[MAX_UNITS + 1] = {};
+
+        void record(std::size_t offset, BreakAction action) noexcept {
+            offsets[count] = std::uint8_t(offset);
+            actions[count] = action;
+            ++count;
+        }
+    };
+
+    // The entry for the gap of units [begin, end) of the text: hit tells
+    // whether it holds their decisions; otherwise it is emptied, ready to
+    // record them. Null for a gap too long to keep.
+    template <typename Units>
+    Entry* find(Units text, std::size_t begin, std::size_t end, bool& hit) {
+        const std::size_t length = end - begin;
+        if (length > MAX_UNITS) return nullptr;
+        if (misses_ >= 2 * entries_.size() && entries_.size() < MAX_SLOTS) {
+            entries_.assign(entries_.empty() ? MIN_SLOTS : 4 * entries_.size(), Entry{});
+            misses_ = 0;
+        }
+        std::uint32_t h = std::uint32_t(length) * 0x9E3779B1u;
+        for (std::size_t i = begin; i < end; ++i) h = (h ^ text.unit(i)) * 0x01000193u;
+        Entry& e = entries_[(h >> 8) & (entries_.size() - 1)];
+        hit = e.length == length;
+        for (std::size_t k = 0; hit && k < length; ++k) hit = e.units[k] == text.unit(begin + k);
+        if (!hit) {
+            ++misses_;
+            e.length = std::uint8_t(length);
+            e.count = 0;
+            for (std::size_t k = 0; k < length; ++k) e.units[k] = text.unit(begin + k);
+        }
+        return &e;
+    }
+
+private:
+    static constexpr std::size_t MIN_SLOTS = 64, MAX_SLOTS = 1024;
+    std::vector<Entry> entries_;
+    std::size_t misses_ = 0;
+};
+
 // The pair decisions, except inside the runs of Thai, Lao, Khmer and Myanmar,
 // where the words of the run's dictionary decide instead. Inside a run no pair
 // can be Mandatory (its code points are none of BK, CR, LF and NL), so what
@@ -1310,13 +1382,17 @@ void opportunities_with_dictionary(Units text, OpportunitySink& sink) {
     // pair scan is about to start, becomes `from`.
     std::optional<Run> latest;
     constexpr std::size_t CODE_POINT = Units::FIXED ? 1 : 3;  // a run member, in units
-    // The pair decisions after `decided` and up to limit, from `from` to unit end.
-    auto decide = [&](std::size_t end, std::uint64_t limit) {
+    auto take_latest = [&] {
         if (latest) {
             from = last_letter(text, *latest);
             from_offset = latest->start_offset + (from - latest->start) / CODE_POINT * 3;
             latest.reset();
         }
+    };
+    // The pair decisions after `decided` and up to limit, from `from` to unit
+    // end; each one kept also goes to record, if any.
+    auto decide = [&](std::size_t end, std::uint64_t limit, GapMemo::Entry* record = nullptr) {
+        take_latest();
         const std::size_t size =
             decide_pairs(slice(text, from, end), [&](std::size_t offset, BreakAction action) {
                 offset += from_offset;
@@ -1327,9 +1403,11 @@ void opportunities_with_dictionary(Units text, OpportunitySink& sink) {
                 }
                 if (run && offset > run->start_offset && offset < run->end_offset) return;
                 out.put(offset, action);
+                if (record) record->record(offset - (decided + 1), action);
             });
         return from_offset + size;
     };
+    GapMemo memo;
     bool after_letter = false;  // the last run cut holds a letter
     std::size_t last_end = 0;
     while (run) {
@@ -1340,6 +1418,19 @@ void opportunities_with_dictionary(Units text, OpportunitySink& sink) {
         const char32_t gap = text.decode(last_end, len);
         if (after_letter && last_end + len == r.start && (gap == ' ' || gap == 0x200B)) {
             out.put(r.start_offset, A::Allowed);  // LB18 after SP, LB8 after ZW
+        } else if (has_letter && after_letter && first == r.start) {
+            // Between two letters: the gap's decisions are read back if the
+            // same text was decided before. A hit leaves `from` as it is,
+            // since this run becomes the latest.
+            bool hit = false;
+            GapMemo::Entry* e = memo.find(text, last_end, r.start, hit);
+            if (hit) {
+                const std::uint64_t gap_offset = decided + 1;
+                for (std::size_t k = 0; k < e->count; ++k)
+                    out.put(gap_offset + e->offsets[k], e->actions[k]);
+            } else {
+                decide(r.start + 2 * CODE_POINT, r.start_offset, e);
+            }
         } else if (has_letter) {
             decide(std::max(r.start + 2 * CODE_POINT, first + CODE_POINT), r.start_offset);
         } else {
