@@ -1294,18 +1294,17 @@ static_assert(run_letters_are_plain_letters(), "every letter of a run stands as 
 // between two letters, marks on the first or not, is decided the same way
 // (run_letters_are_plain_letters), and real text repeats what stands between
 // its words (" ។ ", " {0} ", two ZWSPs), so that a repeat is read back instead
-// of starting the rules afresh. A cache replaced by hash, of fixed greatest
-// size: it grows while texts are long and repeats miss; longer gaps are not kept.
+// of starting the rules afresh. A small cache on the stack, replaced by hash;
+// longer gaps are not kept.
 class GapMemo {
 public:
-    static constexpr std::size_t MAX_UNITS = 16;
+    static constexpr std::size_t MAX_UNITS = 12;
     struct Entry {
-        std::uint8_t length = 0;  // in units; 0: empty
-        std::uint8_t count = 0;
-        char32_t units[MAX_UNITS] = {};
+        std::uint8_t count;
+        char32_t units[MAX_UNITS];
         // Offsets from the gap's start, and what was decided there.
-        std::uint8_t offsets[MAX_UNITS + 1] = {};
-        BreakAction actions[MAX_UNITS + 1] = {};
+        std::uint8_t offsets[MAX_UNITS + 1];
+        BreakAction actions[MAX_UNITS + 1];
 
         void record(std::size_t offset, BreakAction action) noexcept {
             offsets[count] = std::uint8_t(offset);
@@ -1316,23 +1315,20 @@ public:
 
     // The entry for the gap of units [begin, end) of the text: hit tells
     // whether it holds their decisions; otherwise it is emptied, ready to
-    // record them. Null for a gap too long to keep.
+    // record them. Null for a gap too long to keep, or empty (two runs side
+    // by side), which a length of 0 cannot tell from a free entry.
     template <typename Units>
     Entry* find(Units text, std::size_t begin, std::size_t end, bool& hit) {
         const std::size_t length = end - begin;
-        if (length > MAX_UNITS) return nullptr;
-        if (misses_ >= 2 * entries_.size() && entries_.size() < MAX_SLOTS) {
-            entries_.assign(entries_.empty() ? MIN_SLOTS : 4 * entries_.size(), Entry{});
-            misses_ = 0;
-        }
+        if (length == 0 || length > MAX_UNITS) return nullptr;
         std::uint32_t h = std::uint32_t(length) * 0x9E3779B1u;
         for (std::size_t i = begin; i < end; ++i) h = (h ^ text.unit(i)) * 0x01000193u;
-        Entry& e = entries_[(h >> 8) & (entries_.size() - 1)];
-        hit = e.length == length;
+        const std::size_t slot = (h >> 8) % SLOTS;
+        Entry& e = entries_[slot];
+        hit = lengths_[slot] == length;
         for (std::size_t k = 0; hit && k < length; ++k) hit = e.units[k] == text.unit(begin + k);
         if (!hit) {
-            ++misses_;
-            e.length = std::uint8_t(length);
+            lengths_[slot] = std::uint8_t(length);
             e.count = 0;
             for (std::size_t k = 0; k < length; ++k) e.units[k] = text.unit(begin + k);
         }
@@ -1340,9 +1336,9 @@ public:
     }
 
 private:
-    static constexpr std::size_t MIN_SLOTS = 64, MAX_SLOTS = 1024;
-    std::vector<Entry> entries_;
-    std::size_t misses_ = 0;
+    static constexpr std::size_t SLOTS = 256;
+    std::uint8_t lengths_[SLOTS] = {};  // in units; 0: empty
+    Entry entries_[SLOTS];
 };
 
 // The pair decisions, except inside the runs of Thai, Lao, Khmer and Myanmar,
