@@ -482,12 +482,13 @@ GAP_CHARACTERS = (
 @settings(max_examples=150, deadline=None)
 @given(st.data())
 def test_a_gap_repeated_between_runs_is_decided_as_the_first_time(data):
-    # The same few gaps between many runs whose edge letters and marks differ.
+    # The same few gaps between many runs whose edge letters and marks differ,
+    # more of them than the first few gaps, which are always decided afresh.
     # Short gaps, so that several of one length differ in one place.
     gap = st.text(GAP_CHARACTERS, min_size=1, max_size=4)
     gaps = data.draw(st.lists(gap, min_size=1, max_size=4))
     tokens = []
-    for run in data.draw(st.lists(RUN_TOKEN, min_size=2, max_size=16)):
+    for run in data.draw(st.lists(RUN_TOKEN, min_size=12, max_size=28)):
         tokens += [run, (None, data.draw(st.sampled_from(gaps)))]
     text = "".join(piece for _, piece in tokens)
     got = scrivlet.line_break_opportunities_with_dictionary(text)

@@ -1244,12 +1244,19 @@ public:
     void flush() {
         if (count_ > 0) sink_.take(buf_, count_);
         count_ = 0;
+        ++flushes_;
     }
+    // What is buffered, and how many times it was handed on: the decisions put
+    // since a point are still buffered if no flush came in between.
+    const Opportunity* buffered() const noexcept { return buf_; }
+    std::size_t size() const noexcept { return count_; }
+    std::size_t flushes() const noexcept { return flushes_; }
 
 private:
     OpportunitySink& sink_;
     Opportunity* buf_;
     std::size_t count_ = 0;
+    std::size_t flushes_ = 0;
 };
 
 class VectorSink final : public OpportunitySink {
@@ -1294,51 +1301,70 @@ static_assert(run_letters_are_plain_letters(), "every letter of a run stands as 
 // between two letters, marks on the first or not, is decided the same way
 // (run_letters_are_plain_letters), and real text repeats what stands between
 // its words (" ។ ", " {0} ", two ZWSPs), so that a repeat is read back instead
-// of starting the rules afresh. A small cache on the stack, replaced by hash;
+// of starting the rules afresh. A small cache on the stack, replaced by hash,
+// used from the WARM_UP + 1st such gap on (a short text pays nothing for it);
 // longer gaps are not kept.
 class GapMemo {
 public:
-    static constexpr std::size_t MAX_UNITS = 12;
+    static constexpr std::size_t MAX_UNITS = 12, WARM_UP = 8;
     struct Entry {
         std::uint8_t count;
         char32_t units[MAX_UNITS];
         // Offsets from the gap's start, and what was decided there.
         std::uint8_t offsets[MAX_UNITS + 1];
         BreakAction actions[MAX_UNITS + 1];
-
-        void record(std::size_t offset, BreakAction action) noexcept {
-            offsets[count] = std::uint8_t(offset);
-            actions[count] = action;
-            ++count;
-        }
     };
 
-    // The entry for the gap of units [begin, end) of the text: hit tells
-    // whether it holds their decisions; otherwise it is emptied, ready to
-    // record them. Null for a gap too long to keep, or empty (two runs side
-    // by side), which a length of 0 cannot tell from a free entry.
+    // The decisions kept for the gap of units [begin, end) of the text, null
+    // if none.
     template <typename Units>
-    Entry* find(Units text, std::size_t begin, std::size_t end, bool& hit) {
+    const Entry* find(Units text, std::size_t begin, std::size_t end) {
+        if (seen_ <= WARM_UP) [[unlikely]] {
+            if (seen_++ < WARM_UP) return nullptr;
+            std::memset(lengths_, 0, sizeof lengths_);
+        }
         const std::size_t length = end - begin;
         if (length == 0 || length > MAX_UNITS) return nullptr;
-        std::uint32_t h = std::uint32_t(length) * 0x9E3779B1u;
-        for (std::size_t i = begin; i < end; ++i) h = (h ^ text.unit(i)) * 0x01000193u;
-        const std::size_t slot = (h >> 8) % SLOTS;
-        Entry& e = entries_[slot];
-        hit = lengths_[slot] == length;
-        for (std::size_t k = 0; hit && k < length; ++k) hit = e.units[k] == text.unit(begin + k);
-        if (!hit) {
-            lengths_[slot] = std::uint8_t(length);
-            e.count = 0;
-            for (std::size_t k = 0; k < length; ++k) e.units[k] = text.unit(begin + k);
-        }
+        const std::size_t slot = slot_of(text, begin, end);
+        if (lengths_[slot] != length) return nullptr;
+        const Entry& e = entries_[slot];
+        for (std::size_t k = 0; k < length; ++k)
+            if (e.units[k] != text.unit(begin + k)) return nullptr;
         return &e;
+    }
+
+    // Keeps the count decisions ops (at UTF-8 offsets) of the gap of units
+    // [begin, end), which starts at gap_offset, in place of what its entry held.
+    // A gap too long to keep, or empty (two runs side by side), which a length
+    // of 0 cannot tell from a free entry, is not kept.
+    template <typename Units>
+    void keep(Units text, std::size_t begin, std::size_t end, const Opportunity* ops,
+              std::size_t count, std::uint64_t gap_offset) {
+        const std::size_t length = end - begin;
+        if (seen_ <= WARM_UP || length == 0 || length > MAX_UNITS || count > MAX_UNITS + 1) return;
+        const std::size_t slot = slot_of(text, begin, end);
+        Entry& e = entries_[slot];
+        lengths_[slot] = std::uint8_t(length);
+        for (std::size_t k = 0; k < length; ++k) e.units[k] = text.unit(begin + k);
+        e.count = std::uint8_t(count);
+        for (std::size_t k = 0; k < count; ++k) {
+            e.offsets[k] = std::uint8_t(ops[k].first - gap_offset);
+            e.actions[k] = ops[k].second;
+        }
     }
 
 private:
     static constexpr std::size_t SLOTS = 256;
-    std::uint8_t lengths_[SLOTS] = {};  // in units; 0: empty
+    std::size_t seen_ = 0;         // gaps asked for, up to WARM_UP + 1
+    std::uint8_t lengths_[SLOTS];  // in units, 0: empty; cleared when warm
     Entry entries_[SLOTS];
+
+    template <typename Units>
+    static std::size_t slot_of(Units text, std::size_t begin, std::size_t end) {
+        std::uint32_t h = std::uint32_t(end - begin) * 0x9E3779B1u;
+        for (std::size_t i = begin; i < end; ++i) h = (h ^ text.unit(i)) * 0x01000193u;
+        return (h >> 8) % SLOTS;
+    }
 };
 
 // The pair decisions, except inside the runs of Thai, Lao, Khmer and Myanmar,
@@ -1378,17 +1404,13 @@ void opportunities_with_dictionary(Units text, OpportunitySink& sink) {
     // pair scan is about to start, becomes `from`.
     std::optional<Run> latest;
     constexpr std::size_t CODE_POINT = Units::FIXED ? 1 : 3;  // a run member, in units
-    auto take_latest = [&] {
+    // The pair decisions after `decided` and up to limit, from `from` to unit end.
+    auto decide = [&](std::size_t end, std::uint64_t limit) {
         if (latest) {
             from = last_letter(text, *latest);
             from_offset = latest->start_offset + (from - latest->start) / CODE_POINT * 3;
             latest.reset();
         }
-    };
-    // The pair decisions after `decided` and up to limit, from `from` to unit
-    // end; each one kept also goes to record, if any.
-    auto decide = [&](std::size_t end, std::uint64_t limit, GapMemo::Entry* record = nullptr) {
-        take_latest();
         const std::size_t size =
             decide_pairs(slice(text, from, end), [&](std::size_t offset, BreakAction action) {
                 offset += from_offset;
@@ -1399,7 +1421,6 @@ void opportunities_with_dictionary(Units text, OpportunitySink& sink) {
                 }
                 if (run && offset > run->start_offset && offset < run->end_offset) return;
                 out.put(offset, action);
-                if (record) record->record(offset - (decided + 1), action);
             });
         return from_offset + size;
     };
@@ -1418,14 +1439,17 @@ void opportunities_with_dictionary(Units text, OpportunitySink& sink) {
             // Between two letters: the gap's decisions are read back if the
             // same text was decided before. A hit leaves `from` as it is,
             // since this run becomes the latest.
-            bool hit = false;
-            GapMemo::Entry* e = memo.find(text, last_end, r.start, hit);
-            if (hit) {
-                const std::uint64_t gap_offset = decided + 1;
+            const std::uint64_t gap_offset = decided + 1;
+            if (const GapMemo::Entry* e = memo.find(text, last_end, r.start)) {
                 for (std::size_t k = 0; k < e->count; ++k)
                     out.put(gap_offset + e->offsets[k], e->actions[k]);
             } else {
-                decide(r.start + 2 * CODE_POINT, r.start_offset, e);
+                // Kept from the batch, unless it was handed on meanwhile.
+                const std::size_t put = out.size(), flushes = out.flushes();
+                decide(r.start + 2 * CODE_POINT, r.start_offset);
+                if (out.flushes() == flushes)
+                    memo.keep(text, last_end, r.start, out.buffered() + put, out.size() - put,
+                              gap_offset);
             }
         } else if (has_letter) {
             decide(std::max(r.start + 2 * CODE_POINT, first + CODE_POINT), r.start_offset);
