@@ -433,18 +433,15 @@ SEPARATORS = [
     "\u0e51",
     "\u1a20\u1a61",
 ]
+RUN_TOKEN = st.one_of(*[run_token(lang) for lang in LANGUAGES])
 TOKENS = st.lists(
-    st.one_of(
-        st.sampled_from(SEPARATORS).map(lambda s: (None, s)),
-        *[run_token(lang) for lang in LANGUAGES],
-    ),
+    st.one_of(st.sampled_from(SEPARATORS).map(lambda s: (None, s)), RUN_TOKEN),
     max_size=12,
 )
 
 
-@settings(max_examples=300, deadline=None)
-@given(TOKENS)
-def test_agrees_with_longest_match_over_the_line_break_result(tokens):
+def runs_of(tokens):
+    """The runs [(start, end, lang)] (code point indices) of the joined tokens."""
     text = "".join(piece for _, piece in tokens)
     langs = [lang for lang, piece in tokens for _ in piece]
     # A joiner belongs to the run of the letters on both its sides.
@@ -461,7 +458,41 @@ def test_agrees_with_longest_match_over_the_line_break_result(tokens):
             runs[-1] = (runs[-1][0], i + 1, lang)
         else:
             runs.append((i, i + 1, lang))
-    assert scrivlet.line_break_opportunities_with_dictionary(text) == expected(text, runs)
+    return runs
+
+
+@settings(max_examples=300, deadline=None)
+@given(TOKENS)
+def test_agrees_with_longest_match_over_the_line_break_result(tokens):
+    text = "".join(piece for _, piece in tokens)
+    got = scrivlet.line_break_opportunities_with_dictionary(text)
+    assert got == expected(text, runs_of(tokens))
+
+
+# What may stand between two runs: spaces, ZW, joiners, marks, glue, quotes,
+# brackets, hyphens, numbers and their affixes, wide text, aksaras, emoji,
+# regional indicators, line ends.
+GAP_CHARACTERS = (
+    " \u200b\u200c\u200d\u0301\u00a0\u2060()[]\u00ab\u00bb\u201c\u201d'\"-\u2010\u00ad"
+    "%$1.,/:!?a\u3002\u4e00\u17d4\u17d6\u0e51\u1b05\u1b44\u25cc\u2014\t\n"
+    "\U0001f600\U0001f3fb\U0001f1e6"
+)
+
+
+@settings(max_examples=150, deadline=None)
+@given(st.data())
+def test_a_gap_repeated_between_runs_is_decided_as_the_first_time(data):
+    # The same few gaps between many runs whose edge letters and marks differ,
+    # more of them than the first few gaps, which are always decided afresh.
+    # Short gaps, so that several of one length differ in one place.
+    gap = st.text(GAP_CHARACTERS, min_size=1, max_size=4)
+    gaps = data.draw(st.lists(gap, min_size=1, max_size=4))
+    tokens = []
+    for run in data.draw(st.lists(RUN_TOKEN, min_size=12, max_size=28)):
+        tokens += [run, (None, data.draw(st.sampled_from(gaps)))]
+    text = "".join(piece for _, piece in tokens)
+    got = scrivlet.line_break_opportunities_with_dictionary(text)
+    assert got == expected(text, runs_of(tokens))
 
 
 # --- the build's word-list compiler --------------------------------------------

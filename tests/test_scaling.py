@@ -300,6 +300,17 @@ def test_dictionary_line_breaking_linear_on_many_short_runs(piece):
     assert settled_growth(scrivlet.line_break_opportunities_with_dictionary, make) < MAX_RATIO
 
 
+@pytest.mark.parametrize(
+    "gap",
+    [lambda i: f" {i} ", lambda i: " " * (i % 40 + 1)],
+    ids=["distinct-numbers", "spaces-of-every-length"],
+)
+def test_dictionary_line_breaking_linear_when_gaps_between_runs_differ(gap):
+    # Gaps that are never seen twice, or too long to keep, all go to the rules.
+    make = lambda n: "".join(f"\u0e01\u0e02{gap(i)}" for i in range(n))[:n]
+    assert settled_growth(scrivlet.line_break_opportunities_with_dictionary, make) < MAX_RATIO
+
+
 # --- bidi and the visual cursor ---
 
 ALEF, BET = "\u05d0", "\u05d1"

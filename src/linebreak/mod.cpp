@@ -1244,12 +1244,19 @@ public:
     void flush() {
         if (count_ > 0) sink_.take(buf_, count_);
         count_ = 0;
+        ++flushes_;
     }
+    // What is buffered, and how many times it was handed on: the decisions put
+    // since a point are still buffered if no flush came in between.
+    const Opportunity* buffered() const noexcept { return buf_; }
+    std::size_t size() const noexcept { return count_; }
+    std::size_t flushes() const noexcept { return flushes_; }
 
 private:
     OpportunitySink& sink_;
     Opportunity* buf_;
     std::size_t count_ = 0;
+    std::size_t flushes_ = 0;
 };
 
 class VectorSink final : public OpportunitySink {
@@ -1272,6 +1279,93 @@ void opportunities(Units text, OpportunitySink& sink) {
     out.put(utf8_size, A::Mandatory);  // LB3 (the empty text included)
     out.flush();
 }
+
+// Every letter of a run is AL to the pair rules and none is read by code point
+// (a quote, U+25CC, East Asian): between two such letters the decisions of the
+// pair rules depend on the text between them alone.
+constexpr bool run_letters_are_plain_letters() {
+    for (char32_t cp = 0x0E00; cp < 0x1A00; ++cp)
+        if (classify_run_member(cp) && !data::is_sa_mark(cp) &&
+            (data::line_break_class(cp) != C::AL || cp == DOTTED_CIRCLE))
+            return false;
+    for (char32_t cp = 0xAA60; cp < 0xAA80; ++cp)
+        if (classify_run_member(cp) && !data::is_sa_mark(cp) &&
+            (data::line_break_class(cp) != C::AL || cp == DOTTED_CIRCLE))
+            return false;
+    return true;
+}
+static_assert(run_letters_are_plain_letters(), "every letter of a run stands as AL");
+
+// The decisions of the pair rules in the text between two runs, when the run
+// before holds a letter and the run after begins with one: the same text
+// between two letters, marks on the first or not, is decided the same way
+// (run_letters_are_plain_letters), and real text repeats what stands between
+// its words (" ។ ", " {0} ", two ZWSPs), so that a repeat is read back instead
+// of starting the rules afresh. A small cache on the stack, replaced by hash,
+// used from the WARM_UP + 1st such gap on (a short text pays nothing for it);
+// longer gaps are not kept.
+class GapMemo {
+public:
+    static constexpr std::size_t MAX_UNITS = 12, WARM_UP = 8;
+    struct Entry {
+        std::uint8_t count;
+        char32_t units[MAX_UNITS];
+        // Offsets from the gap's start, and what was decided there.
+        std::uint8_t offsets[MAX_UNITS + 1];
+        BreakAction actions[MAX_UNITS + 1];
+    };
+
+    // The decisions kept for the gap of units [begin, end) of the text, null
+    // if none.
+    template <typename Units>
+    const Entry* find(Units text, std::size_t begin, std::size_t end) {
+        if (seen_ <= WARM_UP) [[unlikely]] {
+            if (seen_++ < WARM_UP) return nullptr;
+            std::memset(lengths_, 0, sizeof lengths_);
+        }
+        const std::size_t length = end - begin;
+        if (length == 0 || length > MAX_UNITS) return nullptr;
+        const std::size_t slot = slot_of(text, begin, end);
+        if (lengths_[slot] != length) return nullptr;
+        const Entry& e = entries_[slot];
+        for (std::size_t k = 0; k < length; ++k)
+            if (e.units[k] != text.unit(begin + k)) return nullptr;
+        return &e;
+    }
+
+    // Keeps the count decisions ops (at UTF-8 offsets) of the gap of units
+    // [begin, end), which starts at gap_offset, in place of what its entry held.
+    // A gap too long to keep, or empty (two runs side by side), which a length
+    // of 0 cannot tell from a free entry, is not kept.
+    template <typename Units>
+    void keep(Units text, std::size_t begin, std::size_t end, const Opportunity* ops,
+              std::size_t count, std::uint64_t gap_offset) {
+        const std::size_t length = end - begin;
+        if (seen_ <= WARM_UP || length == 0 || length > MAX_UNITS || count > MAX_UNITS + 1) return;
+        const std::size_t slot = slot_of(text, begin, end);
+        Entry& e = entries_[slot];
+        lengths_[slot] = std::uint8_t(length);
+        for (std::size_t k = 0; k < length; ++k) e.units[k] = text.unit(begin + k);
+        e.count = std::uint8_t(count);
+        for (std::size_t k = 0; k < count; ++k) {
+            e.offsets[k] = std::uint8_t(ops[k].first - gap_offset);
+            e.actions[k] = ops[k].second;
+        }
+    }
+
+private:
+    static constexpr std::size_t SLOTS = 256;
+    std::size_t seen_ = 0;         // gaps asked for, up to WARM_UP + 1
+    std::uint8_t lengths_[SLOTS];  // in units, 0: empty; cleared when warm
+    Entry entries_[SLOTS];
+
+    template <typename Units>
+    static std::size_t slot_of(Units text, std::size_t begin, std::size_t end) {
+        std::uint32_t h = std::uint32_t(end - begin) * 0x9E3779B1u;
+        for (std::size_t i = begin; i < end; ++i) h = (h ^ text.unit(i)) * 0x01000193u;
+        return (h >> 8) % SLOTS;
+    }
+};
 
 // The pair decisions, except inside the runs of Thai, Lao, Khmer and Myanmar,
 // where the words of the run's dictionary decide instead. Inside a run no pair
@@ -1330,6 +1424,7 @@ void opportunities_with_dictionary(Units text, OpportunitySink& sink) {
             });
         return from_offset + size;
     };
+    GapMemo memo;
     bool after_letter = false;  // the last run cut holds a letter
     std::size_t last_end = 0;
     while (run) {
@@ -1340,6 +1435,22 @@ void opportunities_with_dictionary(Units text, OpportunitySink& sink) {
         const char32_t gap = text.decode(last_end, len);
         if (after_letter && last_end + len == r.start && (gap == ' ' || gap == 0x200B)) {
             out.put(r.start_offset, A::Allowed);  // LB18 after SP, LB8 after ZW
+        } else if (has_letter && after_letter && first == r.start) {
+            // Between two letters: the gap's decisions are read back if the
+            // same text was decided before. A hit leaves `from` as it is,
+            // since this run becomes the latest.
+            const std::uint64_t gap_offset = decided + 1;
+            if (const GapMemo::Entry* e = memo.find(text, last_end, r.start)) {
+                for (std::size_t k = 0; k < e->count; ++k)
+                    out.put(gap_offset + e->offsets[k], e->actions[k]);
+            } else {
+                // Kept from the batch, unless it was handed on meanwhile.
+                const std::size_t put = out.size(), flushes = out.flushes();
+                decide(r.start + 2 * CODE_POINT, r.start_offset);
+                if (out.flushes() == flushes)
+                    memo.keep(text, last_end, r.start, out.buffered() + put, out.size() - put,
+                              gap_offset);
+            }
         } else if (has_letter) {
             decide(std::max(r.start + 2 * CODE_POINT, first + CODE_POINT), r.start_offset);
         } else {
