@@ -166,6 +166,13 @@ struct LevelRun {
     bool holds_removed;   // a removed code point lies between first and last
 };
 
+// A stretch of kept code points in a sequence that is not one stretch.
+struct Piece {
+    std::uint32_t first;  // index of its first code point
+    std::uint32_t start;  // its first position in the sequence
+    std::uint32_t size;
+};
+
 struct Sequence {
     std::uint32_t runs_begin, runs_end;  // into the flat list of run numbers
     BidiClass sos, eos;
@@ -211,11 +218,11 @@ public:
             // sequence, sos and eos both the paragraph direction.
             const BidiClass d = direction_class(paragraph_ & 1);
             if (present_ & REMOVED_MASK) {
-                for (std::size_t i = 0; i < n_; ++i)
-                    if (!removed(i)) index_.push_back(std::uint32_t(i));
-                if (!index_.empty()) resolve_gathered(Gathered{index_.data()}, d, d);
+                pieces_.clear();
+                add_pieces(0, n_);
+                resolve_pieces(d, d);
             } else {
-                resolve_gathered(Span{0, n_}, d, d);
+                resolve_at(Span{0}, working_.data(), levels_.data(), n_, present_ | bit(L) | bit(R), d, d);
             }
         }
         line_whitespace();
@@ -240,9 +247,12 @@ private:
     std::vector<std::uint32_t> sequence_runs_;
     std::vector<Sequence> sequences_;
 
-    // Per-sequence buffers, reused from one sequence to the next.
-    std::vector<std::uint32_t> index_;
+    // Per-sequence buffers, reused from one sequence to the next: the
+    // sequence's stretches of kept code points when it is not one, with their
+    // classes and levels side by side.
+    std::vector<Piece> pieces_;
     std::vector<BidiClass> c_;
+    std::vector<std::uint8_t> lv_;
     // Whether the sequence holds marks, and which positions were NSM before
     // W1: kept only when overrides may have changed an NSM (else the input
     // class says).
@@ -508,63 +518,87 @@ private:
         // where it lies.
         if (s.runs_end - s.runs_begin == 1) {
             const LevelRun& run = runs_[sequence_runs_[s.runs_begin]];
-            if (!run.holds_removed)
-                return resolve_gathered(Span{run.first, run.last + std::size_t(1) - run.first}, s.sos, s.eos);
-        }
-        // Gather the sequence's code points.
-        index_.clear();
-        std::size_t span = 0;
-        for (std::uint32_t r = s.runs_begin; r < s.runs_end; ++r) {
-            const LevelRun& run = runs_[sequence_runs_[r]];
-            span += run.last + std::size_t(1) - run.first;
-        }
-        index_.reserve(span);
-        for (std::uint32_t r = s.runs_begin; r < s.runs_end; ++r) {
-            const LevelRun& run = runs_[sequence_runs_[r]];
-            for (std::uint32_t i = run.first; i <= run.last; ++i)
-                if (!removed(i)) index_.push_back(i);
-        }
-        resolve_gathered(Gathered{index_.data()}, s.sos, s.eos);
-    }
-
-    // Position k of a sequence is code point at(k): either a stretch of the
-    // text in order (with nothing removed) or a gathered list of indices.
-    struct Span {
-        static constexpr bool whole = true;
-        std::size_t first, size;
-        std::uint32_t operator[](std::size_t k) const { return std::uint32_t(first + k); }
-    };
-    struct Gathered {
-        static constexpr bool whole = false;
-        const std::uint32_t* index;
-        std::uint32_t operator[](std::size_t k) const { return index[k]; }
-    };
-
-    template <typename At>
-    void resolve_gathered(At at, BidiClass sos, BidiClass eos) {
-        std::size_t m;
-        BidiClass* c;
-        std::uint32_t seen = 0;
-        if constexpr (At::whole) {
-            // The working classes are not read again: resolve them in place.
-            m = at.size;
-            c = working_.data() + at.first;
-            // The classes of the whole text: the passes below are each a no-op
-            // on a sequence without the classes they look for, and overrides
-            // only bring in L and R, so this may stand for the sequence's own.
-            seen = present_ | bit(L) | bit(R);
-        } else {
-            m = index_.size();
-            c_.resize(m);
-            c = c_.data();
-            for (std::size_t k = 0; k < m; ++k) {
-                c[k] = working_[at[k]];
-                seen |= bit(c[k]);
+            if (!run.holds_removed) {
+                const std::size_t m = run.last + std::size_t(1) - run.first;
+                return resolve_at(Span{run.first}, working_.data() + run.first, levels_.data() + run.first, m,
+                                  present_ | bit(L) | bit(R), s.sos, s.eos);
             }
         }
+        pieces_.clear();
+        for (std::uint32_t r = s.runs_begin; r < s.runs_end; ++r) {
+            const LevelRun& run = runs_[sequence_runs_[r]];
+            add_pieces(run.first, run.last + std::size_t(1));
+        }
+        resolve_pieces(s.sos, s.eos);
+    }
+
+    // The stretches of kept code points in [from, to) as pieces of the sequence.
+    void add_pieces(std::size_t from, std::size_t to) {
+        std::uint32_t start = pieces_.empty() ? 0 : pieces_.back().start;
+        if (!pieces_.empty()) start += pieces_.back().size;
+        const std::uint8_t* lv = levels_.data();
+        while (from < to) {
+            while (from < to && lv[from] == REMOVED_LEVEL) ++from;
+            if (from == to) break;
+            const void* stop = std::memchr(lv + from, REMOVED_LEVEL, to - from);
+            const std::size_t end = stop ? std::size_t(static_cast<const std::uint8_t*>(stop) - lv) : to;
+            pieces_.push_back({std::uint32_t(from), start, std::uint32_t(end - from)});
+            start += std::uint32_t(end - from);
+            from = end;
+        }
+    }
+
+    // A sequence that is not one stretch of the text: its classes are copied
+    // together, resolved, and its levels copied back (the removed code points
+    // between its pieces keep theirs).
+    void resolve_pieces(BidiClass sos, BidiClass eos) {
+        if (pieces_.empty()) return;
+        const std::size_t m = pieces_.back().start + std::size_t(pieces_.back().size);
+        c_.resize(m);
+        std::uint32_t seen = 0;
+        for (const Piece& p : pieces_) {
+            const BidiClass* from = working_.data() + p.first;
+            BidiClass* to = c_.data() + p.start;
+            for (std::uint32_t k = 0; k < p.size; ++k) {
+                to[k] = from[k];
+                seen |= bit(from[k]);
+            }
+        }
+        lv_.assign(m, levels_[pieces_[0].first]);
+        resolve_at(Pieces{pieces_.data(), pieces_.size()}, c_.data(), lv_.data(), m, seen, sos, eos);
+        for (const Piece& p : pieces_) std::memcpy(levels_.data() + p.first, lv_.data() + p.start, p.size);
+    }
+
+    // Position k of a sequence is code point at[k]: either a stretch of the
+    // text in order (with nothing removed) or pieces of it. The pieces are
+    // asked for in order nearly always: the last one found is tried first.
+    struct Span {
+        std::size_t first;
+        std::uint32_t operator[](std::size_t k) const { return std::uint32_t(first + k); }
+    };
+    struct Pieces {
+        const Piece* piece;
+        std::size_t count;
+        std::size_t hint = 0;
+        std::uint32_t operator[](std::size_t k) {
+            const Piece* p = piece + hint;
+            if (k - p->start >= p->size) {
+                p = std::upper_bound(piece, piece + count, k,
+                                     [](std::size_t v, const Piece& q) { return v < q.start; }) - 1;
+                hint = std::size_t(p - piece);
+            }
+            return std::uint32_t(p->first + (k - p->start));
+        }
+    };
+
+    // Resolves the sequence whose classes are c and levels lv, m of each, all
+    // at the sequence's level; seen holds at least the classes in c.
+    template <typename At>
+    void resolve_at(At at, BidiClass* c, std::uint8_t* lvs, std::size_t m, std::uint32_t seen, BidiClass sos,
+                    BidiClass eos) {
         c_view_ = c;
         m_ = m;
-        const std::uint8_t level = levels_[at[0]];
+        const std::uint8_t level = lvs[0];
         const unsigned e = level & 1;
 
         was_nsm_.clear();
@@ -597,7 +631,7 @@ private:
             const unsigned before = a == 0 ? u(sos) : strong_direction(c[a - 1]);
             if (before != other) return;  // N2, or N1 towards the embedding direction
             const std::uint8_t lv = std::uint8_t(level + raise[u(direction_class(other))]);  // N1
-            for (std::size_t k = a; k < end; ++k) levels_[at[k]] = lv;
+            std::memset(lvs + a, lv, end - a);
         };
         for (std::size_t k = 0;;) {
             k = skip_quiet_or_ni(k);
@@ -611,10 +645,7 @@ private:
             std::size_t j = k + 1;
             while (j < m && c[j] == x) ++j;
             const std::uint8_t lv = std::uint8_t(level + raise[u(x)]);
-            if constexpr (At::whole)
-                std::memset(levels_.data() + at[k], lv, j - k);
-            else
-                for (std::size_t i = k; i < j; ++i) levels_[at[i]] = lv;
+            std::memset(lvs + k, lv, j - k);
             k = j;
         }
     }
