@@ -96,6 +96,17 @@ constexpr std::uint8_t strong_direction(BidiClass c) {
 
 constexpr BidiClass direction_class(unsigned d) { return d ? R : L; }
 
+// strong_direction as a set: bit 0 for L, bit 1 for R, none for neither.
+constexpr std::uint64_t DIRECTION_BITS = [] {
+    std::uint64_t t = 0;
+    for (unsigned c = 0; c <= u(PDI); ++c) {
+        const std::uint64_t d = strong_direction(static_cast<BidiClass>(c));
+        t |= (d == 2 ? 0 : std::uint64_t(1) << d) << (2 * c);
+    }
+    return t;
+}();
+constexpr unsigned direction_bits(BidiClass c) { return unsigned(DIRECTION_BITS >> (2 * u(c))) & 3; }
+
 // The first position from j on (below end) whose class is not in Set, when
 // Inside, or is in Set otherwise. Past the first sixteen (short stretches
 // are common in mixed text, where a test of sixteen at once costs more),
@@ -555,17 +566,10 @@ private:
         if (pieces_.empty()) return;
         const std::size_t m = pieces_.back().start + std::size_t(pieces_.back().size);
         c_.resize(m);
-        std::uint32_t seen = 0;
-        for (const Piece& p : pieces_) {
-            const BidiClass* from = working_.data() + p.first;
-            BidiClass* to = c_.data() + p.start;
-            for (std::uint32_t k = 0; k < p.size; ++k) {
-                to[k] = from[k];
-                seen |= bit(from[k]);
-            }
-        }
+        for (const Piece& p : pieces_) std::memcpy(c_.data() + p.start, working_.data() + p.first, p.size);
         lv_.assign(m, levels_[pieces_[0].first]);
-        resolve_at(Pieces{pieces_.data(), pieces_.size()}, c_.data(), lv_.data(), m, seen, sos, eos);
+        resolve_at(Pieces{pieces_.data(), pieces_.size()}, c_.data(), lv_.data(), m, present_ | bit(L) | bit(R),
+                   sos, eos);
         for (const Piece& p : pieces_) std::memcpy(levels_.data() + p.first, lv_.data() + p.start, p.size);
     }
 
@@ -641,9 +645,19 @@ private:
             }
             const BidiClass x = c[k];
             neutrals_before(k, strong_direction(x));
-            // A word of the other direction: one level for all of it.
-            std::size_t j = k + 1;
-            while (j < m && c[j] == x) ++j;
+            std::size_t j;
+            if (x == direction_class(other)) {
+                // Words of the other direction with NI between them: N1 gives
+                // those NI the other direction, so one level for all of it, up
+                // to the last such word.
+                j = e ? skip_classes<NI_MASK | bit(L), true>(c, k + 1, m)
+                      : skip_classes<NI_MASK | bit(R), true>(c, k + 1, m);
+                while (is_ni(c[j - 1])) --j;
+            } else {
+                // A number: one level for all of it.
+                j = k + 1;
+                while (j < m && c[j] == x) ++j;
+            }
             const std::uint8_t lv = std::uint8_t(level + raise[u(x)]);
             std::memset(lvs + k, lv, j - k);
             k = j;
@@ -818,18 +832,23 @@ private:
         inside_.assign(count, 0);
         std::array<std::uint32_t, BRACKET_STACK_SIZE> open;
         std::size_t depth = 0, next = 0;
-        for (std::size_t k = pairs_[0].first; k < m && (next < count || depth > 0); ++k) {
+        for (std::size_t k = 0; next < count || depth > 0;) {
             if (depth == 0) k = pairs_[next].first;  // nothing to count between pairs
+            // k is the closing of the innermost open pair or the opening of the next.
             if (depth > 0 && pairs_[open[depth - 1]].second == k) {
                 const std::uint32_t closed = open[--depth];
                 if (depth > 0) inside_[open[depth - 1]] |= inside_[closed];
-            } else if (next < count && pairs_[next].first == k) {
+                if (depth == 0) continue;
+            } else {
                 if (depth == open.size()) throw InvariantError("bidi: bracket pairs nest too deep");
                 open[depth++] = std::uint32_t(next++);
-            } else if (depth > 0) {
-                const std::uint8_t d = strong_direction(c[k]);
-                if (d != 2) inside_[open[depth - 1]] |= std::uint8_t(1u << d);
             }
+            // Up to the next of them, without a branch per code point.
+            std::size_t stop = pairs_[open[depth - 1]].second;
+            if (next < count && pairs_[next].first < stop) stop = pairs_[next].first;
+            unsigned found = 0;
+            for (++k; k < stop; ++k) found |= direction_bits(c[k]);
+            inside_[open[depth - 1]] |= std::uint8_t(found);
         }
         // The look-back for each pair only reads positions before its opening,
         // which no later pair changes: it stops at the previous pair's
