@@ -51,10 +51,34 @@ constexpr bool is_isolate_control(BidiClass c) { return u(c) >= u(LRI); }  // LR
 
 constexpr std::uint32_t NI_MASK =
     bit(B) | bit(S) | bit(WS) | bit(ON) | bit(LRI) | bit(RLI) | bit(FSI) | bit(PDI);
-// ( ) [ ] { } as a 128-bit set.
-constexpr std::uint64_t ASCII_BRACKETS[2] = {(1ull << 0x28) | (1ull << 0x29),
-                                             (1ull << (0x5B - 64)) | (1ull << (0x5D - 64)) |
-                                                 (1ull << (0x7B - 64)) | (1ull << (0x7D - 64))};
+// The code points that may pair as brackets: the brackets, and those whose
+// canonical decomposition is a single bracket. All lie in the BMP, one bit
+// each: the other ON code points (quotes, dashes, CJK punctuation) are passed
+// over without a search.
+struct BracketSet {
+    std::array<std::uint64_t, 1024> bits{};
+    bool beyond_bmp = false;  // one lies outside the BMP, which the bits do not cover
+    constexpr void add(char32_t cp) {
+        if (cp >= 0x10000)
+            beyond_bmp = true;
+        else
+            bits[cp >> 6] |= std::uint64_t(1) << (cp & 63);
+    }
+    constexpr bool holds(char32_t cp) const { return cp < 0x10000 && ((bits[cp >> 6] >> (cp & 63)) & 1); }
+};
+constexpr BracketSet BRACKETS = [] {
+    BracketSet t;
+    for (const auto& p : data::BIDI_BRACKET_PAIRS) t.add(p.first), t.add(p.second);
+    for (const auto& p : data::BIDI_CLOSING_TO_OPENING) t.add(p.first), t.add(p.second);
+    BracketSet with_singletons = t;
+    for (const auto& d : data::CANONICAL_DECOMPOSITION)
+        if (d.length == 1 && t.holds(data::CANONICAL_DECOMPOSITION_POOL[d.offset])) with_singletons.add(d.code_point);
+    return with_singletons;
+}();
+static_assert(!BRACKETS.beyond_bmp);
+static_assert(BRACKETS.holds(0x28) && BRACKETS.holds(0x2329) && !BRACKETS.holds(0x201C));
+
+inline bool may_be_bracket(char32_t cp) { return BRACKETS.holds(cp); }
 
 constexpr std::uint32_t EXPLICIT_MASK = bit(LRE) | bit(RLE) | bit(LRO) | bit(RLO) | bit(PDF) |
                                         bit(LRI) | bit(RLI) | bit(FSI) | bit(PDI);
@@ -271,8 +295,16 @@ private:
     std::vector<std::uint8_t> was_nsm_;
     BidiClass* c_view_ = nullptr;         // the classes being resolved
     std::size_t m_ = 0;
-    std::vector<std::pair<std::uint32_t, char32_t>> bracket_stack_;
+    struct OpenBracket {
+        std::uint32_t at;
+        char32_t bracket;
+        std::uint32_t number;  // openings pushed before it
+    };
+    std::vector<OpenBracket> bracket_stack_;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> pairs_;
+    std::vector<std::uint32_t> pair_numbers_;  // per pair: the number of its opening
+    std::vector<std::uint32_t> slots_;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> sorted_pairs_;
     std::vector<std::uint8_t> inside_;  // per pair: bit d set when direction d occurs inside
     // Positions of the sequence that the weak sweep left ON and whose code
     // point may be a bracket, when bracket_candidates_.
@@ -766,8 +798,7 @@ private:
             c[k] = x;
             if (x == ON) {
                 const char32_t ch = cps_[at[k]];
-                if (ch >= 0x80 || ((ASCII_BRACKETS[ch >> 6] >> (ch & 63)) & 1))
-                    bracket_at_.push_back(std::uint32_t(k));
+                if (may_be_bracket(ch)) bracket_at_.push_back(std::uint32_t(k));
             }
         }
         if (et_from != NONE) std::memset(c + et_from, u(ON), m - et_from);  // W6
@@ -790,16 +821,19 @@ private:
         const std::size_t m = m_;
         bracket_stack_.clear();
         pairs_.clear();
+        pair_numbers_.clear();
+        std::uint32_t pushed = 0;
         auto pair_at = [&](std::size_t k) {
             const char32_t b = bracket_identity(cps_[at[k]]);
             if (data::is_opening_bracket(b)) {
                 if (bracket_stack_.size() == BRACKET_STACK_SIZE) return false;  // BD16: stop here
-                bracket_stack_.push_back({std::uint32_t(k), b});
+                bracket_stack_.push_back({std::uint32_t(k), b, pushed++});
             } else if (data::is_closing_bracket(b)) {
                 const char32_t o = data::opening_bracket_of(b);
                 for (std::size_t j = bracket_stack_.size(); j-- > 0;) {
-                    if (bracket_stack_[j].second == o) {
-                        pairs_.push_back({bracket_stack_[j].first, std::uint32_t(k)});
+                    if (bracket_stack_[j].bracket == o) {
+                        pairs_.push_back({bracket_stack_[j].at, std::uint32_t(k)});
+                        pair_numbers_.push_back(bracket_stack_[j].number);
                         bracket_stack_.resize(j);
                         break;
                     }
@@ -813,15 +847,21 @@ private:
         } else {
             for (std::size_t k = 0; k < m; ++k) {
                 if (c[k] != ON) continue;
-                const char32_t ch = cps_[at[k]];
-                // ASCII: only ( ) [ ] { } are brackets, and nothing decomposes.
-                if (ch < 0x80 && !((ASCII_BRACKETS[ch >> 6] >> (ch & 63)) & 1)) continue;
+                if (!may_be_bracket(cps_[at[k]])) continue;
                 if (!pair_at(k)) break;
             }
         }
         if (pairs_.empty()) return;
-        // Found in closing order, which is already opening order unless pairs nest.
-        if (!std::is_sorted(pairs_.begin(), pairs_.end())) std::sort(pairs_.begin(), pairs_.end());
+        // Found in closing order, which is already opening order unless pairs
+        // nest; then each goes to the slot of its opening's number.
+        if (!std::is_sorted(pairs_.begin(), pairs_.end())) {
+            slots_.assign(pushed, NONE);
+            for (std::size_t p = 0; p < pairs_.size(); ++p) slots_[pair_numbers_[p]] = std::uint32_t(p);
+            sorted_pairs_.clear();
+            for (const std::uint32_t p : slots_)
+                if (p != NONE) sorted_pairs_.push_back(pairs_[p]);
+            pairs_.swap(sorted_pairs_);
+        }
 
         // Pairs nest, and earlier pairs (smaller opening) change only their
         // own brackets and the marks after them, which all lie outside a later
