@@ -80,6 +80,25 @@ static_assert(BRACKETS.holds(0x28) && BRACKETS.holds(0x2329) && !BRACKETS.holds(
 
 inline bool may_be_bracket(char32_t cp) { return BRACKETS.holds(cp); }
 
+// How an ASCII code point pairs, from the same tables: parentheses, square
+// and curly brackets are the common ones, found here without a search.
+struct AsciiPairing {
+    std::uint8_t kind;  // 0 none, 1 opening, 2 closing
+    char32_t opening;   // of a closing one; 0 when the tables give none
+};
+constexpr std::array<AsciiPairing, 128> ASCII_PAIRING = [] {
+    std::array<AsciiPairing, 128> t{};
+    for (const auto& r : data::BIDI_CLOSING_BRACKETS)
+        for (char32_t cp = r.first; cp <= r.last && cp < 0x80; ++cp) {
+            const std::size_t i = data::detail::find_pair(data::BIDI_CLOSING_TO_OPENING, cp);
+            t[cp] = {2, i == std::size(data::BIDI_CLOSING_TO_OPENING) ? 0 : data::BIDI_CLOSING_TO_OPENING[i].second};
+        }
+    for (const auto& p : data::BIDI_BRACKET_PAIRS)
+        if (p.first < 0x80) t[p.first] = {1, 0};
+    return t;
+}();
+static_assert(ASCII_PAIRING[')'].kind == 2 && ASCII_PAIRING[')'].opening == '(' && ASCII_PAIRING['['].kind == 1);
+
 constexpr std::uint32_t EXPLICIT_MASK = bit(LRE) | bit(RLE) | bit(LRO) | bit(RLO) | bit(PDF) |
                                         bit(LRI) | bit(RLI) | bit(FSI) | bit(PDI);
 constexpr std::uint32_t REMOVED_MASK = bit(BN) | bit(LRE) | bit(RLE) | bit(LRO) | bit(RLO) | bit(PDF);
@@ -825,11 +844,19 @@ private:
         std::uint32_t pushed = 0;
         auto pair_at = [&](std::size_t k) {
             const char32_t b = bracket_identity(cps_[at[k]]);
-            if (data::is_opening_bracket(b)) {
+            unsigned kind;
+            char32_t o;
+            if (b < 0x80) {
+                kind = ASCII_PAIRING[b].kind;
+                o = ASCII_PAIRING[b].opening;
+            } else {
+                kind = data::is_opening_bracket(b) ? 1 : data::is_closing_bracket(b) ? 2 : 0;
+                o = kind == 2 ? data::opening_bracket_of(b) : 0;
+            }
+            if (kind == 1) {
                 if (bracket_stack_.size() == BRACKET_STACK_SIZE) return false;  // BD16: stop here
                 bracket_stack_.push_back({std::uint32_t(k), b, pushed++});
-            } else if (data::is_closing_bracket(b)) {
-                const char32_t o = data::opening_bracket_of(b);
+            } else if (kind == 2) {
                 for (std::size_t j = bracket_stack_.size(); j-- > 0;) {
                     if (bracket_stack_[j].bracket == o) {
                         pairs_.push_back({bracket_stack_[j].at, std::uint32_t(k)});
