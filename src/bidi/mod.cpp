@@ -76,6 +76,16 @@ constexpr BracketSet BRACKETS = [] {
     return with_singletons;
 }();
 static_assert(!BRACKETS.beyond_bmp);
+// Each of them is ON: where W1-W7 make a code point ON (W1 after an isolate
+// control, W6), it is no bracket.
+constexpr bool brackets_are_on() {
+    for (std::size_t w = 0; w < BRACKETS.bits.size(); ++w)
+        for (std::uint64_t bits = BRACKETS.bits[w]; bits != 0; bits &= bits - 1)
+            if (data::detail::BMP_BIDI_CLASSES[w * 64 + std::size_t(std::countr_zero(bits))] != BidiClass::ON)
+                return false;
+    return true;
+}
+static_assert(brackets_are_on());
 static_assert(BRACKETS.holds(0x28) && BRACKETS.holds(0x2329) && !BRACKETS.holds(0x201C));
 
 inline bool may_be_bracket(char32_t cp) { return BRACKETS.holds(cp); }
@@ -325,10 +335,6 @@ private:
     std::vector<std::uint32_t> slots_;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> sorted_pairs_;
     std::vector<std::uint8_t> inside_;  // per pair: bit d set when direction d occurs inside
-    // Positions of the sequence that the weak sweep left ON and whose code
-    // point may be a bracket, when bracket_candidates_.
-    std::vector<std::uint32_t> bracket_at_;
-    bool bracket_candidates_ = false;
 
     bool removed(std::size_t i) const { return levels_[i] == REMOVED_LEVEL; }
 
@@ -658,12 +664,11 @@ private:
 
         was_nsm_.clear();
         marks_ = seen & bit(NSM);
-        bracket_candidates_ = false;
         if (seen & (bit(NSM) | bit(AL) | bit(ES) | bit(ET) | bit(CS) | bit(EN))) {
             if (seen & bit(NSM))
-                weak_types<true>(at, c, m, sos);
+                weak_types<true>(c, m, sos);
             else
-                weak_types<false>(at, c, m, sos);
+                weak_types<false>(c, m, sos);
         }
 
         if (seen & (bit(ON) | bit(NSM))) paired_brackets(at, sos, e);
@@ -721,13 +726,10 @@ private:
     // ahead. W5 backward (ET before EN) holds a run of ET open until the class
     // after it is known; it then becomes EN (and W7 applies to it with the
     // strong class before the run, as no ET is strong) or ON (W6).
-    // The ON code points that may be brackets are noted for N0 on the way.
-    template <bool Marks, typename At>
-    void weak_types(At at, BidiClass* c, std::size_t m, BidiClass sos) {
+    template <bool Marks>
+    void weak_types(BidiClass* c, std::size_t m, BidiClass sos) {
         const bool record = Marks && (present_ & (bit(LRO) | bit(RLO)));
         if (record) was_nsm_.resize(m);
-        bracket_at_.clear();
-        bracket_candidates_ = true;
         BidiClass prev = sos;   // W1: the class before, as W1 left it
         BidiClass last1 = sos;  // W2: the last strong class, as W1 left it
         auto w1_w3 = [&](std::size_t k) {
@@ -749,10 +751,10 @@ private:
         BidiClass last7 = sos;   // W7: the last L or R
         bool after_en = false;
         std::size_t et_from = NONE;  // first ET of the open run
-        // Classes that W1-W7 neither change nor look past: a stretch of them
-        // only sets the context for what follows.
-        constexpr std::uint32_t INERT = bit(L) | bit(R) | bit(B) | bit(S) | bit(WS) | bit(LRI) |
-                                        bit(RLI) | bit(FSI) | bit(PDI);
+        // Classes that W1-W7 neither change nor look past, but for W3 (AL
+        // becomes R): a stretch of them only sets the context for what follows.
+        constexpr std::uint32_t INERT = bit(L) | bit(R) | bit(AL) | bit(ON) | bit(B) | bit(S) | bit(WS) |
+                                        bit(LRI) | bit(RLI) | bit(FSI) | bit(PDI);
         BidiClass next = w1_w3(0);
         for (std::size_t k = 0; k < m; ++k) {
             BidiClass x = next;
@@ -764,17 +766,21 @@ private:
                 }
                 after_en = false;
                 // x is k as W1-W3 left it (an AL made R, a mark made L...);
-                // the rest of the stretch is as it was.
+                // the rest of the stretch is as it was (W3 is applied at the end).
                 c[k] = x;
                 before = x;
                 if (x == L || x == R) last7 = x;
                 for (std::size_t i = j; --i > k;) {
-                    if (c[i] == L || c[i] == R) {
-                        last1 = last7 = c[i];
+                    if (is_strong(c[i])) {
+                        last1 = c[i];
+                        last7 = c[i] == AL ? R : c[i];
                         break;
                     }
                 }
-                if (j - 1 > k) prev = before = c[j - 1];
+                if (j - 1 > k) {
+                    prev = c[j - 1];
+                    before = prev == AL ? R : prev;
+                }
                 if (j < m) next = w1_w3(j);
                 k = j - 1;
                 continue;
@@ -815,12 +821,11 @@ private:
             else if (x == EN && last7 == L)
                 x = L;  // W7
             c[k] = x;
-            if (x == ON) {
-                const char32_t ch = cps_[at[k]];
-                if (may_be_bracket(ch)) bracket_at_.push_back(std::uint32_t(k));
-            }
         }
         if (et_from != NONE) std::memset(c + et_from, u(ON), m - et_from);  // W6
+        // W3 for the stretches passed over above, whose AL nothing read since.
+        if (present_ & bit(AL))
+            for (std::size_t i = 0; i < m; ++i) c[i] = c[i] == AL ? R : c[i];
     }
 
     // The bracket identity: a code point whose canonical decomposition is a
@@ -868,16 +873,27 @@ private:
             }
             return true;
         };
-        if (bracket_candidates_) {
-            for (const std::uint32_t k : bracket_at_)
-                if (!pair_at(k)) break;
-        } else {
-            for (std::size_t k = 0; k < m; ++k) {
-                if (c[k] != ON) continue;
-                if (!may_be_bracket(cps_[at[k]])) continue;
-                if (!pair_at(k)) break;
+        // Only code points of class ON pair, and W1-W7 make none of them ON
+        // (see BRACKETS): the ON left are the input's.
+        std::size_t k = 0;
+#if defined(__SSE2__)
+        // Sixteen classes at a time: ON is rare among them.
+        bool stopped = false;
+        for (; !stopped && k + 16 <= m; k += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + k));
+            for (unsigned on = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(char(u(ON))))));
+                 on != 0; on &= on - 1) {
+                const std::size_t i = k + std::size_t(std::countr_zero(on));
+                if (may_be_bracket(cps_[at[i]]) && !pair_at(i)) {
+                    stopped = true;
+                    break;
+                }
             }
         }
+        if (stopped) k = m;
+#endif
+        for (; k < m; ++k)
+            if (c[k] == ON && may_be_bracket(cps_[at[k]]) && !pair_at(k)) break;
         if (pairs_.empty()) return;
         // Found in closing order, which is already opening order unless pairs
         // nest; then each goes to the slot of its opening's number.
