@@ -217,6 +217,25 @@ inline std::size_t skip_level(const std::uint8_t* levels, std::size_t j, std::si
     return j;
 }
 
+// The strong directions among the classes in [from, to), as direction_bits.
+inline unsigned directions_in(const BidiClass* c, std::size_t from, std::size_t to) {
+    unsigned found = 0;
+#if defined(__SSE2__)
+    constexpr std::uint32_t RIGHT = bit(R) | bit(AL) | bit(EN) | bit(AN);
+    static_assert((DIRECTION_BITS & 0x5555555555555555ull) == std::uint64_t(1) << (2 * u(L)));
+    static_assert((DIRECTION_BITS & 0xAAAAAAAAAAAAAAAAull) ==
+                  ((std::uint64_t(2) << (2 * u(R))) | (std::uint64_t(2) << (2 * u(AL))) |
+                   (std::uint64_t(2) << (2 * u(EN))) | (std::uint64_t(2) << (2 * u(AN)))));
+    for (; from + 16 <= to && found != 3; from += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + from));
+        found |= unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(char(u(L))))) != 0);
+        found |= unsigned(_mm_movemask_epi8(in_set<RIGHT>(v, std::make_index_sequence<u(PDI) + 1>())) != 0) << 1;
+    }
+#endif
+    for (; from < to; ++from) found |= direction_bits(c[from]);
+    return found;
+}
+
 struct StatusEntry {
     std::uint8_t isolate;   // 0 or 1
     std::uint8_t override;  // 0 neutral, 1 left-to-right, 2 right-to-left
@@ -929,9 +948,8 @@ private:
             // Up to the next of them, without a branch per code point.
             std::size_t stop = pairs_[open[depth - 1]].second;
             if (next < count && pairs_[next].first < stop) stop = pairs_[next].first;
-            unsigned found = 0;
-            for (++k; k < stop; ++k) found |= direction_bits(c[k]);
-            inside_[open[depth - 1]] |= std::uint8_t(found);
+            inside_[open[depth - 1]] |= std::uint8_t(directions_in(c, k + 1, stop));
+            k = stop;
         }
         // The look-back for each pair only reads positions before its opening,
         // which no later pair changes: it stops at the previous pair's
