@@ -202,6 +202,20 @@ std::size_t skip_classes(const BidiClass* c, std::size_t j, std::size_t end) {
     return j;
 }
 
+// The first position from j on (below end) whose class is C.
+template <BidiClass C>
+std::size_t find_class(const BidiClass* c, std::size_t j, std::size_t end) {
+#if defined(__SSE2__)
+    for (; j + 16 <= end; j += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + j));
+        const unsigned hit = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(char(u(C))))));
+        if (hit) return j + std::size_t(std::countr_zero(hit));
+    }
+#endif
+    while (j < end && c[j] != C) ++j;
+    return j;
+}
+
 // The first position from j on (below end) whose level is not level.
 inline std::size_t skip_level(const std::uint8_t* levels, std::size_t j, std::size_t end,
                               std::uint8_t level) {
@@ -682,12 +696,15 @@ private:
         const unsigned e = level & 1;
 
         was_nsm_.clear();
-        marks_ = seen & bit(NSM);
+        // seen may hold classes the sequence does not: whether it holds a
+        // mark is looked up, once.
+        const std::size_t first_mark = seen & bit(NSM) ? find_class<NSM>(c, 0, m) : m;
+        marks_ = first_mark < m;
         if (seen & (bit(NSM) | bit(AL) | bit(ES) | bit(ET) | bit(CS) | bit(EN))) {
-            if (seen & bit(NSM))
-                weak_types<true>(c, m, sos);
+            if (marks_)
+                weak_types<true>(c, m, sos, first_mark);
             else
-                weak_types<false>(c, m, sos);
+                weak_types<false>(c, m, sos, m);
         }
 
         if (seen & (bit(ON) | bit(NSM))) paired_brackets(at, sos, e);
@@ -746,7 +763,7 @@ private:
     // after it is known; it then becomes EN (and W7 applies to it with the
     // strong class before the run, as no ET is strong) or ON (W6).
     template <bool Marks>
-    void weak_types(BidiClass* c, std::size_t m, BidiClass sos) {
+    void weak_types(BidiClass* c, std::size_t m, BidiClass sos, std::size_t first_mark) {
         const bool record = Marks && (present_ & (bit(LRO) | bit(RLO)));
         if (record) was_nsm_.resize(m);
         BidiClass prev = sos;   // W1: the class before, as W1 left it
@@ -771,9 +788,11 @@ private:
         bool after_en = false;
         std::size_t et_from = NONE;  // first ET of the open run
         // Classes that W1-W7 neither change nor look past, but for W3 (AL
-        // becomes R): a stretch of them only sets the context for what follows.
+        // becomes R) and W1 (a mark takes the class before it, which is one
+        // of these): a stretch of them only sets the context for what follows.
         constexpr std::uint32_t INERT = bit(L) | bit(R) | bit(AL) | bit(ON) | bit(B) | bit(S) | bit(WS) |
-                                        bit(LRI) | bit(RLI) | bit(FSI) | bit(PDI);
+                                        bit(LRI) | bit(RLI) | bit(FSI) | bit(PDI) | (Marks ? bit(NSM) : 0);
+        std::size_t mark_at = first_mark;  // no mark before it from the last stretch on, if past that
         BidiClass next = w1_w3(0);
         for (std::size_t k = 0; k < m; ++k) {
             BidiClass x = next;
@@ -786,6 +805,17 @@ private:
                 after_en = false;
                 // x is k as W1-W3 left it (an AL made R, a mark made L...);
                 // the rest of the stretch is as it was (W3 is applied at the end).
+                if constexpr (Marks) {
+                    // W1 for the marks of the stretch, from k as W1 left it.
+                    // The next mark is looked for once past each one, so that
+                    // a text with few marks is not scanned again per stretch.
+                    if (mark_at <= k) mark_at = find_class<NSM>(c, k + 1, m);
+                    for (; mark_at < j; mark_at = find_class<NSM>(c, mark_at + 1, m)) {
+                        const BidiClass p = mark_at == k + 1 ? prev : c[mark_at - 1];
+                        if (record) was_nsm_[mark_at] = 1;
+                        c[mark_at] = is_isolate_control(p) ? ON : p;
+                    }
+                }
                 c[k] = x;
                 before = x;
                 if (x == L || x == R) last7 = x;
