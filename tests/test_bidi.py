@@ -327,6 +327,8 @@ WEAK_CASES = [
     (ACUTE + ALEF, [1, 1], "W1-mark-takes-sos"),
     ("a" + ALEF + "1" + ACUTE, [0, 1, 2, 2], "W1-mark-after-digit-is-EN"),
     (BEH + ACUTE + "1", [1, 1, 2], "W1-mark-takes-AL-then-W2"),
+    (BEH + BEH + ACUTE + "1", [1, 1, 1, 2], "W1-mark-within-a-word-takes-AL-then-W2"),
+    (ALEF + LRI + "b" + PDI + ACUTE + BET, [1, 1, 2, 1, 1, 1], "W1-mark-after-PDI-is-ON"),
     (RLE + ACUTE + PDF + "a", [X, 1, X, 0], "W1-sos-of-embedding"),
 ]
 
@@ -364,6 +366,12 @@ BRACKET_CASES = [
         "marks-after-bracket-follow",
     ),
     ("a" + ALEF + "(!)b", [0, 1, 0, 0, 0, 0], "nothing-strong-inside"),
+    ("a" + ALEF + "(" + ZWSP + BET + ")b", [0, 1, 1, X, 1, 1, 0], "pair-across-removed"),
+    (
+        "a" + ALEF + "(" + BET + ")" + ZWSP + ACUTE + "b",
+        [0, 1, 1, 1, 1, X, 1, 0],
+        "mark-after-removed-after-bracket-follows",
+    ),
     (ALEF + ")" + BET, [1, 1, 1], "unmatched-closer-N1"),
     ("a)" + ALEF, [0, 0, 1], "unmatched-closer-N2"),
     ("a" + ALEF + "([" + BET + ")]b", [0, 1, 1, 1, 1, 1, 0, 0], "closer-drops-inner-openers"),

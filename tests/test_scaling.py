@@ -362,6 +362,12 @@ def test_bidi_linear_on_many_deep_runs():
     assert settled_growth(scrivlet.bidi_resolve, make) < MAX_RATIO
 
 
+def test_bidi_linear_on_removed_code_points_among_brackets_and_marks():
+    # One sequence in many pieces, whose brackets and marks are found from them.
+    make = lambda n: _repeat("a" + ALEF + "(" + "\u200b" + BET + ")" + "\u200b" + "\u0301 ", n)
+    assert settled_growth(scrivlet.bidi_resolve, make) < MAX_RATIO
+
+
 def test_bidi_linear_on_many_isolating_run_sequences():
     make = lambda n: _repeat("a" + RLI + "b" + PDI + ALEF + FSI + "1" + PDI, n)
     assert settled_growth(scrivlet.bidi_resolve, make) < MAX_RATIO

@@ -51,10 +51,63 @@ constexpr bool is_isolate_control(BidiClass c) { return u(c) >= u(LRI); }  // LR
 
 constexpr std::uint32_t NI_MASK =
     bit(B) | bit(S) | bit(WS) | bit(ON) | bit(LRI) | bit(RLI) | bit(FSI) | bit(PDI);
-// ( ) [ ] { } as a 128-bit set.
-constexpr std::uint64_t ASCII_BRACKETS[2] = {(1ull << 0x28) | (1ull << 0x29),
-                                             (1ull << (0x5B - 64)) | (1ull << (0x5D - 64)) |
-                                                 (1ull << (0x7B - 64)) | (1ull << (0x7D - 64))};
+// The code points that may pair as brackets: the brackets, and those whose
+// canonical decomposition is a single bracket. All lie in the BMP, one bit
+// each: the other ON code points (quotes, dashes, CJK punctuation) are passed
+// over without a search.
+struct BracketSet {
+    std::array<std::uint64_t, 1024> bits{};
+    bool beyond_bmp = false;  // one lies outside the BMP, which the bits do not cover
+    constexpr void add(char32_t cp) {
+        if (cp >= 0x10000)
+            beyond_bmp = true;
+        else
+            bits[cp >> 6] |= std::uint64_t(1) << (cp & 63);
+    }
+    constexpr bool holds(char32_t cp) const { return cp < 0x10000 && ((bits[cp >> 6] >> (cp & 63)) & 1); }
+};
+constexpr BracketSet BRACKETS = [] {
+    BracketSet t;
+    for (const auto& p : data::BIDI_BRACKET_PAIRS) t.add(p.first), t.add(p.second);
+    for (const auto& p : data::BIDI_CLOSING_TO_OPENING) t.add(p.first), t.add(p.second);
+    BracketSet with_singletons = t;
+    for (const auto& d : data::CANONICAL_DECOMPOSITION)
+        if (d.length == 1 && t.holds(data::CANONICAL_DECOMPOSITION_POOL[d.offset])) with_singletons.add(d.code_point);
+    return with_singletons;
+}();
+static_assert(!BRACKETS.beyond_bmp);
+// Each of them is ON: where W1-W7 make a code point ON (W1 after an isolate
+// control, W6), it is no bracket.
+constexpr bool brackets_are_on() {
+    for (std::size_t w = 0; w < BRACKETS.bits.size(); ++w)
+        for (std::uint64_t bits = BRACKETS.bits[w]; bits != 0; bits &= bits - 1)
+            if (data::detail::BMP_BIDI_CLASSES[w * 64 + std::size_t(std::countr_zero(bits))] != BidiClass::ON)
+                return false;
+    return true;
+}
+static_assert(brackets_are_on());
+static_assert(BRACKETS.holds(0x28) && BRACKETS.holds(0x2329) && !BRACKETS.holds(0x201C));
+
+inline bool may_be_bracket(char32_t cp) { return BRACKETS.holds(cp); }
+
+// How an ASCII code point pairs, from the same tables: parentheses, square
+// and curly brackets are the common ones, found here without a search.
+struct AsciiPairing {
+    std::uint8_t kind;  // 0 none, 1 opening, 2 closing
+    char32_t opening;   // of a closing one; 0 when the tables give none
+};
+constexpr std::array<AsciiPairing, 128> ASCII_PAIRING = [] {
+    std::array<AsciiPairing, 128> t{};
+    for (const auto& r : data::BIDI_CLOSING_BRACKETS)
+        for (char32_t cp = r.first; cp <= r.last && cp < 0x80; ++cp) {
+            const std::size_t i = data::detail::find_pair(data::BIDI_CLOSING_TO_OPENING, cp);
+            t[cp] = {2, i == std::size(data::BIDI_CLOSING_TO_OPENING) ? 0 : data::BIDI_CLOSING_TO_OPENING[i].second};
+        }
+    for (const auto& p : data::BIDI_BRACKET_PAIRS)
+        if (p.first < 0x80) t[p.first] = {1, 0};
+    return t;
+}();
+static_assert(ASCII_PAIRING[')'].kind == 2 && ASCII_PAIRING[')'].opening == '(' && ASCII_PAIRING['['].kind == 1);
 
 constexpr std::uint32_t EXPLICIT_MASK = bit(LRE) | bit(RLE) | bit(LRO) | bit(RLO) | bit(PDF) |
                                         bit(LRI) | bit(RLI) | bit(FSI) | bit(PDI);
@@ -95,6 +148,17 @@ constexpr std::uint8_t strong_direction(BidiClass c) {
 }
 
 constexpr BidiClass direction_class(unsigned d) { return d ? R : L; }
+
+// strong_direction as a set: bit 0 for L, bit 1 for R, none for neither.
+constexpr std::uint64_t DIRECTION_BITS = [] {
+    std::uint64_t t = 0;
+    for (unsigned c = 0; c <= u(PDI); ++c) {
+        const std::uint64_t d = strong_direction(static_cast<BidiClass>(c));
+        t |= (d == 2 ? 0 : std::uint64_t(1) << d) << (2 * c);
+    }
+    return t;
+}();
+constexpr unsigned direction_bits(BidiClass c) { return unsigned(DIRECTION_BITS >> (2 * u(c))) & 3; }
 
 // The first position from j on (below end) whose class is not in Set, when
 // Inside, or is in Set otherwise. Past the first sixteen (short stretches
@@ -138,6 +202,20 @@ std::size_t skip_classes(const BidiClass* c, std::size_t j, std::size_t end) {
     return j;
 }
 
+// The first position from j on (below end) whose class is C.
+template <BidiClass C>
+std::size_t find_class(const BidiClass* c, std::size_t j, std::size_t end) {
+#if defined(__SSE2__)
+    for (; j + 16 <= end; j += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + j));
+        const unsigned hit = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(char(u(C))))));
+        if (hit) return j + std::size_t(std::countr_zero(hit));
+    }
+#endif
+    while (j < end && c[j] != C) ++j;
+    return j;
+}
+
 // The first position from j on (below end) whose level is not level.
 inline std::size_t skip_level(const std::uint8_t* levels, std::size_t j, std::size_t end,
                               std::uint8_t level) {
@@ -153,6 +231,25 @@ inline std::size_t skip_level(const std::uint8_t* levels, std::size_t j, std::si
     return j;
 }
 
+// The strong directions among the classes in [from, to), as direction_bits.
+inline unsigned directions_in(const BidiClass* c, std::size_t from, std::size_t to) {
+    unsigned found = 0;
+#if defined(__SSE2__)
+    constexpr std::uint32_t RIGHT = bit(R) | bit(AL) | bit(EN) | bit(AN);
+    static_assert((DIRECTION_BITS & 0x5555555555555555ull) == std::uint64_t(1) << (2 * u(L)));
+    static_assert((DIRECTION_BITS & 0xAAAAAAAAAAAAAAAAull) ==
+                  ((std::uint64_t(2) << (2 * u(R))) | (std::uint64_t(2) << (2 * u(AL))) |
+                   (std::uint64_t(2) << (2 * u(EN))) | (std::uint64_t(2) << (2 * u(AN)))));
+    for (; from + 16 <= to && found != 3; from += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + from));
+        found |= unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(char(u(L))))) != 0);
+        found |= unsigned(_mm_movemask_epi8(in_set<RIGHT>(v, std::make_index_sequence<u(PDI) + 1>())) != 0) << 1;
+    }
+#endif
+    for (; from < to; ++from) found |= direction_bits(c[from]);
+    return found;
+}
+
 struct StatusEntry {
     std::uint8_t isolate;   // 0 or 1
     std::uint8_t override;  // 0 neutral, 1 left-to-right, 2 right-to-left
@@ -164,6 +261,13 @@ struct LevelRun {
     std::uint32_t last;   // index of its last code point (removed ones in between are skipped)
     std::uint8_t level;
     bool holds_removed;   // a removed code point lies between first and last
+};
+
+// A stretch of kept code points in a sequence that is not one stretch.
+struct Piece {
+    std::uint32_t first;  // index of its first code point
+    std::uint32_t start;  // its first position in the sequence
+    std::uint32_t size;
 };
 
 struct Sequence {
@@ -211,11 +315,11 @@ public:
             // sequence, sos and eos both the paragraph direction.
             const BidiClass d = direction_class(paragraph_ & 1);
             if (present_ & REMOVED_MASK) {
-                for (std::size_t i = 0; i < n_; ++i)
-                    if (!removed(i)) index_.push_back(std::uint32_t(i));
-                if (!index_.empty()) resolve_gathered(Gathered{index_.data()}, d, d);
+                pieces_.clear();
+                add_pieces(0, n_);
+                resolve_pieces(d, d);
             } else {
-                resolve_gathered(Span{0, n_}, d, d);
+                resolve_at(Span{0}, working_.data(), levels_.data(), n_, present_ | bit(L) | bit(R), d, d);
             }
         }
         line_whitespace();
@@ -240,9 +344,12 @@ private:
     std::vector<std::uint32_t> sequence_runs_;
     std::vector<Sequence> sequences_;
 
-    // Per-sequence buffers, reused from one sequence to the next.
-    std::vector<std::uint32_t> index_;
+    // Per-sequence buffers, reused from one sequence to the next: the
+    // sequence's stretches of kept code points when it is not one, with their
+    // classes and levels side by side.
+    std::vector<Piece> pieces_;
     std::vector<BidiClass> c_;
+    std::vector<std::uint8_t> lv_;
     // Whether the sequence holds marks, and which positions were NSM before
     // W1: kept only when overrides may have changed an NSM (else the input
     // class says).
@@ -250,13 +357,17 @@ private:
     std::vector<std::uint8_t> was_nsm_;
     BidiClass* c_view_ = nullptr;         // the classes being resolved
     std::size_t m_ = 0;
-    std::vector<std::pair<std::uint32_t, char32_t>> bracket_stack_;
+    struct OpenBracket {
+        std::uint32_t at;
+        char32_t bracket;
+        std::uint32_t number;  // openings pushed before it
+    };
+    std::vector<OpenBracket> bracket_stack_;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> pairs_;
+    std::vector<std::uint32_t> pair_numbers_;  // per pair: the number of its opening
+    std::vector<std::uint32_t> slots_;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> sorted_pairs_;
     std::vector<std::uint8_t> inside_;  // per pair: bit d set when direction d occurs inside
-    // Positions of the sequence that the weak sweep left ON and whose code
-    // point may be a bracket, when bracket_candidates_.
-    std::vector<std::uint32_t> bracket_at_;
-    bool bracket_candidates_ = false;
 
     bool removed(std::size_t i) const { return levels_[i] == REMOVED_LEVEL; }
 
@@ -508,73 +619,92 @@ private:
         // where it lies.
         if (s.runs_end - s.runs_begin == 1) {
             const LevelRun& run = runs_[sequence_runs_[s.runs_begin]];
-            if (!run.holds_removed)
-                return resolve_gathered(Span{run.first, run.last + std::size_t(1) - run.first}, s.sos, s.eos);
-        }
-        // Gather the sequence's code points.
-        index_.clear();
-        std::size_t span = 0;
-        for (std::uint32_t r = s.runs_begin; r < s.runs_end; ++r) {
-            const LevelRun& run = runs_[sequence_runs_[r]];
-            span += run.last + std::size_t(1) - run.first;
-        }
-        index_.reserve(span);
-        for (std::uint32_t r = s.runs_begin; r < s.runs_end; ++r) {
-            const LevelRun& run = runs_[sequence_runs_[r]];
-            for (std::uint32_t i = run.first; i <= run.last; ++i)
-                if (!removed(i)) index_.push_back(i);
-        }
-        resolve_gathered(Gathered{index_.data()}, s.sos, s.eos);
-    }
-
-    // Position k of a sequence is code point at(k): either a stretch of the
-    // text in order (with nothing removed) or a gathered list of indices.
-    struct Span {
-        static constexpr bool whole = true;
-        std::size_t first, size;
-        std::uint32_t operator[](std::size_t k) const { return std::uint32_t(first + k); }
-    };
-    struct Gathered {
-        static constexpr bool whole = false;
-        const std::uint32_t* index;
-        std::uint32_t operator[](std::size_t k) const { return index[k]; }
-    };
-
-    template <typename At>
-    void resolve_gathered(At at, BidiClass sos, BidiClass eos) {
-        std::size_t m;
-        BidiClass* c;
-        std::uint32_t seen = 0;
-        if constexpr (At::whole) {
-            // The working classes are not read again: resolve them in place.
-            m = at.size;
-            c = working_.data() + at.first;
-            // The classes of the whole text: the passes below are each a no-op
-            // on a sequence without the classes they look for, and overrides
-            // only bring in L and R, so this may stand for the sequence's own.
-            seen = present_ | bit(L) | bit(R);
-        } else {
-            m = index_.size();
-            c_.resize(m);
-            c = c_.data();
-            for (std::size_t k = 0; k < m; ++k) {
-                c[k] = working_[at[k]];
-                seen |= bit(c[k]);
+            if (!run.holds_removed) {
+                const std::size_t m = run.last + std::size_t(1) - run.first;
+                return resolve_at(Span{run.first}, working_.data() + run.first, levels_.data() + run.first, m,
+                                  present_ | bit(L) | bit(R), s.sos, s.eos);
             }
         }
+        pieces_.clear();
+        for (std::uint32_t r = s.runs_begin; r < s.runs_end; ++r) {
+            const LevelRun& run = runs_[sequence_runs_[r]];
+            add_pieces(run.first, run.last + std::size_t(1));
+        }
+        resolve_pieces(s.sos, s.eos);
+    }
+
+    // The stretches of kept code points in [from, to) as pieces of the sequence.
+    void add_pieces(std::size_t from, std::size_t to) {
+        std::uint32_t start = pieces_.empty() ? 0 : pieces_.back().start;
+        if (!pieces_.empty()) start += pieces_.back().size;
+        const std::uint8_t* lv = levels_.data();
+        while (from < to) {
+            while (from < to && lv[from] == REMOVED_LEVEL) ++from;
+            if (from == to) break;
+            const void* stop = std::memchr(lv + from, REMOVED_LEVEL, to - from);
+            const std::size_t end = stop ? std::size_t(static_cast<const std::uint8_t*>(stop) - lv) : to;
+            pieces_.push_back({std::uint32_t(from), start, std::uint32_t(end - from)});
+            start += std::uint32_t(end - from);
+            from = end;
+        }
+    }
+
+    // A sequence that is not one stretch of the text: its classes are copied
+    // together, resolved, and its levels copied back (the removed code points
+    // between its pieces keep theirs).
+    void resolve_pieces(BidiClass sos, BidiClass eos) {
+        if (pieces_.empty()) return;
+        const std::size_t m = pieces_.back().start + std::size_t(pieces_.back().size);
+        c_.resize(m);
+        for (const Piece& p : pieces_) std::memcpy(c_.data() + p.start, working_.data() + p.first, p.size);
+        lv_.assign(m, levels_[pieces_[0].first]);
+        resolve_at(Pieces{pieces_.data(), pieces_.size()}, c_.data(), lv_.data(), m, present_ | bit(L) | bit(R),
+                   sos, eos);
+        for (const Piece& p : pieces_) std::memcpy(levels_.data() + p.first, lv_.data() + p.start, p.size);
+    }
+
+    // Position k of a sequence is code point at[k]: either a stretch of the
+    // text in order (with nothing removed) or pieces of it. The pieces are
+    // asked for in order nearly always: the last one found is tried first.
+    struct Span {
+        std::size_t first;
+        std::uint32_t operator[](std::size_t k) const { return std::uint32_t(first + k); }
+    };
+    struct Pieces {
+        const Piece* piece;
+        std::size_t count;
+        std::size_t hint = 0;
+        std::uint32_t operator[](std::size_t k) {
+            const Piece* p = piece + hint;
+            if (k - p->start >= p->size) {
+                p = std::upper_bound(piece, piece + count, k,
+                                     [](std::size_t v, const Piece& q) { return v < q.start; }) - 1;
+                hint = std::size_t(p - piece);
+            }
+            return std::uint32_t(p->first + (k - p->start));
+        }
+    };
+
+    // Resolves the sequence whose classes are c and levels lv, m of each, all
+    // at the sequence's level; seen holds at least the classes in c.
+    template <typename At>
+    void resolve_at(At at, BidiClass* c, std::uint8_t* lvs, std::size_t m, std::uint32_t seen, BidiClass sos,
+                    BidiClass eos) {
         c_view_ = c;
         m_ = m;
-        const std::uint8_t level = levels_[at[0]];
+        const std::uint8_t level = lvs[0];
         const unsigned e = level & 1;
 
         was_nsm_.clear();
-        marks_ = seen & bit(NSM);
-        bracket_candidates_ = false;
+        // seen may hold classes the sequence does not: whether it holds a
+        // mark is looked up, once.
+        const std::size_t first_mark = seen & bit(NSM) ? find_class<NSM>(c, 0, m) : m;
+        marks_ = first_mark < m;
         if (seen & (bit(NSM) | bit(AL) | bit(ES) | bit(ET) | bit(CS) | bit(EN))) {
-            if (seen & bit(NSM))
-                weak_types<true>(at, c, m, sos);
+            if (marks_)
+                weak_types<true>(c, m, sos, first_mark);
             else
-                weak_types<false>(at, c, m, sos);
+                weak_types<false>(c, m, sos, m);
         }
 
         if (seen & (bit(ON) | bit(NSM))) paired_brackets(at, sos, e);
@@ -597,7 +727,7 @@ private:
             const unsigned before = a == 0 ? u(sos) : strong_direction(c[a - 1]);
             if (before != other) return;  // N2, or N1 towards the embedding direction
             const std::uint8_t lv = std::uint8_t(level + raise[u(direction_class(other))]);  // N1
-            for (std::size_t k = a; k < end; ++k) levels_[at[k]] = lv;
+            std::memset(lvs + a, lv, end - a);
         };
         for (std::size_t k = 0;;) {
             k = skip_quiet_or_ni(k);
@@ -607,14 +737,21 @@ private:
             }
             const BidiClass x = c[k];
             neutrals_before(k, strong_direction(x));
-            // A word of the other direction: one level for all of it.
-            std::size_t j = k + 1;
-            while (j < m && c[j] == x) ++j;
+            std::size_t j;
+            if (x == direction_class(other)) {
+                // Words of the other direction with NI between them: N1 gives
+                // those NI the other direction, so one level for all of it, up
+                // to the last such word.
+                j = e ? skip_classes<NI_MASK | bit(L), true>(c, k + 1, m)
+                      : skip_classes<NI_MASK | bit(R), true>(c, k + 1, m);
+                while (is_ni(c[j - 1])) --j;
+            } else {
+                // A number: one level for all of it.
+                j = k + 1;
+                while (j < m && c[j] == x) ++j;
+            }
             const std::uint8_t lv = std::uint8_t(level + raise[u(x)]);
-            if constexpr (At::whole)
-                std::memset(levels_.data() + at[k], lv, j - k);
-            else
-                for (std::size_t i = k; i < j; ++i) levels_[at[i]] = lv;
+            std::memset(lvs + k, lv, j - k);
             k = j;
         }
     }
@@ -625,13 +762,10 @@ private:
     // ahead. W5 backward (ET before EN) holds a run of ET open until the class
     // after it is known; it then becomes EN (and W7 applies to it with the
     // strong class before the run, as no ET is strong) or ON (W6).
-    // The ON code points that may be brackets are noted for N0 on the way.
-    template <bool Marks, typename At>
-    void weak_types(At at, BidiClass* c, std::size_t m, BidiClass sos) {
+    template <bool Marks>
+    void weak_types(BidiClass* c, std::size_t m, BidiClass sos, std::size_t first_mark) {
         const bool record = Marks && (present_ & (bit(LRO) | bit(RLO)));
         if (record) was_nsm_.resize(m);
-        bracket_at_.clear();
-        bracket_candidates_ = true;
         BidiClass prev = sos;   // W1: the class before, as W1 left it
         BidiClass last1 = sos;  // W2: the last strong class, as W1 left it
         auto w1_w3 = [&](std::size_t k) {
@@ -653,10 +787,12 @@ private:
         BidiClass last7 = sos;   // W7: the last L or R
         bool after_en = false;
         std::size_t et_from = NONE;  // first ET of the open run
-        // Classes that W1-W7 neither change nor look past: a stretch of them
-        // only sets the context for what follows.
-        constexpr std::uint32_t INERT = bit(L) | bit(R) | bit(B) | bit(S) | bit(WS) | bit(LRI) |
-                                        bit(RLI) | bit(FSI) | bit(PDI);
+        // Classes that W1-W7 neither change nor look past, but for W3 (AL
+        // becomes R) and W1 (a mark takes the class before it, which is one
+        // of these): a stretch of them only sets the context for what follows.
+        constexpr std::uint32_t INERT = bit(L) | bit(R) | bit(AL) | bit(ON) | bit(B) | bit(S) | bit(WS) |
+                                        bit(LRI) | bit(RLI) | bit(FSI) | bit(PDI) | (Marks ? bit(NSM) : 0);
+        std::size_t mark_at = first_mark;  // no mark before it from the last stretch on, if past that
         BidiClass next = w1_w3(0);
         for (std::size_t k = 0; k < m; ++k) {
             BidiClass x = next;
@@ -668,17 +804,32 @@ private:
                 }
                 after_en = false;
                 // x is k as W1-W3 left it (an AL made R, a mark made L...);
-                // the rest of the stretch is as it was.
+                // the rest of the stretch is as it was (W3 is applied at the end).
+                if constexpr (Marks) {
+                    // W1 for the marks of the stretch, from k as W1 left it.
+                    // The next mark is looked for once past each one, so that
+                    // a text with few marks is not scanned again per stretch.
+                    if (mark_at <= k) mark_at = find_class<NSM>(c, k + 1, m);
+                    for (; mark_at < j; mark_at = find_class<NSM>(c, mark_at + 1, m)) {
+                        const BidiClass p = mark_at == k + 1 ? prev : c[mark_at - 1];
+                        if (record) was_nsm_[mark_at] = 1;
+                        c[mark_at] = is_isolate_control(p) ? ON : p;
+                    }
+                }
                 c[k] = x;
                 before = x;
                 if (x == L || x == R) last7 = x;
                 for (std::size_t i = j; --i > k;) {
-                    if (c[i] == L || c[i] == R) {
-                        last1 = last7 = c[i];
+                    if (is_strong(c[i])) {
+                        last1 = c[i];
+                        last7 = c[i] == AL ? R : c[i];
                         break;
                     }
                 }
-                if (j - 1 > k) prev = before = c[j - 1];
+                if (j - 1 > k) {
+                    prev = c[j - 1];
+                    before = prev == AL ? R : prev;
+                }
                 if (j < m) next = w1_w3(j);
                 k = j - 1;
                 continue;
@@ -719,13 +870,11 @@ private:
             else if (x == EN && last7 == L)
                 x = L;  // W7
             c[k] = x;
-            if (x == ON) {
-                const char32_t ch = cps_[at[k]];
-                if (ch >= 0x80 || ((ASCII_BRACKETS[ch >> 6] >> (ch & 63)) & 1))
-                    bracket_at_.push_back(std::uint32_t(k));
-            }
         }
         if (et_from != NONE) std::memset(c + et_from, u(ON), m - et_from);  // W6
+        // W3 for the stretches passed over above, whose AL nothing read since.
+        if (present_ & bit(AL))
+            for (std::size_t i = 0; i < m; ++i) c[i] = c[i] == AL ? R : c[i];
     }
 
     // The bracket identity: a code point whose canonical decomposition is a
@@ -745,16 +894,27 @@ private:
         const std::size_t m = m_;
         bracket_stack_.clear();
         pairs_.clear();
+        pair_numbers_.clear();
+        std::uint32_t pushed = 0;
         auto pair_at = [&](std::size_t k) {
             const char32_t b = bracket_identity(cps_[at[k]]);
-            if (data::is_opening_bracket(b)) {
+            unsigned kind;
+            char32_t o;
+            if (b < 0x80) {
+                kind = ASCII_PAIRING[b].kind;
+                o = ASCII_PAIRING[b].opening;
+            } else {
+                kind = data::is_opening_bracket(b) ? 1 : data::is_closing_bracket(b) ? 2 : 0;
+                o = kind == 2 ? data::opening_bracket_of(b) : 0;
+            }
+            if (kind == 1) {
                 if (bracket_stack_.size() == BRACKET_STACK_SIZE) return false;  // BD16: stop here
-                bracket_stack_.push_back({std::uint32_t(k), b});
-            } else if (data::is_closing_bracket(b)) {
-                const char32_t o = data::opening_bracket_of(b);
+                bracket_stack_.push_back({std::uint32_t(k), b, pushed++});
+            } else if (kind == 2) {
                 for (std::size_t j = bracket_stack_.size(); j-- > 0;) {
-                    if (bracket_stack_[j].second == o) {
-                        pairs_.push_back({bracket_stack_[j].first, std::uint32_t(k)});
+                    if (bracket_stack_[j].bracket == o) {
+                        pairs_.push_back({bracket_stack_[j].at, std::uint32_t(k)});
+                        pair_numbers_.push_back(bracket_stack_[j].number);
                         bracket_stack_.resize(j);
                         break;
                     }
@@ -762,21 +922,38 @@ private:
             }
             return true;
         };
-        if (bracket_candidates_) {
-            for (const std::uint32_t k : bracket_at_)
-                if (!pair_at(k)) break;
-        } else {
-            for (std::size_t k = 0; k < m; ++k) {
-                if (c[k] != ON) continue;
-                const char32_t ch = cps_[at[k]];
-                // ASCII: only ( ) [ ] { } are brackets, and nothing decomposes.
-                if (ch < 0x80 && !((ASCII_BRACKETS[ch >> 6] >> (ch & 63)) & 1)) continue;
-                if (!pair_at(k)) break;
+        // Only code points of class ON pair, and W1-W7 make none of them ON
+        // (see BRACKETS): the ON left are the input's.
+        std::size_t k = 0;
+#if defined(__SSE2__)
+        // Sixteen classes at a time: ON is rare among them.
+        bool stopped = false;
+        for (; !stopped && k + 16 <= m; k += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + k));
+            for (unsigned on = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(char(u(ON))))));
+                 on != 0; on &= on - 1) {
+                const std::size_t i = k + std::size_t(std::countr_zero(on));
+                if (may_be_bracket(cps_[at[i]]) && !pair_at(i)) {
+                    stopped = true;
+                    break;
+                }
             }
         }
+        if (stopped) k = m;
+#endif
+        for (; k < m; ++k)
+            if (c[k] == ON && may_be_bracket(cps_[at[k]]) && !pair_at(k)) break;
         if (pairs_.empty()) return;
-        // Found in closing order, which is already opening order unless pairs nest.
-        if (!std::is_sorted(pairs_.begin(), pairs_.end())) std::sort(pairs_.begin(), pairs_.end());
+        // Found in closing order, which is already opening order unless pairs
+        // nest; then each goes to the slot of its opening's number.
+        if (!std::is_sorted(pairs_.begin(), pairs_.end())) {
+            slots_.assign(pushed, NONE);
+            for (std::size_t p = 0; p < pairs_.size(); ++p) slots_[pair_numbers_[p]] = std::uint32_t(p);
+            sorted_pairs_.clear();
+            for (const std::uint32_t p : slots_)
+                if (p != NONE) sorted_pairs_.push_back(pairs_[p]);
+            pairs_.swap(sorted_pairs_);
+        }
 
         // Pairs nest, and earlier pairs (smaller opening) change only their
         // own brackets and the marks after them, which all lie outside a later
@@ -787,18 +964,22 @@ private:
         inside_.assign(count, 0);
         std::array<std::uint32_t, BRACKET_STACK_SIZE> open;
         std::size_t depth = 0, next = 0;
-        for (std::size_t k = pairs_[0].first; k < m && (next < count || depth > 0); ++k) {
+        for (std::size_t k = 0; next < count || depth > 0;) {
             if (depth == 0) k = pairs_[next].first;  // nothing to count between pairs
+            // k is the closing of the innermost open pair or the opening of the next.
             if (depth > 0 && pairs_[open[depth - 1]].second == k) {
                 const std::uint32_t closed = open[--depth];
                 if (depth > 0) inside_[open[depth - 1]] |= inside_[closed];
-            } else if (next < count && pairs_[next].first == k) {
+                if (depth == 0) continue;
+            } else {
                 if (depth == open.size()) throw InvariantError("bidi: bracket pairs nest too deep");
                 open[depth++] = std::uint32_t(next++);
-            } else if (depth > 0) {
-                const std::uint8_t d = strong_direction(c[k]);
-                if (d != 2) inside_[open[depth - 1]] |= std::uint8_t(1u << d);
             }
+            // Up to the next of them, without a branch per code point.
+            std::size_t stop = pairs_[open[depth - 1]].second;
+            if (next < count && pairs_[next].first < stop) stop = pairs_[next].first;
+            inside_[open[depth - 1]] |= std::uint8_t(directions_in(c, k + 1, stop));
+            k = stop;
         }
         // The look-back for each pair only reads positions before its opening,
         // which no later pair changes: it stops at the previous pair's

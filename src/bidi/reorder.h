@@ -61,44 +61,66 @@ void reorder_by_levels(const std::uint8_t* levels, std::size_t count, Index* ord
     const std::uint32_t runs = std::uint32_t(run_level.size());
     run_begin.push_back(std::uint32_t(count));
 
-    // Items 0..runs-1 are the runs; item runs + k is node k, whose children
-    // are children[begin, end) in text order.
-    struct Node {
-        int min;
-        std::uint32_t begin, end;
+    // Items 0..runs-1 are the runs, item runs + k is node k. Each open stretch
+    // and each node keeps its items, in text order, as a list linked both
+    // ways (next and prev), so that items move in constant time.
+    constexpr std::uint32_t END = 0xFFFFFFFF;
+    struct List {
+        std::uint32_t head, tail;
     };
-    std::vector<Node> nodes;
-    std::vector<std::uint32_t> children;
-    children.reserve(runs);
-    // Items whose stretch is still open, in text order; an open node owns
-    // those from its mark on. Minimums strictly increase up the stack, so it
-    // holds at most one entry per level and the root.
-    std::vector<std::uint32_t> pending;
-    pending.reserve(runs);
+    const std::size_t items = 2 * std::size_t(runs) + 1;  // a node per run at most, and the root's
+    std::vector<std::uint32_t> next(items), prev(items);
+    std::vector<int> node_min;
+    std::vector<List> node_items;
+    node_min.reserve(runs + 1);
+    node_items.reserve(runs + 1);
+    auto append = [&](List& list, std::uint32_t item) {
+        next[item] = END;
+        prev[item] = list.tail;
+        if (list.tail == END)
+            list.head = item;
+        else
+            next[list.tail] = item;
+        list.tail = item;
+    };
+    // Minimums strictly increase up the stack, so it holds at most one entry
+    // per level and the root.
     struct Open {
         int min;
-        std::uint32_t mark;
+        List list;
     };
     std::array<Open, 258> open;
     std::size_t depth = 0;
-    open[depth++] = {-1, 0};  // the root, below every level
+    open[depth++] = {-1, {END, END}};  // the root, below every level
     auto close_top = [&]() {
         const Open o = open[--depth];
-        const std::uint32_t begin = std::uint32_t(children.size());
-        children.insert(children.end(), pending.begin() + o.mark, pending.end());
-        pending.resize(o.mark);
-        nodes.push_back({o.min, begin, std::uint32_t(children.size())});
-        pending.push_back(runs + std::uint32_t(nodes.size() - 1));
+        node_min.push_back(o.min);
+        node_items.push_back(o.list);
+        append(open[depth - 1].list, runs + std::uint32_t(node_min.size() - 1));
     };
     for (std::uint32_t r = 0; r < runs; ++r) {
         const int level = run_level[r];
-        std::uint32_t mark = std::uint32_t(pending.size());
+        bool closed = false;
         while (open[depth - 1].min > level) {
-            mark = open[depth - 1].mark;  // the closed stretch lies inside this run's
             close_top();
+            closed = true;
         }
-        if (open[depth - 1].min < level) open[depth++] = {level, mark};
-        pending.push_back(r);
+        if (open[depth - 1].min < level) {
+            // The stretch just closed lies inside this run's: it moves there.
+            List list{END, END};
+            if (closed) {
+                List& below = open[depth - 1].list;
+                const std::uint32_t node = below.tail;
+                below.tail = prev[node];
+                if (below.tail == END)
+                    below.head = END;
+                else
+                    next[below.tail] = END;
+                append(list, node);
+            }
+            open[depth++] = {level, list};
+        }
+        append(open[depth - 1].list, r);
     }
     while (depth > 1) close_top();
 
@@ -111,11 +133,9 @@ void reorder_by_levels(const std::uint8_t* levels, std::size_t count, Index* ord
     std::vector<Index> out;
     out.reserve(count);
     // reversed: the parity of the passes that reverse these items as a whole.
-    auto emit = [&](auto&& self, const std::uint32_t* first, const std::uint32_t* last, int min,
-                    bool reversed) -> void {
-        const std::ptrdiff_t n = last - first;
-        for (std::ptrdiff_t k = 0; k < n; ++k) {
-            const std::uint32_t item = reversed ? first[n - 1 - k] : first[k];
+    auto emit = [&](auto&& self, List list, int min, bool reversed) -> void {
+        for (std::uint32_t item = reversed ? list.tail : list.head; item != END;
+             item = reversed ? prev[item] : next[item]) {
             if (item < runs) {
                 const std::size_t b = run_begin[item], e = run_begin[item + 1];
                 if (reversed)
@@ -123,14 +143,13 @@ void reorder_by_levels(const std::uint8_t* levels, std::size_t count, Index* ord
                 else
                     for (std::size_t i = b; i < e; ++i) out.push_back(order[i]);
             } else {
-                const Node& node = nodes[item - runs];
-                const bool flip = passes(min + 1, node.min) & 1;
-                self(self, children.data() + node.begin, children.data() + node.end, node.min,
-                     reversed != flip);
+                const std::size_t node = item - runs;
+                const bool flip = passes(min + 1, node_min[node]) & 1;
+                self(self, node_items[node], node_min[node], reversed != flip);
             }
         }
     };
-    emit(emit, pending.data(), pending.data() + pending.size(), -1, false);
+    emit(emit, open[0].list, -1, false);
     std::copy(out.begin(), out.end(), order);
 }
 
