@@ -43,26 +43,24 @@ void cluster_starts(text::Latin1 text, OffsetSink& sink) {
 constexpr walk::ClassTables CLASS_TABLES = walk::build_class_tables();
 
 // What the whole-text scan of the fixed-width forms reads of a code point of
-// planes 0 and 1 with one load: its class in the low five bits, the length of
-// its UTF-8 form above them.
-constexpr unsigned CLASS_BITS = 5;
-constexpr unsigned CLASS_MASK = (1u << CLASS_BITS) - 1;
-static_assert(walk::triple::SIDE == 1u << CLASS_BITS && walk::triple::NOTHING <= CLASS_MASK);
-
+// planes 0 and 1, side by side: its class and the length of its UTF-8 form,
+// two loads from one cache line and nothing to unpack.
+struct ClassLength {
+    std::uint8_t cls, length;
+};
 struct ClassLengths {
-    std::array<std::uint8_t, 0x20000> at{};
+    std::array<ClassLength, 0x20000> at{};
 };
 constexpr ClassLengths build_class_lengths() {
     ClassLengths t{};
     for (char32_t c = 0; c < 0x20000; ++c)
-        t.at[c] = static_cast<std::uint8_t>(unsigned(CLASS_TABLES.planes01[c]) |
-                                            unsigned(text::utf8_length(c)) << CLASS_BITS);
+        t.at[c] = {std::uint8_t(CLASS_TABLES.planes01[c]), std::uint8_t(text::utf8_length(c))};
     return t;
 }
 constinit const ClassLengths CLASS_LENGTHS = build_class_lengths();
 
-[[gnu::noinline]] unsigned class_length_beyond_plane_1(char32_t cp) noexcept {
-    return unsigned(data::grapheme_break_class(cp)) | 4u << CLASS_BITS;
+[[gnu::noinline]] unsigned class_beyond_plane_1(char32_t cp) noexcept {
+    return unsigned(data::grapheme_break_class(cp));
 }
 
 // The rules over UCS-2 or UCS-4 units, with the scan's state as one index
@@ -82,19 +80,22 @@ void fixed_cluster_starts(const Unit* p, std::size_t n, OffsetSink& sink) {
     std::uint64_t offset = 0;
     const auto step = [&](std::size_t i) {
         const char32_t cp = p[i];
-        unsigned cl;
-        if (sizeof(Unit) == 4 && cp >= 0x20000) [[unlikely]]
-            cl = class_length_beyond_plane_1(cp);
-        else
-            cl = CLASS_LENGTHS.at[cp];
-        const unsigned at = state * SIDE + (cl & CLASS_MASK);
+        unsigned cls, length;
+        if (sizeof(Unit) == 4 && cp >= 0x20000) [[unlikely]] {
+            cls = class_beyond_plane_1(cp);
+            length = 4;
+        } else {
+            cls = CLASS_LENGTHS.at[cp].cls;
+            length = CLASS_LENGTHS.at[cp].length;
+        }
+        const unsigned at = state * SIDE + cls;
         unsigned e = walk::triple::TABLE.at[at];
         if (e & walk::triple::OPEN) [[unlikely]]
             e = walk::triple::settle(at / (SIDE * SIDE), at / SIDE % SIDE, p[i - 1], pair_closed);
         else if (e > walk::triple::STARTS)
             __builtin_unreachable();  // a settled entry is STARTS or nothing
         out.put_if(offset, e);
-        offset += cl >> CLASS_BITS;
+        offset += length;
         state = at & STATE_MASK;
     };
     std::size_t i = 0;
