@@ -473,16 +473,18 @@ private:
     ListItems items_;
 };
 
-// grapheme_boundaries' list: the ints gathered in blocks of a fixed size, then
-// moved into a list made at its exact size, whose array is written once. An
-// array grown by doubling lands, on a fresh str, in pages the allocator has
-// just handed back to the system: one page fault per 512 clusters.
+// grapheme_boundaries' list: the ints gathered in blocks (the first one inside
+// the builder, enough for a short text), then moved into a list made at its
+// exact size, whose array is written once. An array grown by doubling lands,
+// on a fresh str, in pages the allocator has just handed back to the system:
+// one page fault per 512 clusters.
 class BlockIntListBuilder final : public segment::OffsetSink {
 public:
     BlockIntListBuilder() = default;
     BlockIntListBuilder(const BlockIntListBuilder&) = delete;
     BlockIntListBuilder& operator=(const BlockIntListBuilder&) = delete;
     ~BlockIntListBuilder() {
+        for (std::size_t i = 0; i < first_fill_; ++i) Py_DECREF(first_[i]);
         for (std::size_t b = 0; b < blocks_; ++b) {
             const std::size_t n = b + 1 == blocks_ ? fill_ : BLOCK;
             for (std::size_t i = 0; i < n; ++i) Py_DECREF(block_[b][i]);
@@ -492,35 +494,32 @@ public:
     }
 
     void take(const std::uint64_t* offsets, std::size_t count) override {
-        for (std::size_t i = 0; i < count;) {
+        std::size_t i = 0;
+        for (; i < count && first_fill_ < FIRST; ++i) first_[first_fill_++] = item(offsets[i]);
+        while (i < count) {
             if (fill_ == BLOCK || blocks_ == 0) add_block();
-            const std::size_t n = std::min(count - i, BLOCK - fill_);
-            PyObject** out = block_[blocks_ - 1] + fill_;
-            for (std::size_t k = 0; k < n; ++k) {
-                PyObject* item = new_int(offsets[i + k]);
-                if (item == nullptr) throw ApiFailure{};
-                out[k] = item;
-                ++fill_;
-            }
-            i += n;
+            PyObject** out = block_[blocks_ - 1];
+            const std::size_t end = std::min(count, i + (BLOCK - fill_));
+            for (; i < end; ++i) out[fill_++] = item(offsets[i]);
         }
     }
 
     PyObject* list() {
         Ref list(checked(PyList_New(0)));
-        const std::size_t total = blocks_ == 0 ? 0 : (blocks_ - 1) * BLOCK + fill_;
+        const std::size_t total = first_fill_ + (blocks_ == 0 ? 0 : (blocks_ - 1) * BLOCK + fill_);
         if (total > 0) {
             // the list's own array, filled here rather than cleared first
             auto* items = static_cast<PyObject**>(PyMem_Malloc(total * sizeof(PyObject*)));
             if (items == nullptr) no_memory();
+            std::memcpy(items, first_, first_fill_ * sizeof(PyObject*));
             for (std::size_t b = 0; b < blocks_; ++b) {
                 const std::size_t n = b + 1 == blocks_ ? fill_ : BLOCK;
-                std::memcpy(items + b * BLOCK, block_[b], n * sizeof(PyObject*));
+                std::memcpy(items + FIRST + b * BLOCK, block_[b], n * sizeof(PyObject*));
                 PyMem_Free(block_[b]);
             }
             PyMem_Free(block_);
             block_ = nullptr;
-            blocks_ = fill_ = 0;
+            blocks_ = fill_ = first_fill_ = 0;
             auto* l = reinterpret_cast<PyListObject*>(list.get());
             l->ob_item = items;
             l->allocated = Py_ssize_t(total);
@@ -530,8 +529,13 @@ public:
     }
 
 private:
-    static constexpr std::size_t BLOCK = 4096;
+    static constexpr std::size_t FIRST = 256, BLOCK = 4096;
 
+    static PyObject* item(std::uint64_t offset) {
+        PyObject* item = new_int(offset);
+        if (item == nullptr) throw ApiFailure{};
+        return item;
+    }
     void add_block() {
         if (blocks_ == capacity_) {
             const std::size_t capacity = capacity_ == 0 ? 16 : 2 * capacity_;
@@ -550,6 +554,8 @@ private:
         throw ApiFailure{};
     }
 
+    PyObject* first_[FIRST];
+    std::size_t first_fill_ = 0;
     PyObject*** block_ = nullptr;
     std::size_t blocks_ = 0, capacity_ = 0, fill_ = 0;
 };
