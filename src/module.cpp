@@ -473,93 +473,6 @@ private:
     ListItems items_;
 };
 
-// grapheme_boundaries' list: the ints gathered in blocks (the first one inside
-// the builder, enough for a short text), then moved into a list made at its
-// exact size, whose array is written once. An array grown by doubling lands,
-// on a fresh str, in pages the allocator has just handed back to the system:
-// one page fault per 512 clusters.
-class BlockIntListBuilder final : public segment::OffsetSink {
-public:
-    BlockIntListBuilder() = default;
-    BlockIntListBuilder(const BlockIntListBuilder&) = delete;
-    BlockIntListBuilder& operator=(const BlockIntListBuilder&) = delete;
-    ~BlockIntListBuilder() {
-        for (std::size_t i = 0; i < first_fill_; ++i) Py_DECREF(first_[i]);
-        for (std::size_t b = 0; b < blocks_; ++b) {
-            const std::size_t n = b + 1 == blocks_ ? fill_ : BLOCK;
-            for (std::size_t i = 0; i < n; ++i) Py_DECREF(block_[b][i]);
-            PyMem_Free(block_[b]);
-        }
-        PyMem_Free(block_);
-    }
-
-    void take(const std::uint64_t* offsets, std::size_t count) override {
-        std::size_t i = 0;
-        for (; i < count && first_fill_ < FIRST; ++i) first_[first_fill_++] = item(offsets[i]);
-        while (i < count) {
-            if (fill_ == BLOCK || blocks_ == 0) add_block();
-            PyObject** out = block_[blocks_ - 1];
-            const std::size_t end = std::min(count, i + (BLOCK - fill_));
-            for (; i < end; ++i) out[fill_++] = item(offsets[i]);
-        }
-    }
-
-    PyObject* list() {
-        Ref list(checked(PyList_New(0)));
-        const std::size_t total = first_fill_ + (blocks_ == 0 ? 0 : (blocks_ - 1) * BLOCK + fill_);
-        if (total > 0) {
-            // the list's own array, filled here rather than cleared first
-            auto* items = static_cast<PyObject**>(PyMem_Malloc(total * sizeof(PyObject*)));
-            if (items == nullptr) no_memory();
-            std::memcpy(items, first_, first_fill_ * sizeof(PyObject*));
-            for (std::size_t b = 0; b < blocks_; ++b) {
-                const std::size_t n = b + 1 == blocks_ ? fill_ : BLOCK;
-                std::memcpy(items + FIRST + b * BLOCK, block_[b], n * sizeof(PyObject*));
-                PyMem_Free(block_[b]);
-            }
-            PyMem_Free(block_);
-            block_ = nullptr;
-            blocks_ = fill_ = first_fill_ = 0;
-            auto* l = reinterpret_cast<PyListObject*>(list.get());
-            l->ob_item = items;
-            l->allocated = Py_ssize_t(total);
-            Py_SET_SIZE(l, Py_ssize_t(total));
-        }
-        return list.release();
-    }
-
-private:
-    static constexpr std::size_t FIRST = 256, BLOCK = 4096;
-
-    static PyObject* item(std::uint64_t offset) {
-        PyObject* item = new_int(offset);
-        if (item == nullptr) throw ApiFailure{};
-        return item;
-    }
-    void add_block() {
-        if (blocks_ == capacity_) {
-            const std::size_t capacity = capacity_ == 0 ? 16 : 2 * capacity_;
-            void* p = PyMem_Realloc(block_, capacity * sizeof(PyObject**));
-            if (p == nullptr) no_memory();
-            block_ = static_cast<PyObject***>(p);
-            capacity_ = capacity;
-        }
-        void* p = PyMem_Malloc(BLOCK * sizeof(PyObject*));
-        if (p == nullptr) no_memory();
-        block_[blocks_++] = static_cast<PyObject**>(p);
-        fill_ = 0;
-    }
-    [[noreturn]] static void no_memory() {
-        PyErr_NoMemory();
-        throw ApiFailure{};
-    }
-
-    PyObject* first_[FIRST];
-    std::size_t first_fill_ = 0;
-    PyObject*** block_ = nullptr;
-    std::size_t blocks_ = 0, capacity_ = 0, fill_ = 0;
-};
-
 // ASCII is Latin-1 too: the boundary scans and the truncations take it in
 // that form, one code point per unit.
 text::Latin1 latin1_if_ascii(std::string_view ascii) {
@@ -970,7 +883,7 @@ PyObject* visual_cursor_function(SCRIVLET_ARGS) {
 PyObject* grapheme_boundaries(SCRIVLET_ARGS) {
     return guarded_call([&]() -> PyObject* {
         Bound b(SIG_GRAPHEME_BOUNDARIES, args, nargs, kwnames, false);
-        BlockIntListBuilder list;
+        IntListBuilder list;
         b.arg.visit([&](auto text) { segment::grapheme_cluster_starts(latin1_if_ascii(text), list); });
         return list.list();
     });
