@@ -218,6 +218,20 @@ constexpr Table build() {
     return t;
 }
 inline constexpr Table TABLE = build();
+
+// Settles an open entry, for a code point after prev (a Linker or a regional
+// indicator, rows as in the table) and before (the row before prev); prev_cp
+// is prev's code point. pair_closed says whether the last regional indicator
+// closed a pair, and is updated. Returns whether the code point starts a cluster.
+[[gnu::noinline]] inline bool settle(unsigned before, unsigned prev, char32_t prev_cp,
+                                     bool& pair_closed) noexcept {
+    if (prev == unsigned(G::Linker)) return prev_cp != ADEG_ADEG;
+    // GB12, GB13: a regional indicator after one joins it unless that one
+    // closed a pair; a run starts with one that follows no other.
+    const bool pair_closed_before = before == unsigned(G::RI) && pair_closed;
+    pair_closed = !pair_closed_before;
+    return pair_closed_before;
+}
 }  // namespace triple
 
 class ClusterScan {
@@ -242,13 +256,12 @@ public:
     bool after_prepend() const noexcept { return prev_ == unsigned(G::Prepend) * triple::SIDE; }
 
 private:
-    [[gnu::noinline]] bool open() noexcept {
-        if (prev_ == unsigned(G::Linker) * triple::SIDE) return prev_cp_ != triple::ADEG_ADEG;
-        // GB12, GB13: a regional indicator after one joins it unless that one
-        // closed a pair; a run starts with one that follows no other.
-        const bool pair_closed_before = before_ == unsigned(G::RI) * triple::SIDE * triple::SIDE && pair_closed_;
-        pair_closed_ = !pair_closed_before;
-        return pair_closed_before;
+    bool open() noexcept {
+        bool closed = pair_closed_;  // a copy, so that the scan's own state stays in registers
+        const bool start =
+            triple::settle(before_ / (triple::SIDE * triple::SIDE), prev_ / triple::SIDE, prev_cp_, closed);
+        pair_closed_ = closed;
+        return start;
     }
 
     // Offsets into the table of the two classes before.

@@ -1,5 +1,7 @@
 #include "grapheme.h"
 
+#include <array>
+
 #include "../utf8.h"
 #include "cluster_walk.h"
 #include "offsets.h"
@@ -14,23 +16,13 @@ using walk::PAIRS;
 
 namespace {
 
-template <typename Units>
-void cluster_starts(const Units u, OffsetSink& sink) {
+void cluster_starts(const Utf8Units u, OffsetSink& sink) {
     std::uint64_t buffer[OffsetBatch::CAPACITY];
     OffsetBatch out(sink, buffer);
-    if constexpr (Units::fixed) {
-        std::uint64_t offset = 0;
-        walk::scan_clusters(u, 0, u.size(), [&](std::size_t, char32_t cp, bool start) {
-            out.put_if(offset, start);
-            offset += utf8_length(cp);
-            return true;
-        });
-    } else {
-        walk::scan_clusters(u, 0, u.size(), [&](std::size_t pos, char32_t, bool start) {
-            out.put_if(pos, start);
-            return true;
-        });
-    }
+    walk::scan_clusters(u, 0, u.size(), [&](std::size_t pos, char32_t, bool start) {
+        out.put_if(pos, start);
+        return true;
+    });
     out.flush();
 }
 
@@ -49,6 +41,71 @@ void cluster_starts(text::Latin1 text, OffsetSink& sink) {
 }
 
 constexpr walk::ClassTables CLASS_TABLES = walk::build_class_tables();
+
+// What the whole-text scan of the fixed-width forms reads of a code point of
+// planes 0 and 1, side by side: its class and the length of its UTF-8 form,
+// two loads from one cache line and nothing to unpack.
+struct ClassLength {
+    std::uint8_t cls, length;
+};
+struct ClassLengths {
+    std::array<ClassLength, 0x20000> at{};
+};
+constexpr ClassLengths build_class_lengths() {
+    ClassLengths t{};
+    for (char32_t c = 0; c < 0x20000; ++c)
+        t.at[c] = {std::uint8_t(CLASS_TABLES.planes01[c]), std::uint8_t(text::utf8_length(c))};
+    return t;
+}
+constinit const ClassLengths CLASS_LENGTHS = build_class_lengths();
+
+[[gnu::noinline]] unsigned class_beyond_plane_1(char32_t cp) noexcept {
+    return unsigned(data::grapheme_break_class(cp));
+}
+
+// The rules over UCS-2 or UCS-4 units, with the scan's state as one index
+// into the table of class triples: the rows of the two code points before,
+// which a shift and a mask move on by one. Offsets are stored without a
+// check per code point, the batch handed on after each block of code points.
+template <typename Unit>
+void fixed_cluster_starts(const Unit* p, std::size_t n, OffsetSink& sink) {
+    constexpr std::size_t BLOCK = 64;
+    using Batch = BasicOffsetBatch<BLOCK>;
+    std::uint64_t buffer[Batch::CAPACITY];
+    Batch out(sink, buffer);
+    constexpr unsigned SIDE = walk::triple::SIDE;
+    constexpr unsigned STATE_MASK = SIDE * SIDE - 1;
+    unsigned state = walk::triple::NOTHING * SIDE + walk::triple::START;  // (before, prev)
+    bool pair_closed = false;
+    std::uint64_t offset = 0;
+    const auto step = [&](std::size_t i) {
+        const char32_t cp = p[i];
+        unsigned cls, length;
+        if (sizeof(Unit) == 4 && cp >= 0x20000) [[unlikely]] {
+            cls = class_beyond_plane_1(cp);
+            length = 4;
+        } else {
+            cls = CLASS_LENGTHS.at[cp].cls;
+            length = CLASS_LENGTHS.at[cp].length;
+        }
+        const unsigned at = state * SIDE + cls;
+        unsigned e = walk::triple::TABLE.at[at];
+        if (e & walk::triple::OPEN) [[unlikely]]
+            e = walk::triple::settle(at / (SIDE * SIDE), at / SIDE % SIDE, p[i - 1], pair_closed);
+        else if (e > walk::triple::STARTS)
+            __builtin_unreachable();  // a settled entry is STARTS or nothing
+        out.put_if(offset, e);
+        offset += length;
+        state = at & STATE_MASK;
+    };
+    std::size_t i = 0;
+    for (; n - i >= BLOCK; i += BLOCK) {
+        for (std::size_t k = 0; k < BLOCK; ++k) step(i + k);
+        out.block();
+    }
+    for (; i < n; ++i) step(i);
+    out.flush();
+}
 
 constexpr bool latin1_clusters_are_code_points() {
     for (char32_t c = 0; c < 0x100; ++c) {
@@ -72,7 +129,7 @@ void grapheme_cluster_starts(text::Fixed<Unit> text, OffsetSink& sink) {
     if constexpr (sizeof(Unit) == 1)
         cluster_starts(text, sink);
     else
-        cluster_starts(units(text), sink);
+        fixed_cluster_starts(text.data, text.size, sink);
 }
 
 template void grapheme_cluster_starts(text::Latin1, OffsetSink&);
