@@ -121,10 +121,10 @@ constexpr bool is_pictograph_column(unsigned column) {
 
 // Step entries: whether there is a boundary before the current code point,
 // or SLOW where the rules need more than the state (a regional indicator's
-// count, a Mid character's R1); and, in the half of the table read for the
-// first unit of a run of letters (RUN_START), TAKE_NEXT where the state after
-// it is not "after ALetter", so that the next unit of the run must take its
-// step too (a run that opens with marks after a space, say).
+// count, a Mid character's R1); and, in the half of the table the chunks
+// read (IN_CHUNKS), TAKE_NEXT where a letter or mark leaves the state other
+// than "after ALetter", so that the next unit, were it inside a run, takes
+// its step too (a run that opens with marks after a space, say).
 constexpr std::uint8_t BREAK = 1;
 constexpr std::uint8_t SLOW = 2;
 constexpr std::uint8_t TAKE_NEXT = 4;
@@ -156,9 +156,8 @@ constexpr std::uint8_t step(unsigned state, unsigned column) {
 
 constexpr unsigned STATE_COUNT = (AFTER_ZWJ << 1) >> STATE_SHIFT;
 constexpr unsigned COLUMN_COUNT = word_data::COLUMN_COUNT;
-constexpr unsigned RUN_START_SHIFT = 15;
-constexpr unsigned RUN_START = 1u << RUN_START_SHIFT;
-static_assert(RUN_START > STATE_MASK);
+constexpr unsigned IN_CHUNKS = 1u << 15;
+static_assert(IN_CHUNKS > STATE_MASK);
 
 // The state a run of letters passes over: L1 ALetter and no ZWJ before the
 // current code point. Whether ignorables came after L1 changes nothing
@@ -167,11 +166,16 @@ static_assert(RUN_START > STATE_MASK);
 constexpr unsigned LETTER_STATE = static_cast<unsigned>(W::ALetter) << STATE_SHIFT;
 constexpr unsigned LETTER_STATE_MASK = AFTER_ZWJ | (31u << STATE_SHIFT);
 
+// The columns a run is made of, as bits.
+constexpr std::uint32_t JOIN_COLUMNS = 1u << static_cast<unsigned>(W::ALetter) |
+                                       1u << static_cast<unsigned>(W::Extend) |
+                                       1u << word_data::PICTOGRAPHIC_ALETTER;
+
 // The scan's tables side by side, read from one base address, all indexed
 // by the whole packed entry, so that the loop never takes the column apart
 // from the length: each column's values are repeated for every length.
 struct StepTables {
-    std::array<std::uint8_t, 2 * RUN_START> step;
+    std::array<std::uint8_t, 2 * IN_CHUNKS> step;
     // The state after a code point: (state & keep[packed]) | set[packed].
     std::array<std::uint16_t, 256> keep;
     std::array<std::uint16_t, 256> set;
@@ -198,14 +202,16 @@ constexpr StepTables build_step_tables() {
     for (unsigned s = 0; s < STATE_COUNT; ++s) {
         for (unsigned c = 0; c < COLUMN_COUNT; ++c) {
             const std::uint8_t e = step(s << STATE_SHIFT, c);
-            // A slow step never leaves the state after ALetter; taking the
-            // next unit is always safe, only slower.
+            // Only letters and marks make runs, and the unit after any other
+            // starts a run or lies outside one: it takes its step anyway. No
+            // letter or mark takes a slow step.
             const unsigned following = (s << STATE_SHIFT & keep[c]) | set[c];
-            const bool letter = (following & LETTER_STATE_MASK) == LETTER_STATE && !(e & SLOW);
+            const bool take_next =
+                ((JOIN_COLUMNS >> c) & 1) && (following & LETTER_STATE_MASK) != LETTER_STATE;
             for (unsigned length = 1; length <= 4; ++length) {
                 const unsigned packed = length << word_data::PACKED_LENGTH_SHIFT | c;
                 t.step[s << STATE_SHIFT | packed] = e;
-                t.step[RUN_START | s << STATE_SHIFT | packed] = e | (letter ? 0 : TAKE_NEXT);
+                t.step[IN_CHUNKS | s << STATE_SHIFT | packed] = e | (take_next ? TAKE_NEXT : 0);
             }
         }
     }
@@ -322,20 +328,17 @@ struct JoinRange {
 // cp itself must be one of them, in the BMP.
 JoinRange join_range_of(char32_t cp) noexcept;
 
-// The columns a run is made of, as bits.
-constexpr std::uint32_t JOIN_COLUMNS = 1u << static_cast<unsigned>(W::ALetter) |
-                                       1u << static_cast<unsigned>(W::Extend) |
-                                       1u << word_data::PICTOGRAPHIC_ALETTER;
-
 inline constexpr std::size_t CHUNK = 64;
 
 // Per unit of a chunk: whether it lies in either range, a bit each, and the
-// UTF-8 bytes from the chunk's start to its end (at most 4 * CHUNK).
+// UTF-8 bytes from the chunk's start to the unit (below 4 * CHUNK); and the
+// bytes of the whole chunk.
 template <typename Unit>
 struct ChunkMasks {
     using Sum = std::conditional_t<sizeof(Unit) == 1, std::uint8_t, std::uint16_t>;
     std::uint64_t in[2] = {0, 0};
-    alignas(16) Sum bytes_to_end[CHUNK];
+    unsigned bytes = 0;
+    alignas(16) Sum bytes_before[CHUNK];
 };
 
 template <typename Unit>
@@ -345,9 +348,10 @@ void chunk_masks_scalar(const Unit* p, const JoinRange (&r)[2], ChunkMasks<Unit>
         const char32_t c = p[i];
         m.in[0] |= std::uint64_t(c >= r[0].first && c <= r[0].last) << i;
         m.in[1] |= std::uint64_t(c >= r[1].first && c <= r[1].last) << i;
+        m.bytes_before[i] = static_cast<typename ChunkMasks<Unit>::Sum>(sum);
         sum += 1 + (c >= 0x80) + (c >= 0x800) + (c >= 0x10000);
-        m.bytes_to_end[i] = static_cast<typename ChunkMasks<Unit>::Sum>(sum);
     }
+    m.bytes = sum;
 }
 
 #if defined(__SSE2__)
@@ -371,16 +375,17 @@ inline void chunk_masks(const std::uint8_t* p, const JoinRange (&r)[2], ChunkMas
         m.in[0] |= std::uint64_t(unsigned(_mm_movemask_epi8(in0))) << (16 * k);
         m.in[1] |= std::uint64_t(unsigned(_mm_movemask_epi8(in1))) << (16 * k);
         // Bytes per unit, 1 or 2, summed across the lanes.
-        __m128i x = _mm_sub_epi8(one, _mm_cmpgt_epi8(zero, v));
-        x = _mm_add_epi8(x, _mm_slli_si128(x, 1));
+        const __m128i bytes = _mm_sub_epi8(one, _mm_cmpgt_epi8(zero, v));
+        __m128i x = _mm_add_epi8(bytes, _mm_slli_si128(bytes, 1));
         x = _mm_add_epi8(x, _mm_slli_si128(x, 2));
         x = _mm_add_epi8(x, _mm_slli_si128(x, 4));
         x = _mm_add_epi8(x, _mm_slli_si128(x, 8));
         x = _mm_add_epi8(x, carry);
-        _mm_store_si128(reinterpret_cast<__m128i*>(m.bytes_to_end + 16 * k), x);
+        _mm_store_si128(reinterpret_cast<__m128i*>(m.bytes_before + 16 * k), _mm_sub_epi8(x, bytes));
         const __m128i last = _mm_shufflehi_epi16(_mm_unpackhi_epi8(x, x), 0xFF);
         carry = _mm_unpackhi_epi64(last, last);
     }
+    m.bytes = unsigned(_mm_cvtsi128_si32(carry)) & 0xFF;
 }
 
 inline void chunk_masks(const char16_t* p, const JoinRange (&r)[2], ChunkMasks<char16_t>& m) noexcept {
@@ -398,19 +403,21 @@ inline void chunk_masks(const char16_t* p, const JoinRange (&r)[2], ChunkMasks<c
             in0[h] = _mm_cmpeq_epi16(_mm_subs_epu16(_mm_sub_epi16(v, lo0), span0), zero);
             in1[h] = _mm_cmpeq_epi16(_mm_subs_epu16(_mm_sub_epi16(v, lo1), span1), zero);
             // Bytes per unit: 3, less one below U+0800 and one more below U+0080.
-            __m128i x = _mm_add_epi16(three, _mm_cmpeq_epi16(_mm_subs_epu16(v, c7f), zero));
-            x = _mm_add_epi16(x, _mm_cmpeq_epi16(_mm_subs_epu16(v, c7ff), zero));
-            x = _mm_add_epi16(x, _mm_slli_si128(x, 2));
+            __m128i bytes = _mm_add_epi16(three, _mm_cmpeq_epi16(_mm_subs_epu16(v, c7f), zero));
+            bytes = _mm_add_epi16(bytes, _mm_cmpeq_epi16(_mm_subs_epu16(v, c7ff), zero));
+            __m128i x = _mm_add_epi16(bytes, _mm_slli_si128(bytes, 2));
             x = _mm_add_epi16(x, _mm_slli_si128(x, 4));
             x = _mm_add_epi16(x, _mm_slli_si128(x, 8));
             x = _mm_add_epi16(x, carry);
-            _mm_store_si128(reinterpret_cast<__m128i*>(m.bytes_to_end + 16 * k + 8 * h), x);
+            _mm_store_si128(reinterpret_cast<__m128i*>(m.bytes_before + 16 * k + 8 * h),
+                            _mm_sub_epi16(x, bytes));
             const __m128i last = _mm_shufflehi_epi16(x, 0xFF);
             carry = _mm_unpackhi_epi64(last, last);
         }
         m.in[0] |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_packs_epi16(in0[0], in0[1])))) << (16 * k);
         m.in[1] |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_packs_epi16(in1[0], in1[1])))) << (16 * k);
     }
+    m.bytes = unsigned(_mm_cvtsi128_si32(carry)) & 0xFFFF;
 }
 
 inline void chunk_masks(const char32_t* p, const JoinRange (&r)[2], ChunkMasks<char32_t>& m) noexcept {
@@ -429,10 +436,12 @@ inline void chunk_masks(const char32_t* p, const JoinRange (&r)[2], ChunkMasks<c
             __m128i x = _mm_sub_epi32(one, _mm_cmpgt_epi32(v, c7f));
             x = _mm_sub_epi32(x, _mm_cmpgt_epi32(v, c7ff));
             x = _mm_sub_epi32(x, _mm_cmpgt_epi32(v, cffff));
+            const __m128i bytes = x;
             x = _mm_add_epi32(x, _mm_slli_si128(x, 4));
             x = _mm_add_epi32(x, _mm_slli_si128(x, 8));
-            sum[q] = _mm_add_epi32(x, carry);
-            carry = _mm_shuffle_epi32(sum[q], 0xFF);
+            x = _mm_add_epi32(x, carry);
+            carry = _mm_shuffle_epi32(x, 0xFF);
+            sum[q] = _mm_sub_epi32(x, bytes);
         }
         const auto bits = [](const __m128i (&x)[4]) {
             const __m128i w = _mm_packs_epi16(_mm_packs_epi32(x[0], x[1]), _mm_packs_epi32(x[2], x[3]));
@@ -440,10 +449,11 @@ inline void chunk_masks(const char32_t* p, const JoinRange (&r)[2], ChunkMasks<c
         };
         m.in[0] |= bits(in0) << (16 * k);
         m.in[1] |= bits(in1) << (16 * k);
-        // At most 4 * CHUNK: the 16-bit lanes hold the sums.
-        _mm_store_si128(reinterpret_cast<__m128i*>(m.bytes_to_end + 16 * k), _mm_packs_epi32(sum[0], sum[1]));
-        _mm_store_si128(reinterpret_cast<__m128i*>(m.bytes_to_end + 16 * k + 8), _mm_packs_epi32(sum[2], sum[3]));
+        // Below 4 * CHUNK: the 16-bit lanes hold the sums.
+        _mm_store_si128(reinterpret_cast<__m128i*>(m.bytes_before + 16 * k), _mm_packs_epi32(sum[0], sum[1]));
+        _mm_store_si128(reinterpret_cast<__m128i*>(m.bytes_before + 16 * k + 8), _mm_packs_epi32(sum[2], sum[3]));
     }
+    m.bytes = unsigned(_mm_cvtsi128_si32(carry));
 }
 #else
 template <typename Unit>
@@ -576,11 +586,10 @@ std::size_t scan_word_chunks(const Units u, std::size_t pos, std::size_t to, uns
         chunk_masks(p + pos, ranges, m);
         const std::uint64_t join = m.in[0] | m.in[1];
         // Every unit outside the runs and the first unit of each run take
-        // their steps, the first ones with the RUN_START half of the table
-        // where the next unit is passed over.
+        // their steps, with the IN_CHUNKS half of the table, which asks for
+        // the next one where it may not be passed over.
         const std::uint64_t first = join & ~(join << 1);
         std::uint64_t todo = ~join | first;
-        std::uint64_t run_start = first & (join >> 1);
         const std::uint64_t outside = ~join;
         const int taken = std::popcount(todo);
         const bool fails = taken > int(CHUNK * 5 / 8);
@@ -597,8 +606,7 @@ std::size_t scan_word_chunks(const Units u, std::size_t pos, std::size_t to, uns
             todo &= todo - 1;
             const std::size_t at = pos + i;
             const std::size_t packed = packed_of<Units>(p[at]);
-            const std::uint8_t e =
-                STEPS.step[state | packed | unsigned((run_start >> i) & 1) << RUN_START_SHIFT];
+            const std::uint8_t e = STEPS.step[IN_CHUNKS | state | packed];
             bool boundary = e & BREAK;
             unsigned following = (state & STEPS.keep[packed]) | STEPS.set[packed];
             if (e > BREAK) [[unlikely]] {
@@ -607,15 +615,12 @@ std::size_t scan_word_chunks(const Units u, std::size_t pos, std::size_t to, uns
                     boundary = r & 1;
                     following = r >> 1;
                 }
-                if (e & TAKE_NEXT) {  // past the chunk's end: nothing to add
-                    todo |= std::uint64_t(2) << i;
-                    run_start |= std::uint64_t(2) << i;
-                }
+                if (e & TAKE_NEXT) todo |= std::uint64_t(2) << i;  // past the chunk's end: nothing to add
             }
-            put(at, offset + m.bytes_to_end[i] - (packed >> word_data::PACKED_LENGTH_SHIFT), boundary);
+            put(at, offset + m.bytes_before[i], boundary);
             state = following;
         }
-        if (!fails) offset += m.bytes_to_end[CHUNK - 1];
+        if (!fails) offset += m.bytes;
         block();
         // Where many units took their steps, letters of another script may
         // have come: the range of the last of them takes the place of the
