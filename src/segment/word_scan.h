@@ -580,6 +580,7 @@ std::size_t scan_word_chunks(const Units u, std::size_t pos, std::size_t to, uns
     JoinRange (&ranges)[2] = runs.ranges;
     unsigned& quiet = runs.quiet;
     const Unit* p = u.data();
+    const std::uint8_t* const chunk_steps = STEPS.step.data() + IN_CHUNKS;
     ChunkMasks<Unit> m;
     for (; to - pos >= CHUNK; pos += CHUNK) {
         m.in[0] = m.in[1] = 0;
@@ -601,12 +602,13 @@ std::size_t scan_word_chunks(const Units u, std::size_t pos, std::size_t to, uns
         } else {
             runs.backoff = 8;
         }
+        const Unit* const chunk = p + pos;
         while (todo != 0) {
-            const unsigned i = static_cast<unsigned>(std::countr_zero(todo));
+            const std::size_t i = static_cast<std::size_t>(std::countr_zero(todo));
             todo &= todo - 1;
             const std::size_t at = pos + i;
-            const std::size_t packed = packed_of<Units>(p[at]);
-            const std::uint8_t e = STEPS.step[IN_CHUNKS | state | packed];
+            const std::size_t packed = packed_of<Units>(chunk[i]);
+            const std::uint8_t e = chunk_steps[state | packed];
             bool boundary = e & BREAK;
             unsigned following = (state & STEPS.keep[packed]) | STEPS.set[packed];
             if (e > BREAK) [[unlikely]] {
