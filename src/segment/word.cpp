@@ -101,17 +101,21 @@ constinit const std::array<const std::uint8_t*, BLOCK_COUNT + 1> WORD_BREAK_PACK
 
 namespace word_rules {
 namespace {
-constexpr bool joins(WordBreak v) { return v == WordBreak::ALetter || v == WordBreak::Extend; }
+// The runs a code point may belong to: 1 for ALetter and Extend, 2 for
+// Hebrew_Letter, 0 for none.
+constexpr int run_kind(WordBreak v) {
+    return v == WordBreak::ALetter || v == WordBreak::Extend ? 1 : v == WordBreak::Hebrew_Letter ? 2 : 0;
+}
 
-// Both walk the BMP once, acting only where joining starts or stops, so that
-// each constant evaluation stays within the step bounds of every compiler.
+// Both walk the BMP once, acting only where the kind changes, so that each
+// constant evaluation stays within the step bounds of every compiler.
 constexpr std::size_t count_join_ranges(const std::array<WordBreak, 0x10000>& values) {
     std::size_t n = 0;
-    bool inside = false;
+    int inside = 0;
     for (const WordBreak v : values) {
-        const bool j = joins(v);
-        n += j && !inside;
-        inside = j;
+        const int k = run_kind(v);
+        n += k != 0 && k != inside;
+        inside = k;
     }
     return n;
 }
@@ -120,20 +124,18 @@ template <std::size_t N>
 constexpr std::array<JoinRange, N> build_join_ranges(const std::array<WordBreak, 0x10000>& values) {
     std::array<JoinRange, N> t{};
     std::size_t n = 0;
-    bool inside = false;
+    int inside = 0;
     char32_t cp = 0;
     for (const WordBreak v : values) {
-        const bool j = joins(v);
-        if (j != inside) {
-            if (j)
-                t[n].first = cp;
-            else
-                t[n++].last = cp - 1;
-            inside = j;
+        const int k = run_kind(v);
+        if (k != inside) {
+            if (inside != 0) t[n++].last = cp - 1;
+            if (k != 0) t[n] = {cp, cp, k == 2};
+            inside = k;
         }
         ++cp;
     }
-    if (inside) t[n].last = cp - 1;
+    if (inside != 0) t[n].last = cp - 1;
     return t;
 }
 

@@ -315,18 +315,24 @@ private:
 // Runs of letters a chunk of 64 units at a time, for the fixed-width forms.
 // Inside a run of ALetter and Extend code points, once L1 is ALetter (the
 // run's first letter seen), every pair stays together (WB4, WB5) and the
-// state stays "after ALetter": only the run's ends need the steps. Whether a
-// unit may belong to such a run is tested on whole vectors against two
-// ranges of the BMP whose code points are all ALetter or Extend, those of the
-// script at hand; every other unit, and the first and last unit of each run,
-// takes its step as in the loop above.
+// state stays "after ALetter": only the run's ends need the steps. So it is
+// inside a run of Hebrew_Letter, after any of them. Whether a unit may
+// belong to such a run is tested on whole vectors against two ranges of the
+// BMP whose code points are all ALetter or Extend, or all Hebrew_Letter,
+// those of the script at hand; a run lies in one range. Every other unit,
+// and the first and last unit of each run, takes its step as in the loop
+// above.
 struct JoinRange {
     char32_t first, last;
+    bool hebrew = false;  // of Hebrew_Letter, not ALetter and Extend
 };
 
-// The widest range around cp whose code points are all ALetter or Extend;
-// cp itself must be one of them, in the BMP.
+// The widest range around cp whose code points are all ALetter or Extend,
+// or all Hebrew_Letter; cp itself must be one of them, in the BMP.
 JoinRange join_range_of(char32_t cp) noexcept;
+
+// The columns of the code points that lie in the ranges, as bits.
+constexpr std::uint32_t RANGE_COLUMNS = JOIN_COLUMNS | 1u << static_cast<unsigned>(W::Hebrew_Letter);
 
 inline constexpr std::size_t CHUNK = 64;
 
@@ -340,6 +346,15 @@ struct ChunkMasks {
     unsigned bytes = 0;
     alignas(16) Sum bytes_before[CHUNK];
 };
+
+// The units of a chunk that take their steps: those outside both ranges and
+// the first of each run. A run lies in one range where the ranges are of
+// different kinds (a Latin letter right after a Hebrew one starts a run).
+inline std::uint64_t taken_units(const std::uint64_t (&in)[2], const JoinRange (&r)[2]) noexcept {
+    const std::uint64_t join = in[0] | in[1];
+    if (r[0].hebrew == r[1].hebrew) return ~join | (join & ~(join << 1));
+    return ~join | (in[0] & ~(in[0] << 1)) | (in[1] & ~(in[1] << 1));
+}
 
 template <typename Unit>
 void chunk_masks_scalar(const Unit* p, const JoinRange (&r)[2], ChunkMasks<Unit>& m) noexcept {
@@ -514,7 +529,7 @@ bool adapt_ranges(const Unit* chunk, const std::uint64_t (&in)[2], std::uint64_t
     for (std::uint64_t rest = outside; rest != 0; rest &= rest - 1) {
         const char32_t cp = chunk[std::countr_zero(rest)];
         const bool miss =
-            ((JOIN_COLUMNS >> (packed_of<Units>(cp) & word_data::COLUMN_MASK)) & 1) & (cp < 0x10000);
+            ((RANGE_COLUMNS >> (packed_of<Units>(cp) & word_data::COLUMN_MASK)) & 1) & (cp < 0x10000);
         misses += miss;
         missed = miss ? cp : missed;
     }
@@ -528,16 +543,18 @@ bool adapt_ranges(const Unit* chunk, const std::uint64_t (&in)[2], std::uint64_t
 }
 
 // Whether the chunks are worth taking on units[from, to): they pass over
-// the inside of runs of letters, but cost more per unit they step through,
-// and their mere presence costs the plain steps about 4%. They pay where
-// more than SKIP_SHARE_64 / 64 of the units lie inside runs (Thai, Myanmar,
-// Khmer, Georgian, Cyrillic), which evenly spread sample chunks measure,
+// the inside of runs of letters, but cost more per unit they step through
+// (about 30 instructions against 20, and 6 per unit for the masks), and
+// their mere presence costs the plain steps about 4%. They pay where more
+// than SKIP_SHARE_64 / 64 of the units lie inside runs (the real text of
+// most scripts; not Vietnamese, Korean, Japanese, Bengali or Lao, whose
+// letters the two ranges split), which evenly spread sample chunks measure,
 // choosing the ranges as the chunks would. A sample costs about what the
 // plain steps of its units cost: one chunk per SAMPLE_SPACING at most keeps
 // the check within 0.4% of any scan; shorter texts take the plain steps.
 inline constexpr std::size_t SAMPLE_CHUNKS = 16;
 inline constexpr std::size_t SAMPLE_SPACING = 256;
-inline constexpr unsigned SKIP_SHARE_64 = 39;
+inline constexpr unsigned SKIP_SHARE_64 = 34;
 
 template <typename Units>
 bool chunks_pay(const Units u, std::size_t from, std::size_t to, RunRanges& runs) noexcept {
@@ -556,7 +573,7 @@ bool chunks_pay(const Units u, std::size_t from, std::size_t to, RunRanges& runs
             m.in[0] = m.in[1] = 0;
             chunk_masks(p, runs.ranges, m);
             const std::uint64_t join = m.in[0] | m.in[1];
-            const int taken = std::popcount(~join | (join & ~(join << 1)));
+            const int taken = std::popcount(taken_units(m.in, runs.ranges));
             if (tries < 2 && taken > int(CHUNK / 4) && adapt_ranges<Units>(p, m.in, ~join, runs.ranges))
                 continue;
             if (taken <= int(CHUNK * 5 / 8)) skipped += CHUNK - taken;
@@ -585,13 +602,10 @@ std::size_t scan_word_chunks(const Units u, std::size_t pos, std::size_t to, uns
     for (; to - pos >= CHUNK; pos += CHUNK) {
         m.in[0] = m.in[1] = 0;
         chunk_masks(p + pos, ranges, m);
-        const std::uint64_t join = m.in[0] | m.in[1];
-        // Every unit outside the runs and the first unit of each run take
-        // their steps, with the IN_CHUNKS half of the table, which asks for
-        // the next one where it may not be passed over.
-        const std::uint64_t first = join & ~(join << 1);
-        std::uint64_t todo = ~join | first;
-        const std::uint64_t outside = ~join;
+        // With the IN_CHUNKS half of the table, which asks for the next unit
+        // where it may not be passed over.
+        std::uint64_t todo = taken_units(m.in, ranges);
+        const std::uint64_t outside = ~(m.in[0] | m.in[1]);
         const int taken = std::popcount(todo);
         const bool fails = taken > int(CHUNK * 5 / 8);
         if (fails) {
