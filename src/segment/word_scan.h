@@ -344,7 +344,7 @@ struct ChunkMasks {
     using Sum = std::conditional_t<sizeof(Unit) == 1, std::uint8_t, std::uint16_t>;
     std::uint64_t in[2] = {0, 0};
     unsigned bytes = 0;
-    alignas(16) Sum bytes_before[CHUNK];
+    alignas(32) Sum bytes_before[CHUNK];
 };
 
 // The units of a chunk that take their steps: those outside both ranges and
@@ -477,6 +477,15 @@ void chunk_masks(const Unit* p, const JoinRange (&r)[2], ChunkMasks<Unit>& m) no
 }
 #endif
 
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define SCRIVLET_WORD_AVX2 1
+// The same for 16-bit units with AVX2, sixteen units a vector (word.cpp):
+// the library is built for plain x86-64, so the scan takes it only where
+// avx2_chunks() says the processor has it.
+void chunk_masks_avx2(const char16_t* p, const JoinRange (&r)[2], ChunkMasks<char16_t>& m) noexcept;
+#endif
+bool avx2_chunks() noexcept;
+
 // The steps of the code points starting in units[pos, end), one at a time,
 // the state and the UTF-8 offset carried in and out; returns where the last
 // one ends.
@@ -589,7 +598,7 @@ bool chunks_pay(const Units u, std::size_t from, std::size_t to, RunRanges& runs
 // (scripts whose letters the ranges split, text with few letters), the
 // chunk takes the plain steps and returns, asking for a stretch of plain
 // steps after it (runs.plain chunks), which cost less per unit there.
-template <typename Units, typename Put, typename Block>
+template <bool Avx2, typename Units, typename Put, typename Block>
 std::size_t scan_word_chunks(const Units u, std::size_t pos, std::size_t to, unsigned& state,
                              std::uint64_t& offset, SlowSteps<Units>& slow, Put& put, Block& block,
                              RunRanges& runs) {
@@ -601,7 +610,12 @@ std::size_t scan_word_chunks(const Units u, std::size_t pos, std::size_t to, uns
     ChunkMasks<Unit> m;
     for (; to - pos >= CHUNK; pos += CHUNK) {
         m.in[0] = m.in[1] = 0;
-        chunk_masks(p + pos, ranges, m);
+#if SCRIVLET_WORD_AVX2
+        if constexpr (Avx2 && std::is_same_v<Unit, char16_t>)
+            chunk_masks_avx2(p + pos, ranges, m);
+        else
+#endif
+            chunk_masks(p + pos, ranges, m);
         // With the IN_CHUNKS half of the table, which asks for the next unit
         // where it may not be passed over.
         std::uint64_t todo = taken_units(m.in, ranges);
@@ -653,7 +667,8 @@ std::size_t scan_word_chunks(const Units u, std::size_t pos, std::size_t to, uns
 
 }  // namespace word_rules
 
-template <bool Chunks = false, typename Units, typename Put, typename Block>
+// Avx2 asks the chunks of 16-bit units for AVX2 (see avx2_chunks).
+template <bool Chunks = false, bool Avx2 = false, typename Units, typename Put, typename Block>
 void scan_word_steps(const Units u, std::size_t from, std::size_t to, Put&& put, Block&& block) {
     using namespace word_rules;
     if (from >= to) return;
@@ -679,7 +694,7 @@ void scan_word_steps(const Units u, std::size_t from, std::size_t to, Put&& put,
             // offset, never passed by address, stay in registers.
             unsigned chunk_state = state;
             std::uint64_t chunk_offset = offset;
-            pos = scan_word_chunks(u, pos, to, chunk_state, chunk_offset, slow, put, block, runs);
+            pos = scan_word_chunks<Avx2>(u, pos, to, chunk_state, chunk_offset, slow, put, block, runs);
             state = chunk_state;
             offset = chunk_offset;
             std::size_t end = to;

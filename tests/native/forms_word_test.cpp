@@ -21,13 +21,13 @@ using Offsets = std::vector<std::uint64_t>;
 namespace {
 
 // The boundaries of the scan with its chunks on, whatever the text's length
-// (the public entry takes them only on long texts where they pay); UTF-8
-// has none and gives the reference.
-template <typename Text>
+// (the public entry takes them only on long texts where they pay), with
+// AVX2 or without; UTF-8 has none and gives the reference.
+template <bool Avx2, typename Text>
 Offsets chunked_word_offsets(Text s) {
     Offsets out{0};
     const auto u = sc::segment::units(s);
-    sc::segment::scan_word_steps<true>(
+    sc::segment::scan_word_steps<true, Avx2>(
         u, 0, u.size(),
         [&](std::size_t, std::uint64_t offset, bool boundary) {
             if (boundary) out.push_back(offset);
@@ -37,8 +37,10 @@ Offsets chunked_word_offsets(Text s) {
 }
 
 void compare_words(std::u32string text) {
-    Forms(std::move(text)).compare([](auto s) { return chunked_word_offsets(s); },
-                                   same<Offsets, Offsets>);
+    const Forms forms(std::move(text));
+    forms.compare([](auto s) { return chunked_word_offsets<false>(s); }, same<Offsets, Offsets>);
+    if (sc::segment::word_rules::avx2_chunks())
+        forms.compare([](auto s) { return chunked_word_offsets<true>(s); }, same<Offsets, Offsets>);
 }
 
 // Letters and marks of several scripts, with the code points at both ends of
