@@ -118,6 +118,26 @@ TEST(one_odd_unit_in_a_run_of_letters_gives_the_same_boundaries_at_every_positio
     }
 }
 
+TEST(long_texts_whose_runs_pay_have_the_same_word_boundaries_in_every_form) {
+    // Long enough for the public entry to sample them and take the chunks
+    // (with AVX2 where the processor has it), one script at a time.
+    const auto pools = script_pools();
+    const std::u32string between[] = {U" ", U". ", U"' ", U"\u0301", U"1", U"\u05D0\"\u05D1", U"\u200D"};
+    std::mt19937 rng(1232);
+    for (std::size_t t = 0; t < pools.size(); ++t) {
+        const std::u32string& pool = pools[t];
+        std::u32string text;
+        while (text.size() < 40000) {
+            // Mostly the script's own first letters, now and then the ends of their ranges.
+            for (std::size_t run = 4 + rng() % 12; run > 0; --run)
+                text += pool[rng() % 8 ? rng() % 3 : rng() % pool.size()];
+            text += between[rng() % std::size(between)];
+        }
+        Forms(std::move(text)).compare([](auto s) { return sc::segment::word_boundary_offsets(s); },
+                                       same<Offsets, Offsets>);
+    }
+}
+
 TEST(hebrew_and_other_letters_side_by_side_keep_the_state_of_the_last) {
     // A Hebrew letter joins a following quote (WB7a, WB7b), another letter
     // does not: a run of one kind right after the other must not be passed
