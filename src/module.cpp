@@ -430,6 +430,22 @@ public:
         if (item == nullptr) throw ApiFailure{};
         items_[count_++] = item;
     }
+    // Appends make(i) for i below count (after make_room), the same way. The
+    // count is stored once: the calls would otherwise reload and store it
+    // for every item.
+    template <typename Make>
+    void push_each(std::size_t count, Make&& make) {
+        PyObject** const out = items_ + count_;
+        for (std::size_t i = 0; i < count; ++i) {
+            PyObject* const item = make(i);
+            if (item == nullptr) [[unlikely]] {
+                count_ += i;
+                throw ApiFailure{};
+            }
+            out[i] = item;
+        }
+        count_ += count;
+    }
 
     PyObject* list() {
         Ref list(checked(PyList_New(0)));
@@ -465,7 +481,7 @@ class IntListBuilder final : public segment::OffsetSink {
 public:
     void take(const std::uint64_t* offsets, std::size_t count) override {
         items_.make_room(count);
-        for (std::size_t i = 0; i < count; ++i) items_.push(new_int(offsets[i]));
+        items_.push_each(count, [offsets](std::size_t i) { return new_int(offsets[i]); });
     }
     PyObject* list() { return items_.list(); }
 

@@ -115,8 +115,9 @@ def test_word_boundaries_linear_on_ignorables():
         "\u0e01" * 40 + " ",  # long runs of letters, passed over a chunk at a time
         " \u0e34" + "\u0e48" * 30 + "\u0e01",  # runs that open with marks: steps up to the letter
         "\u0e01\u0e81a\u0430\u4e00 ",  # scripts taking turns: the letter ranges keep changing
+        "\u05d0" * 20 + "a" * 20 + "' ",  # Hebrew runs beside others: a run starts at each change
     ],
-    ids=["letters", "marks-first", "mixed-scripts"],
+    ids=["letters", "marks-first", "mixed-scripts", "hebrew-beside-latin"],
 )
 def test_word_boundaries_linear_on_runs_of_letters(piece):
     assert settled_growth(scrivlet.word_boundaries, lambda n: piece * (n // len(piece))) < MAX_RATIO

@@ -121,10 +121,10 @@ constexpr bool is_pictograph_column(unsigned column) {
 
 // Step entries: whether there is a boundary before the current code point,
 // or SLOW where the rules need more than the state (a regional indicator's
-// count, a Mid character's R1); and, in the half of the table read for the
-// first unit of a run of letters (RUN_START), TAKE_NEXT where the state after
-// it is not "after ALetter", so that the next unit of the run must take its
-// step too (a run that opens with marks after a space, say).
+// count, a Mid character's R1); and, in the half of the table the chunks
+// read (IN_CHUNKS), TAKE_NEXT where a letter or mark leaves the state other
+// than "after ALetter", so that the next unit, were it inside a run, takes
+// its step too (a run that opens with marks after a space, say).
 constexpr std::uint8_t BREAK = 1;
 constexpr std::uint8_t SLOW = 2;
 constexpr std::uint8_t TAKE_NEXT = 4;
@@ -156,9 +156,8 @@ constexpr std::uint8_t step(unsigned state, unsigned column) {
 
 constexpr unsigned STATE_COUNT = (AFTER_ZWJ << 1) >> STATE_SHIFT;
 constexpr unsigned COLUMN_COUNT = word_data::COLUMN_COUNT;
-constexpr unsigned RUN_START_SHIFT = 15;
-constexpr unsigned RUN_START = 1u << RUN_START_SHIFT;
-static_assert(RUN_START > STATE_MASK);
+constexpr unsigned IN_CHUNKS = 1u << 15;
+static_assert(IN_CHUNKS > STATE_MASK);
 
 // The state a run of letters passes over: L1 ALetter and no ZWJ before the
 // current code point. Whether ignorables came after L1 changes nothing
@@ -167,11 +166,16 @@ static_assert(RUN_START > STATE_MASK);
 constexpr unsigned LETTER_STATE = static_cast<unsigned>(W::ALetter) << STATE_SHIFT;
 constexpr unsigned LETTER_STATE_MASK = AFTER_ZWJ | (31u << STATE_SHIFT);
 
+// The columns a run is made of, as bits.
+constexpr std::uint32_t JOIN_COLUMNS = 1u << static_cast<unsigned>(W::ALetter) |
+                                       1u << static_cast<unsigned>(W::Extend) |
+                                       1u << word_data::PICTOGRAPHIC_ALETTER;
+
 // The scan's tables side by side, read from one base address, all indexed
 // by the whole packed entry, so that the loop never takes the column apart
 // from the length: each column's values are repeated for every length.
 struct StepTables {
-    std::array<std::uint8_t, 2 * RUN_START> step;
+    std::array<std::uint8_t, 2 * IN_CHUNKS> step;
     // The state after a code point: (state & keep[packed]) | set[packed].
     std::array<std::uint16_t, 256> keep;
     std::array<std::uint16_t, 256> set;
@@ -198,14 +202,16 @@ constexpr StepTables build_step_tables() {
     for (unsigned s = 0; s < STATE_COUNT; ++s) {
         for (unsigned c = 0; c < COLUMN_COUNT; ++c) {
             const std::uint8_t e = step(s << STATE_SHIFT, c);
-            // A slow step never leaves the state after ALetter; taking the
-            // next unit is always safe, only slower.
+            // Only letters and marks make runs, and the unit after any other
+            // starts a run or lies outside one: it takes its step anyway. No
+            // letter or mark takes a slow step.
             const unsigned following = (s << STATE_SHIFT & keep[c]) | set[c];
-            const bool letter = (following & LETTER_STATE_MASK) == LETTER_STATE && !(e & SLOW);
+            const bool take_next =
+                ((JOIN_COLUMNS >> c) & 1) && (following & LETTER_STATE_MASK) != LETTER_STATE;
             for (unsigned length = 1; length <= 4; ++length) {
                 const unsigned packed = length << word_data::PACKED_LENGTH_SHIFT | c;
                 t.step[s << STATE_SHIFT | packed] = e;
-                t.step[RUN_START | s << STATE_SHIFT | packed] = e | (letter ? 0 : TAKE_NEXT);
+                t.step[IN_CHUNKS | s << STATE_SHIFT | packed] = e | (take_next ? TAKE_NEXT : 0);
             }
         }
     }
@@ -309,34 +315,46 @@ private:
 // Runs of letters a chunk of 64 units at a time, for the fixed-width forms.
 // Inside a run of ALetter and Extend code points, once L1 is ALetter (the
 // run's first letter seen), every pair stays together (WB4, WB5) and the
-// state stays "after ALetter": only the run's ends need the steps. Whether a
-// unit may belong to such a run is tested on whole vectors against two
-// ranges of the BMP whose code points are all ALetter or Extend, those of the
-// script at hand; every other unit, and the first and last unit of each run,
-// takes its step as in the loop above.
+// state stays "after ALetter": only the run's ends need the steps. So it is
+// inside a run of Hebrew_Letter, after any of them. Whether a unit may
+// belong to such a run is tested on whole vectors against two ranges of the
+// BMP whose code points are all ALetter or Extend, or all Hebrew_Letter,
+// those of the script at hand; a run lies in one range. Every other unit,
+// and the first and last unit of each run, takes its step as in the loop
+// above.
 struct JoinRange {
     char32_t first, last;
+    bool hebrew = false;  // of Hebrew_Letter, not ALetter and Extend
 };
 
-// The widest range around cp whose code points are all ALetter or Extend;
-// cp itself must be one of them, in the BMP.
+// The widest range around cp whose code points are all ALetter or Extend,
+// or all Hebrew_Letter; cp itself must be one of them, in the BMP.
 JoinRange join_range_of(char32_t cp) noexcept;
 
-// The columns a run is made of, as bits.
-constexpr std::uint32_t JOIN_COLUMNS = 1u << static_cast<unsigned>(W::ALetter) |
-                                       1u << static_cast<unsigned>(W::Extend) |
-                                       1u << word_data::PICTOGRAPHIC_ALETTER;
+// The columns of the code points that lie in the ranges, as bits.
+constexpr std::uint32_t RANGE_COLUMNS = JOIN_COLUMNS | 1u << static_cast<unsigned>(W::Hebrew_Letter);
 
 inline constexpr std::size_t CHUNK = 64;
 
 // Per unit of a chunk: whether it lies in either range, a bit each, and the
-// UTF-8 bytes from the chunk's start to its end (at most 4 * CHUNK).
+// UTF-8 bytes from the chunk's start to the unit (below 4 * CHUNK); and the
+// bytes of the whole chunk.
 template <typename Unit>
 struct ChunkMasks {
     using Sum = std::conditional_t<sizeof(Unit) == 1, std::uint8_t, std::uint16_t>;
     std::uint64_t in[2] = {0, 0};
-    alignas(16) Sum bytes_to_end[CHUNK];
+    unsigned bytes = 0;
+    alignas(32) Sum bytes_before[CHUNK];
 };
+
+// The units of a chunk that take their steps: those outside both ranges and
+// the first of each run. A run lies in one range where the ranges are of
+// different kinds (a Latin letter right after a Hebrew one starts a run).
+inline std::uint64_t taken_units(const std::uint64_t (&in)[2], const JoinRange (&r)[2]) noexcept {
+    const std::uint64_t join = in[0] | in[1];
+    if (r[0].hebrew == r[1].hebrew) return ~join | (join & ~(join << 1));
+    return ~join | (in[0] & ~(in[0] << 1)) | (in[1] & ~(in[1] << 1));
+}
 
 template <typename Unit>
 void chunk_masks_scalar(const Unit* p, const JoinRange (&r)[2], ChunkMasks<Unit>& m) noexcept {
@@ -345,9 +363,10 @@ void chunk_masks_scalar(const Unit* p, const JoinRange (&r)[2], ChunkMasks<Unit>
         const char32_t c = p[i];
         m.in[0] |= std::uint64_t(c >= r[0].first && c <= r[0].last) << i;
         m.in[1] |= std::uint64_t(c >= r[1].first && c <= r[1].last) << i;
+        m.bytes_before[i] = static_cast<typename ChunkMasks<Unit>::Sum>(sum);
         sum += 1 + (c >= 0x80) + (c >= 0x800) + (c >= 0x10000);
-        m.bytes_to_end[i] = static_cast<typename ChunkMasks<Unit>::Sum>(sum);
     }
+    m.bytes = sum;
 }
 
 #if defined(__SSE2__)
@@ -371,16 +390,17 @@ inline void chunk_masks(const std::uint8_t* p, const JoinRange (&r)[2], ChunkMas
         m.in[0] |= std::uint64_t(unsigned(_mm_movemask_epi8(in0))) << (16 * k);
         m.in[1] |= std::uint64_t(unsigned(_mm_movemask_epi8(in1))) << (16 * k);
         // Bytes per unit, 1 or 2, summed across the lanes.
-        __m128i x = _mm_sub_epi8(one, _mm_cmpgt_epi8(zero, v));
-        x = _mm_add_epi8(x, _mm_slli_si128(x, 1));
+        const __m128i bytes = _mm_sub_epi8(one, _mm_cmpgt_epi8(zero, v));
+        __m128i x = _mm_add_epi8(bytes, _mm_slli_si128(bytes, 1));
         x = _mm_add_epi8(x, _mm_slli_si128(x, 2));
         x = _mm_add_epi8(x, _mm_slli_si128(x, 4));
         x = _mm_add_epi8(x, _mm_slli_si128(x, 8));
         x = _mm_add_epi8(x, carry);
-        _mm_store_si128(reinterpret_cast<__m128i*>(m.bytes_to_end + 16 * k), x);
+        _mm_store_si128(reinterpret_cast<__m128i*>(m.bytes_before + 16 * k), _mm_sub_epi8(x, bytes));
         const __m128i last = _mm_shufflehi_epi16(_mm_unpackhi_epi8(x, x), 0xFF);
         carry = _mm_unpackhi_epi64(last, last);
     }
+    m.bytes = unsigned(_mm_cvtsi128_si32(carry)) & 0xFF;
 }
 
 inline void chunk_masks(const char16_t* p, const JoinRange (&r)[2], ChunkMasks<char16_t>& m) noexcept {
@@ -398,19 +418,21 @@ inline void chunk_masks(const char16_t* p, const JoinRange (&r)[2], ChunkMasks<c
             in0[h] = _mm_cmpeq_epi16(_mm_subs_epu16(_mm_sub_epi16(v, lo0), span0), zero);
             in1[h] = _mm_cmpeq_epi16(_mm_subs_epu16(_mm_sub_epi16(v, lo1), span1), zero);
             // Bytes per unit: 3, less one below U+0800 and one more below U+0080.
-            __m128i x = _mm_add_epi16(three, _mm_cmpeq_epi16(_mm_subs_epu16(v, c7f), zero));
-            x = _mm_add_epi16(x, _mm_cmpeq_epi16(_mm_subs_epu16(v, c7ff), zero));
-            x = _mm_add_epi16(x, _mm_slli_si128(x, 2));
+            __m128i bytes = _mm_add_epi16(three, _mm_cmpeq_epi16(_mm_subs_epu16(v, c7f), zero));
+            bytes = _mm_add_epi16(bytes, _mm_cmpeq_epi16(_mm_subs_epu16(v, c7ff), zero));
+            __m128i x = _mm_add_epi16(bytes, _mm_slli_si128(bytes, 2));
             x = _mm_add_epi16(x, _mm_slli_si128(x, 4));
             x = _mm_add_epi16(x, _mm_slli_si128(x, 8));
             x = _mm_add_epi16(x, carry);
-            _mm_store_si128(reinterpret_cast<__m128i*>(m.bytes_to_end + 16 * k + 8 * h), x);
+            _mm_store_si128(reinterpret_cast<__m128i*>(m.bytes_before + 16 * k + 8 * h),
+                            _mm_sub_epi16(x, bytes));
             const __m128i last = _mm_shufflehi_epi16(x, 0xFF);
             carry = _mm_unpackhi_epi64(last, last);
         }
         m.in[0] |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_packs_epi16(in0[0], in0[1])))) << (16 * k);
         m.in[1] |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_packs_epi16(in1[0], in1[1])))) << (16 * k);
     }
+    m.bytes = unsigned(_mm_cvtsi128_si32(carry)) & 0xFFFF;
 }
 
 inline void chunk_masks(const char32_t* p, const JoinRange (&r)[2], ChunkMasks<char32_t>& m) noexcept {
@@ -429,10 +451,12 @@ inline void chunk_masks(const char32_t* p, const JoinRange (&r)[2], ChunkMasks<c
             __m128i x = _mm_sub_epi32(one, _mm_cmpgt_epi32(v, c7f));
             x = _mm_sub_epi32(x, _mm_cmpgt_epi32(v, c7ff));
             x = _mm_sub_epi32(x, _mm_cmpgt_epi32(v, cffff));
+            const __m128i bytes = x;
             x = _mm_add_epi32(x, _mm_slli_si128(x, 4));
             x = _mm_add_epi32(x, _mm_slli_si128(x, 8));
-            sum[q] = _mm_add_epi32(x, carry);
-            carry = _mm_shuffle_epi32(sum[q], 0xFF);
+            x = _mm_add_epi32(x, carry);
+            carry = _mm_shuffle_epi32(x, 0xFF);
+            sum[q] = _mm_sub_epi32(x, bytes);
         }
         const auto bits = [](const __m128i (&x)[4]) {
             const __m128i w = _mm_packs_epi16(_mm_packs_epi32(x[0], x[1]), _mm_packs_epi32(x[2], x[3]));
@@ -440,10 +464,11 @@ inline void chunk_masks(const char32_t* p, const JoinRange (&r)[2], ChunkMasks<c
         };
         m.in[0] |= bits(in0) << (16 * k);
         m.in[1] |= bits(in1) << (16 * k);
-        // At most 4 * CHUNK: the 16-bit lanes hold the sums.
-        _mm_store_si128(reinterpret_cast<__m128i*>(m.bytes_to_end + 16 * k), _mm_packs_epi32(sum[0], sum[1]));
-        _mm_store_si128(reinterpret_cast<__m128i*>(m.bytes_to_end + 16 * k + 8), _mm_packs_epi32(sum[2], sum[3]));
+        // Below 4 * CHUNK: the 16-bit lanes hold the sums.
+        _mm_store_si128(reinterpret_cast<__m128i*>(m.bytes_before + 16 * k), _mm_packs_epi32(sum[0], sum[1]));
+        _mm_store_si128(reinterpret_cast<__m128i*>(m.bytes_before + 16 * k + 8), _mm_packs_epi32(sum[2], sum[3]));
     }
+    m.bytes = unsigned(_mm_cvtsi128_si32(carry));
 }
 #else
 template <typename Unit>
@@ -451,6 +476,15 @@ void chunk_masks(const Unit* p, const JoinRange (&r)[2], ChunkMasks<Unit>& m) no
     chunk_masks_scalar(p, r, m);
 }
 #endif
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define SCRIVLET_WORD_AVX2 1
+// The same for 16-bit units with AVX2, sixteen units a vector (word.cpp):
+// the library is built for plain x86-64, so the scan takes it only where
+// avx2_chunks() says the processor has it.
+void chunk_masks_avx2(const char16_t* p, const JoinRange (&r)[2], ChunkMasks<char16_t>& m) noexcept;
+#endif
+bool avx2_chunks() noexcept;
 
 // The steps of the code points starting in units[pos, end), one at a time,
 // the state and the UTF-8 offset carried in and out; returns where the last
@@ -504,7 +538,7 @@ bool adapt_ranges(const Unit* chunk, const std::uint64_t (&in)[2], std::uint64_t
     for (std::uint64_t rest = outside; rest != 0; rest &= rest - 1) {
         const char32_t cp = chunk[std::countr_zero(rest)];
         const bool miss =
-            ((JOIN_COLUMNS >> (packed_of<Units>(cp) & word_data::COLUMN_MASK)) & 1) & (cp < 0x10000);
+            ((RANGE_COLUMNS >> (packed_of<Units>(cp) & word_data::COLUMN_MASK)) & 1) & (cp < 0x10000);
         misses += miss;
         missed = miss ? cp : missed;
     }
@@ -518,16 +552,18 @@ bool adapt_ranges(const Unit* chunk, const std::uint64_t (&in)[2], std::uint64_t
 }
 
 // Whether the chunks are worth taking on units[from, to): they pass over
-// the inside of runs of letters, but cost more per unit they step through,
-// and their mere presence costs the plain steps about 4%. They pay where
-// more than SKIP_SHARE_64 / 64 of the units lie inside runs (Thai, Myanmar,
-// Khmer, Georgian, Cyrillic), which evenly spread sample chunks measure,
+// the inside of runs of letters, but cost more per unit they step through
+// (about 30 instructions against 20, and 6 per unit for the masks), and
+// their mere presence costs the plain steps about 4%. They pay where more
+// than SKIP_SHARE_64 / 64 of the units lie inside runs (the real text of
+// most scripts; not Vietnamese, Korean, Japanese, Bengali or Lao, whose
+// letters the two ranges split), which evenly spread sample chunks measure,
 // choosing the ranges as the chunks would. A sample costs about what the
 // plain steps of its units cost: one chunk per SAMPLE_SPACING at most keeps
 // the check within 0.4% of any scan; shorter texts take the plain steps.
 inline constexpr std::size_t SAMPLE_CHUNKS = 16;
 inline constexpr std::size_t SAMPLE_SPACING = 256;
-inline constexpr unsigned SKIP_SHARE_64 = 39;
+inline constexpr unsigned SKIP_SHARE_64 = 34;
 
 template <typename Units>
 bool chunks_pay(const Units u, std::size_t from, std::size_t to, RunRanges& runs) noexcept {
@@ -546,7 +582,7 @@ bool chunks_pay(const Units u, std::size_t from, std::size_t to, RunRanges& runs
             m.in[0] = m.in[1] = 0;
             chunk_masks(p, runs.ranges, m);
             const std::uint64_t join = m.in[0] | m.in[1];
-            const int taken = std::popcount(~join | (join & ~(join << 1)));
+            const int taken = std::popcount(taken_units(m.in, runs.ranges));
             if (tries < 2 && taken > int(CHUNK / 4) && adapt_ranges<Units>(p, m.in, ~join, runs.ranges))
                 continue;
             if (taken <= int(CHUNK * 5 / 8)) skipped += CHUNK - taken;
@@ -562,7 +598,7 @@ bool chunks_pay(const Units u, std::size_t from, std::size_t to, RunRanges& runs
 // (scripts whose letters the ranges split, text with few letters), the
 // chunk takes the plain steps and returns, asking for a stretch of plain
 // steps after it (runs.plain chunks), which cost less per unit there.
-template <typename Units, typename Put, typename Block>
+template <bool Avx2, typename Units, typename Put, typename Block>
 std::size_t scan_word_chunks(const Units u, std::size_t pos, std::size_t to, unsigned& state,
                              std::uint64_t& offset, SlowSteps<Units>& slow, Put& put, Block& block,
                              RunRanges& runs) {
@@ -570,18 +606,20 @@ std::size_t scan_word_chunks(const Units u, std::size_t pos, std::size_t to, uns
     JoinRange (&ranges)[2] = runs.ranges;
     unsigned& quiet = runs.quiet;
     const Unit* p = u.data();
+    const std::uint8_t* const chunk_steps = STEPS.step.data() + IN_CHUNKS;
     ChunkMasks<Unit> m;
     for (; to - pos >= CHUNK; pos += CHUNK) {
         m.in[0] = m.in[1] = 0;
-        chunk_masks(p + pos, ranges, m);
-        const std::uint64_t join = m.in[0] | m.in[1];
-        // Every unit outside the runs and the first unit of each run take
-        // their steps, the first ones with the RUN_START half of the table
-        // where the next unit is passed over.
-        const std::uint64_t first = join & ~(join << 1);
-        std::uint64_t todo = ~join | first;
-        std::uint64_t run_start = first & (join >> 1);
-        const std::uint64_t outside = ~join;
+#if SCRIVLET_WORD_AVX2
+        if constexpr (Avx2 && std::is_same_v<Unit, char16_t>)
+            chunk_masks_avx2(p + pos, ranges, m);
+        else
+#endif
+            chunk_masks(p + pos, ranges, m);
+        // With the IN_CHUNKS half of the table, which asks for the next unit
+        // where it may not be passed over.
+        std::uint64_t todo = taken_units(m.in, ranges);
+        const std::uint64_t outside = ~(m.in[0] | m.in[1]);
         const int taken = std::popcount(todo);
         const bool fails = taken > int(CHUNK * 5 / 8);
         if (fails) {
@@ -592,13 +630,13 @@ std::size_t scan_word_chunks(const Units u, std::size_t pos, std::size_t to, uns
         } else {
             runs.backoff = 8;
         }
+        const Unit* const chunk = p + pos;
         while (todo != 0) {
-            const unsigned i = static_cast<unsigned>(std::countr_zero(todo));
+            const std::size_t i = static_cast<std::size_t>(std::countr_zero(todo));
             todo &= todo - 1;
             const std::size_t at = pos + i;
-            const std::size_t packed = packed_of<Units>(p[at]);
-            const std::uint8_t e =
-                STEPS.step[state | packed | unsigned((run_start >> i) & 1) << RUN_START_SHIFT];
+            const std::size_t packed = packed_of<Units>(chunk[i]);
+            const std::uint8_t e = chunk_steps[state | packed];
             bool boundary = e & BREAK;
             unsigned following = (state & STEPS.keep[packed]) | STEPS.set[packed];
             if (e > BREAK) [[unlikely]] {
@@ -607,15 +645,12 @@ std::size_t scan_word_chunks(const Units u, std::size_t pos, std::size_t to, uns
                     boundary = r & 1;
                     following = r >> 1;
                 }
-                if (e & TAKE_NEXT) {  // past the chunk's end: nothing to add
-                    todo |= std::uint64_t(2) << i;
-                    run_start |= std::uint64_t(2) << i;
-                }
+                if (e & TAKE_NEXT) todo |= std::uint64_t(2) << i;  // past the chunk's end: nothing to add
             }
-            put(at, offset + m.bytes_to_end[i] - (packed >> word_data::PACKED_LENGTH_SHIFT), boundary);
+            put(at, offset + m.bytes_before[i], boundary);
             state = following;
         }
-        if (!fails) offset += m.bytes_to_end[CHUNK - 1];
+        if (!fails) offset += m.bytes;
         block();
         // Where many units took their steps, letters of another script may
         // have come: the range of the last of them takes the place of the
@@ -632,7 +667,8 @@ std::size_t scan_word_chunks(const Units u, std::size_t pos, std::size_t to, uns
 
 }  // namespace word_rules
 
-template <bool Chunks = false, typename Units, typename Put, typename Block>
+// Avx2 asks the chunks of 16-bit units for AVX2 (see avx2_chunks).
+template <bool Chunks = false, bool Avx2 = false, typename Units, typename Put, typename Block>
 void scan_word_steps(const Units u, std::size_t from, std::size_t to, Put&& put, Block&& block) {
     using namespace word_rules;
     if (from >= to) return;
@@ -658,7 +694,7 @@ void scan_word_steps(const Units u, std::size_t from, std::size_t to, Put&& put,
             // offset, never passed by address, stay in registers.
             unsigned chunk_state = state;
             std::uint64_t chunk_offset = offset;
-            pos = scan_word_chunks(u, pos, to, chunk_state, chunk_offset, slow, put, block, runs);
+            pos = scan_word_chunks<Avx2>(u, pos, to, chunk_state, chunk_offset, slow, put, block, runs);
             state = chunk_state;
             offset = chunk_offset;
             std::size_t end = to;

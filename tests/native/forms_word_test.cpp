@@ -21,13 +21,13 @@ using Offsets = std::vector<std::uint64_t>;
 namespace {
 
 // The boundaries of the scan with its chunks on, whatever the text's length
-// (the public entry takes them only on long texts where they pay); UTF-8
-// has none and gives the reference.
-template <typename Text>
+// (the public entry takes them only on long texts where they pay), with
+// AVX2 or without; UTF-8 has none and gives the reference.
+template <bool Avx2, typename Text>
 Offsets chunked_word_offsets(Text s) {
     Offsets out{0};
     const auto u = sc::segment::units(s);
-    sc::segment::scan_word_steps<true>(
+    sc::segment::scan_word_steps<true, Avx2>(
         u, 0, u.size(),
         [&](std::size_t, std::uint64_t offset, bool boundary) {
             if (boundary) out.push_back(offset);
@@ -37,8 +37,10 @@ Offsets chunked_word_offsets(Text s) {
 }
 
 void compare_words(std::u32string text) {
-    Forms(std::move(text)).compare([](auto s) { return chunked_word_offsets(s); },
-                                   same<Offsets, Offsets>);
+    const Forms forms(std::move(text));
+    forms.compare([](auto s) { return chunked_word_offsets<false>(s); }, same<Offsets, Offsets>);
+    if (sc::segment::word_rules::avx2_chunks())
+        forms.compare([](auto s) { return chunked_word_offsets<true>(s); }, same<Offsets, Offsets>);
 }
 
 // Letters and marks of several scripts, with the code points at both ends of
@@ -48,7 +50,7 @@ std::vector<std::u32string> script_pools() {
         U"abcxyzABZ\u00E9\u00FF\u00C0", U"\u0E01\u0E2D\u0E32\u0E48\u0E40\u0E44\u0E31",
         U"\u0E81\u0EB2\u0EC0\u0EC8\u0E99", U"\u0430\u044F\u0410\u0301", U"\u0915\u093F\u094D\u0937",
         U"\u1000\u102C\u103A\u1031", U"\u1780\u17B6\u17D2", U"\u4E00\u6587\u9FEF", U"\uAC00\uD7A3",
-        U"\u03B1\u03C9\u0386", U"\u0627\u0644\u064E",
+        U"\u03B1\u03C9\u0386", U"\u0627\u0644\u064E", U"\u05D0\u05EA\u05F0\uFB1D\uFB2A\u05B0",
     };
     std::vector<std::u32string> pools;
     for (const std::u32string& seed : seeds) {
@@ -66,9 +68,12 @@ std::vector<std::u32string> script_pools() {
 
 TEST(long_runs_of_letters_have_the_same_word_boundaries_in_every_form) {
     const auto pools = script_pools();
-    // What may come between runs: spaces, Mid characters, digits, ignorables
-    // (a run may open with them), newlines, Hebrew, kana, pictographs.
+    // What may come between runs: nothing (a run of one script right after
+    // another's), spaces, Mid characters and quotes (whose joins depend on
+    // whether a Hebrew letter came last), digits, ignorables (a run may open
+    // with them), newlines, Hebrew, kana, pictographs.
     const std::u32string between[] = {
+        U"", U"' ", U"\" ", U"\"",
         U" ", U"  ", U". ", U"'", U"\u2019", U":", U",", U"1", U"3.5", U"\u00AD", U"\u200D",
         U"\u0301", U" \u0301\u0301", U"\r\n", U"\u05D0\"\u05D1", U"\u30A2\u30A4", U"_",
         U"\U0001F1EF\U0001F1F5", U"\U0001F469\u200D\U0001F4BB", U"\u2764\uFE0F", U"\U0001F3FD",
@@ -113,6 +118,43 @@ TEST(one_odd_unit_in_a_run_of_letters_gives_the_same_boundaries_at_every_positio
     }
 }
 
+TEST(long_texts_whose_runs_pay_have_the_same_word_boundaries_in_every_form) {
+    // Long enough for the public entry to sample them and take the chunks
+    // (with AVX2 where the processor has it), one script at a time.
+    const auto pools = script_pools();
+    const std::u32string between[] = {U" ", U". ", U"' ", U"\u0301", U"1", U"\u05D0\"\u05D1", U"\u200D"};
+    std::mt19937 rng(1232);
+    for (std::size_t t = 0; t < pools.size(); ++t) {
+        const std::u32string& pool = pools[t];
+        std::u32string text;
+        while (text.size() < 40000) {
+            // Mostly the script's own first letters, now and then the ends of their ranges.
+            for (std::size_t run = 4 + rng() % 12; run > 0; --run)
+                text += pool[rng() % 8 ? rng() % 3 : rng() % pool.size()];
+            text += between[rng() % std::size(between)];
+        }
+        Forms(std::move(text)).compare([](auto s) { return sc::segment::word_boundary_offsets(s); },
+                                       same<Offsets, Offsets>);
+    }
+}
+
+TEST(hebrew_and_other_letters_side_by_side_keep_the_state_of_the_last) {
+    // A Hebrew letter joins a following quote (WB7a, WB7b), another letter
+    // does not: a run of one kind right after the other must not be passed
+    // over as the inside of the first.
+    const std::u32string pieces[] = {
+        U"\u05D0\u05D1\u05D2abc' ", U"abc\u05D0\u05D1\u05D2' ", U"abcd\u05D0\u05D1\u05D2\"\u05D3 ",
+        U"\u05D0\u05D1\u0301\u0302ab' ", U"\u05D0\u05D1\u05D2\u05D3 abc ",
+    };
+    for (const std::u32string& piece : pieces) {
+        for (std::size_t shift = 0; shift < 64; ++shift) {
+            std::u32string text(shift, U'x');
+            while (text.size() < 1200) text += piece;
+            compare_words(std::move(text));
+        }
+    }
+}
+
 TEST(letter_ranges_hold_letters_and_marks_only_and_are_the_widest) {
     const auto joins = [](char32_t c) {
         const auto v = sc::segment::word_break_class(c);
@@ -143,6 +185,7 @@ TEST(the_chunks_are_taken_on_long_texts_whose_runs_of_letters_pay_only) {
     const std::u32string thai = U"\u0E01\u0E32\u0E23\u0E40\u0E21\u0E37\u0E2D\u0E07 ";
     CHECK(pays(thai, 1 << 16));
     CHECK(!pays(thai, 1 << 10));                         // too short to sample
-    CHECK(!pays(U"\u05D0\u05D1\u05D2 \u05D3 ", 1 << 16));  // Hebrew letters lie in no range
+    CHECK(pays(U"\u05D0\u05D1\u05D2\u05D3\u05D4\u05D5 ", 1 << 16));  // Hebrew letters make runs
+    CHECK(!pays(U"\u05D0\u05D1\u05D2 \u05D3 ", 1 << 16));  // too few units inside them
     CHECK(!pays(U"\u30A2\u30A4\u30C6", 1 << 16));       // kana are not letters of a range
 }
