@@ -1392,7 +1392,9 @@ void opportunities_with_dictionary(Units text, OpportunitySink& sink) {
     Opportunity buffer[Batch::SIZE];
     Batch out(sink, buffer);
     const RunFinder<Units> finder(text);
-    std::optional<Run> run = finder.next(0, 0);
+    // The next run not yet cut, if have_run.
+    Run run;
+    bool have_run = finder.find(0, 0, run);
     std::size_t from = 0, from_offset = 0;  // where the pair rules may start
     std::uint64_t decided = 0;              // every offset up to this one is decided
     auto cut = [&](const Run& r) {
@@ -1415,11 +1417,11 @@ void opportunities_with_dictionary(Units text, OpportunitySink& sink) {
             decide_pairs(slice(text, from, end), [&](std::size_t offset, BreakAction action) {
                 offset += from_offset;
                 if (action == A::Prohibited || offset <= decided || offset > limit) return;
-                while (run && run->end_offset <= offset) {
-                    cut(*run);
-                    run = finder.next(run->end, run->end_offset);
+                while (have_run && run.end_offset <= offset) {
+                    cut(run);
+                    have_run = finder.find(run.end, run.end_offset, run);
                 }
-                if (run && offset > run->start_offset && offset < run->end_offset) return;
+                if (have_run && offset > run.start_offset && offset < run.end_offset) return;
                 out.put(offset, action);
             });
         return from_offset + size;
@@ -1427,8 +1429,11 @@ void opportunities_with_dictionary(Units text, OpportunitySink& sink) {
     GapMemo memo;
     bool after_letter = false;  // the last run cut holds a letter
     std::size_t last_end = 0;
-    while (run) {
-        const Run r = *run;
+    while (have_run) {
+        // Not a copy: a whole-record load right after find's stores waits for
+        // them. Nothing below moves run on before the next find, since the
+        // pair decisions asked for stop at this run's start.
+        const Run& r = run;
         const std::size_t first = first_letter(text, r);
         const bool has_letter = first != r.end;
         std::size_t len;
@@ -1460,12 +1465,12 @@ void opportunities_with_dictionary(Units text, OpportunitySink& sink) {
         after_letter = has_letter;
         last_end = r.end;
         if (has_letter) latest = r;
-        run = finder.next(r.end, r.end_offset);
+        have_run = finder.find(r.end, r.end_offset, run);
     }
     const std::size_t utf8_size = decide(text.size(), std::uint64_t(-1));
-    while (run) {
-        cut(*run);
-        run = finder.next(run->end, run->end_offset);
+    while (have_run) {
+        cut(run);
+        have_run = finder.find(run.end, run.end_offset, run);
     }
     out.put(utf8_size, A::Mandatory);  // LB3
     out.flush();
