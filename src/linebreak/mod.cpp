@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <memory>
 #include <type_traits>
 
 #include "../data/line_break.h"
@@ -1301,7 +1302,7 @@ static_assert(run_letters_are_plain_letters(), "every letter of a run stands as 
 // between two letters, marks on the first or not, is decided the same way
 // (run_letters_are_plain_letters), and real text repeats what stands between
 // its words (" ។ ", " {0} ", two ZWSPs), so that a repeat is read back instead
-// of starting the rules afresh. A small cache on the stack, replaced by hash,
+// of starting the rules afresh. A cache of fixed size, replaced by hash,
 // used from the WARM_UP + 1st such gap on (a short text pays nothing for it);
 // longer gaps are not kept.
 class GapMemo {
@@ -1309,7 +1310,8 @@ public:
     static constexpr std::size_t MAX_UNITS = 12, WARM_UP = 8;
     struct Entry {
         std::uint8_t count;
-        char32_t units[MAX_UNITS];
+        // A gap holding a code point above U+FFFF is not kept.
+        char16_t units[MAX_UNITS];
         // Offsets from the gap's start, and what was decided there.
         std::uint8_t offsets[MAX_UNITS + 1];
         BreakAction actions[MAX_UNITS + 1];
@@ -1321,13 +1323,16 @@ public:
     const Entry* find(Units text, std::size_t begin, std::size_t end) {
         if (seen_ <= WARM_UP) [[unlikely]] {
             if (seen_++ < WARM_UP) return nullptr;
-            std::memset(lengths_, 0, sizeof lengths_);
+            // Real text holds a few hundred distinct gaps: too many for the
+            // stack, a fixed size on the heap, made once the text shows some.
+            table_.reset(new Table);
+            std::memset(table_->lengths, 0, sizeof table_->lengths);
         }
         const std::size_t length = end - begin;
         if (length == 0 || length > MAX_UNITS) return nullptr;
         const std::size_t slot = slot_of(text, begin, end);
-        if (lengths_[slot] != length) return nullptr;
-        const Entry& e = entries_[slot];
+        if (table_->lengths[slot] != length) return nullptr;
+        const Entry& e = table_->entries[slot];
         for (std::size_t k = 0; k < length; ++k)
             if (e.units[k] != text.unit(begin + k)) return nullptr;
         return &e;
@@ -1342,10 +1347,12 @@ public:
               std::size_t count, std::uint64_t gap_offset) {
         const std::size_t length = end - begin;
         if (seen_ <= WARM_UP || length == 0 || length > MAX_UNITS || count > MAX_UNITS + 1) return;
+        for (std::size_t k = 0; k < length; ++k)
+            if (text.unit(begin + k) > 0xFFFF) return;
         const std::size_t slot = slot_of(text, begin, end);
-        Entry& e = entries_[slot];
-        lengths_[slot] = std::uint8_t(length);
-        for (std::size_t k = 0; k < length; ++k) e.units[k] = text.unit(begin + k);
+        Entry& e = table_->entries[slot];
+        table_->lengths[slot] = std::uint8_t(length);
+        for (std::size_t k = 0; k < length; ++k) e.units[k] = char16_t(text.unit(begin + k));
         e.count = std::uint8_t(count);
         for (std::size_t k = 0; k < count; ++k) {
             e.offsets[k] = std::uint8_t(ops[k].first - gap_offset);
@@ -1354,10 +1361,15 @@ public:
     }
 
 private:
-    static constexpr std::size_t SLOTS = 256;
-    std::size_t seen_ = 0;         // gaps asked for, up to WARM_UP + 1
-    std::uint8_t lengths_[SLOTS];  // in units, 0: empty; cleared when warm
-    Entry entries_[SLOTS];
+    // Direct-mapped: 1,024 entries keep the gaps of real text apart (256 lost
+    // a third of their hits to collisions).
+    static constexpr std::size_t SLOTS = 1024;
+    struct Table {
+        std::uint8_t lengths[SLOTS];  // in units, 0: empty
+        Entry entries[SLOTS];
+    };
+    std::size_t seen_ = 0;  // gaps asked for, up to WARM_UP + 1
+    std::unique_ptr<Table> table_;
 
     template <typename Units>
     static std::size_t slot_of(Units text, std::size_t begin, std::size_t end) {
