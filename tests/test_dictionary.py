@@ -495,6 +495,26 @@ def test_a_gap_repeated_between_runs_is_decided_as_the_first_time(data):
     assert got == expected(text, runs_of(tokens))
 
 
+@pytest.mark.parametrize(
+    "kept, asked",
+    [
+        pytest.param("\U0001f600", "\uf600", id="astral-kept-then-bmp"),
+        pytest.param("\uf600", "\U0001f600", id="bmp-kept-then-astral"),
+        # Units that differ from bit 20 up only: alike to a hash of their low bits.
+        pytest.param("\u00a0\U00100020", "\u00a0 ", id="plane-16-then-space"),
+    ],
+)
+def test_a_repeated_gap_is_told_from_one_that_differs_above_u_ffff(kept, asked):
+    # The same low 16 bits: a gap is never read back for one that differs
+    # only in a code point above U+FFFF.
+    tokens = []
+    for k in range(24):
+        tokens += [("thai", "\u0e01\u0e32\u0e23"), (None, kept if k < 16 else asked)]
+    text = "".join(piece for _, piece in tokens)
+    got = scrivlet.line_break_opportunities_with_dictionary(text)
+    assert got == expected(text, runs_of(tokens))
+
+
 # --- the build's word-list compiler --------------------------------------------
 
 

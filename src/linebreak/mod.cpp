@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <memory>
 #include <type_traits>
 
 #include "../data/line_break.h"
@@ -1301,7 +1302,7 @@ static_assert(run_letters_are_plain_letters(), "every letter of a run stands as 
 // between two letters, marks on the first or not, is decided the same way
 // (run_letters_are_plain_letters), and real text repeats what stands between
 // its words (" ។ ", " {0} ", two ZWSPs), so that a repeat is read back instead
-// of starting the rules afresh. A small cache on the stack, replaced by hash,
+// of starting the rules afresh. A cache of fixed size, replaced by hash,
 // used from the WARM_UP + 1st such gap on (a short text pays nothing for it);
 // longer gaps are not kept.
 class GapMemo {
@@ -1309,7 +1310,8 @@ public:
     static constexpr std::size_t MAX_UNITS = 12, WARM_UP = 8;
     struct Entry {
         std::uint8_t count;
-        char32_t units[MAX_UNITS];
+        // A gap holding a code point above U+FFFF is not kept.
+        char16_t units[MAX_UNITS];
         // Offsets from the gap's start, and what was decided there.
         std::uint8_t offsets[MAX_UNITS + 1];
         BreakAction actions[MAX_UNITS + 1];
@@ -1321,13 +1323,16 @@ public:
     const Entry* find(Units text, std::size_t begin, std::size_t end) {
         if (seen_ <= WARM_UP) [[unlikely]] {
             if (seen_++ < WARM_UP) return nullptr;
-            std::memset(lengths_, 0, sizeof lengths_);
+            // Real text holds a few hundred distinct gaps: too many for the
+            // stack, a fixed size on the heap, made once the text shows some.
+            table_.reset(new Table);
+            std::memset(table_->lengths, 0, sizeof table_->lengths);
         }
         const std::size_t length = end - begin;
         if (length == 0 || length > MAX_UNITS) return nullptr;
         const std::size_t slot = slot_of(text, begin, end);
-        if (lengths_[slot] != length) return nullptr;
-        const Entry& e = entries_[slot];
+        if (table_->lengths[slot] != length) return nullptr;
+        const Entry& e = table_->entries[slot];
         for (std::size_t k = 0; k < length; ++k)
             if (e.units[k] != text.unit(begin + k)) return nullptr;
         return &e;
@@ -1342,10 +1347,12 @@ public:
               std::size_t count, std::uint64_t gap_offset) {
         const std::size_t length = end - begin;
         if (seen_ <= WARM_UP || length == 0 || length > MAX_UNITS || count > MAX_UNITS + 1) return;
+        for (std::size_t k = 0; k < length; ++k)
+            if (text.unit(begin + k) > 0xFFFF) return;
         const std::size_t slot = slot_of(text, begin, end);
-        Entry& e = entries_[slot];
-        lengths_[slot] = std::uint8_t(length);
-        for (std::size_t k = 0; k < length; ++k) e.units[k] = text.unit(begin + k);
+        Entry& e = table_->entries[slot];
+        table_->lengths[slot] = std::uint8_t(length);
+        for (std::size_t k = 0; k < length; ++k) e.units[k] = char16_t(text.unit(begin + k));
         e.count = std::uint8_t(count);
         for (std::size_t k = 0; k < count; ++k) {
             e.offsets[k] = std::uint8_t(ops[k].first - gap_offset);
@@ -1354,10 +1361,15 @@ public:
     }
 
 private:
-    static constexpr std::size_t SLOTS = 256;
-    std::size_t seen_ = 0;         // gaps asked for, up to WARM_UP + 1
-    std::uint8_t lengths_[SLOTS];  // in units, 0: empty; cleared when warm
-    Entry entries_[SLOTS];
+    // Direct-mapped: 1,024 entries keep the gaps of real text apart (256 lost
+    // a third of their hits to collisions).
+    static constexpr std::size_t SLOTS = 1024;
+    struct Table {
+        std::uint8_t lengths[SLOTS];  // in units, 0: empty
+        Entry entries[SLOTS];
+    };
+    std::size_t seen_ = 0;  // gaps asked for, up to WARM_UP + 1
+    std::unique_ptr<Table> table_;
 
     template <typename Units>
     static std::size_t slot_of(Units text, std::size_t begin, std::size_t end) {
@@ -1392,7 +1404,9 @@ void opportunities_with_dictionary(Units text, OpportunitySink& sink) {
     Opportunity buffer[Batch::SIZE];
     Batch out(sink, buffer);
     const RunFinder<Units> finder(text);
-    std::optional<Run> run = finder.next(0, 0);
+    // The next run not yet cut, if have_run.
+    Run run;
+    bool have_run = finder.find(0, 0, run);
     std::size_t from = 0, from_offset = 0;  // where the pair rules may start
     std::uint64_t decided = 0;              // every offset up to this one is decided
     auto cut = [&](const Run& r) {
@@ -1415,11 +1429,11 @@ void opportunities_with_dictionary(Units text, OpportunitySink& sink) {
             decide_pairs(slice(text, from, end), [&](std::size_t offset, BreakAction action) {
                 offset += from_offset;
                 if (action == A::Prohibited || offset <= decided || offset > limit) return;
-                while (run && run->end_offset <= offset) {
-                    cut(*run);
-                    run = finder.next(run->end, run->end_offset);
+                while (have_run && run.end_offset <= offset) {
+                    cut(run);
+                    have_run = finder.find(run.end, run.end_offset, run);
                 }
-                if (run && offset > run->start_offset && offset < run->end_offset) return;
+                if (have_run && offset > run.start_offset && offset < run.end_offset) return;
                 out.put(offset, action);
             });
         return from_offset + size;
@@ -1427,8 +1441,11 @@ void opportunities_with_dictionary(Units text, OpportunitySink& sink) {
     GapMemo memo;
     bool after_letter = false;  // the last run cut holds a letter
     std::size_t last_end = 0;
-    while (run) {
-        const Run r = *run;
+    while (have_run) {
+        // Not a copy: a whole-record load right after find's stores waits for
+        // them. Nothing below moves run on before the next find, since the
+        // pair decisions asked for stop at this run's start.
+        const Run& r = run;
         const std::size_t first = first_letter(text, r);
         const bool has_letter = first != r.end;
         std::size_t len;
@@ -1460,12 +1477,12 @@ void opportunities_with_dictionary(Units text, OpportunitySink& sink) {
         after_letter = has_letter;
         last_end = r.end;
         if (has_letter) latest = r;
-        run = finder.next(r.end, r.end_offset);
+        have_run = finder.find(r.end, r.end_offset, run);
     }
     const std::size_t utf8_size = decide(text.size(), std::uint64_t(-1));
-    while (run) {
-        cut(*run);
-        run = finder.next(run->end, run->end_offset);
+    while (have_run) {
+        cut(run);
+        have_run = finder.find(run.end, run.end_offset, run);
     }
     out.put(utf8_size, A::Mandatory);  // LB3
     out.flush();

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <type_traits>
@@ -89,7 +90,59 @@ public:
 
     // The next run at or after unit index pos, whose UTF-8 offset is offset.
     std::optional<Run> next(std::size_t pos, std::size_t offset) const noexcept {
-        constexpr char32_t ZWNJ = 0x200C, ZWJ = 0x200D;
+        Run run;
+        if (!find(pos, offset, run)) return std::nullopt;
+        return run;
+    }
+
+    // The same into run, false if there is none: the caller's loop keeps the
+    // run in registers, with no optional between them.
+    bool find(std::size_t pos, std::size_t offset, Run& run) const noexcept {
+        if constexpr (Units::FIXED)
+            return find_fixed(pos, offset, run);
+        else
+            return find_utf8(pos, offset, run);
+    }
+
+private:
+    static constexpr char32_t ZWNJ = 0x200C, ZWJ = 0x200D;
+
+    // One unit per code point: a run's letters are passed with one table
+    // read each, and its length gives its offset, since every code point of a
+    // run is three bytes long in UTF-8.
+    bool find_fixed(std::size_t pos, std::size_t offset, Run& run) const noexcept {
+        const auto* d = text_.data;
+        const std::size_t n = text_.size();
+        for (;;) {
+            std::uint8_t lang = RunMembers::NONE;
+            for (; pos < n; ++pos) {
+                lang = run_member(d[pos]);
+                if (lang != RunMembers::NONE) break;
+                offset += text::utf8_length(d[pos]);
+            }
+            if (pos >= n) return false;
+            const std::size_t start = pos++;
+            while (pos < n) {
+                const char32_t next = d[pos];
+                if (run_member(next) == lang) {
+                    ++pos;
+                } else if ((next == ZWNJ || next == ZWJ) && pos + 1 < n &&
+                           run_member(d[pos + 1]) == lang) {
+                    pos += 2;
+                } else {
+                    break;
+                }
+            }
+            const std::size_t end_offset = offset + 3 * (pos - start);
+            if (pos - start > 1) {
+                run = Run{start, pos, offset, end_offset, static_cast<DictionaryLanguage>(lang)};
+                return true;
+            }
+            offset = end_offset;  // one code point
+        }
+    }
+
+    bool find_utf8(std::size_t pos, std::size_t offset, Run& run) const noexcept {
         const std::size_t n = text_.size();
         while (pos < n) {
             std::size_t len;
@@ -97,31 +150,13 @@ public:
             const std::uint8_t lang = run_member(cp);
             if (lang == RunMembers::NONE) {
                 pos += len;
-                offset += Units::utf8_bytes(cp, len);
+                offset += len;
                 continue;
             }
-            Run run{pos, 0, offset, 0, static_cast<DictionaryLanguage>(lang)};
+            const std::size_t start = pos, start_offset = offset;
             pos += len;
-            offset += Units::utf8_bytes(cp, len);
-            // Every code point of a run is three bytes long in UTF-8.
-            if constexpr (Units::FIXED) {
-                // One unit per code point: the run's letters are passed with
-                // one table read each, and its length gives its offset.
-                const auto* d = text_.data;
-                while (pos < n) {
-                    const char32_t next = d[pos];
-                    if (run_member(next) == lang) {
-                        ++pos;
-                    } else if ((next == ZWNJ || next == ZWJ) && pos + 1 < n &&
-                               run_member(d[pos + 1]) == lang) {
-                        pos += 2;
-                    } else {
-                        break;
-                    }
-                }
-                offset += 3 * (pos - run.start - len);
-            }
-            while (!Units::FIXED && pos < n) {
+            offset += len;
+            while (pos < n) {
                 std::size_t next_len;
                 const char32_t next = text_.decode(pos, next_len);
                 if (next == ZWNJ || next == ZWJ) {
@@ -137,15 +172,13 @@ public:
                 }
                 pos += next_len;
             }
-            if (pos - run.start == len) continue;  // one code point
-            run.end = pos;
-            run.end_offset = offset;
-            return run;
+            if (pos - start == len) continue;  // one code point
+            run = Run{start, pos, start_offset, offset, static_cast<DictionaryLanguage>(lang)};
+            return true;
         }
-        return std::nullopt;
+        return false;
     }
 
-private:
     Units text_;
 };
 
@@ -204,7 +237,7 @@ public:
     // Whether a cluster ends at unit index i of the text (inside the run or at its end).
     bool ends_at(std::size_t i) {
         if (i >= end_) return true;
-        if (!scanned_.empty()) [[unlikely]]
+        if (scanned_) [[unlikely]]
             return scanned_[i - start_] != 0;
         if (auto starts = local_start(i)) [[likely]]
             return *starts;
@@ -215,7 +248,9 @@ public:
 private:
     Units text_;
     std::size_t start_, end_;  // the run's units
-    std::vector<std::uint8_t> scanned_;
+    // Null until a scan is needed: most runs never build it, and a null
+    // pointer costs nothing to make and drop per run.
+    std::unique_ptr<std::uint8_t[]> scanned_;
 
     std::optional<bool> local_start(std::size_t i) const noexcept {
         if constexpr (std::is_same_v<Units, Utf8Units>) {
@@ -243,7 +278,7 @@ private:
         }
         std::vector<std::uint8_t> flags(utf8.size() + 1, 0);
         segment::mark_cluster_starts(utf8, flags.data());
-        scanned_.assign(end_ - start_ + 1, 0);
+        scanned_ = std::make_unique<std::uint8_t[]>(end_ - start_ + 1);
         for (std::size_t b = 0; b < utf8.size(); ++b)
             if (flags[b] && (b == 0 || unit_at[b - 1] != unit_at[b])) scanned_[unit_at[b]] = 1;
     }
@@ -255,20 +290,31 @@ private:
 // the longest down, so that most words cost one cluster decision. No walk is
 // longer than the longest word, which the compiler bounds.
 template <typename Units>
-std::size_t longest_word(const WordDictionary& dict, Units text, std::size_t end, std::size_t pos,
-                         RunClusters<Units>& clusters) {
+[[gnu::always_inline]] inline std::size_t longest_word(const WordDictionary& dict, Units text,
+                                                   std::size_t end, std::size_t pos,
+                                                   RunClusters<Units>& clusters) {
     std::size_t ends[WordDictionary::MAX_WORD_LENGTH];
     std::size_t count = 0;
+    // The dictionary's fields in registers: the stores to ends would
+    // otherwise have them read again at every step.
+    const std::uint32_t* const slots = dict.slots;
+    const std::uint8_t* const symbols = dict.symbols;
+    const char32_t first = dict.first;
+    const std::uint32_t span = dict.span;
     WordDictionary::State state = dict.root;
     for (std::size_t i = pos; i < end;) {
         std::size_t len;
         const char32_t cp = text.decode(i, len);
-        bool is_word = false;
-        if (!dict.step(state, cp, is_word)) break;
+        const std::uint32_t k = cp - first;
+        const unsigned s = k < span ? symbols[k] : dict.symbol(cp);
+        // Symbol 0 (outside the alphabet) matches no slot: a free slot's check is 0xFF.
+        const std::uint32_t slot = slots[state + s];
+        if ((slot & 0xFF) != s) break;
+        state = slot >> 9;
         i += len;
-        // Written every step and kept only at a word: no branch on is_word.
+        // Written every step and kept only at a word: no branch on whether it is one.
         ends[count] = i;
-        count += is_word;
+        count += (slot >> 8) & 1;
     }
     while (count > 0) {
         const std::size_t at = ends[--count];
