@@ -372,26 +372,28 @@ public:
             if (in(eff, ALPHA) && is_ascii_letter(next)) {
                 // LB28: a run of ASCII letters after a letter, passed whole. Then,
                 // while one space and another letter follow (most text in Latin
-                // script), the steps below for SP (LB7) and for the letter after
-                // it (LB18) are taken with no class looked up.
+                // script), the space (LB7) and the letter after it (LB18, which
+                // after a letter only a ZW before the space would stop) are
+                // taken with nothing but their offsets: every unit passed is
+                // ASCII, so a unit's offset is its index plus a constant, and
+                // the state is set once, from the last two units passed.
                 const std::size_t n = text_.size();
-                bool leave = false;
-                for (;;) {
-                    const std::size_t end = ascii_letter_run_end(pos_ + 1);
-                    if (end - 1 > pos_) base(end - 2, off_ + (end - 2 - pos_), text_.unit(end - 2), C::AL);
-                    base(end - 1, off_ + (end - 1 - pos_), text_.unit(end - 1), C::AL);
-                    off_ += end - pos_;
-                    pos_ = end;
-                    rules.after_letters();
-                    if (pos_ + 1 >= n || text_.unit(pos_) != ' ' || !is_ascii_letter(text_.unit(pos_ + 1)))
-                        break;
-                    if (!space_then_letter(text_.unit(pos_ + 1), 1)) {
-                        leave = true;
-                        break;
-                    }
-                    if (pos_ >= n || !is_ascii_letter(text_.unit(pos_))) break;
+                const std::size_t from = pos_, shift = off_ - pos_;
+                const bool spaces_allowed = rules.allows_letter_after_space();
+                std::size_t end = ascii_letter_run_end(pos_ + 1);
+                while (end + 1 < n && text_.unit(end) == ' ' && is_ascii_letter(text_.unit(end + 1)) &&
+                       spaces_allowed) {
+                    emit(shift + end + 1, A::Allowed);
+                    end = ascii_letter_run_end(end + 2);
                 }
-                if (leave) break;
+                if (end - 1 > from) {
+                    const char32_t u = text_.unit(end - 2);
+                    base(end - 2, shift + end - 2, u, u == ' ' ? C::SP : C::AL);
+                }
+                base(end - 1, shift + end - 1, text_.unit(end - 1), C::AL);
+                off_ = shift + end;
+                pos_ = end;
+                rules.after_letters();
                 continue;
             }
             if (in(eff, BREAKING) && is_breaking(next)) {
@@ -959,6 +961,10 @@ public:
         lane_base(cur);
         return true;
     }
+
+    // After a run of letters, LB18 allows the break after a space before a
+    // letter, as lane_after_space(AL) would: only a ZW before the space stops it.
+    bool allows_letter_after_space() const { return !zw_run_; }
 
     // The state after a run of letters (AL or HL, the last of class last)
     // inside which every pair is ALPHA × ALPHA.
