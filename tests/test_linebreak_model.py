@@ -19,6 +19,7 @@ CLASS.update({
     "\u3008": "OP", "\u0e31": "CM", "\u0e01": "AL", "\u3041": "NS", "\u00a7": "AL",
     "\u2018": "QU", "\u2019": "QU", "\u00ab": "QU", "\u00bb": "QU", "\u1b44": "VI",
     ".": "IS", "]": "CP", "\u3001": "CL", "b": "AL", "Z": "AL", "\u0416": "AL",
+    "'": "QU",
 })
 # The characters above whose East_Asian_Width is W or F (Unicode 17.0).
 EAST_ASIAN = {
@@ -268,10 +269,12 @@ WORD_LETTERS = ["\u0e01", "\u0416", "\u0e31", "\u0300", "a", "b", "\u05d0", "\u2
 BETWEEN_WORDS = [" ", " ", " ", " ", "  ", "\u200b", "\u200d", "%", " %", "$", " $", "-", " -",
                  "(", " (", ")", "]", "\uff08", "1", "\n", " \u0300", " \u4e00"]
 # Words of ASCII letters, passed many at a time, mostly between single spaces;
-# a ZW before a space, a mark or a digit after one ends the shortcut.
+# a ZW before a space, a mark or a digit after one ends the shortcut; ASCII
+# quotes, after a letter or a space, are passed too.
 ASCII_LETTERS = ["a", "b", "Z"]
 ASCII_BETWEEN = [" ", " ", " ", " ", "\u200b ", " \u200b", "  ", ", ", ".", " \u0300", " 1",
-                 "\u2019", " \u0416", "\u0416 "]
+                 "\u2019", " \u0416", "\u0416 ", ' "', '" ', "'", " '", "' ", "( '", "\u201c '",
+                 '\u200b "', '"%', "%' ", " \"\u0300", "'-"]
 
 
 def texts(alphabet):

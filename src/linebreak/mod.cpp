@@ -369,6 +369,19 @@ public:
                 ++off_;
                 continue;
             }
+            if (next == '"' || next == '\'') {
+                // An ASCII quote: LB19 holds it to what precedes unless that is
+                // a space (LB18), and to what follows, which PAIRS holds (its
+                // QU row is that of an ASCII quote: no other quote is a base
+                // of the lane).
+                BreakAction action;
+                if (!rules.lane_quote(cls == C::SP, action)) break;
+                emit(off_, action);
+                base(pos_, off_, next, C::QU);
+                ++pos_;
+                ++off_;
+                continue;
+            }
             if (in(eff, ALPHA) && is_ascii_letter(next)) {
                 // LB28: a run of ASCII letters after a letter, passed whole. Then,
                 // while one space and another letter follow (most text in Latin
@@ -783,9 +796,16 @@ private:
     // After a space, LB18 allows the break unless LB11, LB13, LB15b..LB15d or the
     // look-backs of LB14..LB17 over the spaces say otherwise.
     bool quick_after_space(const Char& p, const Char& c) const {
-        return p.cls == C::SP && !zw_run_ && !in(c.cls, RAW_SLOW_CUR) &&
-               !in(c.eff, set_of(C::WJ, C::CL, C::CP, C::EX, C::SY, C::IS, C::QU)) &&
-               !in(non_space_, set_of(C::OP, C::QU, C::B2, C::CL, C::CP));
+        return p.cls == C::SP && !in(c.cls, RAW_SLOW_CUR) && space_breaks_before(c.eff);
+    }
+
+    // Whether LB18 decides the pair of a space and a base of class cur (not a
+    // quote: LB15b and LB19a read it), what precedes the spaces having
+    // failed LB14, LB15a, LB16 and LB17. After a ZW (LB8) the rules decide.
+    bool space_breaks_before(C cur) const {
+        return !zw_run_ && !in(cur, set_of(C::WJ, C::CL, C::CP, C::EX, C::SY, C::IS, C::QU)) &&
+               non_space_ != C::OP && !non_space_opens_ &&
+               !(cur == C::B2 && non_space_ == C::B2) && !(cur == C::NS && in(non_space_, CLOSE));
     }
 
     // A ZW run ends at a code point in RAW_SLOW_PREV, so a quick prev has none.
@@ -813,14 +833,16 @@ private:
                     for (unsigned ec = 0; ec < CLASS_COUNT; ++ec) {
                         BreakAction& action = table.actions[tail][tail2][ep][ec];
                         action = A::Prohibited;
-                        // OP as cur for lane_before_open, as if it were not East Asian.
-                        if (!in(C(ep), QUICK_PREV | LANE_ONLY_PREV) ||
+                        // OP as cur for lane_before_open, as if it were not East Asian;
+                        // QU as prev for the lane's ASCII quotes.
+                        if (!in(C(ep), QUICK_PREV | LANE_ONLY_PREV | set_of(C::QU)) ||
                             !in(C(ec), QUICK_CUR | set_of(C::OP)))
                             continue;
                         // (PR | PO) × HY NU and (PR | PO) × OP SP* NU read the text ahead.
                         if (in(C(ep), PREFIX_POSTFIX) && in(C(ec), set_of(C::HY, C::OP))) continue;
                         Char p, c;
                         p.cls = p.eff = p.base_cls = C(ep);
+                        if (C(ep) == C::QU) p.cp = p.base_cp = U'"';
                         c.cls = c.eff = c.base_cls = C(ec);
                         p.has_base = c.has_base = true;
                         c.base_first = false;
@@ -955,10 +977,28 @@ public:
     // A base of LANE after a space: LB18 allows the break where quick_after_space
     // would; false (and nothing changed) where the rules must decide.
     bool lane_after_space(C cur) {
-        if (zw_run_ || in(cur, set_of(C::WJ, C::CL, C::CP, C::EX, C::SY, C::IS, C::QU)) ||
-            in(non_space_, set_of(C::OP, C::QU, C::B2, C::CL, C::CP)))
-            return false;
+        if (!space_breaks_before(cur)) return false;
         lane_base(cur);
+        return true;
+    }
+
+    // An ASCII quotation mark (QU, neither initial nor final nor East Asian)
+    // after a base of LANE or a space: LB19 holds it to a base (nothing
+    // returned), and after a space LB18 allows the break (Allowed) unless
+    // LB14 or LB15a holds it, or a ZW precedes (the rules decide: false, and
+    // nothing changed).
+    bool lane_quote(bool after_space, BreakAction& action) {
+        if (after_space) {
+            if (zw_run_ || non_space_ == C::OP || non_space_opens_) return false;
+            action = A::Allowed;
+        } else {
+            action = A::Prohibited;
+        }
+        non_space_ = C::QU;
+        non_space_opens_ = false;
+        numeric_tail_prev2_ = numeric_tail_prev_;
+        numeric_tail_prev_ = false;
+        ri_odd_prev_ = false;
         return true;
     }
 
@@ -1160,6 +1200,11 @@ private:
 
 constexpr PairRules::PairTable PairRules::PAIRS = PairRules::build_pairs();
 
+static_assert(data::line_break_class(U'"') == C::QU && data::line_break_class(U'\'') == C::QU &&
+                  !data::is_initial_quote(U'"') && !data::is_initial_quote(U'\'') &&
+                  !data::is_final_quote(U'"') && !data::is_final_quote(U'\'') &&
+                  !east_asian(U'"') && !east_asian(U'\''),
+              "the lane's ASCII quotes are QU, neither initial nor final, and not East Asian");
 static_assert(PairRules::breaking_pairs_break(),
               "ID, H2 and H3 are bases of the lane, and LB31 breaks between any two of them");
 static_assert(PairRules::letters_never_break(),
