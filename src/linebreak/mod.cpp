@@ -5,6 +5,10 @@
 #include <cstring>
 #include <type_traits>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "../data/line_break.h"
 #include "../utf8.h"
 #include "dictionary.h"
@@ -696,11 +700,28 @@ private:
                 }
                 // One bit per unit: in the stretch, two bytes or more, three.
                 unsigned mask = 0, two = 0, three = 0;
-                for (unsigned k = 0; k < 8; ++k) {
-                    const char32_t u = d[i + k];
-                    mask |= unsigned(in_stretch(u)) << k;
-                    two |= unsigned(u >= 0x80) << k;
-                    three |= unsigned(u >= 0x800) << k;
+                for (unsigned k = 0; k < 8; ++k) mask |= unsigned(in_stretch(d[i + k])) << k;
+#if defined(__SSE2__)
+                if constexpr (sizeof(*d) == 2) {
+                    // The lengths of eight UCS-2 units at once: a unit below 0x80
+                    // (0x800) has no bit of 0xFF80 (0xF800).
+                    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+                    const __m128i zero = _mm_setzero_si128();
+                    const __m128i one_byte =
+                        _mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(short(0xFF80))), zero);
+                    const __m128i two_bytes =
+                        _mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(short(0xF800))), zero);
+                    const unsigned shorter =
+                        unsigned(_mm_movemask_epi8(_mm_packs_epi16(one_byte, two_bytes)));
+                    two = ~shorter & 0xFF;
+                    three = (~shorter >> 8) & 0xFF;
+                } else
+#endif
+                {
+                    for (unsigned k = 0; k < 8; ++k) {
+                        two |= unsigned(d[i + k] >= 0x80) << k;
+                        three |= unsigned(d[i + k] >= 0x800) << k;
+                    }
                 }
                 const unsigned run = unsigned(std::countr_one(mask));
                 const unsigned kept = (1u << run) - 1;
