@@ -269,12 +269,14 @@ WORD_LETTERS = ["\u0e01", "\u0416", "\u0e31", "\u0300", "a", "b", "\u05d0", "\u2
 BETWEEN_WORDS = [" ", " ", " ", " ", "  ", "\u200b", "\u200d", "%", " %", "$", " $", "-", " -",
                  "(", " (", ")", "]", "\uff08", "1", "\n", " \u0300", " \u4e00"]
 # Words of ASCII letters, passed many at a time, mostly between single spaces;
-# a ZW before a space, a mark or a digit after one ends the shortcut; ASCII
-# quotes, after a letter or a space, are passed too.
+# a ZW before a space, a mark or a digit after one ends the shortcut; quotes,
+# after a letter or a space, and IS after a space are passed too.
 ASCII_LETTERS = ["a", "b", "Z"]
 ASCII_BETWEEN = [" ", " ", " ", " ", "\u200b ", " \u200b", "  ", ", ", ".", " \u0300", " 1",
                  "\u2019", " \u0416", "\u0416 ", ' "', '" ', "'", " '", "' ", "( '", "\u201c '",
-                 '\u200b "', '"%', "%' ", " \"\u0300", "'-"]
+                 '\u200b "', '"%', "%' ", " \"\u0300", "'-", " \u00ab ", " \u00bb ", " \u00bb",
+                 "\u00bb", "\u201c", " \u201d.", "\u4e00\u201c", "\u201d\u4e00", " \u201c\u0300",
+                 "( \u00ab", "\u00ab\u200d", " .", " .1", " ) "]
 
 
 def texts(alphabet):

@@ -373,19 +373,6 @@ public:
                 ++off_;
                 continue;
             }
-            if (next == '"' || next == '\'') {
-                // An ASCII quote: LB19 holds it to what precedes unless that is
-                // a space (LB18), and to what follows, which PAIRS holds (its
-                // QU row is that of an ASCII quote: no other quote is a base
-                // of the lane).
-                BreakAction action;
-                if (!rules.lane_quote(cls == C::SP, action)) break;
-                emit(off_, action);
-                base(pos_, off_, next, C::QU);
-                ++pos_;
-                ++off_;
-                continue;
-            }
             if (in(eff, ALPHA) && is_ascii_letter(next)) {
                 // LB28: a run of ASCII letters after a letter, passed whole. Then,
                 // while one space and another letter follow (most text in Latin
@@ -510,10 +497,32 @@ public:
             if (next_cls == C::SP) {
                 rules.lane_space();  // LB7: × SP
                 base(pos_, off_, next, next_cls);
-            } else if (next_cls == C::OP) {
+            } else if (next_cls == C::QU && !east_asian(next)) {
+                // A quotation mark: after a space see after_space; after a base
+                // LB19 holds it, unless it is initial and LB19a finds East Asian
+                // text before it (the rules then read the text after it).
+                const bool initial = data::is_initial_quote(next);
+                BreakAction action = A::Prohibited;
                 if (cls == C::SP) {
-                    if (!rules.lane_after_space(next_cls)) break;
-                    emit(off_, A::Allowed);  // LB18
+                    if (!rules.decides_after_space()) break;
+                    const C after = data::is_final_quote(next) ? class_after(pos_ + len) : C::XX;
+                    action = rules.after_space(C::QU, after);
+                } else if (initial && east_asian(base_cp)) {
+                    break;
+                }
+                emit(off_, action);
+                // LB15a: an initial quote after a space, a line end, an opening or
+                // the like holds what follows it and its spaces.
+                rules.lane_quote(initial && in(eff, set_of(C::BK, C::CR, C::GL, C::LF, C::NL, C::SP,
+                                                           C::ZW, C::OP, C::QU)));
+                base(pos_, off_, next, C::QU);
+            } else if (next_cls == C::OP) {
+                // After a quote, East Asian text is read by LB19a: the rules decide.
+                if (eff == C::QU && east_asian(next)) break;
+                if (cls == C::SP) {
+                    if (!rules.decides_after_space()) break;
+                    emit(off_, rules.after_space(next_cls, C::XX));
+                    rules.lane_next(next_cls);
                 } else {
                     // (PR | PO) × OP SP* NU looks ahead, and a hyphen reads the
                     // class before it (LB20a, LB21a): the rules take those.
@@ -522,9 +531,11 @@ public:
                 }
                 base(pos_, off_, next, next_cls);
             } else if (in(next_cls, LANE) && next != DOTTED_CIRCLE) {
+                if (eff == C::QU && east_asian(next)) break;
                 if (cls == C::SP) {
-                    if (!rules.lane_after_space(next_cls)) break;
-                    emit(off_, A::Allowed);  // LB18
+                    if (!rules.decides_after_space()) break;
+                    emit(off_, rules.after_space(next_cls, next_cls == C::IS ? class_after(pos_ + len) : C::XX));
+                    rules.lane_next(next_cls);
                 } else {
                     // (PR | PO) × HY NU: the rules look ahead.
                     if (next_cls == C::HY && in(eff, PREFIX_POSTFIX)) break;
@@ -536,7 +547,7 @@ public:
                                    : rules.lane_pair(eff, next_cls));
                 }
                 base(pos_, off_, next, next_cls);
-            } else if (next_cls == C::CM && cls != C::SP) {
+            } else if (next_cls == C::CM && cls != C::SP && eff != C::QU) {
                 // LB9: X CM* × ... as X; the mark takes its base's class.
                 rules.lane_mark(eff);
                 index = pos_;
@@ -547,7 +558,7 @@ public:
                 // LB30b: EB × EM, an emoji and its skin tone.
                 emit(off_, rules.lane_modifier());
                 base(pos_, off_, next, next_cls);
-            } else if (next_cls == C::ZWJ && cls != C::SP && pos_ + len < text_.size()) {
+            } else if (next_cls == C::ZWJ && cls != C::SP && eff != C::QU && pos_ + len < text_.size()) {
                 // LB9: X ZWJ × as X, then LB8a: ZWJ × before a base of the lane
                 // (the joined pictographs of emoji sequences); any other code
                 // point after the ZWJ is left to the rules.
@@ -749,6 +760,12 @@ private:
         return text_.decode(i, len);
     }
 
+    // The class of the code point at unit i, BK at the end of the text (which
+    // LB15b and LB15c read as they read the end).
+    C class_after(std::size_t i) const {
+        return i < text_.size() ? data::line_break_class(cp_at(i)) : C::BK;
+    }
+
     // The code point at index k of a stretch that followed c0 (see
     // skip_stretch), its base found by walking back over the marks.
     void fill(Char& x, std::size_t k, std::size_t offset, const Char& c0) const {
@@ -855,7 +872,7 @@ private:
                         BreakAction& action = table.actions[tail][tail2][ep][ec];
                         action = A::Prohibited;
                         // OP as cur for lane_before_open, as if it were not East Asian;
-                        // QU as prev for the lane's ASCII quotes.
+                        // QU as prev for the lane's quotes (see quotes_hold).
                         if (!in(C(ep), QUICK_PREV | LANE_ONLY_PREV | set_of(C::QU)) ||
                             !in(C(ec), QUICK_CUR | set_of(C::OP)))
                             continue;
@@ -887,6 +904,20 @@ public:
                     for (C y : {C::ID, C::H2, C::H3})
                         if (table.at(tail, tail2, x, y) != A::Allowed || !in(x, LANE) || !in(y, LANE))
                             return false;
+        return true;
+    }
+
+    // After a quotation mark every base of the lane is held: LB19 for a
+    // quote that is not final (the row is computed for U+0022), LB19a for a
+    // final one before a code point that is not East Asian, which the lane
+    // leaves to the rules.
+    static constexpr bool quotes_hold() {
+        const PairTable table = build_pairs();
+        for (bool tail : {false, true})
+            for (bool tail2 : {false, true})
+                for (unsigned ec = 0; ec < CLASS_COUNT; ++ec)
+                    if (in(C(ec), LANE | set_of(C::OP)) && table.at(tail, tail2, C::QU, C(ec)) != A::Prohibited)
+                        return false;
         return true;
     }
 
@@ -1003,24 +1034,33 @@ public:
         return true;
     }
 
-    // An ASCII quotation mark (QU, neither initial nor final nor East Asian)
-    // after a base of LANE or a space: LB19 holds it to a base (nothing
-    // returned), and after a space LB18 allows the break (Allowed) unless
-    // LB14 or LB15a holds it, or a ZW precedes (the rules decide: false, and
-    // nothing changed).
-    bool lane_quote(bool after_space, BreakAction& action) {
-        if (after_space) {
-            if (zw_run_ || non_space_ == C::OP || non_space_opens_) return false;
-            action = A::Allowed;
-        } else {
-            action = A::Prohibited;
-        }
+    // Whether after_space decides: not after a ZW (LB8).
+    bool decides_after_space() const { return !zw_run_; }
+
+    // The pair of a space and cur, a base of LANE or a quote (not East Asian),
+    // with no ZW before the space; after is the class of the code point after
+    // cur where LB15b (a final quote) or LB15c (IS) reads it (BK at the end
+    // of the text), else anything. In the order of the rules: LB11 and LB13,
+    // LB15c and LB15d, LB14, LB15a, LB17, LB16, LB15b, then LB18 allows it.
+    BreakAction after_space(C cur, C after) const {
+        if (cur == C::IS) return after == C::NU ? A::Allowed : A::Prohibited;
+        if (in(cur, set_of(C::WJ, C::CL, C::CP, C::EX, C::SY)) || non_space_ == C::OP ||
+            non_space_opens_ || (cur == C::B2 && non_space_ == C::B2) ||
+            (cur == C::NS && in(non_space_, CLOSE)) || (cur == C::QU && closes_quotation(after)))
+            return A::Prohibited;
+        return A::Allowed;
+    }
+
+    // A base of LANE decided by after_space.
+    void lane_next(C cur) { lane_base(cur); }
+
+    // A quotation mark, which opens (LB15a) or not.
+    void lane_quote(bool opens) {
         non_space_ = C::QU;
-        non_space_opens_ = false;
+        non_space_opens_ = opens;
         numeric_tail_prev2_ = numeric_tail_prev_;
         numeric_tail_prev_ = false;
         ri_odd_prev_ = false;
-        return true;
     }
 
     // After a run of letters, LB18 allows the break after a space before a
@@ -1140,9 +1180,10 @@ private:
     }
 
     // LB15b: × Pf (eot | BK | CR | GL | LF | NL | SP | WJ | ZW | CL | CP | EX | IS | QU | SY)
-    static constexpr bool closes_quotation(const Char* nx) {
-        return !nx || in(nx->cls, set_of(C::BK, C::CR, C::GL, C::LF, C::NL, C::SP, C::WJ, C::ZW,
-                                         C::CL, C::CP, C::EX, C::IS, C::QU, C::SY));
+    static constexpr bool closes_quotation(const Char* nx) { return !nx || closes_quotation(nx->cls); }
+    static constexpr bool closes_quotation(C after) {
+        return in(after, set_of(C::BK, C::CR, C::GL, C::LF, C::NL, C::SP, C::WJ, C::ZW, C::CL, C::CP,
+                                C::EX, C::IS, C::QU, C::SY));
     }
 
     // LB25 and the rules after it.
@@ -1221,11 +1262,9 @@ private:
 
 constexpr PairRules::PairTable PairRules::PAIRS = PairRules::build_pairs();
 
-static_assert(data::line_break_class(U'"') == C::QU && data::line_break_class(U'\'') == C::QU &&
-                  !data::is_initial_quote(U'"') && !data::is_initial_quote(U'\'') &&
-                  !data::is_final_quote(U'"') && !data::is_final_quote(U'\'') &&
-                  !east_asian(U'"') && !east_asian(U'\''),
-              "the lane's ASCII quotes are QU, neither initial nor final, and not East Asian");
+static_assert(data::line_break_class(U'"') == C::QU && !data::is_initial_quote(U'"') &&
+                  !data::is_final_quote(U'"') && PairRules::quotes_hold(),
+              "after a quote every base of the lane is held");
 static_assert(PairRules::breaking_pairs_break(),
               "ID, H2 and H3 are bases of the lane, and LB31 breaks between any two of them");
 static_assert(PairRules::letters_never_break(),
