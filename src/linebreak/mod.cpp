@@ -578,18 +578,43 @@ public:
                 pos_ += after_len;
                 off_ += Units::utf8_bytes(after, after_len);
                 continue;
-            } else if (next_cls == C::ZW && pos_ + len < text_.size()) {
-                // LB7: × ZW, then LB8: ZW ÷ before a base of the lane (Khmer
-                // separates its words so); any other code point after the ZW
-                // is left to the rules.
-                std::size_t after_len;
-                const char32_t after = text_.decode(pos_ + len, after_len);
+            } else if (next_cls == C::ZW) {
+                // LB7: × ZW, and × the spaces and ZWs right after it; then LB8:
+                // ZW SP* ÷ before a base of the lane (Khmer separates its words
+                // so, a space after the ZW at times). A few are looked at, so
+                // that a failed look costs O(1); anything else after them is
+                // left to the rules.
+                std::size_t at = pos_ + len, after_len = 0;
+                char32_t after = 0;
+                bool found = false;
+                for (unsigned k = 0; k < 4 && at < text_.size(); ++k) {
+                    after = text_.decode(at, after_len);
+                    if (after != ' ' && after != 0x200B) {
+                        found = true;
+                        break;
+                    }
+                    at += after_len;
+                }
+                if (!found) break;
                 const C after_cls = data::line_break_class(after);
                 if (!in(after_cls, LANE) || after == DOTTED_CIRCLE) break;
                 rules.lane_zw();
                 base(pos_, off_, next, C::ZW);
                 pos_ += len;
                 off_ += Units::utf8_bytes(next, len);
+                while (pos_ < at) {
+                    std::size_t gap_len;
+                    const char32_t gap = text_.decode(pos_, gap_len);
+                    if (gap == ' ') {
+                        rules.lane_space();
+                        base(pos_, off_, gap, C::SP);
+                    } else {
+                        rules.lane_zw();
+                        base(pos_, off_, gap, C::ZW);
+                    }
+                    pos_ += gap_len;
+                    off_ += Units::utf8_bytes(gap, gap_len);
+                }
                 emit(off_, rules.lane_after_zw(after_cls));
                 base(pos_, off_, after, after_cls);
                 pos_ += after_len;
