@@ -434,6 +434,27 @@ public:
                     // passed whole; then the last one's base is found walking back.
                     const std::size_t start = pos_;
                     const std::size_t at = pass_stretch();
+                    if (pos_ + 2 < text_.size() && text_.unit(pos_) == ' ' &&
+                        rules.allows_letter_after_space()) {
+                        // Another word of two code points or more follows (as
+                        // below): this one's last code point and its base are
+                        // never read, so the walk back to them, whose length
+                        // varies from word to word, is left out. The space
+                        // and the letter after it are what the next word's
+                        // walk may come back to.
+                        std::size_t letter_len;
+                        const char32_t letter = text_.decode(pos_ + 1, letter_len);
+                        const std::size_t rest = pos_ + 1 + letter_len;
+                        if (letter >= 0x80 && in_stretch(letter) && !is_stretch_mark(letter) &&
+                            rest < text_.size() && in_stretch(cp_at(rest))) {
+                            emit(off_ + 1, A::Allowed);  // LB18
+                            base(pos_, off_, ' ', C::SP);
+                            base(pos_ + 1, off_ + 1, letter, C::AL);
+                            off_ += 1 + Units::utf8_bytes(letter, letter_len);
+                            pos_ = rest;
+                            continue;
+                        }
+                    }
                     const char32_t last = cp_at(at);
                     const std::size_t at_offset = off_ - Units::utf8_bytes(last, pos_ - at);
                     std::size_t b = at;
