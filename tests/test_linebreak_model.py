@@ -19,6 +19,7 @@ CLASS.update({
     "\u3008": "OP", "\u0e31": "CM", "\u0e01": "AL", "\u3041": "NS", "\u00a7": "AL",
     "\u2018": "QU", "\u2019": "QU", "\u00ab": "QU", "\u00bb": "QU", "\u1b44": "VI",
     ".": "IS", "]": "CP", "\u3001": "CL", "b": "AL", "Z": "AL", "\u0416": "AL",
+    "'": "QU",
 })
 # The characters above whose East_Asian_Width is W or F (Unicode 17.0).
 EAST_ASIAN = {
@@ -267,14 +268,24 @@ HYPHENS = ["-", "\u2010", "a", "\u05d0", " ", "(", '"', "\ufffc", "\u4e00", "\u0
 WORD_LETTERS = ["\u0e01", "\u0416", "\u0e31", "\u0300", "a", "b", "\u05d0", "\u25cc"]
 BETWEEN_WORDS = [" ", " ", " ", " ", "  ", "\u200b", "\u200d", "%", " %", "$", " $", "-", " -",
                  "(", " (", ")", "]", "\uff08", "1", "\n", " \u0300", " \u4e00"]
+# Words of ASCII letters, passed many at a time, mostly between single spaces;
+# a ZW before a space, a mark or a digit after one ends the shortcut; quotes,
+# after a letter or a space, and IS after a space are passed too.
+ASCII_LETTERS = ["a", "b", "Z"]
+ASCII_BETWEEN = [" ", " ", " ", " ", "\u200b ", " \u200b", "  ", ", ", ".", " \u0300", " 1",
+                 "\u2019", " \u0416", "\u0416 ", ' "', '" ', "'", " '", "' ", "( '", "\u201c '",
+                 '\u200b "', '"%', "%' ", " \"\u0300", "'-", " \u00ab ", " \u00bb ", " \u00bb",
+                 "\u00bb", "\u201c", " \u201d.", "\u4e00\u201c", "\u201d\u4e00", " \u201c\u0300",
+                 "( \u00ab", "\u00ab\u200d", " .", " .1", " ) ", "\u200b\u200b ", "\u200b \u200b",
+                 "\u200b    ", "\u200b \u201c", "\u200b \u0300", "\u200b\n"]
 
 
 def texts(alphabet):
     return st.lists(st.sampled_from(alphabet), min_size=1, max_size=12).map("".join)
 
 
-def words(letters, between):
-    word = st.lists(st.sampled_from(letters), min_size=1, max_size=4).map("".join)
+def words(letters, between, longest=4):
+    word = st.lists(st.sampled_from(letters), min_size=1, max_size=longest).map("".join)
     return st.lists(st.tuples(word, st.sampled_from(between)), min_size=1, max_size=6).map(
         lambda pairs: "".join(w + b for w, b in pairs))
 
@@ -301,6 +312,6 @@ def test_matches_model_on_focused_alphabets(text):
 
 
 @settings(max_examples=600, deadline=None)
-@given(words(WORD_LETTERS, BETWEEN_WORDS))
+@given(st.one_of(words(WORD_LETTERS, BETWEEN_WORDS), words(ASCII_LETTERS, ASCII_BETWEEN, 20)))
 def test_matches_model_on_words(text):
     assert marks(text) == model(text)

@@ -11,7 +11,7 @@
 namespace scrivlet::data {
 
 // East_Asian_Width W or F, including the unassigned code points listed as W.
-inline bool is_east_asian_wide(char32_t cp) noexcept {
+constexpr bool is_east_asian_wide(char32_t cp) noexcept {
     return cp >= 0x1100 && range_contains(WIDE_RANGES, cp);
 }
 
@@ -98,7 +98,7 @@ inline bool is_unassigned_pictographic(char32_t cp) noexcept {
 }
 
 // Initial quotation marks (Pi) of class QU.
-inline bool is_initial_quote(char32_t cp) noexcept {
+constexpr bool is_initial_quote(char32_t cp) noexcept {
     switch (cp) {
         case 0x00AB: case 0x2018: case 0x201B: case 0x201C: case 0x201F: case 0x2039:
         case 0x2E02: case 0x2E04: case 0x2E09: case 0x2E0C: case 0x2E1C: case 0x2E20:
@@ -109,7 +109,7 @@ inline bool is_initial_quote(char32_t cp) noexcept {
 }
 
 // Final quotation marks (Pf) of class QU.
-inline bool is_final_quote(char32_t cp) noexcept {
+constexpr bool is_final_quote(char32_t cp) noexcept {
     switch (cp) {
         case 0x00BB: case 0x2019: case 0x201D: case 0x203A: case 0x2E03: case 0x2E05:
         case 0x2E0A: case 0x2E0D: case 0x2E1D: case 0x2E21:

@@ -6,6 +6,10 @@
 #include <memory>
 #include <type_traits>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "../data/line_break.h"
 #include "../utf8.h"
 #include "dictionary.h"
@@ -373,26 +377,28 @@ public:
             if (in(eff, ALPHA) && is_ascii_letter(next)) {
                 // LB28: a run of ASCII letters after a letter, passed whole. Then,
                 // while one space and another letter follow (most text in Latin
-                // script), the steps below for SP (LB7) and for the letter after
-                // it (LB18) are taken with no class looked up.
+                // script), the space (LB7) and the letter after it (LB18, which
+                // after a letter only a ZW before the space would stop) are
+                // taken with nothing but their offsets: every unit passed is
+                // ASCII, so a unit's offset is its index plus a constant, and
+                // the state is set once, from the last two units passed.
                 const std::size_t n = text_.size();
-                bool leave = false;
-                for (;;) {
-                    const std::size_t end = ascii_letter_run_end(pos_ + 1);
-                    if (end - 1 > pos_) base(end - 2, off_ + (end - 2 - pos_), text_.unit(end - 2), C::AL);
-                    base(end - 1, off_ + (end - 1 - pos_), text_.unit(end - 1), C::AL);
-                    off_ += end - pos_;
-                    pos_ = end;
-                    rules.after_letters();
-                    if (pos_ + 1 >= n || text_.unit(pos_) != ' ' || !is_ascii_letter(text_.unit(pos_ + 1)))
-                        break;
-                    if (!space_then_letter(text_.unit(pos_ + 1), 1)) {
-                        leave = true;
-                        break;
-                    }
-                    if (pos_ >= n || !is_ascii_letter(text_.unit(pos_))) break;
+                const std::size_t from = pos_, shift = off_ - pos_;
+                const bool spaces_allowed = rules.allows_letter_after_space();
+                std::size_t end = ascii_letter_run_end(pos_ + 1);
+                while (end + 1 < n && text_.unit(end) == ' ' && is_ascii_letter(text_.unit(end + 1)) &&
+                       spaces_allowed) {
+                    emit(shift + end + 1, A::Allowed);
+                    end = ascii_letter_run_end(end + 2);
                 }
-                if (leave) break;
+                if (end - 1 > from) {
+                    const char32_t u = text_.unit(end - 2);
+                    base(end - 2, shift + end - 2, u, u == ' ' ? C::SP : C::AL);
+                }
+                base(end - 1, shift + end - 1, text_.unit(end - 1), C::AL);
+                off_ = shift + end;
+                pos_ = end;
+                rules.after_letters();
                 continue;
             }
             if (in(eff, BREAKING) && is_breaking(next)) {
@@ -429,6 +435,27 @@ public:
                     // passed whole; then the last one's base is found walking back.
                     const std::size_t start = pos_;
                     const std::size_t at = pass_stretch();
+                    if (pos_ + 2 < text_.size() && text_.unit(pos_) == ' ' &&
+                        rules.allows_letter_after_space()) {
+                        // Another word of two code points or more follows (as
+                        // below): this one's last code point and its base are
+                        // never read, so the walk back to them, whose length
+                        // varies from word to word, is left out. The space
+                        // and the letter after it are what the next word's
+                        // walk may come back to.
+                        std::size_t letter_len;
+                        const char32_t letter = text_.decode(pos_ + 1, letter_len);
+                        const std::size_t rest = pos_ + 1 + letter_len;
+                        if (letter >= 0x80 && in_stretch(letter) && !is_stretch_mark(letter) &&
+                            rest < text_.size() && in_stretch(cp_at(rest))) {
+                            emit(off_ + 1, A::Allowed);  // LB18
+                            base(pos_, off_, ' ', C::SP);
+                            base(pos_ + 1, off_ + 1, letter, C::AL);
+                            off_ += 1 + Units::utf8_bytes(letter, letter_len);
+                            pos_ = rest;
+                            continue;
+                        }
+                    }
                     const char32_t last = cp_at(at);
                     const std::size_t at_offset = off_ - Units::utf8_bytes(last, pos_ - at);
                     std::size_t b = at;
@@ -492,10 +519,32 @@ public:
             if (next_cls == C::SP) {
                 rules.lane_space();  // LB7: × SP
                 base(pos_, off_, next, next_cls);
-            } else if (next_cls == C::OP) {
+            } else if (next_cls == C::QU && !east_asian(next)) {
+                // A quotation mark: after a space see after_space; after a base
+                // LB19 holds it, unless it is initial and LB19a finds East Asian
+                // text before it (the rules then read the text after it).
+                const bool initial = data::is_initial_quote(next);
+                BreakAction action = A::Prohibited;
                 if (cls == C::SP) {
-                    if (!rules.lane_after_space(next_cls)) break;
-                    emit(off_, A::Allowed);  // LB18
+                    if (!rules.decides_after_space()) break;
+                    const C after = data::is_final_quote(next) ? class_after(pos_ + len) : C::XX;
+                    action = rules.after_space(C::QU, after);
+                } else if (initial && east_asian(base_cp)) {
+                    break;
+                }
+                emit(off_, action);
+                // LB15a: an initial quote after a space, a line end, an opening or
+                // the like holds what follows it and its spaces.
+                rules.lane_quote(initial && in(eff, set_of(C::BK, C::CR, C::GL, C::LF, C::NL, C::SP,
+                                                           C::ZW, C::OP, C::QU)));
+                base(pos_, off_, next, C::QU);
+            } else if (next_cls == C::OP) {
+                // After a quote, East Asian text is read by LB19a: the rules decide.
+                if (eff == C::QU && east_asian(next)) break;
+                if (cls == C::SP) {
+                    if (!rules.decides_after_space()) break;
+                    emit(off_, rules.after_space(next_cls, C::XX));
+                    rules.lane_next(next_cls);
                 } else {
                     // (PR | PO) × OP SP* NU looks ahead, and a hyphen reads the
                     // class before it (LB20a, LB21a): the rules take those.
@@ -504,9 +553,11 @@ public:
                 }
                 base(pos_, off_, next, next_cls);
             } else if (in(next_cls, LANE) && next != DOTTED_CIRCLE) {
+                if (eff == C::QU && east_asian(next)) break;
                 if (cls == C::SP) {
-                    if (!rules.lane_after_space(next_cls)) break;
-                    emit(off_, A::Allowed);  // LB18
+                    if (!rules.decides_after_space()) break;
+                    emit(off_, rules.after_space(next_cls, next_cls == C::IS ? class_after(pos_ + len) : C::XX));
+                    rules.lane_next(next_cls);
                 } else {
                     // (PR | PO) × HY NU: the rules look ahead.
                     if (next_cls == C::HY && in(eff, PREFIX_POSTFIX)) break;
@@ -518,7 +569,7 @@ public:
                                    : rules.lane_pair(eff, next_cls));
                 }
                 base(pos_, off_, next, next_cls);
-            } else if (next_cls == C::CM && cls != C::SP) {
+            } else if (next_cls == C::CM && cls != C::SP && eff != C::QU) {
                 // LB9: X CM* × ... as X; the mark takes its base's class.
                 rules.lane_mark(eff);
                 index = pos_;
@@ -529,7 +580,7 @@ public:
                 // LB30b: EB × EM, an emoji and its skin tone.
                 emit(off_, rules.lane_modifier());
                 base(pos_, off_, next, next_cls);
-            } else if (next_cls == C::ZWJ && cls != C::SP && pos_ + len < text_.size()) {
+            } else if (next_cls == C::ZWJ && cls != C::SP && eff != C::QU && pos_ + len < text_.size()) {
                 // LB9: X ZWJ × as X, then LB8a: ZWJ × before a base of the lane
                 // (the joined pictographs of emoji sequences); any other code
                 // point after the ZWJ is left to the rules.
@@ -549,18 +600,43 @@ public:
                 pos_ += after_len;
                 off_ += Units::utf8_bytes(after, after_len);
                 continue;
-            } else if (next_cls == C::ZW && pos_ + len < text_.size()) {
-                // LB7: × ZW, then LB8: ZW ÷ before a base of the lane (Khmer
-                // separates its words so); any other code point after the ZW
-                // is left to the rules.
-                std::size_t after_len;
-                const char32_t after = text_.decode(pos_ + len, after_len);
+            } else if (next_cls == C::ZW) {
+                // LB7: × ZW, and × the spaces and ZWs right after it; then LB8:
+                // ZW SP* ÷ before a base of the lane (Khmer separates its words
+                // so, a space after the ZW at times). A few are looked at, so
+                // that a failed look costs O(1); anything else after them is
+                // left to the rules.
+                std::size_t at = pos_ + len, after_len = 0;
+                char32_t after = 0;
+                bool found = false;
+                for (unsigned k = 0; k < 4 && at < text_.size(); ++k) {
+                    after = text_.decode(at, after_len);
+                    if (after != ' ' && after != 0x200B) {
+                        found = true;
+                        break;
+                    }
+                    at += after_len;
+                }
+                if (!found) break;
                 const C after_cls = data::line_break_class(after);
                 if (!in(after_cls, LANE) || after == DOTTED_CIRCLE) break;
                 rules.lane_zw();
                 base(pos_, off_, next, C::ZW);
                 pos_ += len;
                 off_ += Units::utf8_bytes(next, len);
+                while (pos_ < at) {
+                    std::size_t gap_len;
+                    const char32_t gap = text_.decode(pos_, gap_len);
+                    if (gap == ' ') {
+                        rules.lane_space();
+                        base(pos_, off_, gap, C::SP);
+                    } else {
+                        rules.lane_zw();
+                        base(pos_, off_, gap, C::ZW);
+                    }
+                    pos_ += gap_len;
+                    off_ += Units::utf8_bytes(gap, gap_len);
+                }
                 emit(off_, rules.lane_after_zw(after_cls));
                 base(pos_, off_, after, after_cls);
                 pos_ += after_len;
@@ -682,11 +758,28 @@ private:
                 }
                 // One bit per unit: in the stretch, two bytes or more, three.
                 unsigned mask = 0, two = 0, three = 0;
-                for (unsigned k = 0; k < 8; ++k) {
-                    const char32_t u = d[i + k];
-                    mask |= unsigned(in_stretch(u)) << k;
-                    two |= unsigned(u >= 0x80) << k;
-                    three |= unsigned(u >= 0x800) << k;
+                for (unsigned k = 0; k < 8; ++k) mask |= unsigned(in_stretch(d[i + k])) << k;
+#if defined(__SSE2__)
+                if constexpr (sizeof(*d) == 2) {
+                    // The lengths of eight UCS-2 units at once: a unit below 0x80
+                    // (0x800) has no bit of 0xFF80 (0xF800).
+                    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+                    const __m128i zero = _mm_setzero_si128();
+                    const __m128i one_byte =
+                        _mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(short(0xFF80))), zero);
+                    const __m128i two_bytes =
+                        _mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(short(0xF800))), zero);
+                    const unsigned shorter =
+                        unsigned(_mm_movemask_epi8(_mm_packs_epi16(one_byte, two_bytes)));
+                    two = ~shorter & 0xFF;
+                    three = (~shorter >> 8) & 0xFF;
+                } else
+#endif
+                {
+                    for (unsigned k = 0; k < 8; ++k) {
+                        two |= unsigned(d[i + k] >= 0x80) << k;
+                        three |= unsigned(d[i + k] >= 0x800) << k;
+                    }
                 }
                 const unsigned run = unsigned(std::countr_one(mask));
                 const unsigned kept = (1u << run) - 1;
@@ -712,6 +805,12 @@ private:
     char32_t cp_at(std::size_t i) const {
         std::size_t len;
         return text_.decode(i, len);
+    }
+
+    // The class of the code point at unit i, BK at the end of the text (which
+    // LB15b and LB15c read as they read the end).
+    C class_after(std::size_t i) const {
+        return i < text_.size() ? data::line_break_class(cp_at(i)) : C::BK;
     }
 
     // The code point at index k of a stretch that followed c0 (see
@@ -782,9 +881,16 @@ private:
     // After a space, LB18 allows the break unless LB11, LB13, LB15b..LB15d or the
     // look-backs of LB14..LB17 over the spaces say otherwise.
     bool quick_after_space(const Char& p, const Char& c) const {
-        return p.cls == C::SP && !zw_run_ && !in(c.cls, RAW_SLOW_CUR) &&
-               !in(c.eff, set_of(C::WJ, C::CL, C::CP, C::EX, C::SY, C::IS, C::QU)) &&
-               !in(non_space_, set_of(C::OP, C::QU, C::B2, C::CL, C::CP));
+        return p.cls == C::SP && !in(c.cls, RAW_SLOW_CUR) && space_breaks_before(c.eff);
+    }
+
+    // Whether LB18 decides the pair of a space and a base of class cur (not a
+    // quote: LB15b and LB19a read it), what precedes the spaces having
+    // failed LB14, LB15a, LB16 and LB17. After a ZW (LB8) the rules decide.
+    bool space_breaks_before(C cur) const {
+        return !zw_run_ && !in(cur, set_of(C::WJ, C::CL, C::CP, C::EX, C::SY, C::IS, C::QU)) &&
+               non_space_ != C::OP && !non_space_opens_ &&
+               !(cur == C::B2 && non_space_ == C::B2) && !(cur == C::NS && in(non_space_, CLOSE));
     }
 
     // A ZW run ends at a code point in RAW_SLOW_PREV, so a quick prev has none.
@@ -812,14 +918,16 @@ private:
                     for (unsigned ec = 0; ec < CLASS_COUNT; ++ec) {
                         BreakAction& action = table.actions[tail][tail2][ep][ec];
                         action = A::Prohibited;
-                        // OP as cur for lane_before_open, as if it were not East Asian.
-                        if (!in(C(ep), QUICK_PREV | LANE_ONLY_PREV) ||
+                        // OP as cur for lane_before_open, as if it were not East Asian;
+                        // QU as prev for the lane's quotes (see quotes_hold).
+                        if (!in(C(ep), QUICK_PREV | LANE_ONLY_PREV | set_of(C::QU)) ||
                             !in(C(ec), QUICK_CUR | set_of(C::OP)))
                             continue;
                         // (PR | PO) × HY NU and (PR | PO) × OP SP* NU read the text ahead.
                         if (in(C(ep), PREFIX_POSTFIX) && in(C(ec), set_of(C::HY, C::OP))) continue;
                         Char p, c;
                         p.cls = p.eff = p.base_cls = C(ep);
+                        if (C(ep) == C::QU) p.cp = p.base_cp = U'"';
                         c.cls = c.eff = c.base_cls = C(ec);
                         p.has_base = c.has_base = true;
                         c.base_first = false;
@@ -843,6 +951,20 @@ public:
                     for (C y : {C::ID, C::H2, C::H3})
                         if (table.at(tail, tail2, x, y) != A::Allowed || !in(x, LANE) || !in(y, LANE))
                             return false;
+        return true;
+    }
+
+    // After a quotation mark every base of the lane is held: LB19 for a
+    // quote that is not final (the row is computed for U+0022), LB19a for a
+    // final one before a code point that is not East Asian, which the lane
+    // leaves to the rules.
+    static constexpr bool quotes_hold() {
+        const PairTable table = build_pairs();
+        for (bool tail : {false, true})
+            for (bool tail2 : {false, true})
+                for (unsigned ec = 0; ec < CLASS_COUNT; ++ec)
+                    if (in(C(ec), LANE | set_of(C::OP)) && table.at(tail, tail2, C::QU, C(ec)) != A::Prohibited)
+                        return false;
         return true;
     }
 
@@ -954,12 +1076,43 @@ public:
     // A base of LANE after a space: LB18 allows the break where quick_after_space
     // would; false (and nothing changed) where the rules must decide.
     bool lane_after_space(C cur) {
-        if (zw_run_ || in(cur, set_of(C::WJ, C::CL, C::CP, C::EX, C::SY, C::IS, C::QU)) ||
-            in(non_space_, set_of(C::OP, C::QU, C::B2, C::CL, C::CP)))
-            return false;
+        if (!space_breaks_before(cur)) return false;
         lane_base(cur);
         return true;
     }
+
+    // Whether after_space decides: not after a ZW (LB8).
+    bool decides_after_space() const { return !zw_run_; }
+
+    // The pair of a space and cur, a base of LANE or a quote (not East Asian),
+    // with no ZW before the space; after is the class of the code point after
+    // cur where LB15b (a final quote) or LB15c (IS) reads it (BK at the end
+    // of the text), else anything. In the order of the rules: LB11 and LB13,
+    // LB15c and LB15d, LB14, LB15a, LB17, LB16, LB15b, then LB18 allows it.
+    BreakAction after_space(C cur, C after) const {
+        if (cur == C::IS) return after == C::NU ? A::Allowed : A::Prohibited;
+        if (in(cur, set_of(C::WJ, C::CL, C::CP, C::EX, C::SY)) || non_space_ == C::OP ||
+            non_space_opens_ || (cur == C::B2 && non_space_ == C::B2) ||
+            (cur == C::NS && in(non_space_, CLOSE)) || (cur == C::QU && closes_quotation(after)))
+            return A::Prohibited;
+        return A::Allowed;
+    }
+
+    // A base of LANE decided by after_space.
+    void lane_next(C cur) { lane_base(cur); }
+
+    // A quotation mark, which opens (LB15a) or not.
+    void lane_quote(bool opens) {
+        non_space_ = C::QU;
+        non_space_opens_ = opens;
+        numeric_tail_prev2_ = numeric_tail_prev_;
+        numeric_tail_prev_ = false;
+        ri_odd_prev_ = false;
+    }
+
+    // After a run of letters, LB18 allows the break after a space before a
+    // letter, as lane_after_space(AL) would: only a ZW before the space stops it.
+    bool allows_letter_after_space() const { return !zw_run_; }
 
     // The state after a run of letters (AL or HL, the last of class last)
     // inside which every pair is ALPHA × ALPHA.
@@ -1074,9 +1227,10 @@ private:
     }
 
     // LB15b: × Pf (eot | BK | CR | GL | LF | NL | SP | WJ | ZW | CL | CP | EX | IS | QU | SY)
-    static constexpr bool closes_quotation(const Char* nx) {
-        return !nx || in(nx->cls, set_of(C::BK, C::CR, C::GL, C::LF, C::NL, C::SP, C::WJ, C::ZW,
-                                         C::CL, C::CP, C::EX, C::IS, C::QU, C::SY));
+    static constexpr bool closes_quotation(const Char* nx) { return !nx || closes_quotation(nx->cls); }
+    static constexpr bool closes_quotation(C after) {
+        return in(after, set_of(C::BK, C::CR, C::GL, C::LF, C::NL, C::SP, C::WJ, C::ZW, C::CL, C::CP,
+                                C::EX, C::IS, C::QU, C::SY));
     }
 
     // LB25 and the rules after it.
@@ -1155,6 +1309,9 @@ private:
 
 constexpr PairRules::PairTable PairRules::PAIRS = PairRules::build_pairs();
 
+static_assert(data::line_break_class(U'"') == C::QU && !data::is_initial_quote(U'"') &&
+                  !data::is_final_quote(U'"') && PairRules::quotes_hold(),
+              "after a quote every base of the lane is held");
 static_assert(PairRules::breaking_pairs_break(),
               "ID, H2 and H3 are bases of the lane, and LB31 breaks between any two of them");
 static_assert(PairRules::letters_never_break(),
