@@ -239,7 +239,8 @@ inline unsigned packed_of(char32_t cp) noexcept {
 // UTF-8, while the fixed-width forms pass over the inside of runs of letters.
 // offset counts the UTF-8 bytes from from to pos. Calls
 // block() after every WORD_BLOCK code points or fewer, so that a caller
-// buffering the boundaries checks for room once per block.
+// buffering the boundaries checks for room once per block; block(pos) if it
+// takes the position the scan has reached.
 inline constexpr std::size_t WORD_BLOCK = 256;
 
 namespace word_rules {
@@ -486,6 +487,15 @@ void chunk_masks_avx2(const char16_t* p, const JoinRange (&r)[2], ChunkMasks<cha
 #endif
 bool avx2_chunks() noexcept;
 
+// Calls block, with where the scan stands if it takes that (see scan_word_steps).
+template <typename Block>
+[[gnu::always_inline]] inline void call_block(Block& block, std::size_t pos) {
+    if constexpr (std::is_invocable_v<Block&, std::size_t>)
+        block(pos);
+    else
+        block();
+}
+
 // The steps of the code points starting in units[pos, end), one at a time,
 // the state and the UTF-8 offset carried in and out; returns where the last
 // one ends.
@@ -651,7 +661,7 @@ std::size_t scan_word_chunks(const Units u, std::size_t pos, std::size_t to, uns
             state = following;
         }
         if (!fails) offset += m.bytes;
-        block();
+        call_block(block, pos + CHUNK);
         // Where many units took their steps, letters of another script may
         // have come: the range of the last of them takes the place of the
         // range that matched fewer units, if they outnumber those.
@@ -683,7 +693,7 @@ void scan_word_steps(const Units u, std::size_t from, std::size_t to, Put&& put,
     if constexpr (!Units::fixed || !Chunks) {
         for (std::size_t pos = next; pos < to;) {
             pos = step_units(u, pos, to - pos > WORD_BLOCK ? pos + WORD_BLOCK : to, state, offset, slow, put);
-            block();
+            call_block(block, pos);
         }
     } else {
         std::size_t pos = next;
@@ -702,7 +712,7 @@ void scan_word_steps(const Units u, std::size_t from, std::size_t to, Put&& put,
             runs.plain = 0;
             while (pos < end) {
                 pos = step_units(u, pos, end - pos > WORD_BLOCK ? pos + WORD_BLOCK : end, state, offset, slow, put);
-                block();
+                call_block(block, pos);
             }
         }
     }
