@@ -139,9 +139,10 @@ template <bool Chunks, typename Units>
 }
 #endif
 
-// The chunks only where they pay, and in a scan of their own: in the same
-// function as the plain steps they cost those about 4% (the batch's address
-// passed on keeps its count out of a register).
+// The chunks only where they pay, and each scan in a function of its own:
+// in the same function as the plain steps the chunks cost those about 4%
+// (the batch's address passed on keeps its count out of a register), and so
+// does the sampling (Korean 1 MB: 0.70 ms against 0.67).
 template <typename Units>
 void boundary_offsets(const Units u, OffsetSink& sink) {
     if constexpr (Units::fixed) {
@@ -154,7 +155,7 @@ void boundary_offsets(const Units u, OffsetSink& sink) {
             return boundary_offsets_with<true>(u, sink);
         }
     }
-    scan_into<false, false>(u, sink);
+    boundary_offsets_with<false>(u, sink);
 }
 
 }  // namespace
