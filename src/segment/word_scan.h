@@ -670,25 +670,30 @@ std::size_t scan_word_chunks(const Units u, std::size_t pos, std::size_t to, uns
             runs.backoff = 8;
         }
         const Unit* const chunk = p + pos;
+        std::size_t word_state = state;  // a machine word, as in step_units
         while (todo != 0) {
             const std::size_t i = static_cast<std::size_t>(std::countr_zero(todo));
             todo &= todo - 1;
             const std::size_t at = pos + i;
             const std::size_t packed = packed_of<Units>(chunk[i]);
-            const std::uint8_t e = chunk_steps[state | packed];
-            bool boundary = e & BREAK;
-            unsigned following = (state & STEPS.keep[packed]) | STEPS.set[packed];
+            const std::uint8_t e = chunk_steps[word_state + packed];  // | packed
+            std::size_t boundary = e;  // BREAK or 0, unless slow or taking the next
             if (e > BREAK) [[unlikely]] {
+                boundary = e & BREAK;
+                std::size_t following = (word_state & STEPS.keep[packed]) | STEPS.set[packed];
                 if (e & SLOW) {
-                    const unsigned r = slow.take(at, at + 1, state, packed);
+                    const unsigned r = slow.take(at, at + 1, unsigned(word_state), packed);
                     boundary = r & 1;
                     following = r >> 1;
                 }
                 if (e & TAKE_NEXT) todo |= std::uint64_t(2) << i;  // past the chunk's end: nothing to add
+                word_state = following;
+            } else {
+                word_state = (word_state & STEPS.keep[packed]) | STEPS.set[packed];
             }
             put(at, offset + m.bytes_before[i], boundary);
-            state = following;
         }
+        state = unsigned(word_state);
         if (!fails) offset += m.bytes;
         call_block(block, pos + CHUNK);
         // Where many units took their steps, letters of another script may
