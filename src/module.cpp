@@ -3,6 +3,7 @@
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -421,9 +422,16 @@ public:
         PyMem_Free(items_);
     }
 
-    // Room for count more items, grown at least twofold.
-    void make_room(std::size_t count) {
-        if (capacity_ - count_ < count) reserve(count_ + (count > capacity_ ? count : capacity_));
+    // Room for count more items, grown at least twofold; or, given an
+    // estimate of the final count, to that estimate where it lies between a
+    // quarter more and twofold, so that the array is sized about once (a
+    // twofold overshoot of a long list takes fresh pages on every call).
+    void make_room(std::size_t count, std::size_t expected = 0) {
+        if (capacity_ - count_ < count) {
+            const std::size_t twofold = count_ + (count > capacity_ ? count : capacity_);
+            const std::size_t least = std::max(count_ + count, capacity_ + capacity_ / 4);
+            reserve(expected < least ? (expected == 0 ? twofold : least) : std::min(expected, twofold));
+        }
     }
     // Appends a new reference (after make_room); nullptr is a failed call.
     void push(PyObject* item) {
@@ -480,13 +488,15 @@ private:
 class IntListBuilder final : public segment::OffsetSink {
 public:
     void take(const std::uint64_t* offsets, std::size_t count) override {
-        items_.make_room(count);
+        items_.make_room(count, expected_);
         items_.push_each(count, [offsets](std::size_t i) { return new_int(offsets[i]); });
     }
+    void expect(std::size_t total) noexcept override { expected_ = total; }
     PyObject* list() { return items_.list(); }
 
 private:
     ListItems items_;
+    std::size_t expected_ = 0;
 };
 
 // ASCII is Latin-1 too: the boundary scans and the truncations take it in

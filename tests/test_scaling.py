@@ -119,6 +119,14 @@ def test_word_boundaries_linear_on_runs_of_letters(piece):
     assert growth(scrivlet.word_boundaries, lambda n: piece * (n // len(piece))) < MAX_RATIO
 
 
+def test_word_boundaries_linear_when_the_rate_of_boundaries_changes():
+    # the list is sized from the rate so far: none, then one per code point, then none
+    def make(n):
+        return "a" * (n // 3) + "." * (n // 3) + "\u0e01" * (n // 3)
+
+    assert growth(scrivlet.word_boundaries, make) < MAX_RATIO
+
+
 def test_word_boundaries_linear_on_regional_indicators():
     assert growth(scrivlet.word_boundaries, lambda n: "\U0001f1e6" * n) < MAX_RATIO
     assert growth(scrivlet.word_boundaries, lambda n: "\U0001f1e6\u0301" * n) < MAX_RATIO

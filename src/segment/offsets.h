@@ -15,6 +15,10 @@ namespace scrivlet::segment {
 class OffsetSink {
 public:
     virtual void take(const std::uint64_t* offsets, std::size_t count) = 0;
+    // An estimate of how many offsets the whole result will hold, which a
+    // sink may use to size its storage once rather than by doubling; it
+    // binds nothing, and a sink may ignore it.
+    virtual void expect(std::size_t /*total*/) noexcept {}
 
 protected:
     ~OffsetSink() = default;

@@ -1,6 +1,7 @@
 #include "word.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <type_traits>
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
@@ -77,15 +78,50 @@ namespace {
 // after each block of the scan, which adds at most WORD_BLOCK.
 using BlockBatch = BasicOffsetBatch<WORD_BLOCK>;
 
+// Hands the offsets on, and on long texts, every 1/32 of the way, an
+// estimate of their final count from the rate so far, so that the list they
+// become is sized about once instead of doubled past the need.
+class Estimating final : public OffsetSink {
+public:
+    Estimating(OffsetSink& sink, std::size_t units) noexcept
+        : sink_(sink), units_(units), next_(units < ESTIMATED_FROM ? SIZE_MAX : units / 32) {}
+
+    void take(const std::uint64_t* offsets, std::size_t count) override {
+        taken_ += count;
+        sink_.take(offsets, count);
+    }
+    void reached(std::size_t pos) noexcept {
+        if (pos < next_) return;
+        next_ = pos + units_ / 32;
+        // A few percent over the rate, for the offsets still buffered and
+        // text that changes; never more than one per unit left.
+        const std::size_t left = units_ - pos;
+        const double rate = double(taken_) / double(pos);
+        const std::size_t more = std::min(left, std::size_t(rate * 1.03 * double(left)) + 2 * BlockBatch::SIZE);
+        sink_.expect(taken_ + more);
+    }
+
+private:
+    static constexpr std::size_t ESTIMATED_FROM = 1 << 16;
+    OffsetSink& sink_;
+    const std::size_t units_;
+    std::size_t next_;
+    std::size_t taken_ = 0;
+};
+
 template <bool Chunks, bool Avx2, typename Units>
 [[gnu::always_inline]] inline void scan_into(const Units u, OffsetSink& sink) {
+    Estimating estimating(sink, u.size());
     std::uint64_t buffer[BlockBatch::CAPACITY];
-    BlockBatch out(sink, buffer);
+    BlockBatch out(estimating, buffer);
     out.put_if(0, true);
     scan_word_steps<Chunks, Avx2>(
         u, 0, u.size(),
         [&](std::size_t, std::uint64_t offset, bool boundary) { out.put_if(offset, boundary); },
-        [&] { out.block(); });
+        [&](std::size_t pos) {
+            out.block();
+            estimating.reached(pos);
+        });
     out.flush();
 }
 
@@ -103,9 +139,10 @@ template <bool Chunks, typename Units>
 }
 #endif
 
-// The chunks only where they pay, and in a scan of their own: in the same
-// function as the plain steps they cost those about 4% (the batch's address
-// passed on keeps its count out of a register).
+// The chunks only where they pay, and each scan in a function of its own:
+// in the same function as the plain steps the chunks cost those about 4%
+// (the batch's address passed on keeps its count out of a register), and so
+// does the sampling (Korean 1 MB: 0.70 ms against 0.67).
 template <typename Units>
 void boundary_offsets(const Units u, OffsetSink& sink) {
     if constexpr (Units::fixed) {
@@ -118,14 +155,7 @@ void boundary_offsets(const Units u, OffsetSink& sink) {
             return boundary_offsets_with<true>(u, sink);
         }
     }
-    std::uint64_t buffer[BlockBatch::CAPACITY];
-    BlockBatch out(sink, buffer);
-    out.put_if(0, true);
-    scan_word_steps(
-        u, 0, u.size(),
-        [&](std::size_t, std::uint64_t offset, bool boundary) { out.put_if(offset, boundary); },
-        [&] { out.block(); });
-    out.flush();
+    boundary_offsets_with<false>(u, sink);
 }
 
 }  // namespace

@@ -239,7 +239,8 @@ inline unsigned packed_of(char32_t cp) noexcept {
 // UTF-8, while the fixed-width forms pass over the inside of runs of letters.
 // offset counts the UTF-8 bytes from from to pos. Calls
 // block() after every WORD_BLOCK code points or fewer, so that a caller
-// buffering the boundaries checks for room once per block.
+// buffering the boundaries checks for room once per block; block(pos) if it
+// takes the position the scan has reached.
 inline constexpr std::size_t WORD_BLOCK = 256;
 
 namespace word_rules {
@@ -486,6 +487,15 @@ void chunk_masks_avx2(const char16_t* p, const JoinRange (&r)[2], ChunkMasks<cha
 #endif
 bool avx2_chunks() noexcept;
 
+// Calls block, with where the scan stands if it takes that (see scan_word_steps).
+template <typename Block>
+[[gnu::always_inline]] inline void call_block(Block& block, std::size_t pos) {
+    if constexpr (std::is_invocable_v<Block&, std::size_t>)
+        block(pos);
+    else
+        block();
+}
+
 // The steps of the code points starting in units[pos, end), one at a time,
 // the state and the UTF-8 offset carried in and out; returns where the last
 // one ends.
@@ -496,6 +506,32 @@ template <typename Units, typename Put>
     // Local copies: the caller's may alias the buffer that put writes to.
     unsigned state = state_io;
     std::uint64_t offset = offset_io;
+    if constexpr (Units::fixed) {
+        // By pointer, with the state a machine word (a 32-bit one is copied
+        // to index the table) and only the fast steps computing the next
+        // state from the tables: 17 instructions a code point, not 20.
+        const auto* const data = u.data();
+        const auto* const stop = data + end;
+        std::size_t word_state = state;
+        for (const auto* p = data + pos; p != stop; ++p) {
+            const std::size_t packed = packed_of<Units>(*p);
+            const std::uint8_t e = STEPS.step[word_state + packed];  // | packed: the state's low byte is 0
+            const std::size_t at = std::size_t(p - data);
+            std::size_t boundary = e;  // BREAK or 0, unless slow
+            if (e > BREAK) [[unlikely]] {
+                const unsigned r = slow.take(at, at + 1, unsigned(word_state), packed);
+                boundary = r & 1;
+                word_state = r >> 1;
+            } else {
+                word_state = (word_state & STEPS.keep[packed]) | STEPS.set[packed];
+            }
+            put(at, offset, boundary);
+            offset += packed >> word_data::PACKED_LENGTH_SHIFT;
+        }
+        state_io = unsigned(word_state);
+        offset_io = offset;
+        return end;
+    }
     for (std::size_t next; pos < end; pos = next) {
         const char32_t cp = u.at(pos, next);
         const std::size_t packed = packed_of<Units>(cp);
@@ -553,17 +589,20 @@ bool adapt_ranges(const Unit* chunk, const std::uint64_t (&in)[2], std::uint64_t
 
 // Whether the chunks are worth taking on units[from, to): they pass over
 // the inside of runs of letters, but cost more per unit they step through
-// (about 30 instructions against 20, and 6 per unit for the masks), and
-// their mere presence costs the plain steps about 4%. They pay where more
-// than SKIP_SHARE_64 / 64 of the units lie inside runs (the real text of
-// most scripts; not Vietnamese, Korean, Japanese, Bengali or Lao, whose
-// letters the two ranges split), which evenly spread sample chunks measure,
+// (about 30 instructions against 20, and 6 per unit for the masks, with
+// more branches mispredicted), and their mere presence costs the plain
+// steps about 4%. In time they pay only where more than SKIP_SHARE_64 / 64
+// of the units lie inside runs (Thai, Myanmar: long runs between spaces);
+// at 40 to 43 (English, Greek, Cyrillic, Khmer) the plain steps are 3 to
+// 10% faster although they take more instructions, and Vietnamese, Korean,
+// Japanese, Bengali and Lao have their letters split by the two ranges or
+// short words. The share is what evenly spread sample chunks measure,
 // choosing the ranges as the chunks would. A sample costs about what the
 // plain steps of its units cost: one chunk per SAMPLE_SPACING at most keeps
 // the check within 0.4% of any scan; shorter texts take the plain steps.
 inline constexpr std::size_t SAMPLE_CHUNKS = 16;
 inline constexpr std::size_t SAMPLE_SPACING = 256;
-inline constexpr unsigned SKIP_SHARE_64 = 34;
+inline constexpr unsigned SKIP_SHARE_64 = 46;
 
 template <typename Units>
 bool chunks_pay(const Units u, std::size_t from, std::size_t to, RunRanges& runs) noexcept {
@@ -631,27 +670,32 @@ std::size_t scan_word_chunks(const Units u, std::size_t pos, std::size_t to, uns
             runs.backoff = 8;
         }
         const Unit* const chunk = p + pos;
+        std::size_t word_state = state;  // a machine word, as in step_units
         while (todo != 0) {
             const std::size_t i = static_cast<std::size_t>(std::countr_zero(todo));
             todo &= todo - 1;
             const std::size_t at = pos + i;
             const std::size_t packed = packed_of<Units>(chunk[i]);
-            const std::uint8_t e = chunk_steps[state | packed];
-            bool boundary = e & BREAK;
-            unsigned following = (state & STEPS.keep[packed]) | STEPS.set[packed];
+            const std::uint8_t e = chunk_steps[word_state + packed];  // | packed
+            std::size_t boundary = e;  // BREAK or 0, unless slow or taking the next
             if (e > BREAK) [[unlikely]] {
+                boundary = e & BREAK;
+                std::size_t following = (word_state & STEPS.keep[packed]) | STEPS.set[packed];
                 if (e & SLOW) {
-                    const unsigned r = slow.take(at, at + 1, state, packed);
+                    const unsigned r = slow.take(at, at + 1, unsigned(word_state), packed);
                     boundary = r & 1;
                     following = r >> 1;
                 }
                 if (e & TAKE_NEXT) todo |= std::uint64_t(2) << i;  // past the chunk's end: nothing to add
+                word_state = following;
+            } else {
+                word_state = (word_state & STEPS.keep[packed]) | STEPS.set[packed];
             }
             put(at, offset + m.bytes_before[i], boundary);
-            state = following;
         }
+        state = unsigned(word_state);
         if (!fails) offset += m.bytes;
-        block();
+        call_block(block, pos + CHUNK);
         // Where many units took their steps, letters of another script may
         // have come: the range of the last of them takes the place of the
         // range that matched fewer units, if they outnumber those.
@@ -683,7 +727,7 @@ void scan_word_steps(const Units u, std::size_t from, std::size_t to, Put&& put,
     if constexpr (!Units::fixed || !Chunks) {
         for (std::size_t pos = next; pos < to;) {
             pos = step_units(u, pos, to - pos > WORD_BLOCK ? pos + WORD_BLOCK : to, state, offset, slow, put);
-            block();
+            call_block(block, pos);
         }
     } else {
         std::size_t pos = next;
@@ -702,7 +746,7 @@ void scan_word_steps(const Units u, std::size_t from, std::size_t to, Put&& put,
             runs.plain = 0;
             while (pos < end) {
                 pos = step_units(u, pos, end - pos > WORD_BLOCK ? pos + WORD_BLOCK : end, state, offset, slow, put);
-                block();
+                call_block(block, pos);
             }
         }
     }
