@@ -1200,6 +1200,29 @@ void layout_of(std::string_view text, bool with_order, BidiLayout& out) {
     if (with_order) visual_runs(out);
 }
 
+// What a code point does while nothing has left level 0: stays there (0),
+// is removed (REMOVED_LEVEL, the level written as is) or can move something
+// off it (TRIVIAL_OFF_ZERO). One byte per code point of planes 0 and 1, so
+// that emoji among spaces and ZWJs take one load each. Plus one makes the
+// three kinds three distinct bits (1, 0x80 and 0x100), OR-ed over a block.
+constexpr std::uint8_t TRIVIAL_OFF_ZERO = 0x7F;
+struct TrivialEffects {
+    std::array<std::uint8_t, 32> of_class{};
+    std::array<std::uint8_t, 0x20000> at{};
+};
+constexpr TrivialEffects build_trivial_effects() {
+    TrivialEffects t{};
+    for (unsigned c = 0; c < 32; ++c)
+        t.of_class[c] = (NOT_TRIVIAL_MASK >> c) & 1 ? TRIVIAL_OFF_ZERO : c == u(BN) ? REMOVED_LEVEL : 0;
+    for (char32_t cp = 0; cp < 0x10000; ++cp) t.at[cp] = t.of_class[u(data::detail::BMP_BIDI_CLASSES[cp])];
+    const Plane1Classes plane1 = build_plane1_classes();
+    for (char32_t cp = 0; cp < 0x10000; ++cp) t.at[0x10000 + cp] = t.of_class[u(plane1.classes[cp])];
+    return t;
+}
+constinit const TrivialEffects TRIVIAL_EFFECTS = build_trivial_effects();
+static_assert(REMOVED_LEVEL == 0xFF && ((REMOVED_LEVEL + 1) & (TRIVIAL_OFF_ZERO + 1)) == 0 &&
+              (TRIVIAL_OFF_ZERO >> 7) == 0);
+
 // The fixed-width forms: while nothing can leave level 0, the levels are
 // written in the same pass that classifies (0, or removed for BN), so that
 // left-to-right text is read once; from the first code point that can, the
@@ -1220,6 +1243,29 @@ void layout_of(text::Fixed<Unit> text, bool with_order, BidiLayout& out) {
     out.levels.resize(n);
     std::uint8_t* lv = out.levels.data();
     std::size_t i = 0, removed = 0;
+    // A block at a time, the level written straight from the table of
+    // effects and the block checked once; a block that holds a class off
+    // level 0 is read again for where it starts.
+    constexpr std::size_t BLOCK_UNITS = 64;
+    const auto effect = [&](Unit unit) -> std::uint32_t {
+        if constexpr (sizeof(Unit) == 4) {
+            if (unit >= 0x20000) [[unlikely]]
+                return TRIVIAL_EFFECTS.of_class[u(any_plane(unit))];
+        }
+        return TRIVIAL_EFFECTS.at[unit];
+    };
+    for (; n - i >= BLOCK_UNITS; i += BLOCK_UNITS) {
+        std::uint32_t seen = 0;
+        std::size_t block_removed = 0;
+        for (std::size_t k = i; k < i + BLOCK_UNITS; ++k) {
+            const std::uint32_t e = effect(p[k]);
+            lv[k] = std::uint8_t(e);
+            seen |= e + 1;
+            block_removed += e >> 7;
+        }
+        if (seen & (TRIVIAL_OFF_ZERO + 1)) break;
+        removed += block_removed;
+    }
     for (; i < n; ++i) {
         const BidiClass c = lookup(p[i]);
         if ((NOT_TRIVIAL_MASK >> u(c)) & 1) break;
