@@ -298,10 +298,11 @@ public:
              std::uint32_t present)
         : input_(classes), cps_(cps), n_(n), paragraph_(paragraph), present_(present) {}
 
-    // Fills in out's levels.
+    // Fills in out's levels, in the room they already have.
     void run(BidiLayout& out) {
         out.paragraph_level = paragraph_;
         working_.assign(input_, input_ + n_);
+        levels_ = std::move(out.levels);
         levels_.assign(n_, paragraph_);
         if (present_ & (bit(LRI) | bit(RLI) | bit(FSI) | bit(PDI))) match_isolates();
         explicit_levels();
@@ -1287,8 +1288,7 @@ void layout_of(text::Fixed<Unit> text, bool with_order, BidiLayout& out) {
         present |= bit(c);
         classes[k] = c;
     }
-    out.levels = std::vector<std::uint8_t>();  // the resolution makes its own
-    resolve(classes.get(), p, n, std::nullopt, present, out);
+    resolve(classes.get(), p, n, std::nullopt, present, out);  // in the same room for the levels
     if (with_order) visual_runs(out);
 }
 
