@@ -1241,8 +1241,6 @@ void layout_of(text::Fixed<Unit> text, bool with_order, BidiLayout& out) {
             return any_plane(unit);
     };
     out.paragraph_level = 0;
-    out.levels.resize(n);
-    std::uint8_t* lv = out.levels.data();
     std::size_t i = 0, removed = 0;
     // A block at a time, the level written straight from the table of
     // effects and the block checked once; a block that holds a class off
@@ -1255,23 +1253,34 @@ void layout_of(text::Fixed<Unit> text, bool with_order, BidiLayout& out) {
         }
         return TRIVIAL_EFFECTS.at[unit];
     };
-    for (; n - i >= BLOCK_UNITS; i += BLOCK_UNITS) {
-        std::uint32_t seen = 0;
-        std::size_t block_removed = 0;
-        for (std::size_t k = i; k < i + BLOCK_UNITS; ++k) {
-            const std::uint32_t e = effect(p[k]);
-            lv[k] = std::uint8_t(e);
-            seen |= e + 1;
-            block_removed += e >> 7;
+    // The levels are made (zeroed) a stretch at a time as the pass goes: text
+    // that turns right to left early has the resolution fill them once, not
+    // twice.
+    constexpr std::size_t STRETCH = 64 * BLOCK_UNITS;
+    out.levels.reserve(n);
+    for (;;) {
+        const std::size_t stretch_end = std::min(n, i + STRETCH);
+        out.levels.resize(stretch_end);
+        std::uint8_t* const lv = out.levels.data();
+        for (; stretch_end - i >= BLOCK_UNITS; i += BLOCK_UNITS) {
+            std::uint32_t seen = 0;
+            std::size_t block_removed = 0;
+            for (std::size_t k = i; k < i + BLOCK_UNITS; ++k) {
+                const std::uint32_t e = effect(p[k]);
+                lv[k] = std::uint8_t(e);
+                seen |= e + 1;
+                block_removed += e >> 7;
+            }
+            if (seen & (TRIVIAL_OFF_ZERO + 1)) break;
+            removed += block_removed;
         }
-        if (seen & (TRIVIAL_OFF_ZERO + 1)) break;
-        removed += block_removed;
-    }
-    for (; i < n; ++i) {
-        const BidiClass c = lookup(p[i]);
-        if ((NOT_TRIVIAL_MASK >> u(c)) & 1) break;
-        lv[i] = c == BN ? REMOVED_LEVEL : 0;
-        removed += c == BN;
+        for (; i < stretch_end; ++i) {
+            const BidiClass c = lookup(p[i]);
+            if ((NOT_TRIVIAL_MASK >> u(c)) & 1) break;
+            lv[i] = c == BN ? REMOVED_LEVEL : 0;
+            removed += c == BN;
+        }
+        if (i < stretch_end || i == n) break;
     }
     if (i == n) {
         // No odd level: the logical order, one run over everything kept.
