@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace scrivlet::bidi {
@@ -69,7 +70,8 @@ void reorder_by_levels(const std::uint8_t* levels, std::size_t count, Index* ord
         std::uint32_t head, tail;
     };
     const std::size_t items = 2 * std::size_t(runs) + 1;  // a node per run at most, and the root's
-    std::vector<std::uint32_t> next(items), prev(items);
+    // Each item is appended once before it is read: no need to zero them.
+    const std::unique_ptr<std::uint32_t[]> next(new std::uint32_t[items]), prev(new std::uint32_t[items]);
     std::vector<int> node_min;
     std::vector<List> node_items;
     node_min.reserve(runs + 1);
