@@ -1206,6 +1206,7 @@ void layout_of(std::string_view text, bool with_order, BidiLayout& out) {
 // off it (TRIVIAL_OFF_ZERO). One byte per code point of planes 0 and 1, so
 // that emoji among spaces and ZWJs take one load each. Plus one makes the
 // three kinds three distinct bits (1, 0x80 and 0x100), OR-ed over a block.
+constexpr Planes01Classes BIDI_PLANES01 = build_planes01_classes();
 constexpr std::uint8_t TRIVIAL_OFF_ZERO = 0x7F;
 struct TrivialEffects {
     std::array<std::uint8_t, 32> of_class{};
@@ -1215,9 +1216,7 @@ constexpr TrivialEffects build_trivial_effects() {
     TrivialEffects t{};
     for (unsigned c = 0; c < 32; ++c)
         t.of_class[c] = (NOT_TRIVIAL_MASK >> c) & 1 ? TRIVIAL_OFF_ZERO : c == u(BN) ? REMOVED_LEVEL : 0;
-    for (char32_t cp = 0; cp < 0x10000; ++cp) t.at[cp] = t.of_class[u(data::detail::BMP_BIDI_CLASSES[cp])];
-    const Plane1Classes plane1 = build_plane1_classes();
-    for (char32_t cp = 0; cp < 0x10000; ++cp) t.at[0x10000 + cp] = t.of_class[u(plane1.classes[cp])];
+    for (char32_t cp = 0; cp < 0x20000; ++cp) t.at[cp] = t.of_class[u(BIDI_PLANES01.classes[cp])];
     return t;
 }
 constinit const TrivialEffects TRIVIAL_EFFECTS = build_trivial_effects();
@@ -1602,7 +1601,7 @@ template BidiLayout bidi_levels(text::Latin1);
 template BidiLayout bidi_levels(text::Ucs2);
 template BidiLayout bidi_levels(text::Ucs4);
 
-constinit const Plane1Classes PLANE1_CLASSES = build_plane1_classes();
+constinit const Planes01Classes PLANES01_CLASSES = BIDI_PLANES01;
 
 BidiResult resolve_bidi(std::string_view text) { return expand(bidi_layout(text)); }
 
