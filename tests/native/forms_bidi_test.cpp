@@ -1,12 +1,16 @@
 // Bidi in the fixed-width forms: its class lookup and its layouts agree with
 // the UTF-8 path, on text heavy in right-to-left letters, numbers, removed
-// controls and supplementary code points.
+// controls and supplementary code points; and the reordering by levels that
+// every form shares, against one pass per level.
+#include <algorithm>
+#include <numeric>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "bidi/classes.h"
 #include "bidi/mod.h"
+#include "bidi/reorder.h"
 #include "check.h"
 #include "forms.h"
 
@@ -83,5 +87,37 @@ TEST(bidi_layout_of_left_to_right_text_with_removed_controls_is_the_same_in_ever
                          CHECK(got.levels == expected.levels);
                          CHECK(got.visual_order == expected.visual_order);
                      });
+    }
+}
+
+TEST(reorder_by_levels_matches_one_pass_per_level) {
+    // Random levels up to 126, spread wide (the tree) or narrow (a pass per
+    // level), with runs of equal levels; the reference reverses every stretch
+    // at or above each level, from the highest to the lowest odd one.
+    std::mt19937 rng(1210);
+    for (int t = 0; t < 20000; ++t) {
+        const std::size_t n = rng() % 80;
+        const unsigned top = t % 2 ? 126 : 1 + rng() % 20;
+        std::vector<std::uint8_t> levels(n);
+        for (std::size_t i = 0; i < n; ++i)
+            levels[i] = std::uint8_t(i > 0 && rng() % 3 == 0 ? levels[i - 1] : rng() % (top + 1));
+        std::vector<std::uint32_t> got(n), expected(n);
+        std::iota(got.begin(), got.end(), 0u);
+        std::iota(expected.begin(), expected.end(), 0u);
+        sc::bidi::reorder_by_levels(levels.data(), n, got.data());
+        int highest = 0, lowest_odd = 256;
+        for (const int v : levels) {
+            highest = std::max(highest, v);
+            if (v & 1) lowest_odd = std::min(lowest_odd, v);
+        }
+        for (int v = highest; v >= lowest_odd; --v)
+            for (std::size_t i = 0; i < n;) {
+                std::size_t j = i;
+                while (j < n && levels[j] >= v) ++j;
+                std::reverse(expected.begin() + std::ptrdiff_t(i), expected.begin() + std::ptrdiff_t(j));
+                i = j + 1;
+            }
+        CHECK(got == expected);
+        if (got != expected) break;
     }
 }
