@@ -1223,6 +1223,52 @@ constinit const TrivialEffects TRIVIAL_EFFECTS = build_trivial_effects();
 static_assert(REMOVED_LEVEL == 0xFF && ((REMOVED_LEVEL + 1) & (TRIVIAL_OFF_ZERO + 1)) == 0 &&
               (TRIVIAL_OFF_ZERO >> 7) == 0);
 
+// Every code point of the BMP that does not simply stay at level 0 lies in
+// one of these: a block of UCS-2 units outside them all stays at level 0 and
+// is passed over, its levels zero already. Quotes, dashes and the ellipsis
+// (U+2010 to U+2027) lie between them.
+struct Window16 {
+    char16_t first, last;
+};
+constexpr Window16 BMP_ATTENTION[] = {{0x0000, 0x001B}, {0x007F, 0x00AD}, {0x05BE, 0x08E2},
+                                      {0x180E, 0x180E}, {0x200B, 0x200F}, {0x202A, 0x202E},
+                                      {0x2060, 0x206F}, {0xFB1D, 0xFDFF}, {0xFE70, 0xFEFF}};
+constexpr bool attention_holds_every_effect() {
+    for (char32_t cp = 0; cp < 0x10000; ++cp) {
+        const BidiClass c = BIDI_PLANES01.classes[cp];
+        if (c != BN && !((NOT_TRIVIAL_MASK >> u(c)) & 1)) continue;
+        bool inside = false;
+        for (const Window16& w : BMP_ATTENTION) inside = inside || (cp >= w.first && cp <= w.last);
+        if (!inside) return false;
+    }
+    return true;
+}
+static_assert(attention_holds_every_effect());
+
+// Whether any of the 64 units from p lies in a window above.
+inline bool needs_attention(const char16_t* p) noexcept {
+#if defined(__SSE2__)
+    __m128i hit = _mm_setzero_si128();
+    for (std::size_t k = 0; k < 64; k += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
+        for (const Window16& w : BMP_ATTENTION) {
+            if (w.first == w.last) {
+                hit = _mm_or_si128(hit, _mm_cmpeq_epi16(v, _mm_set1_epi16(short(w.first))));
+            } else {
+                // v - first, moved into the signed range, is below last - first + 1 there.
+                const __m128i x = _mm_add_epi16(v, _mm_set1_epi16(short(std::uint16_t(0x8000u - w.first))));
+                const __m128i limit = _mm_set1_epi16(short(std::uint16_t(0x8000u + (w.last - w.first) + 1)));
+                hit = _mm_or_si128(hit, _mm_cmplt_epi16(x, limit));
+            }
+        }
+    }
+    return _mm_movemask_epi8(hit) != 0;
+#else
+    (void)p;
+    return true;
+#endif
+}
+
 // The fixed-width forms: while nothing can leave level 0, the levels are
 // written in the same pass that classifies (0, or removed for BN), so that
 // left-to-right text is read once; from the first code point that can, the
@@ -1244,7 +1290,7 @@ void layout_of(text::Fixed<Unit> text, bool with_order, BidiLayout& out) {
     // A block at a time, the level written straight from the table of
     // effects and the block checked once; a block that holds a class off
     // level 0 is read again for where it starts.
-    constexpr std::size_t BLOCK_UNITS = 64;
+    constexpr std::size_t BLOCK_UNITS = 64;  // as needs_attention reads
     const auto effect = [&](Unit unit) -> std::uint32_t {
         if constexpr (sizeof(Unit) == 4) {
             if (unit >= 0x20000) [[unlikely]]
@@ -1262,6 +1308,8 @@ void layout_of(text::Fixed<Unit> text, bool with_order, BidiLayout& out) {
         out.levels.resize(stretch_end);
         std::uint8_t* const lv = out.levels.data();
         for (; stretch_end - i >= BLOCK_UNITS; i += BLOCK_UNITS) {
+            if constexpr (sizeof(Unit) == 2)
+                if (!needs_attention(p + i)) continue;
             std::uint32_t seen = 0;
             std::size_t block_removed = 0;
             for (std::size_t k = i; k < i + BLOCK_UNITS; ++k) {

@@ -57,29 +57,40 @@ TEST(bidi_layout_of_right_to_left_text_is_the_same_in_every_form) {
 }
 
 TEST(bidi_layout_of_left_to_right_text_with_removed_controls_is_the_same_in_every_form) {
-    // Long left-to-right text (letters, emoji, variation selectors, spaces)
-    // with every removed control of planes 0 and 1 and the tags, read a block
-    // at a time; some texts turn right to left, or hold an explicit control,
-    // at a random place.
-    const std::pair<char32_t, char32_t> ranges[] = {
+    // Long left-to-right text (letters, emoji, variation selectors, spaces,
+    // punctuation) with the removed controls of planes 0 and 1 and the tags,
+    // dense or one in hundreds (blocks passed over whole around them); some
+    // texts turn right to left, or hold an explicit control, at a random place.
+    const std::pair<char32_t, char32_t> plain_ranges[] = {
         {0x61, 0x7A},     {0x20, 0x20},     {0x30, 0x39},     {0x1F600, 0x1F64F}, {0xFE0F, 0xFE0F},
+        {0x2010, 0x2027}, {0xAC00, 0xAC1F}, {0x0E01, 0x0E30}, {0xFB00, 0xFB1C},   {0xFE00, 0xFE6F},
+    };
+    const std::pair<char32_t, char32_t> removed_ranges[] = {
         {0x00, 0x08},     {0x0E, 0x1B},     {0x7F, 0x84},     {0x86, 0x9F},       {0xAD, 0xAD},
         {0x180E, 0x180E}, {0x200B, 0x200D}, {0x2060, 0x2064}, {0x206A, 0x206F},   {0xFEFF, 0xFEFF},
         {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A}, {0xE0001, 0xE0001}, {0xE0020, 0xE007F},
     };
     const char32_t turns[] = {0x05D0, 0x0627, 0x0660, 0x200F, 0x202B, 0x2067, 0x2069, 0x10800, 0x1E900, 0xFB1D};
-    std::vector<char32_t> pool;
-    for (auto [a, b] : ranges)
-        for (char32_t c = a; c <= b; ++c) pool.push_back(c);
+    std::vector<char32_t> plain, removed;
+    for (auto [a, b] : plain_ranges)
+        for (char32_t c = a; c <= b; ++c) plain.push_back(c);
+    for (auto [a, b] : removed_ranges)
+        for (char32_t c = a; c <= b; ++c) removed.push_back(c);
     std::mt19937 rng(1209);
-    std::uniform_int_distribution<std::size_t> pick(0, pool.size() - 1);
-    std::uniform_int_distribution<std::size_t> turn(0, std::size(turns) - 1);
     std::uniform_int_distribution<int> length(0, 300);
-    for (int t = 0; t < 600; ++t) {
+    for (int t = 0; t < 800; ++t) {
+        const unsigned one_in = t % 4 < 2 ? 3 : 300;  // how rare the removed ones are
         std::u32string cps;
-        // a few long enough to be read in several stretches
-        for (int i = t % 40 < 2 ? 9000 : length(rng); i > 0; --i) cps.push_back(pool[pick(rng)]);
-        if (t % 2 == 1 && !cps.empty()) cps[rng() % cps.size()] = turns[turn(rng)];
+        // a few long enough to be read in several stretches; a third within
+        // the BMP, for the UCS-2 form
+        for (int i = t % 40 < 2 ? 9000 : length(rng); i > 0;) {
+            const auto& from = rng() % one_in == 0 ? removed : plain;
+            const char32_t c = from[rng() % from.size()];
+            if (t % 3 == 2 && c >= 0x10000) continue;
+            cps.push_back(c);
+            --i;
+        }
+        if (t % 2 == 1 && !cps.empty()) cps[rng() % cps.size()] = turns[rng() % std::size(turns)];
         Forms(std::move(cps))
             .compare([](auto text) { return sc::bidi::expand(sc::bidi::bidi_layout(text)); },
                      [](const sc::bidi::BidiResult& got, const sc::bidi::BidiResult& expected) {
