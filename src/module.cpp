@@ -559,17 +559,38 @@ PyObject* bidi_result(const bidi::BidiLayout& r) {
     const std::uint8_t* lv = r.levels.data();
     Ref levels(checked(PyBytes_FromStringAndSize(reinterpret_cast<const char*>(lv),
                                                  Py_ssize_t(r.levels.size()))));
-    // The visual order, read off the runs: the ints are made in list order.
+    // The visual order, read off the runs: the ints are made in list order,
+    // straight into the list's items (its size is that of the result).
     Ref order(checked(PyList_New(Py_ssize_t(r.kept))));
+    PyObject** const items = reinterpret_cast<PyListObject*>(order.get())->ob_item;
     Py_ssize_t k = 0;
-    auto add = [&](std::size_t i) {
-        if (lv[i] != bidi::REMOVED_LEVEL) PyList_SET_ITEM(order.get(), k++, checked(new_int(i)));
+    // Indices fit a long (a str holds fewer code points than LONG_MAX).
+    const auto add = [&](std::size_t i) {
+        PyObject* const item = PyLong_FromLong(long(i));
+        if (item == nullptr) [[unlikely]]
+            throw ApiFailure{};
+        items[k++] = item;
     };
-    for (const bidi::VisualRun& run : r.runs) {
-        if (run.reversed)
-            for (std::size_t i = run.last + std::size_t(1); i-- > run.first;) add(i);
-        else
-            for (std::size_t i = run.first; i <= run.last; ++i) add(i);
+    // The bounds of each run are copied out: the calls could otherwise change them.
+    if (r.kept == r.levels.size()) {  // nothing removed: every index of every run
+        for (const bidi::VisualRun& run : r.runs) {
+            const std::size_t first = run.first, end = std::size_t(run.last) + 1;
+            if (run.reversed)
+                for (std::size_t i = end; i-- > first;) add(i);
+            else
+                for (std::size_t i = first; i < end; ++i) add(i);
+        }
+    } else {
+        for (const bidi::VisualRun& run : r.runs) {
+            const std::size_t first = run.first, end = std::size_t(run.last) + 1;
+            if (run.reversed) {
+                for (std::size_t i = end; i-- > first;)
+                    if (lv[i] != bidi::REMOVED_LEVEL) add(i);
+            } else {
+                for (std::size_t i = first; i < end; ++i)
+                    if (lv[i] != bidi::REMOVED_LEVEL) add(i);
+            }
+        }
     }
     if (PyDict_SetItem(dict.get(), key_paragraph_level, level.get()) < 0 ||
         PyDict_SetItem(dict.get(), key_levels, levels.get()) < 0 ||

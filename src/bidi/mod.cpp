@@ -298,10 +298,11 @@ public:
              std::uint32_t present)
         : input_(classes), cps_(cps), n_(n), paragraph_(paragraph), present_(present) {}
 
-    // Fills in out's levels.
+    // Fills in out's levels, in the room they already have.
     void run(BidiLayout& out) {
         out.paragraph_level = paragraph_;
         working_.assign(input_, input_ + n_);
+        levels_ = std::move(out.levels);
         levels_.assign(n_, paragraph_);
         if (present_ & (bit(LRI) | bit(RLI) | bit(FSI) | bit(PDI))) match_isolates();
         explicit_levels();
@@ -1200,6 +1201,74 @@ void layout_of(std::string_view text, bool with_order, BidiLayout& out) {
     if (with_order) visual_runs(out);
 }
 
+// What a code point does while nothing has left level 0: stays there (0),
+// is removed (REMOVED_LEVEL, the level written as is) or can move something
+// off it (TRIVIAL_OFF_ZERO). One byte per code point of planes 0 and 1, so
+// that emoji among spaces and ZWJs take one load each. Plus one makes the
+// three kinds three distinct bits (1, 0x80 and 0x100), OR-ed over a block.
+constexpr Planes01Classes BIDI_PLANES01 = build_planes01_classes();
+constexpr std::uint8_t TRIVIAL_OFF_ZERO = 0x7F;
+struct TrivialEffects {
+    std::array<std::uint8_t, 32> of_class{};
+    std::array<std::uint8_t, 0x20000> at{};
+};
+constexpr TrivialEffects build_trivial_effects() {
+    TrivialEffects t{};
+    for (unsigned c = 0; c < 32; ++c)
+        t.of_class[c] = (NOT_TRIVIAL_MASK >> c) & 1 ? TRIVIAL_OFF_ZERO : c == u(BN) ? REMOVED_LEVEL : 0;
+    for (char32_t cp = 0; cp < 0x20000; ++cp) t.at[cp] = t.of_class[u(BIDI_PLANES01.classes[cp])];
+    return t;
+}
+constinit const TrivialEffects TRIVIAL_EFFECTS = build_trivial_effects();
+static_assert(REMOVED_LEVEL == 0xFF && ((REMOVED_LEVEL + 1) & (TRIVIAL_OFF_ZERO + 1)) == 0 &&
+              (TRIVIAL_OFF_ZERO >> 7) == 0);
+
+// Every code point of the BMP that does not simply stay at level 0 lies in
+// one of these: a block of UCS-2 units outside them all stays at level 0 and
+// is passed over, its levels zero already. Quotes, dashes and the ellipsis
+// (U+2010 to U+2027) lie between them.
+struct Window16 {
+    char16_t first, last;
+};
+constexpr Window16 BMP_ATTENTION[] = {{0x0000, 0x001B}, {0x007F, 0x00AD}, {0x05BE, 0x08E2},
+                                      {0x180E, 0x180E}, {0x200B, 0x200F}, {0x202A, 0x202E},
+                                      {0x2060, 0x206F}, {0xFB1D, 0xFDFF}, {0xFE70, 0xFEFF}};
+constexpr bool attention_holds_every_effect() {
+    for (char32_t cp = 0; cp < 0x10000; ++cp) {
+        const BidiClass c = BIDI_PLANES01.classes[cp];
+        if (c != BN && !((NOT_TRIVIAL_MASK >> u(c)) & 1)) continue;
+        bool inside = false;
+        for (const Window16& w : BMP_ATTENTION) inside = inside || (cp >= w.first && cp <= w.last);
+        if (!inside) return false;
+    }
+    return true;
+}
+static_assert(attention_holds_every_effect());
+
+// Whether any of the 64 units from p lies in a window above.
+inline bool needs_attention(const char16_t* p) noexcept {
+#if defined(__SSE2__)
+    __m128i hit = _mm_setzero_si128();
+    for (std::size_t k = 0; k < 64; k += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
+        for (const Window16& w : BMP_ATTENTION) {
+            if (w.first == w.last) {
+                hit = _mm_or_si128(hit, _mm_cmpeq_epi16(v, _mm_set1_epi16(short(w.first))));
+            } else {
+                // v - first, moved into the signed range, is below last - first + 1 there.
+                const __m128i x = _mm_add_epi16(v, _mm_set1_epi16(short(std::uint16_t(0x8000u - w.first))));
+                const __m128i limit = _mm_set1_epi16(short(std::uint16_t(0x8000u + (w.last - w.first) + 1)));
+                hit = _mm_or_si128(hit, _mm_cmplt_epi16(x, limit));
+            }
+        }
+    }
+    return _mm_movemask_epi8(hit) != 0;
+#else
+    (void)p;
+    return true;
+#endif
+}
+
 // The fixed-width forms: while nothing can leave level 0, the levels are
 // written in the same pass that classifies (0, or removed for BN), so that
 // left-to-right text is read once; from the first code point that can, the
@@ -1217,14 +1286,48 @@ void layout_of(text::Fixed<Unit> text, bool with_order, BidiLayout& out) {
             return any_plane(unit);
     };
     out.paragraph_level = 0;
-    out.levels.resize(n);
-    std::uint8_t* lv = out.levels.data();
     std::size_t i = 0, removed = 0;
-    for (; i < n; ++i) {
-        const BidiClass c = lookup(p[i]);
-        if ((NOT_TRIVIAL_MASK >> u(c)) & 1) break;
-        lv[i] = c == BN ? REMOVED_LEVEL : 0;
-        removed += c == BN;
+    // A block at a time, the level written straight from the table of
+    // effects and the block checked once; a block that holds a class off
+    // level 0 is read again for where it starts.
+    constexpr std::size_t BLOCK_UNITS = 64;  // as needs_attention reads
+    const auto effect = [&](Unit unit) -> std::uint32_t {
+        if constexpr (sizeof(Unit) == 4) {
+            if (unit >= 0x20000) [[unlikely]]
+                return TRIVIAL_EFFECTS.of_class[u(any_plane(unit))];
+        }
+        return TRIVIAL_EFFECTS.at[unit];
+    };
+    // The levels are made (zeroed) a stretch at a time as the pass goes: text
+    // that turns right to left early has the resolution fill them once, not
+    // twice.
+    constexpr std::size_t STRETCH = 64 * BLOCK_UNITS;
+    out.levels.reserve(n);
+    for (;;) {
+        const std::size_t stretch_end = std::min(n, i + STRETCH);
+        out.levels.resize(stretch_end);
+        std::uint8_t* const lv = out.levels.data();
+        for (; stretch_end - i >= BLOCK_UNITS; i += BLOCK_UNITS) {
+            if constexpr (sizeof(Unit) == 2)
+                if (!needs_attention(p + i)) continue;
+            std::uint32_t seen = 0;
+            std::size_t block_removed = 0;
+            for (std::size_t k = i; k < i + BLOCK_UNITS; ++k) {
+                const std::uint32_t e = effect(p[k]);
+                lv[k] = std::uint8_t(e);
+                seen |= e + 1;
+                block_removed += e >> 7;
+            }
+            if (seen & (TRIVIAL_OFF_ZERO + 1)) break;
+            removed += block_removed;
+        }
+        for (; i < stretch_end; ++i) {
+            const BidiClass c = lookup(p[i]);
+            if ((NOT_TRIVIAL_MASK >> u(c)) & 1) break;
+            lv[i] = c == BN ? REMOVED_LEVEL : 0;
+            removed += c == BN;
+        }
+        if (i < stretch_end || i == n) break;
     }
     if (i == n) {
         // No odd level: the logical order, one run over everything kept.
@@ -1241,8 +1344,7 @@ void layout_of(text::Fixed<Unit> text, bool with_order, BidiLayout& out) {
         present |= bit(c);
         classes[k] = c;
     }
-    out.levels = std::vector<std::uint8_t>();  // the resolution makes its own
-    resolve(classes.get(), p, n, std::nullopt, present, out);
+    resolve(classes.get(), p, n, std::nullopt, present, out);  // in the same room for the levels
     if (with_order) visual_runs(out);
 }
 
@@ -1547,7 +1649,7 @@ template BidiLayout bidi_levels(text::Latin1);
 template BidiLayout bidi_levels(text::Ucs2);
 template BidiLayout bidi_levels(text::Ucs4);
 
-constinit const Plane1Classes PLANE1_CLASSES = build_plane1_classes();
+constinit const Planes01Classes PLANES01_CLASSES = BIDI_PLANES01;
 
 BidiResult resolve_bidi(std::string_view text) { return expand(bidi_layout(text)); }
 

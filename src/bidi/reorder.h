@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace scrivlet::bidi {
@@ -17,7 +18,8 @@ namespace scrivlet::bidi {
 // node is a distinct stretch with its minimum level, its children the runs at
 // that minimum and the nodes of its deeper stretches. The passes at levels in
 // (parent minimum, node minimum] each reverse a node whole, so only the parity
-// of their count matters. Linear in the entries.
+// of their count matters, and a node's place in the output follows from its
+// parent's place and its offset there. Linear in the entries.
 template <typename Index>
 void reorder_by_levels(const std::uint8_t* levels, std::size_t count, Index* order) {
     if (count == 0) return;
@@ -61,68 +63,55 @@ void reorder_by_levels(const std::uint8_t* levels, std::size_t count, Index* ord
     const std::uint32_t runs = std::uint32_t(run_level.size());
     run_begin.push_back(std::uint32_t(count));
 
-    // Items 0..runs-1 are the runs, item runs + k is node k. Each open stretch
-    // and each node keeps its items, in text order, as a list linked both
-    // ways (next and prev), so that items move in constant time.
-    constexpr std::uint32_t END = 0xFFFFFFFF;
-    struct List {
-        std::uint32_t head, tail;
+    // Node k covers the entries [a, b), all at min or above, and holds the
+    // runs at min and its child nodes. Placed inside its parent, it takes the
+    // output from start on, reversed as a whole when flipped. Node 0 is the
+    // root, below every level.
+    constexpr std::uint32_t NONE = 0xFFFFFFFF;
+    struct Node {
+        std::uint32_t a, b, parent, start;
+        int min;
+        bool flipped, placed;
     };
-    const std::size_t items = 2 * std::size_t(runs) + 1;  // a node per run at most, and the root's
-    std::vector<std::uint32_t> next(items), prev(items);
-    std::vector<int> node_min;
-    std::vector<List> node_items;
-    node_min.reserve(runs + 1);
-    node_items.reserve(runs + 1);
-    auto append = [&](List& list, std::uint32_t item) {
-        next[item] = END;
-        prev[item] = list.tail;
-        if (list.tail == END)
-            list.head = item;
-        else
-            next[list.tail] = item;
-        list.tail = item;
-    };
+    std::vector<Node> nodes;
+    nodes.reserve(std::size_t(runs) + 1);  // a node per run at most, and the root
+    nodes.push_back({0, std::uint32_t(count), NONE, 0, -1, false, true});
+    std::vector<std::uint32_t> run_node(runs);
     // Minimums strictly increase up the stack, so it holds at most one entry
-    // per level and the root.
+    // per level and the root. A stretch closed by a lower level belongs to the
+    // one below it on the stack, or, when that one is lower still, to the new
+    // stretch the lower level opens where the closed one began.
     struct Open {
         int min;
-        List list;
+        std::uint32_t node;
     };
     std::array<Open, 258> open;
     std::size_t depth = 0;
-    open[depth++] = {-1, {END, END}};  // the root, below every level
-    auto close_top = [&]() {
-        const Open o = open[--depth];
-        node_min.push_back(o.min);
-        node_items.push_back(o.list);
-        append(open[depth - 1].list, runs + std::uint32_t(node_min.size() - 1));
+    open[depth++] = {-1, 0};
+    const auto close_top = [&](int level) {
+        Node& closed = nodes[open[depth - 1].node];
+        const Open below = open[depth - 2];
+        closed.parent = below.min >= level ? below.node : std::uint32_t(nodes.size());  // the one opened next
+        --depth;
     };
     for (std::uint32_t r = 0; r < runs; ++r) {
         const int level = run_level[r];
-        bool closed = false;
+        std::uint32_t a = run_begin[r];
         while (open[depth - 1].min > level) {
-            close_top();
-            closed = true;
+            a = nodes[open[depth - 1].node].a;
+            nodes[open[depth - 1].node].b = run_begin[r];
+            close_top(level);
         }
         if (open[depth - 1].min < level) {
-            // The stretch just closed lies inside this run's: it moves there.
-            List list{END, END};
-            if (closed) {
-                List& below = open[depth - 1].list;
-                const std::uint32_t node = below.tail;
-                below.tail = prev[node];
-                if (below.tail == END)
-                    below.head = END;
-                else
-                    next[below.tail] = END;
-                append(list, node);
-            }
-            open[depth++] = {level, list};
+            open[depth++] = {level, std::uint32_t(nodes.size())};
+            nodes.push_back({a, 0, NONE, 0, level, false, false});
         }
-        append(open[depth - 1].list, r);
+        run_node[r] = open[depth - 1].node;
     }
-    while (depth > 1) close_top();
+    while (depth > 1) {
+        nodes[open[depth - 1].node].b = std::uint32_t(count);
+        close_top(-1);
+    }
 
     // Passes at levels in [low, high] that actually run.
     auto passes = [&](int low, int high) {
@@ -130,27 +119,32 @@ void reorder_by_levels(const std::uint8_t* levels, std::size_t count, Index* ord
         high = std::min(high, highest);
         return high >= low ? high - low + 1 : 0;
     };
-    std::vector<Index> out;
-    out.reserve(count);
-    // reversed: the parity of the passes that reverse these items as a whole.
-    auto emit = [&](auto&& self, List list, int min, bool reversed) -> void {
-        for (std::uint32_t item = reversed ? list.tail : list.head; item != END;
-             item = reversed ? prev[item] : next[item]) {
-            if (item < runs) {
-                const std::size_t b = run_begin[item], e = run_begin[item + 1];
-                if (reversed)
-                    for (std::size_t i = e; i-- > b;) out.push_back(order[i]);
-                else
-                    for (std::size_t i = b; i < e; ++i) out.push_back(order[i]);
-            } else {
-                const std::size_t node = item - runs;
-                const bool flip = passes(min + 1, node_min[node]) & 1;
-                self(self, node_items[node], node_min[node], reversed != flip);
-            }
+    // Each node placed after its parent: the passes at levels in (parent
+    // minimum, node minimum] reverse it whole, so only their parity counts.
+    // The chain of parents is at most one per level.
+    std::array<std::uint32_t, 258> chain;
+    for (std::uint32_t k = 1; k < nodes.size(); ++k) {
+        std::size_t length = 0;
+        for (std::uint32_t x = k; !nodes[x].placed; x = nodes[x].parent) chain[length++] = x;
+        while (length > 0) {
+            Node& node = nodes[chain[--length]];
+            const Node& parent = nodes[node.parent];
+            node.flipped = parent.flipped != bool(passes(parent.min + 1, node.min) & 1);
+            node.start = parent.flipped ? parent.start + (parent.b - node.b) : parent.start + (node.a - parent.a);
+            node.placed = true;
         }
-    };
-    emit(emit, open[0].list, -1, false);
-    std::copy(out.begin(), out.end(), order);
+    }
+    // Every entry where its node puts it.
+    const std::unique_ptr<Index[]> out(new Index[count]);
+    for (std::uint32_t r = 0; r < runs; ++r) {
+        const Node& node = nodes[run_node[r]];
+        const std::size_t b = run_begin[r], e = run_begin[r + 1];
+        if (node.flipped)
+            for (std::size_t i = b; i < e; ++i) out[node.start + (node.b - 1 - i)] = order[i];
+        else
+            for (std::size_t i = b; i < e; ++i) out[node.start + (i - node.a)] = order[i];
+    }
+    std::copy(out.get(), out.get() + count, order);
 }
 
 }  // namespace scrivlet::bidi

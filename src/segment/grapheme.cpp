@@ -1,6 +1,7 @@
 #include "grapheme.h"
 
 #include <array>
+#include <type_traits>
 
 #include "../utf8.h"
 #include "cluster_walk.h"
@@ -78,10 +79,11 @@ void fixed_cluster_starts(const Unit* p, std::size_t n, OffsetSink& sink) {
     unsigned state = walk::triple::NOTHING * SIDE + walk::triple::START;  // (before, prev)
     bool pair_closed = false;
     std::uint64_t offset = 0;
-    const auto step = [&](std::size_t i) {
+    // beyond_plane_1: whether the code point may lie beyond plane 1.
+    const auto step = [&](std::size_t i, auto beyond_plane_1) {
         const char32_t cp = p[i];
         unsigned cls, length;
-        if (sizeof(Unit) == 4 && cp >= 0x20000) [[unlikely]] {
+        if (beyond_plane_1 && sizeof(Unit) == 4 && cp >= 0x20000) [[unlikely]] {
             cls = class_beyond_plane_1(cp);
             length = 4;
         } else {
@@ -98,12 +100,22 @@ void fixed_cluster_starts(const Unit* p, std::size_t n, OffsetSink& sink) {
         offset += length;
         state = at & STATE_MASK;
     };
+    constexpr std::true_type MAYBE;
+    constexpr std::false_type BELOW;
     std::size_t i = 0;
     for (; n - i >= BLOCK; i += BLOCK) {
-        for (std::size_t k = 0; k < BLOCK; ++k) step(i + k);
+        // A block of planes 0 and 1 only (all but the rarest text) takes no
+        // test per code point: the OR of its units tells.
+        std::uint32_t all = 0;
+        if constexpr (sizeof(Unit) == 4)
+            for (std::size_t k = 0; k < BLOCK; ++k) all |= p[i + k];
+        if (all < 0x20000)
+            for (std::size_t k = 0; k < BLOCK; ++k) step(i + k, BELOW);
+        else
+            for (std::size_t k = 0; k < BLOCK; ++k) step(i + k, MAYBE);
         out.block();
     }
-    for (; i < n; ++i) step(i);
+    for (; i < n; ++i) step(i, MAYBE);
     out.flush();
 }
 
