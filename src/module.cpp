@@ -564,9 +564,8 @@ PyObject* bidi_result(const bidi::BidiLayout& r) {
     Ref order(checked(PyList_New(Py_ssize_t(r.kept))));
     PyObject** const items = reinterpret_cast<PyListObject*>(order.get())->ob_item;
     Py_ssize_t k = 0;
-    // Indices fit a long (a str holds fewer code points than LONG_MAX).
     const auto add = [&](std::size_t i) {
-        PyObject* const item = PyLong_FromLong(long(i));
+        PyObject* const item = new_int(i);
         if (item == nullptr) [[unlikely]]
             throw ApiFailure{};
         items[k++] = item;
