@@ -1091,11 +1091,10 @@ public:
     // LB15c and LB15d, LB14, LB15a, LB17, LB16, LB15b, then LB18 allows it.
     BreakAction after_space(C cur, C after) const {
         if (cur == C::IS) return after == C::NU ? A::Allowed : A::Prohibited;
-        if (in(cur, set_of(C::WJ, C::CL, C::CP, C::EX, C::SY)) || non_space_ == C::OP ||
-            non_space_opens_ || (cur == C::B2 && non_space_ == C::B2) ||
-            (cur == C::NS && in(non_space_, CLOSE)) || (cur == C::QU && closes_quotation(after)))
-            return A::Prohibited;
-        return A::Allowed;
+        // A quote is held where a letter would be, and by LB15b where it closes.
+        const bool breaks =
+            cur == C::QU ? space_breaks_before(C::AL) && !closes_quotation(after) : space_breaks_before(cur);
+        return breaks ? A::Allowed : A::Prohibited;
     }
 
     // A base of LANE decided by after_space.

@@ -17,6 +17,21 @@
 namespace sc = scrivlet;
 using sc::testing::Forms;
 
+namespace {
+
+// The layout of cps in every form against the UTF-8 path's.
+void layouts_agree(std::u32string cps) {
+    Forms(std::move(cps))
+        .compare([](auto text) { return sc::bidi::expand(sc::bidi::bidi_layout(text)); },
+                 [](const sc::bidi::BidiResult& got, const sc::bidi::BidiResult& expected) {
+                     CHECK(got.paragraph_level == expected.paragraph_level);
+                     CHECK(got.levels == expected.levels);
+                     CHECK(got.visual_order == expected.visual_order);
+                 });
+}
+
+}  // namespace
+
 TEST(fixed_class_lookup_matches_the_class_table) {
     sc::bidi::FixedClassLookup lookup;
     for (char32_t cp = 0; cp <= 0x10FFFF; ++cp)
@@ -46,13 +61,7 @@ TEST(bidi_layout_of_right_to_left_text_is_the_same_in_every_form) {
         for (int i = length(rng); i > 0; --i) cps.push_back(pool[pick(rng)]);
         // Some texts start left to right and turn right to left late.
         if (t % 4 == 0) cps.insert(0, std::u32string(40, U'a'));
-        Forms(std::move(cps))
-            .compare([](auto text) { return sc::bidi::expand(sc::bidi::bidi_layout(text)); },
-                     [](const sc::bidi::BidiResult& got, const sc::bidi::BidiResult& expected) {
-                         CHECK(got.paragraph_level == expected.paragraph_level);
-                         CHECK(got.levels == expected.levels);
-                         CHECK(got.visual_order == expected.visual_order);
-                     });
+        layouts_agree(std::move(cps));
     }
 }
 
@@ -91,13 +100,7 @@ TEST(bidi_layout_of_left_to_right_text_with_removed_controls_is_the_same_in_ever
             --i;
         }
         if (t % 2 == 1 && !cps.empty()) cps[rng() % cps.size()] = turns[rng() % std::size(turns)];
-        Forms(std::move(cps))
-            .compare([](auto text) { return sc::bidi::expand(sc::bidi::bidi_layout(text)); },
-                     [](const sc::bidi::BidiResult& got, const sc::bidi::BidiResult& expected) {
-                         CHECK(got.paragraph_level == expected.paragraph_level);
-                         CHECK(got.levels == expected.levels);
-                         CHECK(got.visual_order == expected.visual_order);
-                     });
+        layouts_agree(std::move(cps));
     }
 }
 
