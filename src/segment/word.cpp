@@ -191,19 +191,27 @@ template std::vector<std::uint64_t> word_boundary_offsets(text::Ucs4);
 namespace word_data {
 namespace {
 constexpr std::array<WordBreak, 0x10000> WORD_BREAK_BMP_VALUES = build_bmp_table();
-}  // namespace
-constinit const std::array<std::uint8_t, 0x10000> WORD_BREAK_PACKED_BMP =
-    pack_bmp_table(WORD_BREAK_BMP_VALUES);
-namespace {
+constexpr std::array<std::uint8_t, 0x10000> PACKED_BMP = pack_bmp_table(WORD_BREAK_BMP_VALUES);
 constexpr std::array<std::uint8_t, 0x1000> PICTOGRAPH_BLOCK = build_packed_supplementary_block(0x1F000);
 constexpr std::array<std::uint8_t, 0x1000> VARIATION_BLOCK = build_packed_supplementary_block(0xE0000);
 constexpr std::array<std::uint8_t, 0x1000> OTHER_BLOCK = build_packed_supplementary_block(0x10000);
 
+// The BMP, then the plane of U+10000: Other but for the pictographs' block.
+constexpr std::array<std::uint8_t, 0x20000> build_planes() {
+    std::array<std::uint8_t, 0x20000> t{};
+    for (std::uint32_t cp = 0; cp < 0x20000; ++cp)
+        t[cp] = cp < 0x10000       ? PACKED_BMP[cp]
+                : cp >> 12 == 0x1F ? PICTOGRAPH_BLOCK[cp & 0xFFF]
+                                   : OTHER_BLOCK[cp & 0xFFF];
+    return t;
+}
+}  // namespace
+constinit const std::array<std::uint8_t, 0x20000> WORD_BREAK_PACKED_PLANES = build_planes();
+namespace {
 constexpr std::array<const std::uint8_t*, BLOCK_COUNT + 1> build_blocks() {
     std::array<const std::uint8_t*, BLOCK_COUNT + 1> t{};
     for (std::uint32_t b = 0; b <= BLOCK_COUNT; ++b)
-        t[b] = b < 0x10   ? WORD_BREAK_PACKED_BMP.data() + b * 0x1000
-               : b == 0x1F ? PICTOGRAPH_BLOCK.data()
+        t[b] = b < 0x20    ? WORD_BREAK_PACKED_PLANES.data() + b * 0x1000
                : b == 0xE0 ? VARIATION_BLOCK.data()
                            : OTHER_BLOCK.data();
     return t;

@@ -190,3 +190,21 @@ TEST(the_chunks_are_taken_on_long_texts_whose_runs_of_letters_pay_only) {
     CHECK(!pays(U"abcdef ", 1 << 16));                  // 5 of 7 passed over: the plain steps are faster
     CHECK(!pays(U"\u30A2\u30A4\u30C6", 1 << 16));       // kana are not letters of a range
 }
+
+TEST(four_byte_units_above_the_first_two_planes_give_the_same_boundaries_in_every_stretch) {
+    // Stretches of 4-byte units below U+20000 take a one-load lookup, the
+    // others the lookup of any code point: a few code points past U+1FFFF
+    // (ideographs, variation selectors, which are Extend, tags, the last
+    // code point) among letters, marks and emoji, at random places.
+    const std::u32string high = U"\U00020000\U0002A6DF\U000E0100\U000E01EF\U000E0020\U000E007F\U0010FFFF";
+    const std::u32string low = U"ab \u0301.'1\u0E01\u0E48\U0001F469\u200D\U0001F4BB\U0001F1EF\U0001F1F5\U0001F3FD,";
+    std::mt19937 rng(1233);
+    for (int t = 0; t < 60; ++t) {
+        std::u32string text;
+        for (std::size_t n = 300 + rng() % 900; text.size() < n;)
+            text += rng() % 64 == 0 ? high[rng() % high.size()] : low[rng() % low.size()];
+        compare_words(text);
+        Forms(std::move(text)).compare([](auto s) { return sc::segment::word_boundary_offsets(s); },
+                                       same<Offsets, Offsets>);
+    }
+}
