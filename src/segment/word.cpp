@@ -35,37 +35,37 @@ bool avx2_chunks() noexcept { return HAS_AVX2; }
     const __m256i span1 = _mm256_set1_epi16(static_cast<short>(r[1].last - r[1].first));
     const __m256i three = _mm256_set1_epi16(3), c7f = _mm256_set1_epi16(0x7F),
                   c7ff = _mm256_set1_epi16(0x7FF);
-    __m256i carry = zero;
+    const __m256i fifteen = _mm256_set1_epi8(15);
+    __m256i carry = zero;  // the bytes of the units so far, in every byte
     for (unsigned k = 0; k < CHUNK / 32; ++k) {
-        __m256i in0[2], in1[2];
+        __m256i in0[2], in1[2], length[2];
         for (unsigned h = 0; h < 2; ++h) {
             const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * k + 16 * h));
             in0[h] = _mm256_cmpeq_epi16(_mm256_subs_epu16(_mm256_sub_epi16(v, lo0), span0), zero);
             in1[h] = _mm256_cmpeq_epi16(_mm256_subs_epu16(_mm256_sub_epi16(v, lo1), span1), zero);
             // Bytes per unit: 3, less one below U+0800 and one more below U+0080.
             __m256i bytes = _mm256_add_epi16(three, _mm256_cmpeq_epi16(_mm256_subs_epu16(v, c7f), zero));
-            bytes = _mm256_add_epi16(bytes, _mm256_cmpeq_epi16(_mm256_subs_epu16(v, c7ff), zero));
-            // Summed within each half, then the first half's sum added to the second.
-            __m256i x = _mm256_add_epi16(bytes, _mm256_slli_si256(bytes, 2));
-            x = _mm256_add_epi16(x, _mm256_slli_si256(x, 4));
-            x = _mm256_add_epi16(x, _mm256_slli_si256(x, 8));
-            __m256i last = _mm256_shufflehi_epi16(x, 0xFF);
-            last = _mm256_unpackhi_epi64(last, last);
-            x = _mm256_add_epi16(x, _mm256_permute2x128_si256(last, last, 0x08));
-            x = _mm256_add_epi16(x, carry);
-            _mm256_store_si256(reinterpret_cast<__m256i*>(m.bytes_before + 32 * k + 16 * h),
-                               _mm256_sub_epi16(x, bytes));
-            last = _mm256_shufflehi_epi16(x, 0xFF);
-            last = _mm256_unpackhi_epi64(last, last);
-            carry = _mm256_permute2x128_si256(last, last, 0x11);
+            length[h] = _mm256_add_epi16(bytes, _mm256_cmpeq_epi16(_mm256_subs_epu16(v, c7ff), zero));
         }
         // packs works within each half: the quarters come back in order by a permutation.
+        const __m256i bytes = _mm256_permute4x64_epi64(_mm256_packus_epi16(length[0], length[1]), 0xD8);
+        // Summed within each half, then the first half's sum added to the second.
+        __m256i x = _mm256_add_epi8(bytes, _mm256_slli_si256(bytes, 1));
+        x = _mm256_add_epi8(x, _mm256_slli_si256(x, 2));
+        x = _mm256_add_epi8(x, _mm256_slli_si256(x, 4));
+        x = _mm256_add_epi8(x, _mm256_slli_si256(x, 8));
+        const __m256i half = _mm256_shuffle_epi8(x, fifteen);
+        x = _mm256_add_epi8(x, _mm256_permute2x128_si256(half, half, 0x08));
+        x = _mm256_add_epi8(x, carry);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(m.bytes_before + 32 * k), _mm256_sub_epi8(x, bytes));
+        const __m256i last = _mm256_shuffle_epi8(x, fifteen);
+        carry = _mm256_permute2x128_si256(last, last, 0x11);
         const __m256i w0 = _mm256_permute4x64_epi64(_mm256_packs_epi16(in0[0], in0[1]), 0xD8);
         const __m256i w1 = _mm256_permute4x64_epi64(_mm256_packs_epi16(in1[0], in1[1]), 0xD8);
         m.in[0] |= std::uint64_t(unsigned(_mm256_movemask_epi8(w0))) << (32 * k);
         m.in[1] |= std::uint64_t(unsigned(_mm256_movemask_epi8(w1))) << (32 * k);
     }
-    m.bytes = unsigned(_mm_cvtsi128_si32(_mm256_castsi256_si128(carry))) & 0xFFFF;
+    m.bytes = unsigned(_mm_cvtsi128_si32(_mm256_castsi256_si128(carry))) & 0xFF;
 }
 #else
 bool avx2_chunks() noexcept { return false; }

@@ -355,11 +355,12 @@ constexpr std::uint32_t RANGE_COLUMNS = JOIN_COLUMNS | 1u << static_cast<unsigne
 inline constexpr std::size_t CHUNK = 64;
 
 // Per unit of a chunk: whether it lies in either range, a bit each, and the
-// UTF-8 bytes from the chunk's start to the unit (below 4 * CHUNK); and the
+// UTF-8 bytes from the chunk's start to the unit (below 3 * CHUNK, a byte,
+// for 8 and 16-bit units, so that a vector sums twice as many); and the
 // bytes of the whole chunk.
 template <typename Unit>
 struct ChunkMasks {
-    using Sum = std::conditional_t<sizeof(Unit) == 1, std::uint8_t, std::uint16_t>;
+    using Sum = std::conditional_t<sizeof(Unit) <= 2, std::uint8_t, std::uint16_t>;
     std::uint64_t in[2] = {0, 0};
     unsigned bytes = 0;
     alignas(32) Sum bytes_before[CHUNK];
@@ -430,7 +431,7 @@ inline void chunk_masks(const char16_t* p, const JoinRange (&r)[2], ChunkMasks<c
     const __m128i three = _mm_set1_epi16(3), c7f = _mm_set1_epi16(0x7F), c7ff = _mm_set1_epi16(0x7FF);
     __m128i carry = zero;
     for (unsigned k = 0; k < CHUNK / 16; ++k) {
-        __m128i in0[2], in1[2];
+        __m128i in0[2], in1[2], before[2];
         for (unsigned h = 0; h < 2; ++h) {
             const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k + 8 * h));
             in0[h] = _mm_cmpeq_epi16(_mm_subs_epu16(_mm_sub_epi16(v, lo0), span0), zero);
@@ -442,11 +443,11 @@ inline void chunk_masks(const char16_t* p, const JoinRange (&r)[2], ChunkMasks<c
             x = _mm_add_epi16(x, _mm_slli_si128(x, 4));
             x = _mm_add_epi16(x, _mm_slli_si128(x, 8));
             x = _mm_add_epi16(x, carry);
-            _mm_store_si128(reinterpret_cast<__m128i*>(m.bytes_before + 16 * k + 8 * h),
-                            _mm_sub_epi16(x, bytes));
+            before[h] = _mm_sub_epi16(x, bytes);
             const __m128i last = _mm_shufflehi_epi16(x, 0xFF);
             carry = _mm_unpackhi_epi64(last, last);
         }
+        _mm_store_si128(reinterpret_cast<__m128i*>(m.bytes_before + 16 * k), _mm_packus_epi16(before[0], before[1]));
         m.in[0] |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_packs_epi16(in0[0], in0[1])))) << (16 * k);
         m.in[1] |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_packs_epi16(in1[0], in1[1])))) << (16 * k);
     }
