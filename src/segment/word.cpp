@@ -197,12 +197,16 @@ constexpr std::array<std::uint8_t, 0x1000> VARIATION_BLOCK = build_packed_supple
 constexpr std::array<std::uint8_t, 0x1000> OTHER_BLOCK = build_packed_supplementary_block(0x10000);
 
 // The BMP, then the plane of U+10000: Other but for the pictographs' block.
+// By pointer, in few steps, for compilers that bound the steps of a
+// constant evaluation.
 constexpr std::array<std::uint8_t, 0x20000> build_planes() {
     std::array<std::uint8_t, 0x20000> t{};
-    for (std::uint32_t cp = 0; cp < 0x20000; ++cp)
-        t[cp] = cp < 0x10000       ? PACKED_BMP[cp]
-                : cp >> 12 == 0x1F ? PICTOGRAPH_BLOCK[cp & 0xFFF]
-                                   : OTHER_BLOCK[cp & 0xFFF];
+    std::uint8_t* out = t.data();
+    for (const std::uint8_t* in = PACKED_BMP.data(); in != PACKED_BMP.data() + 0x10000;) *out++ = *in++;
+    for (std::uint32_t block = 0x10; block < 0x20; ++block) {
+        const std::uint8_t* in = (block == 0x1F ? PICTOGRAPH_BLOCK : OTHER_BLOCK).data();
+        for (const std::uint8_t* end = in + 0x1000; in != end;) *out++ = *in++;
+    }
     return t;
 }
 }  // namespace

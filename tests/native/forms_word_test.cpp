@@ -208,3 +208,16 @@ TEST(four_byte_units_above_the_first_two_planes_give_the_same_boundaries_in_ever
                                        same<Offsets, Offsets>);
     }
 }
+
+TEST(the_table_of_the_first_two_planes_holds_each_code_points_entry) {
+    namespace wd = sc::segment::word_data;
+    const auto bmp = wd::pack_bmp_table(wd::build_bmp_table());
+    const auto pictographs = wd::build_packed_supplementary_block(0x1F000);
+    const auto other = wd::build_packed_supplementary_block(0x10000);
+    std::size_t wrong = 0;
+    for (char32_t cp = 0; cp < 0x20000; ++cp) {
+        const unsigned expected = cp < 0x10000 ? bmp[cp] : (cp >> 12 == 0x1F ? pictographs : other)[cp & 0xFFF];
+        wrong += wd::WORD_BREAK_PACKED_PLANES[cp] != expected || sc::segment::packed_word_break(cp) != expected;
+    }
+    CHECK(wrong == 0);
+}
