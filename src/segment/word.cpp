@@ -147,13 +147,15 @@ template <typename Units>
 void boundary_offsets(const Units u, OffsetSink& sink) {
     if constexpr (Units::fixed) {
         word_rules::RunRanges sample;
-        if (word_rules::chunks_pay(u, 0, u.size(), sample)) {
 #if SCRIVLET_WORD_AVX2
-            if constexpr (std::is_same_v<Units, FixedUnits<char16_t>>)
-                if (word_rules::avx2_chunks()) return boundary_offsets_avx2(u, sink);
+        if constexpr (std::is_same_v<Units, FixedUnits<char16_t>>)
+            if (word_rules::avx2_chunks()) {
+                if (word_rules::chunks_pay(u, 0, u.size(), sample, word_rules::SKIP_SHARE_64_AVX2))
+                    return boundary_offsets_avx2(u, sink);
+                return boundary_offsets_with<false>(u, sink);
+            }
 #endif
-            return boundary_offsets_with<true>(u, sink);
-        }
+        if (word_rules::chunks_pay(u, 0, u.size(), sample)) return boundary_offsets_with<true>(u, sink);
     }
     boundary_offsets_with<false>(u, sink);
 }

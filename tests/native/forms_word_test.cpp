@@ -174,13 +174,14 @@ TEST(letter_ranges_hold_letters_and_marks_only_and_are_the_widest) {
 }
 
 TEST(the_chunks_are_taken_on_long_texts_whose_runs_of_letters_pay_only) {
-    const auto pays = [](const std::u32string& piece, std::size_t n) {
+    const auto pays = [](const std::u32string& piece, std::size_t n,
+                         unsigned share = sc::segment::word_rules::SKIP_SHARE_64) {
         std::u16string text;
         while (text.size() < n)
             for (const char32_t c : piece) text += static_cast<char16_t>(c);
         sc::segment::word_rules::RunRanges runs;
         return sc::segment::word_rules::chunks_pay(sc::segment::units(sc::text::Ucs2{text.data(), text.size()}),
-                                                   0, text.size(), runs);
+                                                   0, text.size(), runs, share);
     };
     const std::u32string thai = U"\u0E01\u0E32\u0E23\u0E40\u0E21\u0E37\u0E2D\u0E07 ";
     CHECK(pays(thai, 1 << 16));
@@ -188,6 +189,7 @@ TEST(the_chunks_are_taken_on_long_texts_whose_runs_of_letters_pay_only) {
     CHECK(pays(U"\u05D0\u05D1\u05D2\u05D3\u05D4\u05D5\u05D6\u05D7 ", 1 << 16));  // Hebrew letters make runs
     CHECK(!pays(U"\u05D0\u05D1\u05D2 \u05D3 ", 1 << 16));  // too few units inside them
     CHECK(!pays(U"abcdef ", 1 << 16));                  // 5 of 7 passed over: the plain steps are faster
+    CHECK(pays(U"abcdef ", 1 << 16, sc::segment::word_rules::SKIP_SHARE_64_AVX2));  // but not the AVX2 chunks
     CHECK(!pays(U"\u30A2\u30A4\u30C6", 1 << 16));       // kana are not letters of a range
 }
 
