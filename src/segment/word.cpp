@@ -35,37 +35,37 @@ bool avx2_chunks() noexcept { return HAS_AVX2; }
     const __m256i span1 = _mm256_set1_epi16(static_cast<short>(r[1].last - r[1].first));
     const __m256i three = _mm256_set1_epi16(3), c7f = _mm256_set1_epi16(0x7F),
                   c7ff = _mm256_set1_epi16(0x7FF);
-    __m256i carry = zero;
+    const __m256i fifteen = _mm256_set1_epi8(15);
+    __m256i carry = zero;  // the bytes of the units so far, in every byte
     for (unsigned k = 0; k < CHUNK / 32; ++k) {
-        __m256i in0[2], in1[2];
+        __m256i in0[2], in1[2], length[2];
         for (unsigned h = 0; h < 2; ++h) {
             const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * k + 16 * h));
             in0[h] = _mm256_cmpeq_epi16(_mm256_subs_epu16(_mm256_sub_epi16(v, lo0), span0), zero);
             in1[h] = _mm256_cmpeq_epi16(_mm256_subs_epu16(_mm256_sub_epi16(v, lo1), span1), zero);
             // Bytes per unit: 3, less one below U+0800 and one more below U+0080.
             __m256i bytes = _mm256_add_epi16(three, _mm256_cmpeq_epi16(_mm256_subs_epu16(v, c7f), zero));
-            bytes = _mm256_add_epi16(bytes, _mm256_cmpeq_epi16(_mm256_subs_epu16(v, c7ff), zero));
-            // Summed within each half, then the first half's sum added to the second.
-            __m256i x = _mm256_add_epi16(bytes, _mm256_slli_si256(bytes, 2));
-            x = _mm256_add_epi16(x, _mm256_slli_si256(x, 4));
-            x = _mm256_add_epi16(x, _mm256_slli_si256(x, 8));
-            __m256i last = _mm256_shufflehi_epi16(x, 0xFF);
-            last = _mm256_unpackhi_epi64(last, last);
-            x = _mm256_add_epi16(x, _mm256_permute2x128_si256(last, last, 0x08));
-            x = _mm256_add_epi16(x, carry);
-            _mm256_store_si256(reinterpret_cast<__m256i*>(m.bytes_before + 32 * k + 16 * h),
-                               _mm256_sub_epi16(x, bytes));
-            last = _mm256_shufflehi_epi16(x, 0xFF);
-            last = _mm256_unpackhi_epi64(last, last);
-            carry = _mm256_permute2x128_si256(last, last, 0x11);
+            length[h] = _mm256_add_epi16(bytes, _mm256_cmpeq_epi16(_mm256_subs_epu16(v, c7ff), zero));
         }
         // packs works within each half: the quarters come back in order by a permutation.
+        const __m256i bytes = _mm256_permute4x64_epi64(_mm256_packus_epi16(length[0], length[1]), 0xD8);
+        // Summed within each half, then the first half's sum added to the second.
+        __m256i x = _mm256_add_epi8(bytes, _mm256_slli_si256(bytes, 1));
+        x = _mm256_add_epi8(x, _mm256_slli_si256(x, 2));
+        x = _mm256_add_epi8(x, _mm256_slli_si256(x, 4));
+        x = _mm256_add_epi8(x, _mm256_slli_si256(x, 8));
+        const __m256i half = _mm256_shuffle_epi8(x, fifteen);
+        x = _mm256_add_epi8(x, _mm256_permute2x128_si256(half, half, 0x08));
+        x = _mm256_add_epi8(x, carry);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(m.bytes_before + 32 * k), _mm256_sub_epi8(x, bytes));
+        const __m256i last = _mm256_shuffle_epi8(x, fifteen);
+        carry = _mm256_permute2x128_si256(last, last, 0x11);
         const __m256i w0 = _mm256_permute4x64_epi64(_mm256_packs_epi16(in0[0], in0[1]), 0xD8);
         const __m256i w1 = _mm256_permute4x64_epi64(_mm256_packs_epi16(in1[0], in1[1]), 0xD8);
         m.in[0] |= std::uint64_t(unsigned(_mm256_movemask_epi8(w0))) << (32 * k);
         m.in[1] |= std::uint64_t(unsigned(_mm256_movemask_epi8(w1))) << (32 * k);
     }
-    m.bytes = unsigned(_mm_cvtsi128_si32(_mm256_castsi256_si128(carry))) & 0xFFFF;
+    m.bytes = unsigned(_mm_cvtsi128_si32(_mm256_castsi256_si128(carry))) & 0xFF;
 }
 #else
 bool avx2_chunks() noexcept { return false; }
@@ -147,13 +147,15 @@ template <typename Units>
 void boundary_offsets(const Units u, OffsetSink& sink) {
     if constexpr (Units::fixed) {
         word_rules::RunRanges sample;
-        if (word_rules::chunks_pay(u, 0, u.size(), sample)) {
 #if SCRIVLET_WORD_AVX2
-            if constexpr (std::is_same_v<Units, FixedUnits<char16_t>>)
-                if (word_rules::avx2_chunks()) return boundary_offsets_avx2(u, sink);
+        if constexpr (std::is_same_v<Units, FixedUnits<char16_t>>)
+            if (word_rules::avx2_chunks()) {
+                if (word_rules::chunks_pay(u, 0, u.size(), sample, word_rules::SKIP_SHARE_64_AVX2))
+                    return boundary_offsets_avx2(u, sink);
+                return boundary_offsets_with<false>(u, sink);
+            }
 #endif
-            return boundary_offsets_with<true>(u, sink);
-        }
+        if (word_rules::chunks_pay(u, 0, u.size(), sample)) return boundary_offsets_with<true>(u, sink);
     }
     boundary_offsets_with<false>(u, sink);
 }
@@ -191,19 +193,31 @@ template std::vector<std::uint64_t> word_boundary_offsets(text::Ucs4);
 namespace word_data {
 namespace {
 constexpr std::array<WordBreak, 0x10000> WORD_BREAK_BMP_VALUES = build_bmp_table();
-}  // namespace
-constinit const std::array<std::uint8_t, 0x10000> WORD_BREAK_PACKED_BMP =
-    pack_bmp_table(WORD_BREAK_BMP_VALUES);
-namespace {
+constexpr std::array<std::uint8_t, 0x10000> PACKED_BMP = pack_bmp_table(WORD_BREAK_BMP_VALUES);
 constexpr std::array<std::uint8_t, 0x1000> PICTOGRAPH_BLOCK = build_packed_supplementary_block(0x1F000);
 constexpr std::array<std::uint8_t, 0x1000> VARIATION_BLOCK = build_packed_supplementary_block(0xE0000);
 constexpr std::array<std::uint8_t, 0x1000> OTHER_BLOCK = build_packed_supplementary_block(0x10000);
 
+// The BMP, then the plane of U+10000: Other but for the pictographs' block.
+// By pointer, in few steps, for compilers that bound the steps of a
+// constant evaluation.
+constexpr std::array<std::uint8_t, 0x20000> build_planes() {
+    std::array<std::uint8_t, 0x20000> t{};
+    std::uint8_t* out = t.data();
+    for (const std::uint8_t* in = PACKED_BMP.data(); in != PACKED_BMP.data() + 0x10000;) *out++ = *in++;
+    for (std::uint32_t block = 0x10; block < 0x20; ++block) {
+        const std::uint8_t* in = (block == 0x1F ? PICTOGRAPH_BLOCK : OTHER_BLOCK).data();
+        for (const std::uint8_t* end = in + 0x1000; in != end;) *out++ = *in++;
+    }
+    return t;
+}
+}  // namespace
+constinit const std::array<std::uint8_t, 0x20000> WORD_BREAK_PACKED_PLANES = build_planes();
+namespace {
 constexpr std::array<const std::uint8_t*, BLOCK_COUNT + 1> build_blocks() {
     std::array<const std::uint8_t*, BLOCK_COUNT + 1> t{};
     for (std::uint32_t b = 0; b <= BLOCK_COUNT; ++b)
-        t[b] = b < 0x10   ? WORD_BREAK_PACKED_BMP.data() + b * 0x1000
-               : b == 0x1F ? PICTOGRAPH_BLOCK.data()
+        t[b] = b < 0x20    ? WORD_BREAK_PACKED_PLANES.data() + b * 0x1000
                : b == 0xE0 ? VARIATION_BLOCK.data()
                            : OTHER_BLOCK.data();
     return t;

@@ -320,9 +320,11 @@ constexpr std::array<std::uint8_t, 0x1000> build_packed_supplementary_block(std:
 
 constexpr std::uint32_t BLOCK_COUNT = 0x110;  // of 4096 code points, to U+10FFFF
 
-// Computed once, in word.cpp, which two TUs read. BLOCKS points at the
-// entries of each block of 4096 code points (and past U+10FFFF at Other).
-extern const std::array<std::uint8_t, 0x10000> WORD_BREAK_PACKED_BMP;
+// Computed once, in word.cpp, which two TUs read. PLANES holds the entries
+// of the BMP and of the plane after it, where pictographs lie, so that text
+// of those planes takes one load; BLOCKS points at the entries of each block
+// of 4096 code points (and past U+10FFFF at Other).
+extern const std::array<std::uint8_t, 0x20000> WORD_BREAK_PACKED_PLANES;
 extern const std::array<const std::uint8_t*, BLOCK_COUNT + 1> WORD_BREAK_PACKED_BLOCKS;
 
 }  // namespace word_data

@@ -174,13 +174,14 @@ TEST(letter_ranges_hold_letters_and_marks_only_and_are_the_widest) {
 }
 
 TEST(the_chunks_are_taken_on_long_texts_whose_runs_of_letters_pay_only) {
-    const auto pays = [](const std::u32string& piece, std::size_t n) {
+    const auto pays = [](const std::u32string& piece, std::size_t n,
+                         unsigned share = sc::segment::word_rules::SKIP_SHARE_64) {
         std::u16string text;
         while (text.size() < n)
             for (const char32_t c : piece) text += static_cast<char16_t>(c);
         sc::segment::word_rules::RunRanges runs;
         return sc::segment::word_rules::chunks_pay(sc::segment::units(sc::text::Ucs2{text.data(), text.size()}),
-                                                   0, text.size(), runs);
+                                                   0, text.size(), runs, share);
     };
     const std::u32string thai = U"\u0E01\u0E32\u0E23\u0E40\u0E21\u0E37\u0E2D\u0E07 ";
     CHECK(pays(thai, 1 << 16));
@@ -188,5 +189,37 @@ TEST(the_chunks_are_taken_on_long_texts_whose_runs_of_letters_pay_only) {
     CHECK(pays(U"\u05D0\u05D1\u05D2\u05D3\u05D4\u05D5\u05D6\u05D7 ", 1 << 16));  // Hebrew letters make runs
     CHECK(!pays(U"\u05D0\u05D1\u05D2 \u05D3 ", 1 << 16));  // too few units inside them
     CHECK(!pays(U"abcdef ", 1 << 16));                  // 5 of 7 passed over: the plain steps are faster
+    CHECK(pays(U"abcdef ", 1 << 16, sc::segment::word_rules::SKIP_SHARE_64_AVX2));  // but not the AVX2 chunks
     CHECK(!pays(U"\u30A2\u30A4\u30C6", 1 << 16));       // kana are not letters of a range
+}
+
+TEST(four_byte_units_above_the_first_two_planes_give_the_same_boundaries_in_every_stretch) {
+    // Stretches of 4-byte units below U+20000 take a one-load lookup, the
+    // others the lookup of any code point: a few code points past U+1FFFF
+    // (ideographs, variation selectors, which are Extend, tags, the last
+    // code point) among letters, marks and emoji, at random places.
+    const std::u32string high = U"\U00020000\U0002A6DF\U000E0100\U000E01EF\U000E0020\U000E007F\U0010FFFF";
+    const std::u32string low = U"ab \u0301.'1\u0E01\u0E48\U0001F469\u200D\U0001F4BB\U0001F1EF\U0001F1F5\U0001F3FD,";
+    std::mt19937 rng(1233);
+    for (int t = 0; t < 60; ++t) {
+        std::u32string text;
+        for (std::size_t n = 300 + rng() % 900; text.size() < n;)
+            text += rng() % 64 == 0 ? high[rng() % high.size()] : low[rng() % low.size()];
+        compare_words(text);
+        Forms(std::move(text)).compare([](auto s) { return sc::segment::word_boundary_offsets(s); },
+                                       same<Offsets, Offsets>);
+    }
+}
+
+TEST(the_table_of_the_first_two_planes_holds_each_code_points_entry) {
+    namespace wd = sc::segment::word_data;
+    const auto bmp = wd::pack_bmp_table(wd::build_bmp_table());
+    const auto pictographs = wd::build_packed_supplementary_block(0x1F000);
+    const auto other = wd::build_packed_supplementary_block(0x10000);
+    std::size_t wrong = 0;
+    for (char32_t cp = 0; cp < 0x20000; ++cp) {
+        const unsigned expected = cp < 0x10000 ? bmp[cp] : (cp >> 12 == 0x1F ? pictographs : other)[cp & 0xFFF];
+        wrong += wd::WORD_BREAK_PACKED_PLANES[cp] != expected || sc::segment::packed_word_break(cp) != expected;
+    }
+    CHECK(wrong == 0);
 }
