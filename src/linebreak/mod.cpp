@@ -365,6 +365,40 @@ public:
         while (pos_ < text_.size()) {
             std::size_t len;
             const char32_t next = text_.decode(pos_, len);
+            if (next < 0x80 && cp < 0x80 && cls == eff) {
+                // ASCII after an ASCII base or space: a step of the rules' table
+                // per unit, with no branch on what the unit is, until a unit
+                // outside ASCII or one whose pair the table leaves to the lane.
+                // Every unit passed is ASCII, so its offset is its index plus a
+                // constant, and the lane's state is set once, from the last two.
+                unsigned row = rules.ascii_row_after(eff, before_eff, base_first);
+                const auto& table = Rules::ASCII;
+                const std::size_t n = text_.size(), from = pos_, shift = off_ - pos_;
+                std::size_t i = from;
+                if (row < Rules::ASCII_STATES * Rules::ASCII_COLUMNS) {
+                    while (i < n) {
+                        const char32_t u = text_.unit(i);
+                        if (u >= 0x80) break;
+                        const auto step = table.steps[row + table.column[u]];
+                        if (step.ask) break;
+                        emit(shift + i, step.action);
+                        row = step.next;
+                        ++i;
+                    }
+                }
+                if (i != from) {
+                    if (i - from >= 2) {
+                        const char32_t u = text_.unit(i - 2);
+                        base(i - 2, shift + i - 2, u, table.class_of[table.column[u]]);
+                    }
+                    const char32_t u = text_.unit(i - 1);
+                    base(i - 1, shift + i - 1, u, table.class_of[table.column[u]]);
+                    rules.after_ascii(row);
+                    pos_ = i;
+                    off_ = shift + i;
+                    continue;
+                }
+            }
             if (next == ' ') {
                 // LB7: × SP, and the look-backs pass over it (U+0020 is the one SP;
                 // no branch below takes it).
@@ -978,6 +1012,151 @@ public:
         return true;
     }
 
+    // ASCII text by table: one step per unit, from a state that holds all
+    // that the rules read about what precedes (the class of the last code
+    // point, the class before its spaces, the LB25 look-back, and for a
+    // hyphen the LB20a and LB21a look-back), to the action before the unit
+    // and the next state. The steps are the rules' own decisions, computed
+    // at compile time; a pair whose decision reads the text ahead (LB15c,
+    // LB25 after PR and PO) or whose class the table leaves out asks the lane.
+    struct AsciiStep {
+        std::uint16_t next;  // the next state's row: state * ASCII_COLUMNS
+        BreakAction action;
+        bool ask;
+    };
+    static constexpr unsigned ASCII_COLUMNS = 16;
+    static constexpr unsigned ASCII_GROUPS = 2 * CLASS_COUNT + 6;
+    static constexpr unsigned ASCII_STATES = 4 * ASCII_GROUPS;
+
+    struct AsciiTable {
+        std::uint8_t column[128] = {};  // of each ASCII unit; EXIT where the table stops
+        char32_t sample[CLASS_COUNT] = {};  // an ASCII code point of each column's class
+        C class_of[ASCII_COLUMNS] = {};
+        AsciiStep steps[ASCII_STATES * ASCII_COLUMNS] = {};
+    };
+    static constexpr unsigned ASCII_EXIT = ASCII_COLUMNS - 1;
+
+    // What precedes a hyphen, as LB20a and LB21a read it: an opening, HL or
+    // anything else.
+    static constexpr unsigned hyphen_variant(C before) {
+        return in(before, set_of(C::BK, C::CR, C::GL, C::LF, C::NL, C::SP, C::ZW, C::CB, C::OP,
+                                 C::QU))
+                   ? 0
+                   : before == C::HL ? 1 : 2;
+    }
+
+    // The row of the state after a code point of class last (a base, its own
+    // class), non_space and the LB25 look-back as the rules hold them.
+    static constexpr unsigned ascii_row(C last, C non_space, bool tail, bool tail2, C before,
+                                        bool base_first) {
+        unsigned group;
+        if (last == C::SP)
+            group = unsigned(non_space);
+        else if (last == C::HY)
+            group = 2 * CLASS_COUNT + (base_first ? 0 : hyphen_variant(before)) * 2 + base_first;
+        else
+            group = CLASS_COUNT + unsigned(last);
+        return (4 * group + 2 * tail + tail2) * ASCII_COLUMNS;
+    }
+
+    static constexpr AsciiTable build_ascii_table() {
+        AsciiTable t{};
+        unsigned columns = 0;
+        for (char32_t cp = 0; cp < 0x80; ++cp) {
+            const C cls = data::line_break_class(cp);
+            t.column[cp] = ASCII_EXIT;
+            // Line ends and marks stay with the lane and the rules.
+            if (in(cls, HARD_BREAKS | MARKS | set_of(C::ZW))) continue;
+            unsigned k = 0;
+            while (k < columns && t.class_of[k] != cls) ++k;
+            if (k == columns) {
+                t.class_of[columns++] = cls;
+                t.sample[unsigned(cls)] = cp;
+            }
+            t.column[cp] = std::uint8_t(k);
+        }
+        for (unsigned k = columns; k < ASCII_COLUMNS; ++k) t.class_of[k] = C::XX;
+        for (AsciiStep& s : t.steps) s = {0, A::Prohibited, true};
+        // Every state: a space after any class, an ASCII base, a hyphen after
+        // each of its look-backs; then each with every LB25 look-back.
+        for (unsigned group = 0; group < ASCII_GROUPS; ++group) {
+            C last, non_space, before = C::XX;
+            bool base_first = false;
+            if (group < CLASS_COUNT) {
+                last = C::SP;
+                non_space = C(group);
+            } else if (group < 2 * CLASS_COUNT) {
+                last = non_space = C(group - CLASS_COUNT);
+                if (last == C::SP || last == C::HY) continue;
+            } else {
+                last = non_space = C::HY;
+                const unsigned variant = (group - 2 * CLASS_COUNT) / 2;
+                base_first = (group - 2 * CLASS_COUNT) % 2;
+                if (base_first && variant != 0) continue;
+                before = variant == 0 ? C::SP : variant == 1 ? C::HL : C::AL;
+            }
+            if (t.sample[unsigned(last)] == 0) continue;  // no ASCII code point of that class
+            for (unsigned tails = 0; tails < 4; ++tails) {
+                const bool tail = tails & 2, tail2 = tails & 1;
+                const unsigned row = ascii_row(last, non_space, tail, tail2, before, base_first);
+                for (unsigned k = 0; k < columns; ++k) {
+                    const C cur = t.class_of[k];
+                    if ((last == C::SP && cur == C::IS) ||
+                        (in(last, PREFIX_POSTFIX) && in(cur, set_of(C::HY, C::OP))))
+                        continue;  // the text ahead decides
+                    Char p, c;
+                    p.cls = p.eff = p.base_cls = last;
+                    p.cp = p.base_cp = t.sample[unsigned(last)];
+                    p.has_base = true;
+                    p.base_first = base_first;
+                    p.before_eff = before;
+                    c.cls = c.eff = c.base_cls = cur;
+                    c.cp = c.base_cp = t.sample[unsigned(cur)];
+                    c.has_base = true;
+                    c.base_first = false;
+                    c.before_eff = last;
+                    c.before_cp = p.cp;
+                    PairRules rules(non_space, tail, tail2);
+                    const BreakAction action = rules.rules(p, c, nullptr);
+                    // The decision must not read what follows cur.
+                    bool ahead = false;
+                    for (unsigned j = 0; j < columns; ++j) {
+                        Char nx;
+                        nx.cls = nx.eff = nx.base_cls = t.class_of[j];
+                        nx.cp = nx.base_cp = t.sample[unsigned(nx.cls)];
+                        PairRules again(non_space, tail, tail2);
+                        ahead |= again.rules(p, c, &nx) != action;
+                    }
+                    rules.carry_forward(c);
+                    if (ahead || rules.zw_run_ || rules.non_space_opens_ || rules.ri_odd_prev_) continue;
+                    const unsigned next = ascii_row(cur, rules.non_space_, rules.numeric_tail_prev_,
+                                                    rules.numeric_tail_prev2_, last, false);
+                    t.steps[row + k] = {std::uint16_t(next), action, false};
+                }
+            }
+        }
+        return t;
+    }
+
+    static const AsciiTable ASCII;
+
+    // The row of the table for the rules' state after last, a base of class
+    // cls, or ASCII_STATES * ASCII_COLUMNS where the table cannot stand for it.
+    unsigned ascii_row_after(C cls, C before, bool base_first) const {
+        if (zw_run_ || non_space_opens_ || ri_odd_prev_) return ASCII_STATES * ASCII_COLUMNS;
+        return ascii_row(cls, non_space_, numeric_tail_prev_, numeric_tail_prev2_, before, base_first);
+    }
+
+    // The rules' state after the table's steps, which stopped at row.
+    void after_ascii(unsigned row) {
+        const unsigned state = row / ASCII_COLUMNS, group = state / 4;
+        non_space_ = group < CLASS_COUNT ? C(group) : group < 2 * CLASS_COUNT ? C(group - CLASS_COUNT) : C::HY;
+        non_space_opens_ = false;
+        numeric_tail_prev_ = state & 2;
+        numeric_tail_prev2_ = state & 1;
+        ri_odd_prev_ = false;
+    }
+
 private:
     LookAhead ahead_;  // never used by the quick pairs, so none for the table
     bool zw_run_ = false;
@@ -1133,7 +1312,7 @@ private:
         ri_odd_prev_ = false;
     }
 
-    void carry_forward(const Char& c) {
+    constexpr void carry_forward(const Char& c) {
         if (c.cls != C::SP) {
             non_space_ = c.eff;
             // LB15a: (sot | BK | CR | GL | LF | NL | SP | ZW | OP | QU) Pi CM*
@@ -1307,6 +1486,7 @@ private:
 };
 
 constexpr PairRules::PairTable PairRules::PAIRS = PairRules::build_pairs();
+constexpr PairRules::AsciiTable PairRules::ASCII = PairRules::build_ascii_table();
 
 static_assert(data::line_break_class(U'"') == C::QU && !data::is_initial_quote(U'"') &&
                   !data::is_final_quote(U'"') && PairRules::quotes_hold(),
