@@ -386,16 +386,37 @@ public:
                         ++i;
                     }
                 }
+                // In the fixed-width forms a Latin letter that stopped it goes on
+                // with the table (see latin_column), the UTF-8 length of each unit
+                // counted (French and Vietnamese mix the two within words). In
+                // other scripts the stop is the script's own letter, and this
+                // test is never taken.
+                std::size_t off = shift + i, last_off = off - 1, before_off = off - 2;
+                if constexpr (Units::FIXED) {
+                    if (i != from && i < n && table.latin_column_of(text_.unit(i)) != Rules::ASCII_EXIT) {
+                        while (i < n) {
+                            const char32_t u = text_.unit(i);
+                            const auto step = table.steps[row + table.latin_column_of(u)];
+                            if (step.ask) break;
+                            emit(off, step.action);
+                            row = step.next;
+                            before_off = last_off;
+                            last_off = off;
+                            off += text::utf8_length(u);
+                            ++i;
+                        }
+                    }
+                }
                 if (i != from) {
                     if (i - from >= 2) {
                         const char32_t u = text_.unit(i - 2);
-                        base(i - 2, shift + i - 2, u, table.class_of[table.column[u]]);
+                        base(i - 2, before_off, u, table.class_of[table.latin_column_of(u)]);
                     }
                     const char32_t u = text_.unit(i - 1);
-                    base(i - 1, shift + i - 1, u, table.class_of[table.column[u]]);
+                    base(i - 1, last_off, u, table.class_of[table.latin_column_of(u)]);
                     rules.after_ascii(row);
                     pos_ = i;
-                    off_ = shift + i;
+                    off_ = off;
                     continue;
                 }
             }
@@ -1028,13 +1049,34 @@ public:
     static constexpr unsigned ASCII_GROUPS = 2 * CLASS_COUNT + 6;
     static constexpr unsigned ASCII_STATES = 4 * ASCII_GROUPS;
 
+    static constexpr unsigned ASCII_EXIT = ASCII_COLUMNS - 1;
+    static constexpr unsigned LATIN_NONE = 0x350;
+
     struct AsciiTable {
         std::uint8_t column[128] = {};  // of each ASCII unit; EXIT where the table stops
         char32_t sample[CLASS_COUNT] = {};  // an ASCII code point of each column's class
         C class_of[ASCII_COLUMNS] = {};
+        // The column of U+0000..U+024F, then of U+1E00..U+1EFF, then EXIT.
+        std::uint8_t latin[LATIN_NONE + 1] = {};
         AsciiStep steps[ASCII_STATES * ASCII_COLUMNS] = {};
+
+        // The column of any code point: ASCII's own, AL's for the Latin
+        // letters of latin_column, EXIT for the rest.
+        unsigned latin_column_of(char32_t u) const {
+            const char32_t extended = u - 0x1E00 < 0x100 ? u - 0x1E00 + 0x250 : LATIN_NONE;
+            return latin[u < 0x250 ? u : extended];
+        }
     };
-    static constexpr unsigned ASCII_EXIT = ASCII_COLUMNS - 1;
+
+    // The column of a Latin letter in the table: AL's for a letter that is AL
+    // and read as nothing else (no quote, no U+25CC, not East Asian), which
+    // the rules cannot tell from 'a'.
+    static constexpr unsigned latin_column(const AsciiTable& t, char32_t cp) {
+        if (cp < 0x80) return t.column[cp];
+        return data::line_break_class(cp) == C::AL && !east_asian(cp) && cp != DOTTED_CIRCLE
+                   ? t.column[unsigned('a')]
+                   : ASCII_EXIT;
+    }
 
     // What precedes a hyphen, as LB20a and LB21a read it: an opening, HL or
     // anything else.
@@ -1076,6 +1118,10 @@ public:
             t.column[cp] = std::uint8_t(k);
         }
         for (unsigned k = columns; k < ASCII_COLUMNS; ++k) t.class_of[k] = C::XX;
+        for (char32_t cp = 0; cp < 0x250; ++cp) t.latin[cp] = std::uint8_t(latin_column(t, cp));
+        for (char32_t cp = 0x1E00; cp < 0x1F00; ++cp)
+            t.latin[cp - 0x1E00 + 0x250] = std::uint8_t(latin_column(t, cp));
+        t.latin[LATIN_NONE] = ASCII_EXIT;
         for (AsciiStep& s : t.steps) s = {0, A::Prohibited, true};
         // Every state: a space after any class, an ASCII base, a hyphen after
         // each of its look-backs; then each with every LB25 look-back.
