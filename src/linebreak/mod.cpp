@@ -139,6 +139,33 @@ constexpr StretchSets build_stretch_sets() {
 
 constexpr StretchSets STRETCH = build_stretch_sets();
 
+// The column of the rules' ASCII table (PairRules::AsciiTable) for each code
+// point of the BMP: an ASCII code point's own; AL's or HL's for a letter that
+// the rules read as nothing but its class (in_stretch and not a mark, or HL;
+// no quote, no U+25CC, not East Asian), which they cannot tell from the
+// table's sample of that class; EXIT for the rest, U+FFFF included, which
+// stands for every code point above it. One load a unit: French, Vietnamese
+// and Hebrew alternate these within words.
+struct LetterColumns {
+    std::uint8_t of[0x10000] = {};
+};
+
+constexpr LetterColumns build_letter_columns(const std::uint8_t* ascii, unsigned al, unsigned hl,
+                                             unsigned exit) {
+    LetterColumns t;
+    for (char32_t cp = 0; cp < 0x10000; ++cp) {
+        const std::uint64_t bit = std::uint64_t(1) << (cp & 63);
+        const bool letter = (STRETCH.any[cp >> 6] & ~STRETCH.marks[cp >> 6] & bit) != 0;
+        const bool hebrew = (STRETCH.alpha[cp >> 6] & ~STRETCH.any[cp >> 6] & bit) != 0;
+        const bool wide = cp >= 0x1100 && data::is_east_asian_wide(cp);
+        t.of[cp] = std::uint8_t(cp < 0x80 ? ascii[cp] : wide ? exit : letter ? al : hebrew ? hl : exit);
+    }
+    t.of[0xFFFF] = std::uint8_t(exit);
+    return t;
+}
+
+extern const LetterColumns LETTER_COLUMNS;
+
 // The number of bits set in a byte (a table: no population count instruction
 // is assumed).
 struct BitCounts {
@@ -386,17 +413,17 @@ public:
                         ++i;
                     }
                 }
-                // In the fixed-width forms a Latin letter that stopped it goes on
-                // with the table (see latin_column), the UTF-8 length of each unit
-                // counted (French and Vietnamese mix the two within words). In
-                // other scripts the stop is the script's own letter, and this
-                // test is never taken.
+                // In the fixed-width forms a letter that stopped it (outside
+                // ASCII, see LetterColumns) goes on with the table, the UTF-8
+                // length of each unit counted: the words of most scripts and the
+                // spaces and punctuation between them, with no branch on where a
+                // word ends.
                 std::size_t off = shift + i, last_off = off - 1, before_off = off - 2;
                 if constexpr (Units::FIXED) {
-                    if (i != from && i < n && table.latin_column_of(text_.unit(i)) != Rules::ASCII_EXIT) {
+                    if (i != from && i < n && table.column_of(text_.unit(i)) != Rules::ASCII_EXIT) {
                         while (i < n) {
                             const char32_t u = text_.unit(i);
-                            const auto step = table.steps[row + table.latin_column_of(u)];
+                            const auto step = table.steps[row + table.column_of(u)];
                             if (step.ask) break;
                             emit(off, step.action);
                             row = step.next;
@@ -410,10 +437,10 @@ public:
                 if (i != from) {
                     if (i - from >= 2) {
                         const char32_t u = text_.unit(i - 2);
-                        base(i - 2, before_off, u, table.class_of[table.latin_column_of(u)]);
+                        base(i - 2, before_off, u, table.class_of[table.column_of(u)]);
                     }
                     const char32_t u = text_.unit(i - 1);
-                    base(i - 1, last_off, u, table.class_of[table.latin_column_of(u)]);
+                    base(i - 1, last_off, u, table.class_of[table.column_of(u)]);
                     rules.after_ascii(row);
                     pos_ = i;
                     off_ = off;
@@ -1050,33 +1077,17 @@ public:
     static constexpr unsigned ASCII_STATES = 4 * ASCII_GROUPS;
 
     static constexpr unsigned ASCII_EXIT = ASCII_COLUMNS - 1;
-    static constexpr unsigned LATIN_NONE = 0x350;
 
     struct AsciiTable {
         std::uint8_t column[128] = {};  // of each ASCII unit; EXIT where the table stops
-        char32_t sample[CLASS_COUNT] = {};  // an ASCII code point of each column's class
+        char32_t sample[CLASS_COUNT] = {};  // a code point of each column's class
         C class_of[ASCII_COLUMNS] = {};
-        // The column of U+0000..U+024F, then of U+1E00..U+1EFF, then EXIT.
-        std::uint8_t latin[LATIN_NONE + 1] = {};
+        std::uint8_t hl_column = 0;  // no ASCII code point is HL: sampled by U+05D0
         AsciiStep steps[ASCII_STATES * ASCII_COLUMNS] = {};
 
-        // The column of any code point: ASCII's own, AL's for the Latin
-        // letters of latin_column, EXIT for the rest.
-        unsigned latin_column_of(char32_t u) const {
-            const char32_t extended = u - 0x1E00 < 0x100 ? u - 0x1E00 + 0x250 : LATIN_NONE;
-            return latin[u < 0x250 ? u : extended];
-        }
+        // The column of any code point (see LetterColumns).
+        static unsigned column_of(char32_t u) { return LETTER_COLUMNS.of[u < 0xFFFF ? u : 0xFFFF]; }
     };
-
-    // The column of a Latin letter in the table: AL's for a letter that is AL
-    // and read as nothing else (no quote, no U+25CC, not East Asian), which
-    // the rules cannot tell from 'a'.
-    static constexpr unsigned latin_column(const AsciiTable& t, char32_t cp) {
-        if (cp < 0x80) return t.column[cp];
-        return data::line_break_class(cp) == C::AL && !east_asian(cp) && cp != DOTTED_CIRCLE
-                   ? t.column[unsigned('a')]
-                   : ASCII_EXIT;
-    }
 
     // What precedes a hyphen, as LB20a and LB21a read it: an opening, HL or
     // anything else.
@@ -1118,10 +1129,11 @@ public:
             t.column[cp] = std::uint8_t(k);
         }
         for (unsigned k = columns; k < ASCII_COLUMNS; ++k) t.class_of[k] = C::XX;
-        for (char32_t cp = 0; cp < 0x250; ++cp) t.latin[cp] = std::uint8_t(latin_column(t, cp));
-        for (char32_t cp = 0x1E00; cp < 0x1F00; ++cp)
-            t.latin[cp - 0x1E00 + 0x250] = std::uint8_t(latin_column(t, cp));
-        t.latin[LATIN_NONE] = ASCII_EXIT;
+        // (A column past EXIT would not compile: the store below is out of bounds.)
+        t.class_of[columns] = C::HL;
+        t.sample[unsigned(C::HL)] = 0x05D0;
+        t.hl_column = std::uint8_t(columns++);
+        t.class_of[ASCII_EXIT + 1 - (columns <= ASCII_EXIT)] = C::XX;
         for (AsciiStep& s : t.steps) s = {0, A::Prohibited, true};
         // Every state: a space after any class, an ASCII base, a hyphen after
         // each of its look-backs; then each with every LB25 look-back.
@@ -1533,6 +1545,9 @@ private:
 
 constexpr PairRules::PairTable PairRules::PAIRS = PairRules::build_pairs();
 constexpr PairRules::AsciiTable PairRules::ASCII = PairRules::build_ascii_table();
+constexpr LetterColumns LETTER_COLUMNS =
+    build_letter_columns(PairRules::ASCII.column, PairRules::ASCII.column[unsigned('a')],
+                         PairRules::ASCII.hl_column, PairRules::ASCII_EXIT);
 
 static_assert(data::line_break_class(U'"') == C::QU && !data::is_initial_quote(U'"') &&
                   !data::is_final_quote(U'"') && PairRules::quotes_hold(),
