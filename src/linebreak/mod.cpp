@@ -158,7 +158,8 @@ constexpr LetterColumns build_letter_columns(const std::uint8_t* ascii, unsigned
         const bool letter = (STRETCH.any[cp >> 6] & ~STRETCH.marks[cp >> 6] & bit) != 0;
         const bool hebrew = (STRETCH.alpha[cp >> 6] & ~STRETCH.any[cp >> 6] & bit) != 0;
         const bool wide = cp >= 0x1100 && data::is_east_asian_wide(cp);
-        t.of[cp] = std::uint8_t(cp < 0x80 ? ascii[cp] : wide ? exit : letter ? al : hebrew ? hl : exit);
+        const unsigned other = wide ? exit : letter ? al : hebrew ? hl : exit;
+        t.of[cp] = std::uint8_t(cp < 0x80 ? ascii[cp] : other);
     }
     t.of[0xFFFF] = std::uint8_t(exit);
     return t;
@@ -1060,13 +1061,15 @@ public:
         return true;
     }
 
-    // ASCII text by table: one step per unit, from a state that holds all
-    // that the rules read about what precedes (the class of the last code
-    // point, the class before its spaces, the LB25 look-back, and for a
-    // hyphen the LB20a and LB21a look-back), to the action before the unit
-    // and the next state. The steps are the rules' own decisions, computed
-    // at compile time; a pair whose decision reads the text ahead (LB15c,
-    // LB25 after PR and PO) or whose class the table leaves out asks the lane.
+    // ASCII text and letters by table (AL and HL, see LetterColumns; HL is
+    // the one column that no ASCII code point has): one step per unit, from
+    // a state that holds all that the rules read about what precedes (the
+    // class of the last code point, the class before its spaces, the LB25
+    // look-back, and for a hyphen the LB20a and LB21a look-back), to the
+    // action before the unit and the next state. The steps are the rules' own
+    // decisions, computed at compile time; a pair whose decision reads the
+    // text ahead (LB15c, LB25 after PR and PO) or whose class the table
+    // leaves out asks the lane.
     struct AsciiStep {
         std::uint16_t next;  // the next state's row: state * ASCII_COLUMNS
         BreakAction action;
@@ -1186,7 +1189,8 @@ public:
                         ahead |= again.rules(p, c, &nx) != action;
                     }
                     rules.carry_forward(c);
-                    if (ahead || rules.zw_run_ || rules.non_space_opens_ || rules.ri_odd_prev_) continue;
+                    if (ahead || rules.zw_run_ || rules.non_space_opens_ || rules.ri_odd_prev_)
+                        continue;
                     const unsigned next = ascii_row(cur, rules.non_space_, rules.numeric_tail_prev_,
                                                     rules.numeric_tail_prev2_, last, false);
                     t.steps[row + k] = {std::uint16_t(next), action, false};
@@ -1202,13 +1206,16 @@ public:
     // cls, or ASCII_STATES * ASCII_COLUMNS where the table cannot stand for it.
     unsigned ascii_row_after(C cls, C before, bool base_first) const {
         if (zw_run_ || non_space_opens_ || ri_odd_prev_) return ASCII_STATES * ASCII_COLUMNS;
-        return ascii_row(cls, non_space_, numeric_tail_prev_, numeric_tail_prev2_, before, base_first);
+        return ascii_row(cls, non_space_, numeric_tail_prev_, numeric_tail_prev2_, before,
+                         base_first);
     }
 
     // The rules' state after the table's steps, which stopped at row.
     void after_ascii(unsigned row) {
         const unsigned state = row / ASCII_COLUMNS, group = state / 4;
-        non_space_ = group < CLASS_COUNT ? C(group) : group < 2 * CLASS_COUNT ? C(group - CLASS_COUNT) : C::HY;
+        non_space_ = group < CLASS_COUNT       ? C(group)
+                     : group < 2 * CLASS_COUNT ? C(group - CLASS_COUNT)
+                                               : C::HY;
         non_space_opens_ = false;
         numeric_tail_prev_ = state & 2;
         numeric_tail_prev2_ = state & 1;
