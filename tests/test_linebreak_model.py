@@ -21,6 +21,10 @@ CLASS.update({
     ".": "IS", "]": "CP", "\u3001": "CL", "b": "AL", "Z": "AL", "\u0416": "AL",
     "'": "QU",
 })
+CLASS.update({ch: "AL" for ch in "#&*<=>@^_`~"})
+CLASS.update({":": "IS", ";": "IS", "?": "EX", "[": "OP", "{": "OP", "\t": "BA", "+": "PR",
+              "\\": "PR", "\u00a2": "PO", "\u20ac": "PR",
+              "\u00e9": "AL", "\u1ec7": "AL", "\u05d1": "HL"})
 # The characters above whose East_Asian_Width is W or F (Unicode 17.0).
 EAST_ASIAN = {
     "\u1100", "\U0001f3fb", "\U0001f466", "\U0001f600", "\u3000", "\u3001", "\u3005", "\u3008",
@@ -261,6 +265,13 @@ SPACES = ["\u200b", " ", "a", "\n", ")", "(", "\u2014", "\u3005", "\u201c", "\u0
           "\u000b", "\u00a0", "\u2060", "}"]
 EMOJI = ["\U0001f1e6", "\u0300", "\u200d", "a", "\n", "\U0001f466", "\U0001f3fb",
          "\U0001f02c", "\U0001f600", "\u25cc", "%", "$", "\u4e00"]
+# ASCII and letters, whose pairs are read from a table, with what leads into and out of
+# it.
+ASCII = list(" aZ1!\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~\t") + ["\u05d0", "\u201c", "\u200b",
+                                                             "\u0300", "\u4e00", "\n", "\u00bb",
+                                                             "\u3001", "\u2010", "\u00a2", "\u20ac",
+                                                             "\u00e9", "\u1ec7", "\u00a0", "\u0416",
+                                                             "\u0e01", "\u05d1", "\u25cc"]
 HYPHENS = ["-", "\u2010", "a", "\u05d0", " ", "(", '"', "\ufffc", "\u4e00", "\u0300", "\u00a0",
            "/", "\u00b4", "|", "1"]
 
@@ -306,7 +317,7 @@ def test_matches_model_on_any_classes(text):
 
 
 @settings(max_examples=600, deadline=None)
-@given(st.sampled_from([NUMBERS, QUOTES, AKSARAS, SPACES, EMOJI, HYPHENS]).flatmap(texts))
+@given(st.sampled_from([NUMBERS, QUOTES, AKSARAS, SPACES, EMOJI, HYPHENS, ASCII]).flatmap(texts))
 def test_matches_model_on_focused_alphabets(text):
     assert marks(text) == model(text)
 

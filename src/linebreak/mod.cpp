@@ -139,6 +139,34 @@ constexpr StretchSets build_stretch_sets() {
 
 constexpr StretchSets STRETCH = build_stretch_sets();
 
+// The column of the rules' ASCII table (PairRules::AsciiTable) for each code
+// point of the BMP: an ASCII code point's own; AL's or HL's for a letter that
+// the rules read as nothing but its class (in_stretch and not a mark, or HL;
+// no quote, no U+25CC, not East Asian), which they cannot tell from the
+// table's sample of that class; EXIT for the rest, U+FFFF included, which
+// stands for every code point above it. One load a unit: French, Vietnamese
+// and Hebrew alternate these within words.
+struct LetterColumns {
+    std::uint8_t of[0x10000] = {};
+};
+
+constexpr LetterColumns build_letter_columns(const std::uint8_t* ascii, unsigned al, unsigned hl,
+                                             unsigned exit) {
+    LetterColumns t;
+    for (char32_t cp = 0; cp < 0x10000; ++cp) {
+        const std::uint64_t bit = std::uint64_t(1) << (cp & 63);
+        const bool letter = (STRETCH.any[cp >> 6] & ~STRETCH.marks[cp >> 6] & bit) != 0;
+        const bool hebrew = (STRETCH.alpha[cp >> 6] & ~STRETCH.any[cp >> 6] & bit) != 0;
+        const bool wide = cp >= 0x1100 && data::is_east_asian_wide(cp);
+        const unsigned other = wide ? exit : letter ? al : hebrew ? hl : exit;
+        t.of[cp] = std::uint8_t(cp < 0x80 ? ascii[cp] : other);
+    }
+    t.of[0xFFFF] = std::uint8_t(exit);
+    return t;
+}
+
+extern const LetterColumns LETTER_COLUMNS;
+
 // The number of bits set in a byte (a table: no population count instruction
 // is assumed).
 struct BitCounts {
@@ -365,6 +393,61 @@ public:
         while (pos_ < text_.size()) {
             std::size_t len;
             const char32_t next = text_.decode(pos_, len);
+            if (next < 0x80 && cp < 0x80 && cls == eff) {
+                // ASCII after an ASCII base or space: a step of the rules' table
+                // per unit, with no branch on what the unit is, until a unit
+                // outside ASCII or one whose pair the table leaves to the lane.
+                // Every unit passed is ASCII, so its offset is its index plus a
+                // constant, and the lane's state is set once, from the last two.
+                unsigned row = rules.ascii_row_after(eff, before_eff, base_first);
+                const auto& table = Rules::ASCII;
+                const std::size_t n = text_.size(), from = pos_, shift = off_ - pos_;
+                std::size_t i = from;
+                if (row < Rules::ASCII_STATES * Rules::ASCII_COLUMNS) {
+                    while (i < n) {
+                        const char32_t u = text_.unit(i);
+                        if (u >= 0x80) break;
+                        const auto step = table.steps[row + table.column[u]];
+                        if (step.ask) break;
+                        emit(shift + i, step.action);
+                        row = step.next;
+                        ++i;
+                    }
+                }
+                // In the fixed-width forms a letter that stopped it (outside
+                // ASCII, see LetterColumns) goes on with the table, the UTF-8
+                // length of each unit counted: the words of most scripts and the
+                // spaces and punctuation between them, with no branch on where a
+                // word ends.
+                std::size_t off = shift + i, last_off = off - 1, before_off = off - 2;
+                if constexpr (Units::FIXED) {
+                    if (i != from && i < n && table.column_of(text_.unit(i)) != Rules::ASCII_EXIT) {
+                        while (i < n) {
+                            const char32_t u = text_.unit(i);
+                            const auto step = table.steps[row + table.column_of(u)];
+                            if (step.ask) break;
+                            emit(off, step.action);
+                            row = step.next;
+                            before_off = last_off;
+                            last_off = off;
+                            off += text::utf8_length(u);
+                            ++i;
+                        }
+                    }
+                }
+                if (i != from) {
+                    if (i - from >= 2) {
+                        const char32_t u = text_.unit(i - 2);
+                        base(i - 2, before_off, u, table.class_of[table.column_of(u)]);
+                    }
+                    const char32_t u = text_.unit(i - 1);
+                    base(i - 1, last_off, u, table.class_of[table.column_of(u)]);
+                    rules.after_ascii(row);
+                    pos_ = i;
+                    off_ = off;
+                    continue;
+                }
+            }
             if (next == ' ') {
                 // LB7: × SP, and the look-backs pass over it (U+0020 is the one SP;
                 // no branch below takes it).
@@ -978,6 +1061,167 @@ public:
         return true;
     }
 
+    // ASCII text and letters by table (AL and HL, see LetterColumns; HL is
+    // the one column that no ASCII code point has): one step per unit, from
+    // a state that holds all that the rules read about what precedes (the
+    // class of the last code point, the class before its spaces, the LB25
+    // look-back, and for a hyphen the LB20a and LB21a look-back), to the
+    // action before the unit and the next state. The steps are the rules' own
+    // decisions, computed at compile time; a pair whose decision reads the
+    // text ahead (LB15c, LB25 after PR and PO) or whose class the table
+    // leaves out asks the lane.
+    struct AsciiStep {
+        std::uint16_t next;  // the next state's row: state * ASCII_COLUMNS
+        BreakAction action;
+        bool ask;
+    };
+    static constexpr unsigned ASCII_COLUMNS = 16;
+    static constexpr unsigned ASCII_GROUPS = 2 * CLASS_COUNT + 6;
+    static constexpr unsigned ASCII_STATES = 4 * ASCII_GROUPS;
+
+    static constexpr unsigned ASCII_EXIT = ASCII_COLUMNS - 1;
+
+    struct AsciiTable {
+        std::uint8_t column[128] = {};  // of each ASCII unit; EXIT where the table stops
+        char32_t sample[CLASS_COUNT] = {};  // a code point of each column's class
+        C class_of[ASCII_COLUMNS] = {};
+        std::uint8_t hl_column = 0;  // no ASCII code point is HL: sampled by U+05D0
+        AsciiStep steps[ASCII_STATES * ASCII_COLUMNS] = {};
+
+        // The column of any code point (see LetterColumns).
+        static unsigned column_of(char32_t u) { return LETTER_COLUMNS.of[u < 0xFFFF ? u : 0xFFFF]; }
+    };
+
+    // What precedes a hyphen, as LB20a and LB21a read it: an opening, HL or
+    // anything else.
+    static constexpr unsigned hyphen_variant(C before) {
+        return in(before, set_of(C::BK, C::CR, C::GL, C::LF, C::NL, C::SP, C::ZW, C::CB, C::OP,
+                                 C::QU))
+                   ? 0
+                   : before == C::HL ? 1 : 2;
+    }
+
+    // The row of the state after a code point of class last (a base, its own
+    // class), non_space and the LB25 look-back as the rules hold them.
+    static constexpr unsigned ascii_row(C last, C non_space, bool tail, bool tail2, C before,
+                                        bool base_first) {
+        unsigned group;
+        if (last == C::SP)
+            group = unsigned(non_space);
+        else if (last == C::HY)
+            group = 2 * CLASS_COUNT + (base_first ? 0 : hyphen_variant(before)) * 2 + base_first;
+        else
+            group = CLASS_COUNT + unsigned(last);
+        return (4 * group + 2 * tail + tail2) * ASCII_COLUMNS;
+    }
+
+    static constexpr AsciiTable build_ascii_table() {
+        AsciiTable t{};
+        unsigned columns = 0;
+        for (char32_t cp = 0; cp < 0x80; ++cp) {
+            const C cls = data::line_break_class(cp);
+            t.column[cp] = ASCII_EXIT;
+            // Line ends and marks stay with the lane and the rules.
+            if (in(cls, HARD_BREAKS | MARKS | set_of(C::ZW))) continue;
+            unsigned k = 0;
+            while (k < columns && t.class_of[k] != cls) ++k;
+            if (k == columns) {
+                t.class_of[columns++] = cls;
+                t.sample[unsigned(cls)] = cp;
+            }
+            t.column[cp] = std::uint8_t(k);
+        }
+        for (unsigned k = columns; k < ASCII_COLUMNS; ++k) t.class_of[k] = C::XX;
+        // (A column past EXIT would not compile: the store below is out of bounds.)
+        t.class_of[columns] = C::HL;
+        t.sample[unsigned(C::HL)] = 0x05D0;
+        t.hl_column = std::uint8_t(columns++);
+        t.class_of[ASCII_EXIT + 1 - (columns <= ASCII_EXIT)] = C::XX;
+        for (AsciiStep& s : t.steps) s = {0, A::Prohibited, true};
+        // Every state: a space after any class, an ASCII base, a hyphen after
+        // each of its look-backs; then each with every LB25 look-back.
+        for (unsigned group = 0; group < ASCII_GROUPS; ++group) {
+            C last, non_space, before = C::XX;
+            bool base_first = false;
+            if (group < CLASS_COUNT) {
+                last = C::SP;
+                non_space = C(group);
+            } else if (group < 2 * CLASS_COUNT) {
+                last = non_space = C(group - CLASS_COUNT);
+                if (last == C::SP || last == C::HY) continue;
+            } else {
+                last = non_space = C::HY;
+                const unsigned variant = (group - 2 * CLASS_COUNT) / 2;
+                base_first = (group - 2 * CLASS_COUNT) % 2;
+                if (base_first && variant != 0) continue;
+                before = variant == 0 ? C::SP : variant == 1 ? C::HL : C::AL;
+            }
+            if (t.sample[unsigned(last)] == 0) continue;  // no ASCII code point of that class
+            for (unsigned tails = 0; tails < 4; ++tails) {
+                const bool tail = tails & 2, tail2 = tails & 1;
+                const unsigned row = ascii_row(last, non_space, tail, tail2, before, base_first);
+                for (unsigned k = 0; k < columns; ++k) {
+                    const C cur = t.class_of[k];
+                    if ((last == C::SP && cur == C::IS) ||
+                        (in(last, PREFIX_POSTFIX) && in(cur, set_of(C::HY, C::OP))))
+                        continue;  // the text ahead decides
+                    Char p, c;
+                    p.cls = p.eff = p.base_cls = last;
+                    p.cp = p.base_cp = t.sample[unsigned(last)];
+                    p.has_base = true;
+                    p.base_first = base_first;
+                    p.before_eff = before;
+                    c.cls = c.eff = c.base_cls = cur;
+                    c.cp = c.base_cp = t.sample[unsigned(cur)];
+                    c.has_base = true;
+                    c.base_first = false;
+                    c.before_eff = last;
+                    c.before_cp = p.cp;
+                    PairRules rules(non_space, tail, tail2);
+                    const BreakAction action = rules.rules(p, c, nullptr);
+                    // The decision must not read what follows cur.
+                    bool ahead = false;
+                    for (unsigned j = 0; j < columns; ++j) {
+                        Char nx;
+                        nx.cls = nx.eff = nx.base_cls = t.class_of[j];
+                        nx.cp = nx.base_cp = t.sample[unsigned(nx.cls)];
+                        PairRules again(non_space, tail, tail2);
+                        ahead |= again.rules(p, c, &nx) != action;
+                    }
+                    rules.carry_forward(c);
+                    if (ahead || rules.zw_run_ || rules.non_space_opens_ || rules.ri_odd_prev_)
+                        continue;
+                    const unsigned next = ascii_row(cur, rules.non_space_, rules.numeric_tail_prev_,
+                                                    rules.numeric_tail_prev2_, last, false);
+                    t.steps[row + k] = {std::uint16_t(next), action, false};
+                }
+            }
+        }
+        return t;
+    }
+
+    static const AsciiTable ASCII;
+
+    // The row of the table for the rules' state after last, a base of class
+    // cls, or ASCII_STATES * ASCII_COLUMNS where the table cannot stand for it.
+    unsigned ascii_row_after(C cls, C before, bool base_first) const {
+        if (zw_run_ || non_space_opens_ || ri_odd_prev_) return ASCII_STATES * ASCII_COLUMNS;
+        return ascii_row(cls, non_space_, numeric_tail_prev_, numeric_tail_prev2_, before,
+                         base_first);
+    }
+
+    // The rules' state after the table's steps, which stopped at row.
+    void after_ascii(unsigned row) {
+        const unsigned state = row / ASCII_COLUMNS, group = state / 4;
+        non_space_ = group < CLASS_COUNT       ? C(group)
+                     : group < 2 * CLASS_COUNT ? C(group - CLASS_COUNT)
+                                               : C::HY;
+        non_space_opens_ = false;
+        numeric_tail_prev_ = state & 2;
+        numeric_tail_prev2_ = state & 1;
+        ri_odd_prev_ = false;
+    }
+
 private:
     LookAhead ahead_;  // never used by the quick pairs, so none for the table
     bool zw_run_ = false;
@@ -1133,7 +1377,7 @@ private:
         ri_odd_prev_ = false;
     }
 
-    void carry_forward(const Char& c) {
+    constexpr void carry_forward(const Char& c) {
         if (c.cls != C::SP) {
             non_space_ = c.eff;
             // LB15a: (sot | BK | CR | GL | LF | NL | SP | ZW | OP | QU) Pi CM*
@@ -1307,6 +1551,10 @@ private:
 };
 
 constexpr PairRules::PairTable PairRules::PAIRS = PairRules::build_pairs();
+constexpr PairRules::AsciiTable PairRules::ASCII = PairRules::build_ascii_table();
+constexpr LetterColumns LETTER_COLUMNS =
+    build_letter_columns(PairRules::ASCII.column, PairRules::ASCII.column[unsigned('a')],
+                         PairRules::ASCII.hl_column, PairRules::ASCII_EXIT);
 
 static_assert(data::line_break_class(U'"') == C::QU && !data::is_initial_quote(U'"') &&
                   !data::is_final_quote(U'"') && PairRules::quotes_hold(),
