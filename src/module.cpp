@@ -580,14 +580,39 @@ PyObject* bidi_result(const bidi::BidiLayout& r) {
                 for (std::size_t i = first; i < end; ++i) add(i);
         }
     } else {
+        // The kept indices of a stretch are listed first, with no branch per
+        // code point, then made into ints: removed code points (the ZWJs of
+        // emoji sequences) lie scattered, and a test for each one before its
+        // int is made would often be mispredicted.
+        constexpr std::size_t STRETCH = 256;
+        std::uint32_t kept[STRETCH];
+        const auto add_kept = [&](std::size_t m) {
+            for (std::size_t j = 0; j < m; ++j) add(kept[j]);
+        };
         for (const bidi::VisualRun& run : r.runs) {
             const std::size_t first = run.first, end = std::size_t(run.last) + 1;
             if (run.reversed) {
-                for (std::size_t i = end; i-- > first;)
-                    if (lv[i] != bidi::REMOVED_LEVEL) add(i);
+                for (std::size_t hi = end; hi > first;) {
+                    const std::size_t lo = hi - first > STRETCH ? hi - STRETCH : first;
+                    std::size_t m = 0;
+                    for (std::size_t i = hi; i-- > lo;) {
+                        kept[m] = std::uint32_t(i);
+                        m += lv[i] != bidi::REMOVED_LEVEL;
+                    }
+                    add_kept(m);
+                    hi = lo;
+                }
             } else {
-                for (std::size_t i = first; i < end; ++i)
-                    if (lv[i] != bidi::REMOVED_LEVEL) add(i);
+                for (std::size_t lo = first; lo < end;) {
+                    const std::size_t hi = end - lo > STRETCH ? lo + STRETCH : end;
+                    std::size_t m = 0;
+                    for (std::size_t i = lo; i < hi; ++i) {
+                        kept[m] = std::uint32_t(i);
+                        m += lv[i] != bidi::REMOVED_LEVEL;
+                    }
+                    add_kept(m);
+                    lo = hi;
+                }
             }
         }
     }

@@ -546,6 +546,18 @@ def test_visual_order_on_random_deep_texts():
         assert got["reorder"] == reference_order(got["levels"]), text
 
 
+@pytest.mark.parametrize("letter", ["a", ALEF], ids=["left-to-right", "right-to-left"])
+def test_visual_order_of_long_runs_with_scattered_removals(letter):
+    # Runs of several hundred code points with removed ones (ZWJ, soft
+    # hyphen) at irregular places, both directions in one paragraph.
+    rng = random.Random(len(letter) + ord(letter))
+    text = "".join(rng.choice([letter, letter, letter, "\u200d", "\u00ad"]) for _ in range(1500))
+    text = "1 " + text + " " + BET + text[:777]
+    got = scrivlet.bidi_resolve(text)
+    assert X in got["levels"]
+    assert got["reorder"] == reference_order(got["levels"])
+
+
 def test_highest_levels_are_reached():
     got = levels(DEEP_TEXTS["alternating-to-125"])
     assert max(v for v in got if v != X) == 125
