@@ -580,37 +580,45 @@ PyObject* bidi_result(const bidi::BidiLayout& r) {
                 for (std::size_t i = first; i < end; ++i) add(i);
         }
     } else {
-        // The kept indices of a stretch are listed first, with no branch per
-        // code point, then made into ints: removed code points (the ZWJs of
-        // emoji sequences) lie scattered, and a test for each one before its
-        // int is made would often be mispredicted.
-        constexpr std::size_t STRETCH = 256;
+        // A stretch of a run at a time. Where it holds removed code points
+        // (the ZWJs of emoji sequences) their places are irregular, and a
+        // test before each int would often be mispredicted: its kept indices
+        // are listed first, with no branch per code point, then made into ints.
+        constexpr std::size_t STRETCH = 64;
         std::uint32_t kept[STRETCH];
-        const auto add_kept = [&](std::size_t m) {
-            for (std::size_t j = 0; j < m; ++j) add(kept[j]);
+        const auto stretch = [&](std::size_t lo, std::size_t hi, bool reversed) {
+            const bool removals = std::memchr(lv + lo, bidi::REMOVED_LEVEL, hi - lo) != nullptr;
+            if (!removals && reversed) {
+                for (std::size_t i = hi; i-- > lo;) add(i);
+            } else if (!removals) {
+                for (std::size_t i = lo; i < hi; ++i) add(i);
+            } else {
+                std::size_t m = 0;
+                if (reversed)
+                    for (std::size_t i = hi; i-- > lo;) {
+                        kept[m] = std::uint32_t(i);
+                        m += lv[i] != bidi::REMOVED_LEVEL;
+                    }
+                else
+                    for (std::size_t i = lo; i < hi; ++i) {
+                        kept[m] = std::uint32_t(i);
+                        m += lv[i] != bidi::REMOVED_LEVEL;
+                    }
+                for (std::size_t j = 0; j < m; ++j) add(kept[j]);
+            }
         };
         for (const bidi::VisualRun& run : r.runs) {
             const std::size_t first = run.first, end = std::size_t(run.last) + 1;
             if (run.reversed) {
                 for (std::size_t hi = end; hi > first;) {
                     const std::size_t lo = hi - first > STRETCH ? hi - STRETCH : first;
-                    std::size_t m = 0;
-                    for (std::size_t i = hi; i-- > lo;) {
-                        kept[m] = std::uint32_t(i);
-                        m += lv[i] != bidi::REMOVED_LEVEL;
-                    }
-                    add_kept(m);
+                    stretch(lo, hi, true);
                     hi = lo;
                 }
             } else {
                 for (std::size_t lo = first; lo < end;) {
                     const std::size_t hi = end - lo > STRETCH ? lo + STRETCH : end;
-                    std::size_t m = 0;
-                    for (std::size_t i = lo; i < hi; ++i) {
-                        kept[m] = std::uint32_t(i);
-                        m += lv[i] != bidi::REMOVED_LEVEL;
-                    }
-                    add_kept(m);
+                    stretch(lo, hi, false);
                     lo = hi;
                 }
             }
