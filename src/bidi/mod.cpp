@@ -1269,6 +1269,42 @@ inline bool needs_attention(const char16_t* p) noexcept {
 #endif
 }
 
+// The classes of UCS-4 units into classes, returning the mask of those
+// present. A block of 64 units of planes 0 and 1 takes no plane test, and
+// marks the classes present in a byte each, one store per code point rather
+// than a shift and an OR into the mask, which is made at the end.
+[[gnu::noinline]] std::uint32_t ucs4_classes(const char32_t* p, std::size_t n, BidiClass* classes) noexcept {
+    constexpr std::size_t BLOCK_UNITS = 64;
+    FixedClassLookup any_plane;
+    std::uint8_t seen[32] = {};
+    std::size_t k = 0;
+    for (; n - k >= BLOCK_UNITS; k += BLOCK_UNITS) {
+        std::uint32_t all = 0;
+        for (std::size_t j = k; j < k + BLOCK_UNITS; ++j) all |= p[j];
+        if (all < 0x20000) {
+            for (std::size_t j = k; j < k + BLOCK_UNITS; ++j) {
+                const std::uint8_t c = u(PLANES01_CLASSES.classes[p[j]]);
+                seen[c] = 1;
+                classes[j] = BidiClass(c);
+            }
+        } else {
+            for (std::size_t j = k; j < k + BLOCK_UNITS; ++j) {
+                const BidiClass c = any_plane(p[j]);
+                seen[u(c)] = 1;
+                classes[j] = c;
+            }
+        }
+    }
+    for (; k < n; ++k) {
+        const BidiClass c = any_plane(p[k]);
+        seen[u(c)] = 1;
+        classes[k] = c;
+    }
+    std::uint32_t present = 0;
+    for (unsigned c = 0; c < 32; ++c) present |= std::uint32_t(seen[c]) << c;
+    return present;
+}
+
 // The fixed-width forms: while nothing can leave level 0, the levels are
 // written in the same pass that classifies (0, or removed for BN), so that
 // left-to-right text is read once; from the first code point that can, the
@@ -1339,10 +1375,14 @@ void layout_of(text::Fixed<Unit> text, bool with_order, BidiLayout& out) {
     }
     const std::unique_ptr<BidiClass[]> classes(new BidiClass[n]);
     std::uint32_t present = 0;
-    for (std::size_t k = 0; k < n; ++k) {
-        const BidiClass c = lookup(p[k]);
-        present |= bit(c);
-        classes[k] = c;
+    if constexpr (sizeof(Unit) == 4) {
+        present = ucs4_classes(p, n, classes.get());
+    } else {
+        for (std::size_t k = 0; k < n; ++k) {
+            const BidiClass c = lookup(p[k]);
+            present |= bit(c);
+            classes[k] = c;
+        }
     }
     resolve(classes.get(), p, n, std::nullopt, present, out);  // in the same room for the levels
     if (with_order) visual_runs(out);
