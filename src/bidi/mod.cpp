@@ -161,10 +161,10 @@ constexpr std::uint64_t DIRECTION_BITS = [] {
 constexpr unsigned direction_bits(BidiClass c) { return unsigned(DIRECTION_BITS >> (2 * u(c))) & 3; }
 
 // The first position from j on (below end) whose class is not in Set, when
-// Inside, or is in Set otherwise. Past the first sixteen (short stretches
-// are common in mixed text, where a test of sixteen at once costs more),
-// sixteen classes at a time with SSE2, one unsigned range test per run of
-// consecutive classes in Set.
+// Inside, or is in Set otherwise. Sixteen classes at a time with SSE2, one
+// unsigned range test per run of consecutive classes in Set, from the first:
+// a stretch of a word's length then ends in the first block, a branch taken
+// alike each time, where a loop per class mispredicts its exit at each word.
 #if defined(__SSE2__)
 // The last class of the run of Set that starts at first.
 constexpr unsigned run_end(std::uint32_t set, unsigned first) {
@@ -187,8 +187,6 @@ __m128i in_set(__m128i v, std::index_sequence<K...>) {
 
 template <std::uint32_t Set, bool Inside>
 std::size_t skip_classes(const BidiClass* c, std::size_t j, std::size_t end) {
-    for (const std::size_t first = std::min(j + 16, end); j < first; ++j)
-        if (((Set >> u(c[j])) & 1) != Inside) return j;
 #if defined(__SSE2__)
     for (; j + 16 <= end; j += 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + j));
