@@ -293,8 +293,8 @@ template <typename CodePoint>
 class Resolver {
 public:
     Resolver(const BidiClass* classes, const CodePoint* cps, std::size_t n, std::uint8_t paragraph,
-             std::uint32_t present)
-        : input_(classes), cps_(cps), n_(n), paragraph_(paragraph), present_(present) {}
+             std::uint32_t present, const std::vector<std::uint32_t>* brackets)
+        : input_(classes), cps_(cps), n_(n), paragraph_(paragraph), present_(present), brackets_(brackets) {}
 
     // Fills in out's levels, in the room they already have.
     void run(BidiLayout& out) {
@@ -331,6 +331,10 @@ private:
     std::size_t n_;
     std::uint8_t paragraph_;
     std::uint32_t present_;
+    // When not null, every position whose code point may pair as a bracket,
+    // in order: the bracket pass visits those rather than reading the code
+    // point of each ON.
+    const std::vector<std::uint32_t>* brackets_;
 
     std::vector<BidiClass> working_;
     std::vector<std::uint8_t> levels_;
@@ -886,6 +890,27 @@ private:
         return ch;
     }
 
+    // Calls visit(k) for each position k of the sequence that brackets_
+    // lists, in order, until it returns false.
+    template <typename Visit>
+    void each_listed(Span at, std::size_t m, Visit&& visit) const {
+        const std::vector<std::uint32_t>& b = *brackets_;
+        for (auto it = std::lower_bound(b.begin(), b.end(), std::uint32_t(at.first));
+             it != b.end() && *it < at.first + m; ++it)
+            if (!visit(*it - at.first)) return;
+    }
+    template <typename Visit>
+    void each_listed(const Pieces& at, std::size_t, Visit&& visit) const {
+        // The pieces lie in the order of the text.
+        const std::vector<std::uint32_t>& b = *brackets_;
+        auto it = b.begin();
+        for (std::size_t q = 0; q < at.count; ++q) {
+            const Piece& p = at.piece[q];
+            for (it = std::lower_bound(it, b.end(), p.first); it != b.end() && *it < p.first + p.size; ++it)
+                if (!visit(p.start + (*it - p.first))) return;
+        }
+    }
+
     // BD16 and N0.
     template <typename At>
     void paired_brackets(At at, BidiClass sos, unsigned e) {
@@ -924,6 +949,10 @@ private:
         // Only code points of class ON pair, and W1-W7 make none of them ON
         // (see BRACKETS): the ON left are the input's.
         std::size_t k = 0;
+        if (brackets_) {
+            each_listed(at, m, [&](std::size_t i) { return c[i] != ON || pair_at(i); });
+            k = m;
+        }
 #if defined(__SSE2__)
         // Sixteen classes at a time: ON is rare among them.
         bool stopped = false;
@@ -1062,14 +1091,15 @@ void left_to_right(std::size_t n, bool any_removed, IsRemoved&& is_removed, Bidi
 
 template <typename CodePoint>
 void resolve(const BidiClass* classes, const CodePoint* cps, std::size_t n,
-             std::optional<std::uint8_t> paragraph_level, std::uint32_t present, BidiLayout& out) {
+             std::optional<std::uint8_t> paragraph_level, std::uint32_t present, BidiLayout& out,
+             const std::vector<std::uint32_t>* brackets = nullptr) {
     out.paragraph_level = paragraph_level.value_or(0);
     if (n == 0) return;
     if (!(present & NOT_TRIVIAL_MASK) && paragraph_level.value_or(0) == 0)
         return left_to_right(n, present & bit(BN), [&](std::size_t i) { return classes[i] == BN; }, out);
     const std::uint8_t paragraph =
         paragraph_level ? *paragraph_level : paragraph_level_of(classes, n);
-    Resolver<CodePoint>(classes, cps, n, paragraph, present).run(out);
+    Resolver<CodePoint>(classes, cps, n, paragraph, present, brackets).run(out);
 }
 
 // L2 over the level runs of the code points that remain: a run is reversed
@@ -1267,37 +1297,60 @@ inline bool needs_attention(const char16_t* p) noexcept {
 #endif
 }
 
+// The classes of planes 0 and 1 with BRACKET_FLAG added where the code
+// point may pair as a bracket, so that the pass that reads the classes also
+// lists the brackets.
+constexpr std::uint8_t BRACKET_FLAG = 0x20;
+static_assert(u(PDI) < BRACKET_FLAG);
+struct FlaggedClasses {
+    std::array<std::uint8_t, 0x20000> at{};
+};
+constexpr FlaggedClasses build_flagged_classes() {
+    FlaggedClasses t{};
+    for (char32_t cp = 0; cp < 0x20000; ++cp)
+        t.at[cp] = std::uint8_t(u(BIDI_PLANES01.classes[cp]) | (BRACKETS.holds(cp) ? BRACKET_FLAG : 0));
+    return t;
+}
+constinit const FlaggedClasses FLAGGED_CLASSES = build_flagged_classes();
+
 // The classes of UCS-4 units into classes, returning the mask of those
-// present. A block of 64 units of planes 0 and 1 takes no plane test, and
-// marks the classes present in a byte each, one store per code point rather
-// than a shift and an OR into the mask, which is made at the end.
-[[gnu::noinline]] std::uint32_t ucs4_classes(const char32_t* p, std::size_t n, BidiClass* classes) noexcept {
+// present, and the positions that may pair as brackets into brackets. A
+// block of 64 units of planes 0 and 1 takes no plane test, and marks the
+// classes present in a byte each, one store per code point rather than a
+// shift and an OR into the mask, which is made at the end; it is read again
+// for its brackets only when it holds one.
+[[gnu::noinline]] std::uint32_t ucs4_classes(const char32_t* p, std::size_t n, BidiClass* classes,
+                                             std::vector<std::uint32_t>& brackets) {
     constexpr std::size_t BLOCK_UNITS = 64;
     FixedClassLookup any_plane;
     std::uint8_t seen[32] = {};
+    auto one = [&](std::size_t j) {
+        const BidiClass c = any_plane(p[j]);
+        seen[u(c)] = 1;
+        classes[j] = c;
+        if (c == ON && may_be_bracket(p[j])) brackets.push_back(std::uint32_t(j));
+    };
     std::size_t k = 0;
     for (; n - k >= BLOCK_UNITS; k += BLOCK_UNITS) {
         std::uint32_t all = 0;
         for (std::size_t j = k; j < k + BLOCK_UNITS; ++j) all |= p[j];
         if (all < 0x20000) {
+            std::uint8_t flags = 0;
             for (std::size_t j = k; j < k + BLOCK_UNITS; ++j) {
-                const std::uint8_t c = u(PLANES01_CLASSES.classes[p[j]]);
+                const std::uint8_t f = FLAGGED_CLASSES.at[p[j]];
+                const std::uint8_t c = f & (BRACKET_FLAG - 1);
                 seen[c] = 1;
                 classes[j] = BidiClass(c);
+                flags |= f;
             }
+            if (flags & BRACKET_FLAG)
+                for (std::size_t j = k; j < k + BLOCK_UNITS; ++j)
+                    if (FLAGGED_CLASSES.at[p[j]] & BRACKET_FLAG) brackets.push_back(std::uint32_t(j));
         } else {
-            for (std::size_t j = k; j < k + BLOCK_UNITS; ++j) {
-                const BidiClass c = any_plane(p[j]);
-                seen[u(c)] = 1;
-                classes[j] = c;
-            }
+            for (std::size_t j = k; j < k + BLOCK_UNITS; ++j) one(j);
         }
     }
-    for (; k < n; ++k) {
-        const BidiClass c = any_plane(p[k]);
-        seen[u(c)] = 1;
-        classes[k] = c;
-    }
+    for (; k < n; ++k) one(k);
     std::uint32_t present = 0;
     for (unsigned c = 0; c < 32; ++c) present |= std::uint32_t(seen[c]) << c;
     return present;
@@ -1373,8 +1426,9 @@ void layout_of(text::Fixed<Unit> text, bool with_order, BidiLayout& out) {
     }
     const std::unique_ptr<BidiClass[]> classes(new BidiClass[n]);
     std::uint32_t present = 0;
+    std::vector<std::uint32_t> brackets;
     if constexpr (sizeof(Unit) == 4) {
-        present = ucs4_classes(p, n, classes.get());
+        present = ucs4_classes(p, n, classes.get(), brackets);
     } else {
         for (std::size_t k = 0; k < n; ++k) {
             const BidiClass c = lookup(p[k]);
@@ -1382,7 +1436,8 @@ void layout_of(text::Fixed<Unit> text, bool with_order, BidiLayout& out) {
             classes[k] = c;
         }
     }
-    resolve(classes.get(), p, n, std::nullopt, present, out);  // in the same room for the levels
+    // in the same room for the levels
+    resolve(classes.get(), p, n, std::nullopt, present, out, sizeof(Unit) == 4 ? &brackets : nullptr);
     if (with_order) visual_runs(out);
 }
 
