@@ -268,6 +268,12 @@ struct Piece {
     std::uint32_t size;
 };
 
+// A code point that may pair as a bracket, and where it lies in the text.
+struct ListedBracket {
+    std::uint32_t at;
+    char32_t cp;
+};
+
 struct Sequence {
     std::uint32_t runs_begin, runs_end;  // into the flat list of run numbers
     BidiClass sos, eos;
@@ -293,7 +299,7 @@ template <typename CodePoint>
 class Resolver {
 public:
     Resolver(const BidiClass* classes, const CodePoint* cps, std::size_t n, std::uint8_t paragraph,
-             std::uint32_t present, const std::vector<std::uint32_t>* brackets)
+             std::uint32_t present, const std::vector<ListedBracket>* brackets)
         : input_(classes), cps_(cps), n_(n), paragraph_(paragraph), present_(present), brackets_(brackets) {}
 
     // Fills in out's levels, in the room they already have.
@@ -332,9 +338,9 @@ private:
     std::uint8_t paragraph_;
     std::uint32_t present_;
     // When not null, every position whose code point may pair as a bracket,
-    // in order: the bracket pass visits those rather than reading the code
-    // point of each ON.
-    const std::vector<std::uint32_t>* brackets_;
+    // in order, with its code point: the bracket pass visits those rather
+    // than reading the code point of each ON from the text.
+    const std::vector<ListedBracket>* brackets_;
 
     std::vector<BidiClass> working_;
     std::vector<std::uint8_t> levels_;
@@ -890,24 +896,26 @@ private:
         return ch;
     }
 
-    // Calls visit(k) for each position k of the sequence that brackets_
+    // Calls visit(k, cp) for each position k of the sequence that brackets_
     // lists, in order, until it returns false.
+    static bool listed_before(const ListedBracket& b, std::size_t i) { return b.at < i; }
     template <typename Visit>
     void each_listed(Span at, std::size_t m, Visit&& visit) const {
-        const std::vector<std::uint32_t>& b = *brackets_;
-        for (auto it = std::lower_bound(b.begin(), b.end(), std::uint32_t(at.first));
-             it != b.end() && *it < at.first + m; ++it)
-            if (!visit(*it - at.first)) return;
+        const std::vector<ListedBracket>& b = *brackets_;
+        for (auto it = std::lower_bound(b.begin(), b.end(), at.first, listed_before);
+             it != b.end() && it->at < at.first + m; ++it)
+            if (!visit(it->at - at.first, it->cp)) return;
     }
     template <typename Visit>
     void each_listed(const Pieces& at, std::size_t, Visit&& visit) const {
         // The pieces lie in the order of the text.
-        const std::vector<std::uint32_t>& b = *brackets_;
+        const std::vector<ListedBracket>& b = *brackets_;
         auto it = b.begin();
         for (std::size_t q = 0; q < at.count; ++q) {
             const Piece& p = at.piece[q];
-            for (it = std::lower_bound(it, b.end(), p.first); it != b.end() && *it < p.first + p.size; ++it)
-                if (!visit(p.start + (*it - p.first))) return;
+            for (it = std::lower_bound(it, b.end(), std::size_t(p.first), listed_before);
+                 it != b.end() && it->at < p.first + p.size; ++it)
+                if (!visit(p.start + (it->at - p.first), it->cp)) return;
         }
     }
 
@@ -920,8 +928,8 @@ private:
         pairs_.clear();
         pair_numbers_.clear();
         std::uint32_t pushed = 0;
-        auto pair_at = [&](std::size_t k) {
-            const char32_t b = bracket_identity(cps_[at[k]]);
+        auto pair_at = [&](std::size_t k, char32_t cp) {
+            const char32_t b = bracket_identity(cp);
             unsigned kind;
             char32_t o;
             if (b < 0x80) {
@@ -950,7 +958,7 @@ private:
         // (see BRACKETS): the ON left are the input's.
         std::size_t k = 0;
         if (brackets_) {
-            each_listed(at, m, [&](std::size_t i) { return c[i] != ON || pair_at(i); });
+            each_listed(at, m, [&](std::size_t i, char32_t cp) { return c[i] != ON || pair_at(i, cp); });
             k = m;
         }
 #if defined(__SSE2__)
@@ -961,7 +969,8 @@ private:
             for (unsigned on = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(char(u(ON))))));
                  on != 0; on &= on - 1) {
                 const std::size_t i = k + std::size_t(std::countr_zero(on));
-                if (may_be_bracket(cps_[at[i]]) && !pair_at(i)) {
+                const char32_t cp = cps_[at[i]];
+                if (may_be_bracket(cp) && !pair_at(i, cp)) {
                     stopped = true;
                     break;
                 }
@@ -970,7 +979,7 @@ private:
         if (stopped) k = m;
 #endif
         for (; k < m; ++k)
-            if (c[k] == ON && may_be_bracket(cps_[at[k]]) && !pair_at(k)) break;
+            if (c[k] == ON && may_be_bracket(cps_[at[k]]) && !pair_at(k, cps_[at[k]])) break;
         if (pairs_.empty()) return;
         // Found in closing order, which is already opening order unless pairs
         // nest; then each goes to the slot of its opening's number.
@@ -1092,7 +1101,7 @@ void left_to_right(std::size_t n, bool any_removed, IsRemoved&& is_removed, Bidi
 template <typename CodePoint>
 void resolve(const BidiClass* classes, const CodePoint* cps, std::size_t n,
              std::optional<std::uint8_t> paragraph_level, std::uint32_t present, BidiLayout& out,
-             const std::vector<std::uint32_t>* brackets = nullptr) {
+             const std::vector<ListedBracket>* brackets = nullptr) {
     out.paragraph_level = paragraph_level.value_or(0);
     if (n == 0) return;
     if (!(present & NOT_TRIVIAL_MASK) && paragraph_level.value_or(0) == 0)
@@ -1320,7 +1329,7 @@ constinit const FlaggedClasses FLAGGED_CLASSES = build_flagged_classes();
 // shift and an OR into the mask, which is made at the end; it is read again
 // for its brackets only when it holds one.
 [[gnu::noinline]] std::uint32_t ucs4_classes(const char32_t* p, std::size_t n, BidiClass* classes,
-                                             std::vector<std::uint32_t>& brackets) {
+                                             std::vector<ListedBracket>& brackets) {
     constexpr std::size_t BLOCK_UNITS = 64;
     FixedClassLookup any_plane;
     std::uint8_t seen[32] = {};
@@ -1328,7 +1337,7 @@ constinit const FlaggedClasses FLAGGED_CLASSES = build_flagged_classes();
         const BidiClass c = any_plane(p[j]);
         seen[u(c)] = 1;
         classes[j] = c;
-        if (c == ON && may_be_bracket(p[j])) brackets.push_back(std::uint32_t(j));
+        if (c == ON && may_be_bracket(p[j])) brackets.push_back({std::uint32_t(j), p[j]});
     };
     std::size_t k = 0;
     for (; n - k >= BLOCK_UNITS; k += BLOCK_UNITS) {
@@ -1345,7 +1354,7 @@ constinit const FlaggedClasses FLAGGED_CLASSES = build_flagged_classes();
             }
             if (flags & BRACKET_FLAG)
                 for (std::size_t j = k; j < k + BLOCK_UNITS; ++j)
-                    if (FLAGGED_CLASSES.at[p[j]] & BRACKET_FLAG) brackets.push_back(std::uint32_t(j));
+                    if (FLAGGED_CLASSES.at[p[j]] & BRACKET_FLAG) brackets.push_back({std::uint32_t(j), p[j]});
         } else {
             for (std::size_t j = k; j < k + BLOCK_UNITS; ++j) one(j);
         }
@@ -1426,7 +1435,7 @@ void layout_of(text::Fixed<Unit> text, bool with_order, BidiLayout& out) {
     }
     const std::unique_ptr<BidiClass[]> classes(new BidiClass[n]);
     std::uint32_t present = 0;
-    std::vector<std::uint32_t> brackets;
+    std::vector<ListedBracket> brackets;
     if constexpr (sizeof(Unit) == 4) {
         present = ucs4_classes(p, n, classes.get(), brackets);
     } else {
