@@ -159,9 +159,14 @@ def test_right_to_left_letters_set_paragraph_level_one(ch):
     [(ALEF, 2), ("\u200f", 2), (BEH, 0), ("\u061c", 0)],
     ids=["hebrew-R", "RLM-R", "beh-AL", "ALM-AL"],
 )
-def test_arabic_letters_make_following_digits_arabic(ch, percent_level):
+@pytest.mark.parametrize(
+    "before",
+    ["a", "a" * 15 + "1 ", "a" * 15 + "1" + " " * 20],
+    ids=["short", "after-a-number-at-16", "spaces-after-a-number"],
+)
+def test_arabic_letters_make_following_digits_arabic(ch, percent_level, before):
     # After R the digit stays EN and draws the % in (W5); after AL it is AN (W2) and the % is neutral.
-    assert levels("a" + ch + "1%")[3] == percent_level
+    assert levels(before + ch + "1%")[len(before) + 2] == percent_level
 
 
 @pytest.mark.parametrize(
