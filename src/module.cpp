@@ -570,26 +570,63 @@ PyObject* bidi_result(const bidi::BidiLayout& r) {
             throw ApiFailure{};
         items[k++] = item;
     };
-    // The bounds of each run are copied out: the calls could otherwise change them.
-    if (r.kept == r.levels.size()) {  // nothing removed: every index of every run
-        for (const bidi::VisualRun& run : r.runs) {
-            const std::size_t first = run.first, end = std::size_t(run.last) + 1;
-            if (run.reversed)
-                for (std::size_t i = end; i-- > first;) add(i);
-            else
-                for (std::size_t i = first; i < end; ++i) add(i);
+    // Every index of [lo, hi), or those not removed, in the run's direction.
+    const auto every = [&](std::size_t lo, std::size_t hi, bool reversed) {
+        if (reversed)
+            for (std::size_t i = hi; i-- > lo;) add(i);
+        else
+            for (std::size_t i = lo; i < hi; ++i) add(i);
+    };
+    const auto kept_one_by_one = [&](std::size_t lo, std::size_t hi, bool reversed) {
+        if (reversed) {
+            for (std::size_t i = hi; i-- > lo;)
+                if (lv[i] != bidi::REMOVED_LEVEL) add(i);
+        } else {
+            for (std::size_t i = lo; i < hi; ++i)
+                if (lv[i] != bidi::REMOVED_LEVEL) add(i);
         }
-    } else {
-        for (const bidi::VisualRun& run : r.runs) {
-            const std::size_t first = run.first, end = std::size_t(run.last) + 1;
-            if (run.reversed) {
-                for (std::size_t i = end; i-- > first;)
-                    if (lv[i] != bidi::REMOVED_LEVEL) add(i);
-            } else {
-                for (std::size_t i = first; i < end; ++i)
-                    if (lv[i] != bidi::REMOVED_LEVEL) add(i);
+    };
+    // Where removed code points (the ZWJs of emoji sequences) lie scattered
+    // through a run, a test before each int would often be mispredicted: a
+    // stretch at a time, its kept indices are listed first, with no branch
+    // per code point, then made into ints.
+    constexpr std::size_t STRETCH = 64;
+    std::uint32_t kept[STRETCH];
+    const auto kept_by_stretches = [&](std::size_t first, std::size_t end, bool reversed) {
+        for (std::size_t done = 0; done < end - first;) {
+            const std::size_t size = std::min(STRETCH, end - first - done);
+            const std::size_t lo = reversed ? end - done - size : first + done;
+            done += size;
+            if (std::memchr(lv + lo, bidi::REMOVED_LEVEL, size) == nullptr) {
+                every(lo, lo + size, reversed);
+                continue;
             }
+            std::size_t m = 0;
+            if (reversed)
+                for (std::size_t i = lo + size; i-- > lo;) {
+                    kept[m] = std::uint32_t(i);
+                    m += lv[i] != bidi::REMOVED_LEVEL;
+                }
+            else
+                for (std::size_t i = lo; i < lo + size; ++i) {
+                    kept[m] = std::uint32_t(i);
+                    m += lv[i] != bidi::REMOVED_LEVEL;
+                }
+            for (std::size_t j = 0; j < m; ++j) add(kept[j]);
         }
+    };
+    const bool any_removed = r.kept != r.levels.size();
+    // The bounds of each run are copied out: the calls could otherwise change them.
+    for (const bidi::VisualRun& run : r.runs) {
+        const std::size_t first = run.first, end = std::size_t(run.last) + 1;
+        if (!any_removed)
+            every(first, end, run.reversed);
+        else if (end - first < STRETCH / 2)  // a word or two
+            kept_one_by_one(first, end, run.reversed);
+        else if (std::memchr(lv + first, bidi::REMOVED_LEVEL, end - first) == nullptr)
+            every(first, end, run.reversed);
+        else
+            kept_by_stretches(first, end, run.reversed);
     }
     if (PyDict_SetItem(dict.get(), key_paragraph_level, level.get()) < 0 ||
         PyDict_SetItem(dict.get(), key_levels, levels.get()) < 0 ||

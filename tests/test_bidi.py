@@ -159,9 +159,14 @@ def test_right_to_left_letters_set_paragraph_level_one(ch):
     [(ALEF, 2), ("\u200f", 2), (BEH, 0), ("\u061c", 0)],
     ids=["hebrew-R", "RLM-R", "beh-AL", "ALM-AL"],
 )
-def test_arabic_letters_make_following_digits_arabic(ch, percent_level):
+@pytest.mark.parametrize(
+    "before",
+    ["a", "a" * 15 + "1 ", "a" * 15 + "1" + " " * 20],
+    ids=["short", "after-a-number-at-16", "spaces-after-a-number"],
+)
+def test_arabic_letters_make_following_digits_arabic(ch, percent_level, before):
     # After R the digit stays EN and draws the % in (W5); after AL it is AN (W2) and the % is neutral.
-    assert levels("a" + ch + "1%")[3] == percent_level
+    assert levels(before + ch + "1%")[len(before) + 2] == percent_level
 
 
 @pytest.mark.parametrize(
@@ -544,6 +549,18 @@ def test_visual_order_on_random_deep_texts():
         text = "".join(rng.choices(pieces, weights, k=rng.randint(1, 300)))
         got = scrivlet.bidi_resolve(text)
         assert got["reorder"] == reference_order(got["levels"]), text
+
+
+@pytest.mark.parametrize("letter", ["a", ALEF], ids=["left-to-right", "right-to-left"])
+def test_visual_order_of_long_runs_with_scattered_removals(letter):
+    # Runs of several hundred code points with removed ones (ZWJ, soft
+    # hyphen) at irregular places, both directions in one paragraph.
+    rng = random.Random(len(letter) + ord(letter))
+    text = "".join(rng.choice([letter, letter, letter, "\u200d", "\u00ad"]) for _ in range(1500))
+    text = "1 " + text + " " + BET + text[:777]
+    got = scrivlet.bidi_resolve(text)
+    assert X in got["levels"]
+    assert got["reorder"] == reference_order(got["levels"])
 
 
 def test_highest_levels_are_reached():

@@ -161,10 +161,10 @@ constexpr std::uint64_t DIRECTION_BITS = [] {
 constexpr unsigned direction_bits(BidiClass c) { return unsigned(DIRECTION_BITS >> (2 * u(c))) & 3; }
 
 // The first position from j on (below end) whose class is not in Set, when
-// Inside, or is in Set otherwise. Past the first sixteen (short stretches
-// are common in mixed text, where a test of sixteen at once costs more),
-// sixteen classes at a time with SSE2, one unsigned range test per run of
-// consecutive classes in Set.
+// Inside, or is in Set otherwise. Sixteen classes at a time with SSE2, one
+// unsigned range test per run of consecutive classes in Set, from the first:
+// a stretch of a word's length then ends in the first block, a branch taken
+// alike each time, where a loop per class mispredicts its exit at each word.
 #if defined(__SSE2__)
 // The last class of the run of Set that starts at first.
 constexpr unsigned run_end(std::uint32_t set, unsigned first) {
@@ -187,8 +187,6 @@ __m128i in_set(__m128i v, std::index_sequence<K...>) {
 
 template <std::uint32_t Set, bool Inside>
 std::size_t skip_classes(const BidiClass* c, std::size_t j, std::size_t end) {
-    for (const std::size_t first = std::min(j + 16, end); j < first; ++j)
-        if (((Set >> u(c[j])) & 1) != Inside) return j;
 #if defined(__SSE2__)
     for (; j + 16 <= end; j += 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + j));
@@ -214,6 +212,28 @@ std::size_t find_class(const BidiClass* c, std::size_t j, std::size_t end) {
 #endif
     while (j < end && c[j] != C) ++j;
     return j;
+}
+
+// The last position after from (below to) whose class is strong, or from if
+// there is none. Sixteen classes at a time, backwards, with SSE2: the last
+// letter of a stretch of words is found without a branch per class.
+inline std::size_t last_strong_after(const BidiClass* c, std::size_t from, std::size_t to) {
+#if defined(__SSE2__)
+    static_assert(u(L) < 3 && u(R) < 3 && u(AL) < 3 && u(PDI) < 128);
+    while (to >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + to - 16));
+        unsigned strong = unsigned(_mm_movemask_epi8(_mm_cmplt_epi8(v, _mm_set1_epi8(3))));
+        if (to - from <= 16) {
+            strong &= ~0u << (from + 17 - to);  // only those after from
+            return strong ? to - 17 + std::size_t(std::bit_width(strong)) : from;
+        }
+        if (strong) return to - 17 + std::size_t(std::bit_width(strong));
+        to -= 16;
+    }
+#endif
+    while (--to > from)
+        if (is_strong(c[to])) return to;
+    return from;
 }
 
 // The first position from j on (below end) whose level is not level.
@@ -270,6 +290,12 @@ struct Piece {
     std::uint32_t size;
 };
 
+// A code point that may pair as a bracket, and where it lies in the text.
+struct ListedBracket {
+    std::uint32_t at;
+    char32_t cp;
+};
+
 struct Sequence {
     std::uint32_t runs_begin, runs_end;  // into the flat list of run numbers
     BidiClass sos, eos;
@@ -295,8 +321,8 @@ template <typename CodePoint>
 class Resolver {
 public:
     Resolver(const BidiClass* classes, const CodePoint* cps, std::size_t n, std::uint8_t paragraph,
-             std::uint32_t present)
-        : input_(classes), cps_(cps), n_(n), paragraph_(paragraph), present_(present) {}
+             std::uint32_t present, const std::vector<ListedBracket>* brackets)
+        : input_(classes), cps_(cps), n_(n), paragraph_(paragraph), present_(present), brackets_(brackets) {}
 
     // Fills in out's levels, in the room they already have.
     void run(BidiLayout& out) {
@@ -333,6 +359,10 @@ private:
     std::size_t n_;
     std::uint8_t paragraph_;
     std::uint32_t present_;
+    // When not null, every position whose code point may pair as a bracket,
+    // in order, with its code point: the bracket pass visits those rather
+    // than reading the code point of each ON from the text.
+    const std::vector<ListedBracket>* brackets_;
 
     std::vector<BidiClass> working_;
     std::vector<std::uint8_t> levels_;
@@ -820,12 +850,9 @@ private:
                 c[k] = x;
                 before = x;
                 if (x == L || x == R) last7 = x;
-                for (std::size_t i = j; --i > k;) {
-                    if (is_strong(c[i])) {
-                        last1 = c[i];
-                        last7 = c[i] == AL ? R : c[i];
-                        break;
-                    }
+                if (const std::size_t i = last_strong_after(c, k, j); i > k) {
+                    last1 = c[i];
+                    last7 = c[i] == AL ? R : c[i];
                 }
                 if (j - 1 > k) {
                     prev = c[j - 1];
@@ -888,6 +915,29 @@ private:
         return ch;
     }
 
+    // Calls visit(k, cp) for each position k of the sequence that brackets_
+    // lists, in order, until it returns false.
+    static bool listed_before(const ListedBracket& b, std::size_t i) { return b.at < i; }
+    template <typename Visit>
+    void each_listed(Span at, std::size_t m, Visit&& visit) const {
+        const std::vector<ListedBracket>& b = *brackets_;
+        for (auto it = std::lower_bound(b.begin(), b.end(), at.first, listed_before);
+             it != b.end() && it->at < at.first + m; ++it)
+            if (!visit(it->at - at.first, it->cp)) return;
+    }
+    template <typename Visit>
+    void each_listed(const Pieces& at, std::size_t, Visit&& visit) const {
+        // The pieces lie in the order of the text.
+        const std::vector<ListedBracket>& b = *brackets_;
+        auto it = b.begin();
+        for (std::size_t q = 0; q < at.count; ++q) {
+            const Piece& p = at.piece[q];
+            for (it = std::lower_bound(it, b.end(), std::size_t(p.first), listed_before);
+                 it != b.end() && it->at < p.first + p.size; ++it)
+                if (!visit(p.start + (it->at - p.first), it->cp)) return;
+        }
+    }
+
     // BD16 and N0.
     template <typename At>
     void paired_brackets(At at, BidiClass sos, unsigned e) {
@@ -897,8 +947,8 @@ private:
         pairs_.clear();
         pair_numbers_.clear();
         std::uint32_t pushed = 0;
-        auto pair_at = [&](std::size_t k) {
-            const char32_t b = bracket_identity(cps_[at[k]]);
+        auto pair_at = [&](std::size_t k, char32_t cp) {
+            const char32_t b = bracket_identity(cp);
             unsigned kind;
             char32_t o;
             if (b < 0x80) {
@@ -926,6 +976,10 @@ private:
         // Only code points of class ON pair, and W1-W7 make none of them ON
         // (see BRACKETS): the ON left are the input's.
         std::size_t k = 0;
+        if (brackets_) {
+            each_listed(at, m, [&](std::size_t i, char32_t cp) { return c[i] != ON || pair_at(i, cp); });
+            k = m;
+        }
 #if defined(__SSE2__)
         // Sixteen classes at a time: ON is rare among them.
         bool stopped = false;
@@ -934,7 +988,8 @@ private:
             for (unsigned on = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(char(u(ON))))));
                  on != 0; on &= on - 1) {
                 const std::size_t i = k + std::size_t(std::countr_zero(on));
-                if (may_be_bracket(cps_[at[i]]) && !pair_at(i)) {
+                const char32_t cp = cps_[at[i]];
+                if (may_be_bracket(cp) && !pair_at(i, cp)) {
                     stopped = true;
                     break;
                 }
@@ -943,7 +998,7 @@ private:
         if (stopped) k = m;
 #endif
         for (; k < m; ++k)
-            if (c[k] == ON && may_be_bracket(cps_[at[k]]) && !pair_at(k)) break;
+            if (c[k] == ON && may_be_bracket(cps_[at[k]]) && !pair_at(k, cps_[at[k]])) break;
         if (pairs_.empty()) return;
         // Found in closing order, which is already opening order unless pairs
         // nest; then each goes to the slot of its opening's number.
@@ -1010,8 +1065,11 @@ private:
             c[z] = t;
             // Marks after a bracket follow its new class.
             if (marks_) {
+                // With no override, a mark after a bracket took its ON in W1
+                // and kept it: the class says no for most before the search
+                // for the input's.
                 auto was_mark = [&](std::size_t k) {
-                    return was_nsm_.empty() ? input_[at[k]] == NSM : was_nsm_[k] != 0;
+                    return was_nsm_.empty() ? c[k] == ON && input_[at[k]] == NSM : was_nsm_[k] != 0;
                 };
                 for (std::size_t k = o + 1; k < m && was_mark(k); ++k) c[k] = t;
                 for (std::size_t k = z + 1; k < m && was_mark(k); ++k) c[k] = t;
@@ -1064,14 +1122,15 @@ void left_to_right(std::size_t n, bool any_removed, IsRemoved&& is_removed, Bidi
 
 template <typename CodePoint>
 void resolve(const BidiClass* classes, const CodePoint* cps, std::size_t n,
-             std::optional<std::uint8_t> paragraph_level, std::uint32_t present, BidiLayout& out) {
+             std::optional<std::uint8_t> paragraph_level, std::uint32_t present, BidiLayout& out,
+             const std::vector<ListedBracket>* brackets = nullptr) {
     out.paragraph_level = paragraph_level.value_or(0);
     if (n == 0) return;
     if (!(present & NOT_TRIVIAL_MASK) && paragraph_level.value_or(0) == 0)
         return left_to_right(n, present & bit(BN), [&](std::size_t i) { return classes[i] == BN; }, out);
     const std::uint8_t paragraph =
         paragraph_level ? *paragraph_level : paragraph_level_of(classes, n);
-    Resolver<CodePoint>(classes, cps, n, paragraph, present).run(out);
+    Resolver<CodePoint>(classes, cps, n, paragraph, present, brackets).run(out);
 }
 
 // L2 over the level runs of the code points that remain: a run is reversed
@@ -1269,6 +1328,65 @@ inline bool needs_attention(const char16_t* p) noexcept {
 #endif
 }
 
+// The classes of planes 0 and 1 with BRACKET_FLAG added where the code
+// point may pair as a bracket, so that the pass that reads the classes also
+// lists the brackets.
+constexpr std::uint8_t BRACKET_FLAG = 0x20;
+static_assert(u(PDI) < BRACKET_FLAG);
+struct FlaggedClasses {
+    std::array<std::uint8_t, 0x20000> at{};
+};
+constexpr FlaggedClasses build_flagged_classes() {
+    FlaggedClasses t{};
+    for (char32_t cp = 0; cp < 0x20000; ++cp)
+        t.at[cp] = std::uint8_t(u(BIDI_PLANES01.classes[cp]) | (BRACKETS.holds(cp) ? BRACKET_FLAG : 0));
+    return t;
+}
+constinit const FlaggedClasses FLAGGED_CLASSES = build_flagged_classes();
+
+// The classes of UCS-4 units into classes, returning the mask of those
+// present, and the positions that may pair as brackets into brackets. A
+// block of 64 units of planes 0 and 1 takes no plane test, and marks the
+// classes present in a byte each, one store per code point rather than a
+// shift and an OR into the mask, which is made at the end; it is read again
+// for its brackets only when it holds one.
+[[gnu::noinline]] std::uint32_t ucs4_classes(const char32_t* p, std::size_t n, BidiClass* classes,
+                                             std::vector<ListedBracket>& brackets) {
+    constexpr std::size_t BLOCK_UNITS = 64;
+    FixedClassLookup any_plane;
+    std::uint8_t seen[32] = {};
+    auto one = [&](std::size_t j) {
+        const BidiClass c = any_plane(p[j]);
+        seen[u(c)] = 1;
+        classes[j] = c;
+        if (c == ON && may_be_bracket(p[j])) brackets.push_back({std::uint32_t(j), p[j]});
+    };
+    std::size_t k = 0;
+    for (; n - k >= BLOCK_UNITS; k += BLOCK_UNITS) {
+        std::uint32_t all = 0;
+        for (std::size_t j = k; j < k + BLOCK_UNITS; ++j) all |= p[j];
+        if (all < 0x20000) {
+            std::uint8_t flags = 0;
+            for (std::size_t j = k; j < k + BLOCK_UNITS; ++j) {
+                const std::uint8_t f = FLAGGED_CLASSES.at[p[j]];
+                const std::uint8_t c = f & (BRACKET_FLAG - 1);
+                seen[c] = 1;
+                classes[j] = BidiClass(c);
+                flags |= f;
+            }
+            if (flags & BRACKET_FLAG)
+                for (std::size_t j = k; j < k + BLOCK_UNITS; ++j)
+                    if (FLAGGED_CLASSES.at[p[j]] & BRACKET_FLAG) brackets.push_back({std::uint32_t(j), p[j]});
+        } else {
+            for (std::size_t j = k; j < k + BLOCK_UNITS; ++j) one(j);
+        }
+    }
+    for (; k < n; ++k) one(k);
+    std::uint32_t present = 0;
+    for (unsigned c = 0; c < 32; ++c) present |= std::uint32_t(seen[c]) << c;
+    return present;
+}
+
 // The fixed-width forms: while nothing can leave level 0, the levels are
 // written in the same pass that classifies (0, or removed for BN), so that
 // left-to-right text is read once; from the first code point that can, the
@@ -1339,12 +1457,18 @@ void layout_of(text::Fixed<Unit> text, bool with_order, BidiLayout& out) {
     }
     const std::unique_ptr<BidiClass[]> classes(new BidiClass[n]);
     std::uint32_t present = 0;
-    for (std::size_t k = 0; k < n; ++k) {
-        const BidiClass c = lookup(p[k]);
-        present |= bit(c);
-        classes[k] = c;
+    std::vector<ListedBracket> brackets;
+    if constexpr (sizeof(Unit) == 4) {
+        present = ucs4_classes(p, n, classes.get(), brackets);
+    } else {
+        for (std::size_t k = 0; k < n; ++k) {
+            const BidiClass c = lookup(p[k]);
+            present |= bit(c);
+            classes[k] = c;
+        }
     }
-    resolve(classes.get(), p, n, std::nullopt, present, out);  // in the same room for the levels
+    // in the same room for the levels
+    resolve(classes.get(), p, n, std::nullopt, present, out, sizeof(Unit) == 4 ? &brackets : nullptr);
     if (with_order) visual_runs(out);
 }
 

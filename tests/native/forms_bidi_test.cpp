@@ -42,13 +42,16 @@ TEST(fixed_class_lookup_matches_the_class_table) {
 }
 
 TEST(bidi_layout_of_right_to_left_text_is_the_same_in_every_form) {
-    // Hebrew, Arabic, their supplementary letters, digits, marks, brackets,
-    // spaces, emoji and every explicit control: mostly right-to-left runs.
+    // Hebrew, Arabic, their supplementary letters, digits, marks, brackets
+    // (and those that pair through their decomposition), spaces, emoji,
+    // letters and a tag beyond plane 1 and every explicit control: mostly
+    // right-to-left runs.
     const std::pair<char32_t, char32_t> ranges[] = {
         {0x05D0, 0x05EA}, {0x0627, 0x064A}, {0x0660, 0x0669}, {0x064B, 0x0652}, {0x10800, 0x10805},
         {0x1E900, 0x1E943}, {0x30, 0x39},  {0x28, 0x29},      {0x5B, 0x5D},    {0x20, 0x20},
         {0x2C, 0x2E},     {0x41, 0x43},     {0x200B, 0x200F}, {0x202A, 0x202E}, {0x2066, 0x2069},
-        {0x1F600, 0x1F603}, {0xFE0F, 0xFE0F}, {0x00AD, 0x00AD},
+        {0x1F600, 0x1F603}, {0xFE0F, 0xFE0F}, {0x00AD, 0x00AD}, {0x20000, 0x20001}, {0xE0001, 0xE0001},
+        {0x2329, 0x232A}, {0x3008, 0x3009}, {0xFF08, 0xFF09},
     };
     std::vector<char32_t> pool;
     for (auto [a, b] : ranges)
@@ -59,10 +62,28 @@ TEST(bidi_layout_of_right_to_left_text_is_the_same_in_every_form) {
     for (int t = 0; t < 3000; ++t) {
         std::u32string cps;
         for (int i = length(rng); i > 0; --i) cps.push_back(pool[pick(rng)]);
-        // Some texts start left to right and turn right to left late.
+        // Some texts start left to right and turn right to left late; some
+        // open more brackets than pairing looks at.
         if (t % 4 == 0) cps.insert(0, std::u32string(40, U'a'));
+        if (t % 10 == 3) cps.insert(0, std::u32string(70, t % 20 == 3 ? U'(' : U'\u3008'));
+        // Some span several blocks of units, with and without code points beyond plane 1.
+        for (int i = t % 8 == 1 ? 200 : 0; i > 0; --i) {
+            const char32_t c = pool[pick(rng)];
+            if (t % 16 != 1 || c < 0x20000) cps.push_back(c);
+        }
         layouts_agree(std::move(cps));
     }
+}
+
+TEST(bidi_layout_of_overridden_brackets_is_the_same_in_every_form) {
+    // A bracket an override made strong shares a level run with one it would
+    // pair with, after an L and with an L inside: it does not pair.
+    const std::u32string texts[] = {
+        U"\u202Bb\u202C\u202E(\u202C\u202Ba)\u202C\U0001F600",
+        U"x \u202Bb \u202C\u202E[\u202C\u202B c d]\u202C \U0001F600",
+        U"\u202A\u05D0\u202C\u202D(\u202C\u202A\u05D1)\u202C\U0001F600",
+    };
+    for (const std::u32string& text : texts) layouts_agree(text);
 }
 
 TEST(bidi_layout_of_left_to_right_text_with_removed_controls_is_the_same_in_every_form) {
