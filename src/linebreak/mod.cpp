@@ -1132,11 +1132,12 @@ public:
             t.column[cp] = std::uint8_t(k);
         }
         for (unsigned k = columns; k < ASCII_COLUMNS; ++k) t.class_of[k] = C::XX;
-        // (A column past EXIT would not compile: the store below is out of bounds.)
+        // HL takes the last column before EXIT at the latest; a throw in a
+        // constant evaluation does not compile.
+        if (columns >= ASCII_EXIT) throw "the ASCII table has too many columns";
         t.class_of[columns] = C::HL;
         t.sample[unsigned(C::HL)] = 0x05D0;
         t.hl_column = std::uint8_t(columns++);
-        t.class_of[ASCII_EXIT + 1 - (columns <= ASCII_EXIT)] = C::XX;
         for (AsciiStep& s : t.steps) s = {0, A::Prohibited, true};
         // Every state: a space after any class, an ASCII base, a hyphen after
         // each of its look-backs; then each with every LB25 look-back.
