@@ -25,6 +25,9 @@ CLASS.update({ch: "AL" for ch in "#&*<=>@^_`~"})
 CLASS.update({":": "IS", ";": "IS", "?": "EX", "[": "OP", "{": "OP", "\t": "BA", "+": "PR",
               "\\": "PR", "\u00a2": "PO", "\u20ac": "PR",
               "\u00e9": "AL", "\u1ec7": "AL", "\u05d1": "HL"})
+CLASS.update({"\u0e48": "CM", "\u0915": "AL", "\u094d": "CM", "\u0964": "BA", "\u0e50": "NU",
+              "\u05b8": "CM", "\u0627": "AL", "\u064e": "CM", "\u060c": "IS", "\u0301": "CM",
+              "\u20e3": "CM"})
 # The characters above whose East_Asian_Width is W or F (Unicode 17.0).
 EAST_ASIAN = {
     "\u1100", "\U0001f3fb", "\U0001f466", "\U0001f600", "\u3000", "\u3001", "\u3005", "\u3008",
@@ -272,6 +275,13 @@ ASCII = list(" aZ1!\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~\t") + ["\u05d0", "\u201c", 
                                                              "\u3001", "\u2010", "\u00a2", "\u20ac",
                                                              "\u00e9", "\u1ec7", "\u00a0", "\u0416",
                                                              "\u0e01", "\u05d1", "\u25cc"]
+# Letters and marks of many scripts, and the digits and punctuation of their own
+# that share a class with ASCII: all read from the table after a space.
+SCRIPT_MARKS = ["\u0e01", "\u0e31", "\u0e48", "\u0915", "\u094d", "\u0964", "\u0e50", "\u05d0",
+                "\u05b8", "\u0627", "\u064e", "\u060c", "\u20ac", "\u00e9", "\u0301", "\u20e3",
+                "-", "1", "$", "%", "(", ")", " ", " ", "\u200d", '"', "a", "\u25cc"]
+# Letters (AL) and marks, passed eight at a time after a letter.
+STRETCH_LETTERS = ["\u0e01", "\u0e31", "\u0e48", "\u0915", "\u094d", "\u0627", "\u064e", "\u0301"]
 HYPHENS = ["-", "\u2010", "a", "\u05d0", " ", "(", '"', "\ufffc", "\u4e00", "\u0300", "\u00a0",
            "/", "\u00b4", "|", "1"]
 
@@ -317,12 +327,13 @@ def test_matches_model_on_any_classes(text):
 
 
 @settings(max_examples=600, deadline=None)
-@given(st.sampled_from([NUMBERS, QUOTES, AKSARAS, SPACES, EMOJI, HYPHENS, ASCII]).flatmap(texts))
+@given(st.sampled_from([NUMBERS, QUOTES, AKSARAS, SPACES, EMOJI, HYPHENS, ASCII, SCRIPT_MARKS]).flatmap(texts))
 def test_matches_model_on_focused_alphabets(text):
     assert marks(text) == model(text)
 
 
 @settings(max_examples=600, deadline=None)
-@given(st.one_of(words(WORD_LETTERS, BETWEEN_WORDS), words(ASCII_LETTERS, ASCII_BETWEEN, 20)))
+@given(st.one_of(words(WORD_LETTERS, BETWEEN_WORDS), words(ASCII_LETTERS, ASCII_BETWEEN, 20),
+                words(STRETCH_LETTERS, BETWEEN_WORDS + ["\u0964", "\u0e50", "\u060c"], 24)))
 def test_matches_model_on_words(text):
     assert marks(text) == model(text)

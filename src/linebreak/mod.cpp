@@ -97,7 +97,7 @@ struct Char {
 
     // A mark takes over the base of the code point it follows, and what lies
     // before that base.
-    void take_base_of(const Char& o) noexcept {
+    constexpr void take_base_of(const Char& o) noexcept {
         base_cls = o.base_cls;
         base_cp = o.base_cp;
         has_base = o.has_base;
@@ -140,28 +140,42 @@ constexpr StretchSets build_stretch_sets() {
 constexpr StretchSets STRETCH = build_stretch_sets();
 
 // The column of the rules' ASCII table (PairRules::AsciiTable) for each code
-// point of the BMP: an ASCII code point's own; AL's or HL's for a letter that
-// the rules read as nothing but its class (in_stretch and not a mark, or HL;
-// no quote, no U+25CC, not East Asian), which they cannot tell from the
-// table's sample of that class; EXIT for the rest, U+FFFF included, which
-// stands for every code point above it. One load a unit: French, Vietnamese
-// and Hebrew alternate these within words.
+// point of the BMP: an ASCII code point's own; for any other, the column of
+// its class where the rules read it as nothing but its class, which they
+// cannot tell from the table's sample of that class (not a quote, not U+25CC,
+// not East Asian), with HL and the marks (CM) in columns of their own; EXIT
+// for the rest, U+FFFF included, which stands for every code point above it.
+// One load a unit: the words of most scripts, with their marks, digits and
+// punctuation, go through the table. Each entry also holds, above the column,
+// whether the code point is a letter (AL) or a mark (CM) of the table
+// (STRETCH_BIT) and its UTF-8 length less one, so that a stretch of them is
+// passed eight units at a time.
 struct LetterColumns {
+    static constexpr unsigned COLUMN_MASK = 0x1F;
+    static constexpr unsigned STRETCH_BIT = 0x20;
+    static constexpr unsigned LENGTH_SHIFT = 6;
     std::uint8_t of[0x10000] = {};
 };
 
-constexpr LetterColumns build_letter_columns(const std::uint8_t* ascii, unsigned al, unsigned hl,
-                                             unsigned exit) {
+template <typename Table>
+constexpr LetterColumns build_letter_columns(const Table& table, unsigned exit) {
     LetterColumns t;
     for (char32_t cp = 0; cp < 0x10000; ++cp) {
-        const std::uint64_t bit = std::uint64_t(1) << (cp & 63);
-        const bool letter = (STRETCH.any[cp >> 6] & ~STRETCH.marks[cp >> 6] & bit) != 0;
-        const bool hebrew = (STRETCH.alpha[cp >> 6] & ~STRETCH.any[cp >> 6] & bit) != 0;
-        const bool wide = cp >= 0x1100 && data::is_east_asian_wide(cp);
-        const unsigned other = wide ? exit : letter ? al : hebrew ? hl : exit;
-        t.of[cp] = std::uint8_t(cp < 0x80 ? ascii[cp] : other);
+        const C cls = data::line_break_class(cp);
+        unsigned column = exit;
+        if (cp < 0x80) {
+            column = table.column[cp];
+        } else if (cls != C::QU && cp != DOTTED_CIRCLE && !data::is_east_asian_wide(cp)) {
+            for (unsigned k = 0; k < exit; ++k)
+                if (table.class_of[k] == cls) column = k;
+        }
+        if (column > LetterColumns::COLUMN_MASK) throw "a column does not fit";
+        const bool stretch = column != exit && (table.class_of[column] == C::AL ||
+                                                table.class_of[column] == C::CM);
+        t.of[cp] = std::uint8_t(column | (stretch ? LetterColumns::STRETCH_BIT : 0) |
+                                ((text::utf8_length(cp) - 1) << LetterColumns::LENGTH_SHIFT));
     }
-    t.of[0xFFFF] = std::uint8_t(exit);
+    t.of[0xFFFF] = std::uint8_t(exit | (2 << LetterColumns::LENGTH_SHIFT));
     return t;
 }
 
@@ -350,6 +364,20 @@ public:
         return true;
     }
 
+    // In the fixed-width forms, whether the rules' table can go on with next
+    // after a space: next has a column. East Asian text and emoji, kept out
+    // of the table, are not looked up: they read the entry of U+FFFF, with no
+    // branch to mispredict.
+    template <typename Rules>
+    static bool table_takes(char32_t next) {
+        if constexpr (!Units::FIXED) {
+            return false;
+        } else {
+            const unsigned clamped = next < 0x3000 ? unsigned(next) : 0xFFFFu;
+            return (LETTER_COLUMNS.of[clamped] & LetterColumns::COLUMN_MASK) != Rules::ASCII_EXIT;
+        }
+    }
+
     // The lane: with the pair (p, c) decided and c a base of LANE or a mark on
     // one, decides every pair after it while the code points are bases of
     // LANE, spaces, or marks after a base, with no Char built for them: most
@@ -393,16 +421,20 @@ public:
         while (pos_ < text_.size()) {
             std::size_t len;
             const char32_t next = text_.decode(pos_, len);
-            if (next < 0x80 && cp < 0x80 && cls == eff) {
+            // The table is entered from ASCII, or from a space before a code
+            // point that has a column: the words of most scripts. (Tried after
+            // any base, it costs East Asian text and emoji a lookup a step.)
+            if ((next < 0x80 && cp < 0x80 && cls == eff) || (cls == C::SP && table_takes<Rules>(next))) {
                 // ASCII after an ASCII base or space: a step of the rules' table
                 // per unit, with no branch on what the unit is, until a unit
                 // outside ASCII or one whose pair the table leaves to the lane.
                 // Every unit passed is ASCII, so its offset is its index plus a
-                // constant, and the lane's state is set once, from the last two.
+                // constant.
                 unsigned row = rules.ascii_row_after(eff, before_eff, base_first);
                 const auto& table = Rules::ASCII;
                 const std::size_t n = text_.size(), from = pos_, shift = off_ - pos_;
                 std::size_t i = from;
+                std::size_t off = shift + i, last_off = off - 1;
                 if (row < Rules::ASCII_STATES * Rules::ASCII_COLUMNS) {
                     while (i < n) {
                         const char32_t u = text_.unit(i);
@@ -413,35 +445,72 @@ public:
                         row = step.next;
                         ++i;
                     }
-                }
-                // In the fixed-width forms a letter that stopped it (outside
-                // ASCII, see LetterColumns) goes on with the table, the UTF-8
-                // length of each unit counted: the words of most scripts and the
-                // spaces and punctuation between them, with no branch on where a
-                // word ends.
-                std::size_t off = shift + i, last_off = off - 1, before_off = off - 2;
-                if constexpr (Units::FIXED) {
-                    if (i != from && i < n && table.column_of(text_.unit(i)) != Rules::ASCII_EXIT) {
+                    off = shift + i;
+                    last_off = off - 1;
+                    // In the fixed-width forms a code point outside ASCII that
+                    // stopped it (see LetterColumns) goes on with the table, the
+                    // UTF-8 length of each unit counted: the words of most
+                    // scripts, their marks, and the spaces, digits and
+                    // punctuation between them, with no branch on where a word
+                    // or a syllable ends.
+                    if constexpr (Units::FIXED) {
+                        using Columns = LetterColumns;
+                        const auto* d = text_.data;
+                        const auto info = [d](std::size_t k) -> unsigned {
+                            const char32_t u = d[k];
+                            return LETTER_COLUMNS.of[u < 0xFFFF ? u : 0xFFFF];
+                        };
                         while (i < n) {
-                            const char32_t u = text_.unit(i);
-                            const auto step = table.steps[row + table.column_of(u)];
+                            if (d[i] >= 0x300 && (info(i) & Columns::STRETCH_BIT) &&
+                                row == table.letter_row) {
+                                // After a letter, the letters and marks that follow
+                                // leave the state as it is, with nothing to emit
+                                // (LB28, LB9): passed eight at a time. Latin
+                                // words, short and mostly ASCII, step on.
+                                const std::size_t j = stretch_end(i, off);
+                                if (j != i) {
+                                    last_off = off - 1 - (info(j - 1) >> Columns::LENGTH_SHIFT);
+                                    i = j;
+                                    if (i == n) break;
+                                }
+                            }
+                            const unsigned at = info(i);
+                            const auto step = table.steps[row + (at & Columns::COLUMN_MASK)];
                             if (step.ask) break;
                             emit(off, step.action);
                             row = step.next;
-                            before_off = last_off;
                             last_off = off;
-                            off += text::utf8_length(u);
+                            off += 1 + (at >> Columns::LENGTH_SHIFT);
                             ++i;
                         }
                     }
                 }
                 if (i != from) {
-                    if (i - from >= 2) {
-                        const char32_t u = text_.unit(i - 2);
-                        base(i - 2, before_off, u, table.class_of[table.column_of(u)]);
+                    // The lane's state is set once, from the last code point
+                    // passed, its base and what precedes that base: marks are
+                    // walked back over, never further than where the table
+                    // began, whose first unit is a base or a mark on the
+                    // lane's last base.
+                    const TableEnd<Rules> end(text_, from, i, last_off);
+                    const bool based = end.based;
+                    const std::size_t b = end.base;
+                    if (based) {
+                        if (b > from) {
+                            if (end.before_based) {
+                                eff = end.before_base_class;
+                                base_cp = end.before_base_cp;
+                            }
+                            cp = text_.unit(b - 1);
+                        }
+                        base(b, end.base_offset, text_.unit(b), end.base_class);
                     }
-                    const char32_t u = text_.unit(i - 1);
-                    base(i - 1, last_off, u, table.class_of[table.column_of(u)]);
+                    if (!based || b != i - 1) {
+                        // LB9: the marks after the base take its class.
+                        index = i - 1;
+                        offset = last_off;
+                        cp = text_.unit(i - 1);
+                        cls = C::CM;
+                    }
                     rules.after_ascii(row);
                     pos_ = i;
                     off_ = off;
@@ -823,6 +892,84 @@ private:
         return i;
     }
 
+    // Where the rules' table stopped at unit end, having begun at from (a
+    // base, or a mark on the lane's last base): the last base at or before
+    // end - 1 and the base of the code point before it, marks walked back
+    // over, never before from. Out of line: it runs once per pass of the
+    // table.
+    template <typename Rules>
+    struct TableEnd {
+        bool based = false;  // a base lies in [from, end)
+        std::size_t base = 0, base_offset = 0;
+        C base_class = C::XX;
+        bool before_based = false;  // the code point before it has its base in [from, base)
+        C before_base_class = C::XX;
+        char32_t before_base_cp = 0;
+
+        [[gnu::noinline]] TableEnd(Units text, std::size_t from, std::size_t end, std::size_t last_off) {
+            const auto& table = Rules::ASCII;
+            const auto is_mark = [&](std::size_t k) {
+                return Rules::AsciiTable::column_of(text.unit(k)) == table.mark_column;
+            };
+            const auto class_at = [&](std::size_t k) {
+                return table.class_of[Rules::AsciiTable::column_of(text.unit(k))];
+            };
+            std::size_t b = end - 1, b_off = last_off;
+            while (b > from && is_mark(b)) {
+                --b;
+                b_off -= text::utf8_length(text.unit(b));
+            }
+            based = !is_mark(b);
+            base = b;
+            base_offset = b_off;
+            if (!based) return;
+            base_class = class_at(b);
+            if (b == from) return;
+            std::size_t a0 = b - 1;
+            while (a0 > from && is_mark(a0)) --a0;
+            before_based = !is_mark(a0);
+            if (before_based) {
+                before_base_class = class_at(a0);
+                before_base_cp = text.unit(a0);
+            }
+        }
+    };
+
+    // The end of the run of units from i that LETTER_COLUMNS marks as letters
+    // and marks of the table, eight at a time; off, the UTF-8 offset of unit
+    // i, is moved to that of the end.
+    [[gnu::noinline]] std::size_t stretch_end(std::size_t i, std::size_t& off) const {
+        using Columns = LetterColumns;
+        constexpr std::uint64_t ONES = 0x0101010101010101;
+        const auto* d = text_.data;
+        const std::size_t n = text_.size();
+        const auto info = [d](std::size_t k) -> std::uint64_t {
+            const char32_t u = d[k];
+            return LETTER_COLUMNS.of[u < 0xFFFF ? u : 0xFFFF];
+        };
+        for (; i + 8 <= n; i += 8) {
+            std::uint64_t w = 0;
+            for (unsigned k = 0; k < 8; ++k) w |= info(i + k) << (8 * k);
+            // Each byte's UTF-8 length less one, and the high bit of its
+            // STRETCH_BIT where it is outside the run.
+            const std::uint64_t lengths = (w >> Columns::LENGTH_SHIFT) & (ONES * 3);
+            const std::uint64_t outside = ~w & (ONES * Columns::STRETCH_BIT);
+            if (outside != 0) {
+                const unsigned kept = unsigned(std::countr_zero(outside)) / 8;
+                const std::uint64_t mask = (std::uint64_t(1) << (8 * kept)) - 1;
+                off += kept + (((lengths & mask) * ONES) >> 56);
+                return i + kept;
+            }
+            off += 8 + ((lengths * ONES) >> 56);
+        }
+        for (; i < n; ++i) {
+            const unsigned at = unsigned(info(i));
+            if (!(at & Columns::STRETCH_BIT)) break;
+            off += 1 + (at >> Columns::LENGTH_SHIFT);
+        }
+        return i;
+    }
+
     // Moves past the letters and marks (in_stretch) from pos_, the first of
     // which is one; returns the unit index of the last.
     std::size_t pass_stretch() {
@@ -1075,7 +1222,7 @@ public:
         BreakAction action;
         bool ask;
     };
-    static constexpr unsigned ASCII_COLUMNS = 16;
+    static constexpr unsigned ASCII_COLUMNS = 17;
     static constexpr unsigned ASCII_GROUPS = 2 * CLASS_COUNT + 6;
     static constexpr unsigned ASCII_STATES = 4 * ASCII_GROUPS;
 
@@ -1086,10 +1233,14 @@ public:
         char32_t sample[CLASS_COUNT] = {};  // a code point of each column's class
         C class_of[ASCII_COLUMNS] = {};
         std::uint8_t hl_column = 0;  // no ASCII code point is HL: sampled by U+05D0
+        std::uint8_t mark_column = 0;  // CM outside ASCII: sampled by U+0300
+        std::uint16_t letter_row = 0;  // after a letter, with no LB25 look-back
         AsciiStep steps[ASCII_STATES * ASCII_COLUMNS] = {};
 
         // The column of any code point (see LetterColumns).
-        static unsigned column_of(char32_t u) { return LETTER_COLUMNS.of[u < 0xFFFF ? u : 0xFFFF]; }
+        static unsigned column_of(char32_t u) {
+            return LETTER_COLUMNS.of[u < 0xFFFF ? u : 0xFFFF] & LetterColumns::COLUMN_MASK;
+        }
     };
 
     // What precedes a hyphen, as LB20a and LB21a read it: an opening, HL or
@@ -1132,13 +1283,17 @@ public:
             t.column[cp] = std::uint8_t(k);
         }
         for (unsigned k = columns; k < ASCII_COLUMNS; ++k) t.class_of[k] = C::XX;
-        // HL takes the last column before EXIT at the latest; a throw in a
-        // constant evaluation does not compile.
-        if (columns >= ASCII_EXIT) throw "the ASCII table has too many columns";
+        // HL and CM take the last two columns before EXIT at the latest; a
+        // throw in a constant evaluation does not compile.
+        if (columns + 1 >= ASCII_EXIT) throw "the ASCII table has too many columns";
         t.class_of[columns] = C::HL;
         t.sample[unsigned(C::HL)] = 0x05D0;
         t.hl_column = std::uint8_t(columns++);
+        t.class_of[columns] = C::CM;
+        t.sample[unsigned(C::CM)] = 0x0300;
+        t.mark_column = std::uint8_t(columns++);
         for (AsciiStep& s : t.steps) s = {0, A::Prohibited, true};
+        t.letter_row = std::uint16_t(ascii_row(C::AL, C::AL, false, false, C::XX, false));
         // Every state: a space after any class, an ASCII base, a hyphen after
         // each of its look-backs; then each with every LB25 look-back.
         for (unsigned group = 0; group < ASCII_GROUPS; ++group) {
@@ -1166,34 +1321,55 @@ public:
                     if ((last == C::SP && cur == C::IS) ||
                         (in(last, PREFIX_POSTFIX) && in(cur, set_of(C::HY, C::OP))))
                         continue;  // the text ahead decides
-                    Char p, c;
+                    // A mark after a space is AL (LB10), and after a quote
+                    // LB15a and LB19 read its base: the lane decides those.
+                    if (cur == C::CM && in(last, set_of(C::SP, C::QU))) continue;
+                    Char p;
                     p.cls = p.eff = p.base_cls = last;
                     p.cp = p.base_cp = t.sample[unsigned(last)];
                     p.has_base = true;
                     p.base_first = base_first;
                     p.before_eff = before;
-                    c.cls = c.eff = c.base_cls = cur;
-                    c.cp = c.base_cp = t.sample[unsigned(cur)];
-                    c.has_base = true;
-                    c.base_first = false;
-                    c.before_eff = last;
-                    c.before_cp = p.cp;
+                    // The code point of column k as it follows p: a mark takes
+                    // p's class and all that lies before it (LB9).
+                    auto after_p = [&](unsigned column) {
+                        Char x;
+                        x.cls = x.base_cls = t.class_of[column];
+                        x.cp = x.base_cp = t.sample[unsigned(x.cls)];
+                        x.eff = x.cls;
+                        x.has_base = true;
+                        x.base_first = false;
+                        x.before_eff = last;
+                        x.before_cp = p.cp;
+                        if (x.cls == C::CM) {
+                            x.take_base_of(p);
+                            x.eff = last;
+                        }
+                        return x;
+                    };
+                    const Char c = after_p(k);
                     PairRules rules(non_space, tail, tail2);
                     const BreakAction action = rules.rules(p, c, nullptr);
                     // The decision must not read what follows cur.
                     bool ahead = false;
                     for (unsigned j = 0; j < columns; ++j) {
-                        Char nx;
-                        nx.cls = nx.eff = nx.base_cls = t.class_of[j];
-                        nx.cp = nx.base_cp = t.sample[unsigned(nx.cls)];
+                        Char nx = after_p(j);
+                        if (nx.cls == C::CM) nx.eff = c.eff;
                         PairRules again(non_space, tail, tail2);
                         ahead |= again.rules(p, c, &nx) != action;
                     }
                     rules.carry_forward(c);
                     if (ahead || rules.zw_run_ || rules.non_space_opens_ || rules.ri_odd_prev_)
                         continue;
-                    const unsigned next = ascii_row(cur, rules.non_space_, rules.numeric_tail_prev_,
-                                                    rules.numeric_tail_prev2_, last, false);
+                    // After a mark the rules read its base as they read a code
+                    // point of its class (its raw class, CM, is none that they
+                    // test), so the state is its base's, LB25's look-back
+                    // carried one code point further.
+                    const unsigned next =
+                        cur == C::CM ? ascii_row(last, rules.non_space_, rules.numeric_tail_prev_,
+                                                 rules.numeric_tail_prev2_, before, base_first)
+                                     : ascii_row(cur, rules.non_space_, rules.numeric_tail_prev_,
+                                                 rules.numeric_tail_prev2_, last, false);
                     t.steps[row + k] = {std::uint16_t(next), action, false};
                 }
             }
@@ -1553,9 +1729,20 @@ private:
 
 constexpr PairRules::PairTable PairRules::PAIRS = PairRules::build_pairs();
 constexpr PairRules::AsciiTable PairRules::ASCII = PairRules::build_ascii_table();
-constexpr LetterColumns LETTER_COLUMNS =
-    build_letter_columns(PairRules::ASCII.column, PairRules::ASCII.column[unsigned('a')],
-                         PairRules::ASCII.hl_column, PairRules::ASCII_EXIT);
+constexpr LetterColumns LETTER_COLUMNS = build_letter_columns(PairRules::ASCII, PairRules::ASCII_EXIT);
+
+// After a letter, a letter or a mark is Prohibited and leaves the state as it
+// was: a stretch of them (see Reader::stretch_end) is passed with no step.
+constexpr bool letter_row_holds() {
+    const auto& t = PairRules::ASCII;
+    for (unsigned k = 0; k < PairRules::ASCII_EXIT; ++k) {
+        if (t.class_of[k] != C::AL && t.class_of[k] != C::CM) continue;
+        const auto& step = t.steps[t.letter_row + k];
+        if (step.ask || step.action != A::Prohibited || step.next != t.letter_row) return false;
+    }
+    return true;
+}
+static_assert(letter_row_holds(), "letters and marks after a letter leave the table's state");
 
 static_assert(data::line_break_class(U'"') == C::QU && !data::is_initial_quote(U'"') &&
                   !data::is_final_quote(U'"') && PairRules::quotes_hold(),
