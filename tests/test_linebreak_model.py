@@ -27,7 +27,7 @@ CLASS.update({":": "IS", ";": "IS", "?": "EX", "[": "OP", "{": "OP", "\t": "BA",
               "\u00e9": "AL", "\u1ec7": "AL", "\u05d1": "HL"})
 CLASS.update({"\u0e48": "CM", "\u0915": "AL", "\u094d": "CM", "\u0964": "BA", "\u0e50": "NU",
               "\u05b8": "CM", "\u0627": "AL", "\u064e": "CM", "\u060c": "IS", "\u0301": "CM",
-              "\u20e3": "CM"})
+              "\u20e3": "CM", "\u1780": "AL", "\u17b6": "CM"})
 # The characters above whose East_Asian_Width is W or F (Unicode 17.0).
 EAST_ASIAN = {
     "\u1100", "\U0001f3fb", "\U0001f466", "\U0001f600", "\u3000", "\u3001", "\u3005", "\u3008",
@@ -279,9 +279,11 @@ ASCII = list(" aZ1!\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~\t") + ["\u05d0", "\u201c", 
 # that share a class with ASCII: all read from the table after a space.
 SCRIPT_MARKS = ["\u0e01", "\u0e31", "\u0e48", "\u0915", "\u094d", "\u0964", "\u0e50", "\u05d0",
                 "\u05b8", "\u0627", "\u064e", "\u060c", "\u20ac", "\u00e9", "\u0301", "\u20e3",
-                "-", "1", "$", "%", "(", ")", " ", " ", "\u200d", '"', "a", "\u25cc"]
+                "-", "1", "$", "%", "(", ")", " ", " ", "\u200d", '"', "a", "\u25cc", "\u200b",
+                "\u1780", "\u17b6"]
 # Letters (AL) and marks, passed eight at a time after a letter.
-STRETCH_LETTERS = ["\u0e01", "\u0e31", "\u0e48", "\u0915", "\u094d", "\u0627", "\u064e", "\u0301"]
+STRETCH_LETTERS = ["\u0e01", "\u0e31", "\u0e48", "\u0915", "\u094d", "\u0627", "\u064e", "\u0301",
+                   "\u1780", "\u17b6"]
 HYPHENS = ["-", "\u2010", "a", "\u05d0", " ", "(", '"', "\ufffc", "\u4e00", "\u0300", "\u00a0",
            "/", "\u00b4", "|", "1"]
 

@@ -160,14 +160,18 @@ struct LetterColumns {
 template <typename Table>
 constexpr LetterColumns build_letter_columns(const Table& table, unsigned exit) {
     LetterColumns t;
+    unsigned column_of_class[unsigned(C::XX) + 1] = {};
+    for (unsigned& column : column_of_class) column = exit;
+    for (unsigned k = 0; k < exit; ++k)
+        if (table.class_of[k] != C::XX) column_of_class[unsigned(table.class_of[k])] = k;
     for (char32_t cp = 0; cp < 0x10000; ++cp) {
         const C cls = data::line_break_class(cp);
         unsigned column = exit;
         if (cp < 0x80) {
             column = table.column[cp];
-        } else if (cls != C::QU && cp != DOTTED_CIRCLE && !data::is_east_asian_wide(cp)) {
-            for (unsigned k = 0; k < exit; ++k)
-                if (table.class_of[k] == cls) column = k;
+        } else if (cls != C::QU && cp != DOTTED_CIRCLE && column_of_class[unsigned(cls)] != exit &&
+                   !data::is_east_asian_wide(cp)) {
+            column = column_of_class[unsigned(cls)];
         }
         if (column > LetterColumns::COLUMN_MASK) throw "a column does not fit";
         const bool stretch = column != exit && (table.class_of[column] == C::AL ||
@@ -514,6 +518,9 @@ public:
                     rules.after_ascii(row);
                     pos_ = i;
                     off_ = off;
+                    // After a ZW, and the spaces after one, the rules decide
+                    // what follows (LB8): the lane's pairs take no ZW before.
+                    if (!rules.decides_after_space()) break;
                     continue;
                 }
             }
@@ -1222,7 +1229,7 @@ public:
         BreakAction action;
         bool ask;
     };
-    static constexpr unsigned ASCII_COLUMNS = 17;
+    static constexpr unsigned ASCII_COLUMNS = 18;
     static constexpr unsigned ASCII_GROUPS = 2 * CLASS_COUNT + 6;
     static constexpr unsigned ASCII_STATES = 4 * ASCII_GROUPS;
 
@@ -1234,6 +1241,7 @@ public:
         C class_of[ASCII_COLUMNS] = {};
         std::uint8_t hl_column = 0;  // no ASCII code point is HL: sampled by U+05D0
         std::uint8_t mark_column = 0;  // CM outside ASCII: sampled by U+0300
+        std::uint8_t zw_column = 0;    // U+200B, the one ZW
         std::uint16_t letter_row = 0;  // after a letter, with no LB25 look-back
         AsciiStep steps[ASCII_STATES * ASCII_COLUMNS] = {};
 
@@ -1283,15 +1291,18 @@ public:
             t.column[cp] = std::uint8_t(k);
         }
         for (unsigned k = columns; k < ASCII_COLUMNS; ++k) t.class_of[k] = C::XX;
-        // HL and CM take the last two columns before EXIT at the latest; a
-        // throw in a constant evaluation does not compile.
-        if (columns + 1 >= ASCII_EXIT) throw "the ASCII table has too many columns";
+        // HL, CM and ZW take the last three columns before EXIT at the
+        // latest; a throw in a constant evaluation does not compile.
+        if (columns + 2 >= ASCII_EXIT) throw "the ASCII table has too many columns";
         t.class_of[columns] = C::HL;
         t.sample[unsigned(C::HL)] = 0x05D0;
         t.hl_column = std::uint8_t(columns++);
         t.class_of[columns] = C::CM;
         t.sample[unsigned(C::CM)] = 0x0300;
         t.mark_column = std::uint8_t(columns++);
+        t.class_of[columns] = C::ZW;
+        t.sample[unsigned(C::ZW)] = 0x200B;
+        t.zw_column = std::uint8_t(columns++);
         for (AsciiStep& s : t.steps) s = {0, A::Prohibited, true};
         t.letter_row = std::uint16_t(ascii_row(C::AL, C::AL, false, false, C::XX, false));
         // Every state: a space after any class, an ASCII base, a hyphen after
@@ -1321,9 +1332,9 @@ public:
                     if ((last == C::SP && cur == C::IS) ||
                         (in(last, PREFIX_POSTFIX) && in(cur, set_of(C::HY, C::OP))))
                         continue;  // the text ahead decides
-                    // A mark after a space is AL (LB10), and after a quote
-                    // LB15a and LB19 read its base: the lane decides those.
-                    if (cur == C::CM && in(last, set_of(C::SP, C::QU))) continue;
+                    // A mark after a space or a ZW is AL (LB10), and after a
+                    // quote LB15a and LB19 read its base: the lane decides those.
+                    if (cur == C::CM && in(last, NO_ATTACH | set_of(C::QU))) continue;
                     Char p;
                     p.cls = p.eff = p.base_cls = last;
                     p.cp = p.base_cp = t.sample[unsigned(last)];
@@ -1348,7 +1359,11 @@ public:
                         return x;
                     };
                     const Char c = after_p(k);
+                    // After a ZW, and the spaces after one, LB8 allows the
+                    // break: the state whose last non-space is ZW stands for
+                    // that run.
                     PairRules rules(non_space, tail, tail2);
+                    rules.zw_run_ = non_space == C::ZW;
                     const BreakAction action = rules.rules(p, c, nullptr);
                     // The decision must not read what follows cur.
                     bool ahead = false;
@@ -1356,10 +1371,12 @@ public:
                         Char nx = after_p(j);
                         if (nx.cls == C::CM) nx.eff = c.eff;
                         PairRules again(non_space, tail, tail2);
+                        again.zw_run_ = non_space == C::ZW;
                         ahead |= again.rules(p, c, &nx) != action;
                     }
                     rules.carry_forward(c);
-                    if (ahead || rules.zw_run_ || rules.non_space_opens_ || rules.ri_odd_prev_)
+                    if (ahead || rules.zw_run_ != (rules.non_space_ == C::ZW) || rules.non_space_opens_ ||
+                        rules.ri_odd_prev_)
                         continue;
                     // After a mark the rules read its base as they read a code
                     // point of its class (its raw class, CM, is none that they
@@ -1382,7 +1399,8 @@ public:
     // The row of the table for the rules' state after last, a base of class
     // cls, or ASCII_STATES * ASCII_COLUMNS where the table cannot stand for it.
     unsigned ascii_row_after(C cls, C before, bool base_first) const {
-        if (zw_run_ || non_space_opens_ || ri_odd_prev_) return ASCII_STATES * ASCII_COLUMNS;
+        if (zw_run_ != (non_space_ == C::ZW) || non_space_opens_ || ri_odd_prev_)
+            return ASCII_STATES * ASCII_COLUMNS;
         return ascii_row(cls, non_space_, numeric_tail_prev_, numeric_tail_prev2_, before,
                          base_first);
     }
@@ -1394,6 +1412,7 @@ public:
                      : group < 2 * CLASS_COUNT ? C(group - CLASS_COUNT)
                                                : C::HY;
         non_space_opens_ = false;
+        zw_run_ = non_space_ == C::ZW;
         numeric_tail_prev_ = state & 2;
         numeric_tail_prev2_ = state & 1;
         ri_odd_prev_ = false;
