@@ -281,9 +281,9 @@ SCRIPT_MARKS = ["\u0e01", "\u0e31", "\u0e48", "\u0915", "\u094d", "\u0964", "\u0
                 "\u05b8", "\u0627", "\u064e", "\u060c", "\u20ac", "\u00e9", "\u0301", "\u20e3",
                 "-", "1", "$", "%", "(", ")", " ", " ", "\u200d", '"', "a", "\u25cc", "\u200b",
                 "\u1780", "\u17b6"]
-# Letters (AL) and marks, passed eight at a time after a letter.
+# Letters (AL, HL) and marks, passed eight at a time after a letter of their class.
 STRETCH_LETTERS = ["\u0e01", "\u0e31", "\u0e48", "\u0915", "\u094d", "\u0627", "\u064e", "\u0301",
-                   "\u1780", "\u17b6"]
+                   "\u1780", "\u17b6", "\u05d0", "\u05b8"]
 HYPHENS = ["-", "\u2010", "a", "\u05d0", " ", "(", '"', "\ufffc", "\u4e00", "\u0300", "\u00a0",
            "/", "\u00b4", "|", "1"]
 

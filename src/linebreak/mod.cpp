@@ -465,13 +465,19 @@ public:
                             return LETTER_COLUMNS.of[u < 0xFFFF ? u : 0xFFFF];
                         };
                         while (i < n) {
-                            if (d[i] >= 0x300 && (info(i) & Columns::STRETCH_BIT) &&
-                                row == table.letter_row) {
+                            if (d[i] >= 0x300) {
                                 // After a letter, the letters and marks that follow
                                 // leave the state as it is, with nothing to emit
-                                // (LB28, LB9): passed eight at a time. Latin
-                                // words, short and mostly ASCII, step on.
-                                const std::size_t j = stretch_end(i, off);
+                                // (LB28, LB9): passed eight at a time; after a
+                                // Hebrew letter (HL), the Hebrew letters and marks.
+                                // Latin words, short and mostly ASCII, step on.
+                                std::size_t j = i;
+                                const unsigned at = info(i);
+                                if ((at & Columns::STRETCH_BIT) && row == table.letter_row)
+                                    j = stretch_end(i, off);
+                                else if ((at & Columns::COLUMN_MASK) == table.hl_column &&
+                                         row == table.hl_row)
+                                    j = hebrew_end(i, off, table.hl_column, table.mark_column);
                                 if (j != i) {
                                     last_off = off - 1 - (info(j - 1) >> Columns::LENGTH_SHIFT);
                                     i = j;
@@ -942,10 +948,12 @@ private:
         }
     };
 
-    // The end of the run of units from i that LETTER_COLUMNS marks as letters
-    // and marks of the table, eight at a time; off, the UTF-8 offset of unit
-    // i, is moved to that of the end.
-    [[gnu::noinline]] std::size_t stretch_end(std::size_t i, std::size_t& off) const {
+    // The end of the run of units from i whose LETTER_COLUMNS entries are
+    // none that outside marks, eight at a time: outside takes eight entries,
+    // one a byte, and sets a bit in each byte outside the run. off, the UTF-8
+    // offset of unit i, is moved to that of the end.
+    template <typename Outside>
+    std::size_t columns_end(std::size_t i, std::size_t& off, Outside outside) const {
         using Columns = LetterColumns;
         constexpr std::uint64_t ONES = 0x0101010101010101;
         const auto* d = text_.data;
@@ -957,12 +965,10 @@ private:
         for (; i + 8 <= n; i += 8) {
             std::uint64_t w = 0;
             for (unsigned k = 0; k < 8; ++k) w |= info(i + k) << (8 * k);
-            // Each byte's UTF-8 length less one, and the high bit of its
-            // STRETCH_BIT where it is outside the run.
+            // Each byte's UTF-8 length less one.
             const std::uint64_t lengths = (w >> Columns::LENGTH_SHIFT) & (ONES * 3);
-            const std::uint64_t outside = ~w & (ONES * Columns::STRETCH_BIT);
-            if (outside != 0) {
-                const unsigned kept = unsigned(std::countr_zero(outside)) / 8;
+            if (const std::uint64_t out = outside(w); out != 0) {
+                const unsigned kept = unsigned(std::countr_zero(out)) / 8;
                 const std::uint64_t mask = (std::uint64_t(1) << (8 * kept)) - 1;
                 off += kept + (((lengths & mask) * ONES) >> 56);
                 return i + kept;
@@ -970,11 +976,32 @@ private:
             off += 8 + ((lengths * ONES) >> 56);
         }
         for (; i < n; ++i) {
-            const unsigned at = unsigned(info(i));
-            if (!(at & Columns::STRETCH_BIT)) break;
+            const std::uint64_t at = info(i);
+            if (outside(at)) break;
             off += 1 + (at >> Columns::LENGTH_SHIFT);
         }
         return i;
+    }
+
+    // Letters (AL) and marks of the table.
+    [[gnu::noinline]] std::size_t stretch_end(std::size_t i, std::size_t& off) const {
+        constexpr std::uint64_t ONES = 0x0101010101010101;
+        return columns_end(i, off, [](std::uint64_t w) { return ~w & (ONES * LetterColumns::STRETCH_BIT); });
+    }
+
+    // Hebrew letters (HL) and marks: the columns hl and mark, compared a byte
+    // at a time (a column is below 0x20, so adding 0x7F to its difference
+    // from another sets the byte's high bit, with no carry, unless they are
+    // equal).
+    [[gnu::noinline]] std::size_t hebrew_end(std::size_t i, std::size_t& off, unsigned hl,
+                                             unsigned mark) const {
+        constexpr std::uint64_t ONES = 0x0101010101010101;
+        return columns_end(i, off, [hl, mark](std::uint64_t w) {
+            const std::uint64_t x = w & (ONES * LetterColumns::COLUMN_MASK);
+            const std::uint64_t not_hl = ((x ^ (ONES * hl)) + ONES * 0x7F) & (ONES * 0x80);
+            const std::uint64_t not_mark = ((x ^ (ONES * mark)) + ONES * 0x7F) & (ONES * 0x80);
+            return not_hl & not_mark;
+        });
     }
 
     // Moves past the letters and marks (in_stretch) from pos_, the first of
@@ -1243,6 +1270,7 @@ public:
         std::uint8_t mark_column = 0;  // CM outside ASCII: sampled by U+0300
         std::uint8_t zw_column = 0;    // U+200B, the one ZW
         std::uint16_t letter_row = 0;  // after a letter, with no LB25 look-back
+        std::uint16_t hl_row = 0;      // the same after a Hebrew letter
         AsciiStep steps[ASCII_STATES * ASCII_COLUMNS] = {};
 
         // The column of any code point (see LetterColumns).
@@ -1305,6 +1333,7 @@ public:
         t.zw_column = std::uint8_t(columns++);
         for (AsciiStep& s : t.steps) s = {0, A::Prohibited, true};
         t.letter_row = std::uint16_t(ascii_row(C::AL, C::AL, false, false, C::XX, false));
+        t.hl_row = std::uint16_t(ascii_row(C::HL, C::HL, false, false, C::XX, false));
         // Every state: a space after any class, an ASCII base, a hyphen after
         // each of its look-backs; then each with every LB25 look-back.
         for (unsigned group = 0; group < ASCII_GROUPS; ++group) {
@@ -1752,16 +1781,18 @@ constexpr LetterColumns LETTER_COLUMNS = build_letter_columns(PairRules::ASCII, 
 
 // After a letter, a letter or a mark is Prohibited and leaves the state as it
 // was: a stretch of them (see Reader::stretch_end) is passed with no step.
-constexpr bool letter_row_holds() {
+// The same for Hebrew letters and marks after a Hebrew letter.
+constexpr bool row_holds(unsigned row, C letter) {
     const auto& t = PairRules::ASCII;
     for (unsigned k = 0; k < PairRules::ASCII_EXIT; ++k) {
-        if (t.class_of[k] != C::AL && t.class_of[k] != C::CM) continue;
-        const auto& step = t.steps[t.letter_row + k];
-        if (step.ask || step.action != A::Prohibited || step.next != t.letter_row) return false;
+        if (t.class_of[k] != letter && t.class_of[k] != C::CM) continue;
+        const auto& step = t.steps[row + k];
+        if (step.ask || step.action != A::Prohibited || step.next != row) return false;
     }
     return true;
 }
-static_assert(letter_row_holds(), "letters and marks after a letter leave the table's state");
+static_assert(row_holds(PairRules::ASCII.letter_row, C::AL) && row_holds(PairRules::ASCII.hl_row, C::HL),
+              "letters and marks after a letter leave the table's state");
 
 static_assert(data::line_break_class(U'"') == C::QU && !data::is_initial_quote(U'"') &&
                   !data::is_final_quote(U'"') && PairRules::quotes_hold(),
