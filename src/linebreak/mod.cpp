@@ -429,11 +429,10 @@ public:
             // point that has a column: the words of most scripts. (Tried after
             // any base, it costs East Asian text and emoji a lookup a step.)
             if ((next < 0x80 && cp < 0x80 && cls == eff) || (cls == C::SP && table_takes<Rules>(next))) {
-                // ASCII after an ASCII base or space: a step of the rules' table
-                // per unit, with no branch on what the unit is, until a unit
-                // outside ASCII or one whose pair the table leaves to the lane.
-                // Every unit passed is ASCII, so its offset is its index plus a
-                // constant.
+                // A step of the rules' table per unit, with no branch on what
+                // the unit is, until a unit outside ASCII or one whose pair the
+                // table leaves to the lane: every unit passed is ASCII, so its
+                // offset is its index plus a constant.
                 unsigned row = rules.ascii_row_after(eff, before_eff, base_first);
                 const auto& table = Rules::ASCII;
                 const std::size_t n = text_.size(), from = pos_, shift = off_ - pos_;
