@@ -185,6 +185,10 @@ constexpr LetterColumns build_letter_columns(const Table& table, unsigned exit) 
 
 extern const LetterColumns LETTER_COLUMNS;
 
+// The entry of LETTER_COLUMNS for a unit: U+FFFF's for every code point from
+// it on.
+inline unsigned letter_entry(char32_t u) { return LETTER_COLUMNS.of[u < 0xFFFF ? u : 0xFFFF]; }
+
 // The number of bits set in a byte (a table: no population count instruction
 // is assumed).
 struct BitCounts {
@@ -459,10 +463,7 @@ public:
                     if constexpr (Units::FIXED) {
                         using Columns = LetterColumns;
                         const auto* d = text_.data;
-                        const auto info = [d](std::size_t k) -> unsigned {
-                            const char32_t u = d[k];
-                            return LETTER_COLUMNS.of[u < 0xFFFF ? u : 0xFFFF];
-                        };
+                        const auto info = [d](std::size_t k) { return letter_entry(d[k]); };
                         while (i < n) {
                             if (d[i] >= 0x300) {
                                 // After a letter, the letters and marks that follow
@@ -957,10 +958,7 @@ private:
         constexpr std::uint64_t ONES = 0x0101010101010101;
         const auto* d = text_.data;
         const std::size_t n = text_.size();
-        const auto info = [d](std::size_t k) -> std::uint64_t {
-            const char32_t u = d[k];
-            return LETTER_COLUMNS.of[u < 0xFFFF ? u : 0xFFFF];
-        };
+        const auto info = [d](std::size_t k) -> std::uint64_t { return letter_entry(d[k]); };
         for (; i + 8 <= n; i += 8) {
             std::uint64_t w = 0;
             for (unsigned k = 0; k < 8; ++k) w |= info(i + k) << (8 * k);
@@ -1274,7 +1272,7 @@ public:
 
         // The column of any code point (see LetterColumns).
         static unsigned column_of(char32_t u) {
-            return LETTER_COLUMNS.of[u < 0xFFFF ? u : 0xFFFF] & LetterColumns::COLUMN_MASK;
+            return letter_entry(u) & LetterColumns::COLUMN_MASK;
         }
     };
 
