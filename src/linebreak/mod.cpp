@@ -185,6 +185,31 @@ constexpr LetterColumns build_letter_columns(const Table& table, unsigned exit) 
 
 extern const LetterColumns LETTER_COLUMNS;
 
+// The rules' table two units of ASCII a step, over the states that ASCII
+// reaches from a letter: each step's load waits on the last, so that a step
+// per unit bounds English at one load's latency a unit. Column WIDTH - 1
+// stands for every unit that stops the table; a pair that either unit would
+// stop the table at asks.
+struct AsciiPairTable {
+    static constexpr unsigned WIDTH = 16;
+    static constexpr unsigned STRIDE = WIDTH * WIDTH;  // the entries of a state
+    static constexpr unsigned MAX_STATES = 48;
+    static constexpr std::uint16_t NONE = 0xFFFF;
+    struct Step {
+        std::uint16_t next;  // the next state * STRIDE; NONE where the pair asks
+        BreakAction first, second;
+    };
+    std::uint8_t column[128] = {};
+    // The state of each row of the rules' table (times STRIDE), NONE for the
+    // rows outside; and the row of each state.
+    std::uint16_t state_of_row[512] = {};
+    std::uint16_t row_of[MAX_STATES] = {};
+    unsigned states = 0;
+    Step steps[MAX_STATES * STRIDE] = {};
+};
+
+extern const AsciiPairTable ASCII_PAIRS;
+
 // The entry of LETTER_COLUMNS for a unit: U+FFFF's for every code point from
 // it on.
 inline unsigned letter_entry(char32_t u) { return LETTER_COLUMNS.of[u < 0xFFFF ? u : 0xFFFF]; }
@@ -256,6 +281,10 @@ struct LookAhead {
     C (*call)(const void*, std::size_t, ClassSet) = nullptr;
     C first_class_skipping(std::size_t index, ClassSet skip) const { return call(reader, index, skip); }
 };
+
+// Where the table's steps write their decisions (defined with the batch).
+template <typename Emit>
+class TableOut;
 
 // Reads the code points one by one and applies LB9 and LB10 as it goes.
 template <typename Units>
@@ -386,6 +415,114 @@ public:
         }
     }
 
+    // Where the table's steps stopped: the unit and its UTF-8 offset, the
+    // offset of the last unit passed, and the row of the state there.
+    struct TableRun {
+        std::size_t end, offset, last_offset;
+        unsigned row;
+    };
+
+    // The table's steps from unit `from`, at UTF-8 offset `offset`, in the
+    // state of `row`. Out of line, so that the lane keeps its own state in
+    // registers: it runs once per pass of the table.
+    template <typename Rules, typename Emit>
+    [[gnu::noinline]] TableRun table_steps(unsigned row, std::size_t from, std::size_t offset, Emit& emit) {
+        // A step of the rules' table per unit, with no branch on what the
+        // unit is, until a unit outside ASCII or one whose pair the table
+        // leaves to the lane.
+        const auto& table = Rules::ASCII;
+        const std::size_t n = text_.size();
+        std::size_t i = from, off = offset, last_off = offset - 1;
+        TableOut<Emit> out(emit);
+        // Two ASCII units a step from unit `unit`, at UTF-8 offset
+        // `at_offset`, while neither asks, from a state that the pair table
+        // has.
+        using Pairs = AsciiPairTable;
+        const auto pairs = [&](std::size_t& unit, std::size_t& at_offset) __attribute__((always_inline)) {
+            unsigned at = ASCII_PAIRS.state_of_row[row / Rules::ASCII_COLUMNS];
+            if (at == Pairs::NONE) return;
+            std::size_t k = unit, ko = at_offset;
+            while (k + 2 <= n) {
+                const char32_t u0 = text_.unit(k), u1 = text_.unit(k + 1);
+                if ((u0 | u1) >= 0x80) break;
+                const auto& pair =
+                    ASCII_PAIRS.steps[at + ASCII_PAIRS.column[u0] * Pairs::WIDTH + ASCII_PAIRS.column[u1]];
+                if (pair.next == Pairs::NONE) break;
+                out.put(ko, pair.first);
+                out.put(ko + 1, pair.second);
+                at = pair.next;
+                k += 2;
+                ko += 2;
+            }
+            row = ASCII_PAIRS.row_of[at / Pairs::STRIDE];
+            if (k != unit) last_off = ko - 1;
+            unit = k;
+            at_offset = ko;
+        };
+        pairs(i, off);
+        // The ASCII units after it: each one's offset is its index plus a
+        // constant.
+        const std::size_t shift = off - i, ascii_from = i;
+        while (i < n) {
+            const char32_t u = text_.unit(i);
+            if (u >= 0x80) break;
+            const auto step = table.steps[row + table.column[u]];
+            if (step.ask) break;
+            out.put(shift + i, step.action);
+            row = step.next;
+            ++i;
+        }
+        if (i != ascii_from) {
+            off = shift + i;
+            last_off = off - 1;
+        }
+        // In the fixed-width forms a code point outside ASCII that stopped it
+        // (see LetterColumns) goes on with the table, the UTF-8 length of
+        // each unit counted: the words of most scripts, their marks, and the
+        // spaces, digits and punctuation between them, with no branch on
+        // where a word or a syllable ends.
+        if constexpr (Units::FIXED) {
+            using Columns = LetterColumns;
+            const auto* d = text_.data;
+            const auto info = [d](std::size_t k) { return letter_entry(d[k]); };
+            while (i < n) {
+                if (d[i] >= 0x300) {
+                    // After a letter, the letters and marks that follow leave
+                    // the state as it is, with nothing to emit (LB28, LB9):
+                    // passed eight at a time; after a Hebrew letter (HL), the
+                    // Hebrew letters and marks. Latin words, short and mostly
+                    // ASCII, step on.
+                    std::size_t j = i;
+                    const unsigned at = info(i);
+                    if ((at & Columns::STRETCH_BIT) && row == table.letter_row)
+                        j = stretch_end(i, off);
+                    else if ((at & Columns::COLUMN_MASK) == table.hl_column &&
+                             row == table.hl_row)
+                        j = hebrew_end(i, off, table.hl_column, table.mark_column);
+                    if (j != i) {
+                        last_off = off - 1 - (info(j - 1) >> Columns::LENGTH_SHIFT);
+                        i = j;
+                        if (i == n) break;
+                    }
+                } else if (i + 1 < n && (d[i] | d[i + 1]) < 0x80) {
+                    // Back to ASCII: two units a step again.
+                    pairs(i, off);
+                    if (i == n) break;
+                }
+                const unsigned at = info(i);
+                const auto step = table.steps[row + (at & Columns::COLUMN_MASK)];
+                if (step.ask) break;
+                out.put(off, step.action);
+                row = step.next;
+                last_off = off;
+                off += 1 + (at >> Columns::LENGTH_SHIFT);
+                ++i;
+            }
+        }
+        out.done();
+        return {i, off, last_off, row};
+    }
+
     // The lane: with the pair (p, c) decided and c a base of LANE or a mark on
     // one, decides every pair after it while the code points are bases of
     // LANE, spaces, or marks after a base, with no Char built for them: most
@@ -433,67 +570,15 @@ public:
             // point that has a column: the words of most scripts. (Tried after
             // any base, it costs East Asian text and emoji a lookup a step.)
             if ((next < 0x80 && cp < 0x80 && cls == eff) || (cls == C::SP && table_takes<Rules>(next))) {
-                // A step of the rules' table per unit, with no branch on what
-                // the unit is, until a unit outside ASCII or one whose pair the
-                // table leaves to the lane: every unit passed is ASCII, so its
-                // offset is its index plus a constant.
                 unsigned row = rules.ascii_row_after(eff, before_eff, base_first);
-                const auto& table = Rules::ASCII;
-                const std::size_t n = text_.size(), from = pos_, shift = off_ - pos_;
-                std::size_t i = from;
-                std::size_t off = shift + i, last_off = off - 1;
+                const std::size_t from = pos_;
+                std::size_t i = from, off = off_, last_off = off - 1;
                 if (row < Rules::ASCII_STATES * Rules::ASCII_COLUMNS) {
-                    while (i < n) {
-                        const char32_t u = text_.unit(i);
-                        if (u >= 0x80) break;
-                        const auto step = table.steps[row + table.column[u]];
-                        if (step.ask) break;
-                        emit(shift + i, step.action);
-                        row = step.next;
-                        ++i;
-                    }
-                    off = shift + i;
-                    last_off = off - 1;
-                    // In the fixed-width forms a code point outside ASCII that
-                    // stopped it (see LetterColumns) goes on with the table, the
-                    // UTF-8 length of each unit counted: the words of most
-                    // scripts, their marks, and the spaces, digits and
-                    // punctuation between them, with no branch on where a word
-                    // or a syllable ends.
-                    if constexpr (Units::FIXED) {
-                        using Columns = LetterColumns;
-                        const auto* d = text_.data;
-                        const auto info = [d](std::size_t k) { return letter_entry(d[k]); };
-                        while (i < n) {
-                            if (d[i] >= 0x300) {
-                                // After a letter, the letters and marks that follow
-                                // leave the state as it is, with nothing to emit
-                                // (LB28, LB9): passed eight at a time; after a
-                                // Hebrew letter (HL), the Hebrew letters and marks.
-                                // Latin words, short and mostly ASCII, step on.
-                                std::size_t j = i;
-                                const unsigned at = info(i);
-                                if ((at & Columns::STRETCH_BIT) && row == table.letter_row)
-                                    j = stretch_end(i, off);
-                                else if ((at & Columns::COLUMN_MASK) == table.hl_column &&
-                                         row == table.hl_row)
-                                    j = hebrew_end(i, off, table.hl_column, table.mark_column);
-                                if (j != i) {
-                                    last_off = off - 1 - (info(j - 1) >> Columns::LENGTH_SHIFT);
-                                    i = j;
-                                    if (i == n) break;
-                                }
-                            }
-                            const unsigned at = info(i);
-                            const auto step = table.steps[row + (at & Columns::COLUMN_MASK)];
-                            if (step.ask) break;
-                            emit(off, step.action);
-                            row = step.next;
-                            last_off = off;
-                            off += 1 + (at >> Columns::LENGTH_SHIFT);
-                            ++i;
-                        }
-                    }
+                    const TableRun run = table_steps<Rules>(row, from, off, emit);
+                    i = run.end;
+                    off = run.offset;
+                    last_off = run.last_offset;
+                    row = run.row;
                 }
                 if (i != from) {
                     // The lane's state is set once, from the last code point
@@ -1776,6 +1861,49 @@ constexpr PairRules::PairTable PairRules::PAIRS = PairRules::build_pairs();
 constexpr PairRules::AsciiTable PairRules::ASCII = PairRules::build_ascii_table();
 constexpr LetterColumns LETTER_COLUMNS = build_letter_columns(PairRules::ASCII, PairRules::ASCII_EXIT);
 
+// The states reached from a letter by steps over ASCII, and for each state
+// and pair of ASCII columns the two steps' actions and the state after both.
+constexpr AsciiPairTable build_ascii_pairs(const PairRules::AsciiTable& t) {
+    using P = AsciiPairTable;
+    constexpr unsigned COLUMNS = PairRules::ASCII_COLUMNS;
+    P p;
+    // The columns of ASCII come first, then HL's.
+    const unsigned ascii = t.hl_column;
+    if (ascii >= P::WIDTH || PairRules::ASCII_STATES > std::size(p.state_of_row))
+        throw "the pair table is too narrow";
+    for (unsigned u = 0; u < 128; ++u) p.column[u] = std::uint8_t(t.column[u] < ascii ? t.column[u] : P::WIDTH - 1);
+    for (auto& s : p.state_of_row) s = P::NONE;
+    p.row_of[0] = t.letter_row;
+    p.state_of_row[t.letter_row / COLUMNS] = 0;
+    p.states = 1;
+    for (unsigned k = 0; k < p.states; ++k) {
+        for (unsigned column = 0; column < ascii; ++column) {
+            const auto& step = t.steps[p.row_of[k] + column];
+            if (step.ask || p.state_of_row[step.next / COLUMNS] != P::NONE) continue;
+            if (p.states == P::MAX_STATES) throw "the pair table has too many states";
+            p.state_of_row[step.next / COLUMNS] = std::uint16_t(p.states * P::STRIDE);
+            p.row_of[p.states++] = step.next;
+        }
+    }
+    for (unsigned k = 0; k < p.states; ++k) {
+        for (unsigned c0 = 0; c0 < P::WIDTH; ++c0) {
+            for (unsigned c1 = 0; c1 < P::WIDTH; ++c1) {
+                P::Step& pair = p.steps[k * P::STRIDE + c0 * P::WIDTH + c1];
+                pair = {P::NONE, A::Prohibited, A::Prohibited};
+                if (c0 >= ascii || c1 >= ascii) continue;
+                const auto& first = t.steps[p.row_of[k] + c0];
+                if (first.ask) continue;
+                const auto& second = t.steps[first.next + c1];
+                if (second.ask) continue;
+                pair = {p.state_of_row[second.next / COLUMNS], first.action, second.action};
+            }
+        }
+    }
+    return p;
+}
+
+constexpr AsciiPairTable ASCII_PAIRS = build_ascii_pairs(PairRules::ASCII);
+
 // After a letter, a letter or a mark is Prohibited and leaves the state as it
 // was: a stretch of them (see Reader::stretch_end) is passed with no step.
 // The same for Hebrew letters and marks after a Hebrew letter.
@@ -1880,6 +2008,15 @@ public:
             flush();
     }
     void put(std::uint64_t offset, BreakAction action) { put_if(offset, action, true); }
+    // For a scan that writes straight into the buffer with its own count in
+    // a register (TableOut): where the next decision goes, the room left
+    // (never none), and how many the scan kept.
+    Opportunity* free_slots() noexcept { return buf_ + count_; }
+    std::size_t room() const noexcept { return SIZE - count_; }
+    void commit(std::size_t kept) {
+        count_ += kept;
+        if (count_ == SIZE) flush();
+    }
     // Hands on what is buffered; the scan calls it once at its end.
     void flush() {
         if (count_ > 0) sink_.take(buf_, count_);
@@ -1907,15 +2044,60 @@ public:
     std::vector<Opportunity> out;
 };
 
+// The decisions of the table's steps, handed to emit one by one.
+template <typename Emit>
+class TableOut {
+public:
+    explicit TableOut(Emit& emit) : emit_(emit) {}
+    [[gnu::always_inline]] void put(std::size_t offset, BreakAction action) { emit_(offset, action); }
+    void done() {}
+
+private:
+    Emit& emit_;
+};
+
+// Where emit is a batch's, the table's steps write straight into its buffer
+// with their own count, which stays in a register: through the batch each
+// decision's count would wait on the store of the last one's, a few cycles a
+// unit. done() hands the count back before anything else is emitted.
+template <typename Emit>
+    requires requires(Emit e) { e.batch; }
+class TableOut<Emit> {
+public:
+    explicit TableOut(Emit& emit) : batch_(emit.batch) { refill(); }
+    [[gnu::always_inline]] void put(std::size_t offset, BreakAction action) {
+        slots_[kept_] = {offset, action};
+        kept_ += action != A::Prohibited;
+        if (kept_ == room_) [[unlikely]] {
+            batch_.commit(kept_);
+            refill();
+        }
+    }
+    void done() { batch_.commit(kept_); }
+
+private:
+    void refill() {
+        slots_ = batch_.free_slots();
+        room_ = batch_.room();
+        kept_ = 0;
+    }
+    Batch& batch_;
+    Opportunity* slots_;
+    std::size_t room_, kept_;
+};
+
 template <typename Units>
 void opportunities(Units text, OpportunitySink& sink) {
     Opportunity buffer[Batch::SIZE];
     Batch out(sink, buffer);
-    // Inlined at every decision of the lane: a call each would cost more than the store.
-    const std::size_t utf8_size =
-        decide_pairs(text, [&](std::size_t offset, BreakAction action) __attribute__((always_inline)) {
-            out.put_if(offset, action, action != A::Prohibited);
-        });
+    struct Emit {
+        Batch& batch;
+        // Inlined at every decision of the lane: a call each would cost more than the store.
+        [[gnu::always_inline]] void operator()(std::size_t offset, BreakAction action) const {
+            batch.put_if(offset, action, action != A::Prohibited);
+        }
+    };
+    const std::size_t utf8_size = decide_pairs(text, Emit{out});
     out.put(utf8_size, A::Mandatory);  // LB3 (the empty text included)
     out.flush();
 }
