@@ -26,6 +26,10 @@ def _cmake():
     return [sys.executable, "-m", "cmake"]
 
 
+def _lower_priority():
+    os.nice(10)
+
+
 class _NativeBuild:
     """The test-only targets, configured and built by a thread of their own in
     a temporary directory, so that the compiler works while other tests run."""
@@ -44,7 +48,8 @@ class _NativeBuild:
             if self._stopped:
                 return False
             self._process = subprocess.Popen(
-                command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, env=env
+                command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, env=env,
+                preexec_fn=_lower_priority,
             )
         output, _ = self._process.communicate()
         if self._process.returncode != 0:
@@ -64,8 +69,9 @@ class _NativeBuild:
         # The shipped module is the installed one: build only the test-only
         # copy, the core tests and the C++ library.
         targets = ["scrivlet_testhooks", "scrivlet_core_tests", "scrivlet"]
-        # One core is left to the tests.
-        jobs = str(max(1, (os.cpu_count() or 2) - 1))
+        # Every core, at a lower priority than the tests: the compilers take
+        # what the tests leave, and all of it once they are done.
+        jobs = str(os.cpu_count() or 2)
         build = cmake + ["--build", str(self.path), "--parallel", jobs, "--target", *targets]
         try:
             if self._step(configure, env):

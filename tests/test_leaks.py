@@ -10,8 +10,9 @@ import pytest
 
 from calls import call, error_calls, success_calls
 
-# CI sets 100000; the everyday suite runs a lighter pass.
-REPEATS = int(os.environ.get("SCRIVLET_LEAK_REPEATS", "10000"))
+# CI sets 100000; the everyday suite runs a lighter pass, which still sees a
+# Python object lost per round (28 bytes or more) on any path.
+REPEATS = int(os.environ.get("SCRIVLET_LEAK_REPEATS", "3000"))
 SANITIZED = os.environ.get("SCRIVLET_SANITIZED") == "1"
 
 
