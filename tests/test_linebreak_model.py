@@ -291,6 +291,9 @@ HYPHENS = ["-", "\u2010", "a", "\u05d0", " ", "(", '"', "\ufffc", "\u4e00", "\u0
 WORD_LETTERS = ["\u0e01", "\u0416", "\u0e31", "\u0300", "a", "b", "\u05d0", "\u25cc"]
 BETWEEN_WORDS = [" ", " ", " ", " ", "  ", "\u200b", "\u200d", "%", " %", "$", " $", "-", " -",
                  "(", " (", ")", "]", "\uff08", "1", "\n", " \u0300", " \u4e00"]
+# Flags: runs of regional indicators, and the bases, marks and joiners between them.
+FLAG_BETWEEN = [" ", "a", "ab", "a ", "\u0300", "\u200d", "-", "\u05d0-", "(", '"', "%", "\u4e00",
+                "\U0001f466", "\u0300\u0300", "\u200b"]
 # Words of ASCII letters, passed many at a time, mostly between single spaces;
 # a ZW before a space, a mark or a digit after one ends the shortcut; quotes,
 # after a letter or a space, and IS after a space are passed too.
@@ -336,6 +339,7 @@ def test_matches_model_on_focused_alphabets(text):
 
 @settings(max_examples=600, deadline=None)
 @given(st.one_of(words(WORD_LETTERS, BETWEEN_WORDS), words(ASCII_LETTERS, ASCII_BETWEEN, 20),
-                words(STRETCH_LETTERS, BETWEEN_WORDS + ["\u0964", "\u0e50", "\u060c"], 24)))
+                words(STRETCH_LETTERS, BETWEEN_WORDS + ["\u0964", "\u0e50", "\u060c"], 24),
+                words(["\U0001f1e6"], FLAG_BETWEEN, 5)))
 def test_matches_model_on_words(text):
     assert marks(text) == model(text)

@@ -525,8 +525,8 @@ public:
 
     // The lane: with the pair (p, c) decided and c a base of LANE or a mark on
     // one, decides every pair after it while the code points are bases of
-    // LANE, spaces, or marks after a base, with no Char built for them: most
-    // text but for quotes, brackets, joiners and line ends. Leaves p the last
+    // LANE, regional indicators, spaces, or marks after a base, with no Char
+    // built for them: most text but for quotes, brackets, joiners and line ends. Leaves p the last
     // code point decided and reads the next one into c; false if the text
     // ended instead.
     template <typename Rules, typename Emit>
@@ -829,6 +829,23 @@ public:
             } else if (next_cls == C::EM && eff == C::EB) {
                 // LB30b: EB × EM, an emoji and its skin tone.
                 emit(off_, rules.lane_modifier());
+                base(pos_, off_, next, next_cls);
+            } else if (next_cls == C::RI) {
+                // A regional indicator (the halves of flags): LB30a after
+                // another, with the parity of those before carried; after a
+                // base of the lane PAIRS decides, as before any base of it.
+                if (cls == C::SP) {
+                    if (!rules.decides_after_space()) break;
+                    emit(off_, rules.after_space(next_cls, C::XX));
+                    rules.lane_next(next_cls);
+                } else if (eff == C::RI) {
+                    emit(off_, rules.lane_indicator_pair());
+                } else {
+                    if ((eff == C::QU && east_asian(next)) || !in(eff, QUICK_PREV | LANE_ONLY_PREV | set_of(C::QU)))
+                        break;
+                    emit(off_, in(eff, HYPHENS) ? rules.lane_after_hyphen(eff, next_cls, base_first, before_eff)
+                                                : rules.lane_pair(eff, next_cls));
+                }
                 base(pos_, off_, next, next_cls);
             } else if (next_cls == C::ZWJ && cls != C::SP && eff != C::QU && pos_ + len < text_.size()) {
                 // LB9: X ZWJ × as X, then LB8a: ZWJ × before a base of the lane
@@ -1265,9 +1282,11 @@ private:
                         BreakAction& action = table.actions[tail][tail2][ep][ec];
                         action = A::Prohibited;
                         // OP as cur for lane_before_open, as if it were not East Asian;
-                        // QU as prev for the lane's quotes (see quotes_hold).
-                        if (!in(C(ep), QUICK_PREV | LANE_ONLY_PREV | set_of(C::QU)) ||
-                            !in(C(ec), QUICK_CUR | set_of(C::OP)))
+                        // QU as prev for the lane's quotes (see quotes_hold); RI
+                        // on either side for the lane's regional indicators, but
+                        // for RI RI, which reads their count (lane_indicator_pair).
+                        if (!in(C(ep), QUICK_PREV | LANE_ONLY_PREV | set_of(C::QU, C::RI)) ||
+                            !in(C(ec), QUICK_CUR | set_of(C::OP, C::RI)) || (C(ep) == C::RI && C(ec) == C::RI))
                             continue;
                         // (PR | PO) × HY NU and (PR | PO) × OP SP* NU read the text ahead.
                         if (in(C(ep), PREFIX_POSTFIX) && in(C(ec), set_of(C::HY, C::OP))) continue;
@@ -1614,8 +1633,21 @@ public:
     // allowed (breaking_pairs_break).
     void lane_breaking(C cur) { lane_base(cur); }
 
-    // A mark after a base of LANE (or its marks), which stands as eff (LB9).
-    void lane_mark(C eff) { lane_base(eff); }
+    // A mark after a base of LANE or RI (or its marks), which stands as eff
+    // (LB9): after RI the count of those before is unchanged.
+    void lane_mark(C eff) {
+        const bool ri_odd = ri_odd_prev_;
+        lane_base(eff);
+        ri_odd_prev_ = ri_odd;
+    }
+
+    // RI after RI (or its marks): LB30a holds the pair when the indicators
+    // before are odd in number, LB31 breaks it otherwise.
+    BreakAction lane_indicator_pair() {
+        const BreakAction action = ri_odd_prev_ ? A::Prohibited : A::Allowed;
+        lane_base(C::RI);
+        return action;
+    }
 
     // A space after a base or a space: LB7, and the look-backs pass over it.
     void lane_space() {
@@ -1674,14 +1706,14 @@ public:
     }
 
 private:
-    // carry_forward for a base of LANE (neither a space nor a quote nor RI).
+    // carry_forward for a base of LANE or RI (neither a space nor a quote).
     void lane_base(C cur) {
         non_space_ = cur;
         non_space_opens_ = false;
         const bool tail = cur == C::NU || (in(cur, set_of(C::SY, C::IS)) && numeric_tail_prev_);
         numeric_tail_prev2_ = numeric_tail_prev_;
         numeric_tail_prev_ = tail;
-        ri_odd_prev_ = false;
+        ri_odd_prev_ = cur == C::RI && !ri_odd_prev_;
     }
 
     constexpr void carry_forward(const Char& c) {
