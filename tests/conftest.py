@@ -26,10 +26,6 @@ def _cmake():
     return [sys.executable, "-m", "cmake"]
 
 
-def _lower_priority():
-    os.nice(10)
-
-
 class _NativeBuild:
     """The test-only targets, configured and built by a thread of their own in
     a temporary directory, so that the compiler works while other tests run."""
@@ -48,8 +44,7 @@ class _NativeBuild:
             if self._stopped:
                 return False
             self._process = subprocess.Popen(
-                command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, env=env,
-                preexec_fn=_lower_priority,
+                command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, env=env
             )
         output, _ = self._process.communicate()
         if self._process.returncode != 0:
@@ -70,9 +65,12 @@ class _NativeBuild:
         # copy, the core tests and the C++ library.
         targets = ["scrivlet_testhooks", "scrivlet_core_tests", "scrivlet"]
         # Every core, at a lower priority than the tests: the compilers take
-        # what the tests leave, and all of it once they are done.
+        # what the tests leave, and all of it once they are done. nice(1), as
+        # a threaded interpreter cannot safely lower it in the child itself.
         jobs = str(os.cpu_count() or 2)
         build = cmake + ["--build", str(self.path), "--parallel", jobs, "--target", *targets]
+        if shutil.which("nice"):
+            build = ["nice", "-n", "10", *build]
         try:
             if self._step(configure, env):
                 self._step(build, env)
