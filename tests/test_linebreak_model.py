@@ -337,7 +337,7 @@ def test_matches_model_on_focused_alphabets(text):
     assert marks(text) == model(text)
 
 
-@settings(max_examples=600, deadline=None)
+@settings(max_examples=800, deadline=None)
 @given(st.one_of(words(WORD_LETTERS, BETWEEN_WORDS), words(ASCII_LETTERS, ASCII_BETWEEN, 20),
                 words(STRETCH_LETTERS, BETWEEN_WORDS + ["\u0964", "\u0e50", "\u060c"], 24),
                 words(["\U0001f1e6"], FLAG_BETWEEN, 5)))
