@@ -526,9 +526,9 @@ public:
     // The lane: with the pair (p, c) decided and c a base of LANE or a mark on
     // one, decides every pair after it while the code points are bases of
     // LANE, regional indicators, spaces, or marks after a base, with no Char
-    // built for them: most text but for quotes, brackets, joiners and line ends. Leaves p the last
-    // code point decided and reads the next one into c; false if the text
-    // ended instead.
+    // built for them: most text but for quotes, brackets, joiners and line
+    // ends. Leaves p the last code point decided and reads the next one into
+    // c; false if the text ended instead.
     template <typename Rules, typename Emit>
     bool lane(Rules& rules, Char& p, Char& c, Emit& emit) {
         // The last code point decided: what its Char holds.
