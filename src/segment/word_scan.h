@@ -505,6 +505,14 @@ void chunk_masks_avx2(const char16_t* p, const JoinRange (&r)[2], ChunkMasks<cha
 #endif
 bool avx2_chunks() noexcept;
 
+// Keeps p in a register from here on, as the compiler would not.
+template <typename T>
+[[gnu::always_inline]] inline void in_register(const T*& p) noexcept {
+#if defined(__GNUC__) || defined(__clang__)
+    asm("" : "+r"(p));
+#endif
+}
+
 // Calls block, with where the scan stands if it takes that (see scan_word_steps).
 template <typename Block>
 [[gnu::always_inline]] inline void call_block(Block& block, std::size_t pos) {
@@ -682,7 +690,6 @@ std::size_t scan_word_chunks(const Units u, std::size_t pos, std::size_t to, uns
     JoinRange (&ranges)[2] = runs.ranges;
     unsigned& quiet = runs.quiet;
     const Unit* p = u.data();
-    const std::uint8_t* const chunk_steps = STEPS.step.data() + IN_CHUNKS;
     ChunkMasks<Unit> m;
     for (; to - pos >= CHUNK; pos += CHUNK) {
         m.in[0] = m.in[1] = 0;
@@ -706,14 +713,19 @@ std::size_t scan_word_chunks(const Units u, std::size_t pos, std::size_t to, uns
         } else {
             runs.backoff = 8;
         }
-        const Unit* const chunk = p + pos;
+        // The chunk's address in a register of its own: left to itself, the
+        // compiler recomputes it from the text's and the chunk's position,
+        // both spilled, for every unit taken (27 instructions a unit in the
+        // AVX2 scan of 16-bit units, 23 so; Thai and Myanmar 4 to 6% faster).
+        const Unit* chunk = p + pos;
+        in_register(chunk);
         std::size_t word_state = state;  // a machine word, as in step_units
         while (todo != 0) {
             const std::size_t i = static_cast<std::size_t>(std::countr_zero(todo));
             todo &= todo - 1;
             const std::size_t at = pos + i;
             const std::size_t packed = packed_of<Units>(chunk[i]);
-            const std::uint8_t e = chunk_steps[word_state + packed];  // | packed
+            const std::uint8_t e = STEPS.step[IN_CHUNKS + word_state + packed];  // | packed
             std::size_t boundary = e;  // BREAK or 0, unless slow or taking the next
             if (e > BREAK) [[unlikely]] {
                 boundary = e & BREAK;
