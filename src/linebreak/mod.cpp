@@ -285,6 +285,9 @@ struct LookAhead {
 // Where the table's steps write their decisions (defined with the batch).
 template <typename Emit>
 class TableOut;
+// The room that TableOut makes for a stretch of letters (Reader::columns_end)
+// to write the breaks between its words: four of every eight units at most.
+inline constexpr std::size_t STRETCH_ROOM = 16;
 
 // Reads the code points one by one and applies LB9 and LB10 as it goes.
 template <typename Units>
@@ -490,15 +493,24 @@ public:
                     // After a letter, the letters and marks that follow leave
                     // the state as it is, with nothing to emit (LB28, LB9):
                     // passed eight at a time; after a Hebrew letter (HL), the
-                    // Hebrew letters and marks. Latin words, short and mostly
-                    // ASCII, step on.
+                    // Hebrew letters and marks. So are the words after them,
+                    // each after a single space, their breaks written straight
+                    // to the batch. Latin words, short and mostly ASCII, step on.
                     std::size_t j = i;
                     const unsigned at = info(i);
-                    if ((at & Columns::STRETCH_BIT) && row == table.letter_row)
-                        j = stretch_end(i, off);
-                    else if ((at & Columns::COLUMN_MASK) == table.hl_column &&
-                             row == table.hl_row)
-                        j = hebrew_end(i, off, table.hl_column, table.mark_column);
+                    if ((at & Columns::STRETCH_BIT) && row == table.letter_row) {
+                        out.make_room();
+                        const auto [end, put] = stretch_end(i, off, table.column[' '], table.column['a'],
+                                                            out.free_slots(), out.room());
+                        out.took(put);
+                        j = end;
+                    } else if ((at & Columns::COLUMN_MASK) == table.hl_column && row == table.hl_row) {
+                        out.make_room();
+                        const auto [end, put] = hebrew_end(i, off, table.column[' '], table.hl_column,
+                                                           table.mark_column, out.free_slots(), out.room());
+                        out.took(put);
+                        j = end;
+                    }
                     if (j != i) {
                         last_off = off - 1 - (info(j - 1) >> Columns::LENGTH_SHIFT);
                         i = j;
@@ -1054,23 +1066,66 @@ private:
     // none that outside marks, eight at a time: outside takes eight entries,
     // one a byte, and sets a bit in each byte outside the run. off, the UTF-8
     // offset of unit i, is moved to that of the end.
+    //
+    // The run goes on over a single space (column space) with a letter of
+    // column start right after it among the eight: the space takes no break
+    // (LB7), the letter an allowed one (LB18), and the state after the letter
+    // is the one before the space (words_return_to_their_row below), so that
+    // the words of a sentence and the spaces between them take no step each.
+    // Those breaks are written to slots, room of them at most: the run ends
+    // early, after a letter, where the next eight might not fit. Returns the
+    // end and how many breaks it wrote.
     template <typename Outside>
-    std::size_t columns_end(std::size_t i, std::size_t& off, Outside outside) const {
+    std::pair<std::size_t, std::size_t> columns_end(std::size_t i, std::size_t& off, Outside outside,
+                                                    unsigned space, unsigned start, Opportunity* slots,
+                                                    std::size_t room) const {
         using Columns = LetterColumns;
-        constexpr std::uint64_t ONES = 0x0101010101010101;
+        constexpr std::uint64_t ONES = 0x0101010101010101, HIGH = ONES * 0x80;
         const auto* d = text_.data;
         const std::size_t n = text_.size();
         const auto info = [d](std::size_t k) -> std::uint64_t { return letter_entry(d[k]); };
+        std::size_t put = 0;
         for (; i + 8 <= n; i += 8) {
             std::uint64_t w = 0;
             for (unsigned k = 0; k < 8; ++k) w |= info(i + k) << (8 * k);
             // Each byte's UTF-8 length less one.
             const std::uint64_t lengths = (w >> Columns::LENGTH_SHIFT) & (ONES * 3);
             if (const std::uint64_t out = outside(w); out != 0) {
-                const unsigned kept = unsigned(std::countr_zero(out)) / 8;
-                const std::uint64_t mask = (std::uint64_t(1) << (8 * kept)) - 1;
-                off += kept + (((lengths & mask) * ONES) >> 56);
-                return i + kept;
+                // The units outside the run one by one: a space with a
+                // letter of column start after it joins the run, anything
+                // else ends it. Where the first is no space, the run ends as
+                // it did before spaces could join it.
+                unsigned k = unsigned(std::countr_zero(out)) / 8;
+                if (((w >> (8 * k)) & Columns::COLUMN_MASK) == space) {
+                    // Eight units have four spaces with a letter after each
+                    // at most: where they might not fit, the run ends before
+                    // them, after a letter.
+                    if (room - put < 4) return {i, put};
+                    // The high bit of each byte of out that is not zero, with
+                    // no carry from one byte into the next.
+                    for (std::uint64_t rest = (((out & (ONES * 0x7F)) + ONES * 0x7F) | out) & HIGH;;) {
+                        k = unsigned(std::countr_zero(rest)) / 8;
+                        const std::uint64_t here = w >> (8 * k);
+                        // One branch, well predicted where spaces are few.
+                        const bool joins = (k != 7) & ((here & Columns::COLUMN_MASK) == space) &
+                                           (((here >> 8) & Columns::COLUMN_MASK) == start);
+                        if (!joins) break;
+                        // The letter's offset adds its index and the lengths
+                        // less one of the units up to the space.
+                        const std::uint64_t through = (std::uint64_t(1) << (8 * k + 8)) - 1;
+                        slots[put++] = {off + k + 1 + (((lengths & through) * ONES) >> 56), A::Allowed};
+                        rest &= rest - 1;
+                        if (rest == 0) {
+                            k = 8;
+                            break;
+                        }
+                    }
+                }
+                if (k < 8) {
+                    const std::uint64_t mask = (std::uint64_t(1) << (8 * k)) - 1;
+                    off += k + (((lengths & mask) * ONES) >> 56);
+                    return {i + k, put};
+                }
             }
             off += 8 + ((lengths * ONES) >> 56);
         }
@@ -1079,28 +1134,38 @@ private:
             if (outside(at)) break;
             off += 1 + (at >> Columns::LENGTH_SHIFT);
         }
-        return i;
+        return {i, put};
     }
 
-    // Letters (AL) and marks of the table.
-    [[gnu::noinline]] std::size_t stretch_end(std::size_t i, std::size_t& off) const {
+    // Letters (AL) and marks of the table, and the words of letters after them.
+    [[gnu::noinline]] std::pair<std::size_t, std::size_t> stretch_end(std::size_t i, std::size_t& off,
+                                                                      unsigned space, unsigned letter,
+                                                                      Opportunity* slots,
+                                                                      std::size_t room) const {
         constexpr std::uint64_t ONES = 0x0101010101010101;
-        return columns_end(i, off, [](std::uint64_t w) { return ~w & (ONES * LetterColumns::STRETCH_BIT); });
+        return columns_end(
+            i, off, [](std::uint64_t w) { return ~w & (ONES * LetterColumns::STRETCH_BIT); }, space, letter,
+            slots, room);
     }
 
-    // Hebrew letters (HL) and marks: the columns hl and mark, compared a byte
-    // at a time (a column is below 0x20, so adding 0x7F to its difference
-    // from another sets the byte's high bit, with no carry, unless they are
-    // equal).
-    [[gnu::noinline]] std::size_t hebrew_end(std::size_t i, std::size_t& off, unsigned hl,
-                                             unsigned mark) const {
+    // Hebrew letters (HL) and marks, and the words of Hebrew letters after
+    // them: the columns hl and mark, compared a byte at a time (a column is
+    // below 0x20, so adding 0x7F to its difference from another sets the
+    // byte's high bit, with no carry, unless they are equal).
+    [[gnu::noinline]] std::pair<std::size_t, std::size_t> hebrew_end(std::size_t i, std::size_t& off,
+                                                                     unsigned space, unsigned hl, unsigned mark,
+                                                                     Opportunity* slots,
+                                                                     std::size_t room) const {
         constexpr std::uint64_t ONES = 0x0101010101010101;
-        return columns_end(i, off, [hl, mark](std::uint64_t w) {
-            const std::uint64_t x = w & (ONES * LetterColumns::COLUMN_MASK);
-            const std::uint64_t not_hl = ((x ^ (ONES * hl)) + ONES * 0x7F) & (ONES * 0x80);
-            const std::uint64_t not_mark = ((x ^ (ONES * mark)) + ONES * 0x7F) & (ONES * 0x80);
-            return not_hl & not_mark;
-        });
+        return columns_end(
+            i, off,
+            [hl, mark](std::uint64_t w) {
+                const std::uint64_t x = w & (ONES * LetterColumns::COLUMN_MASK);
+                const std::uint64_t not_hl = ((x ^ (ONES * hl)) + ONES * 0x7F) & (ONES * 0x80);
+                const std::uint64_t not_mark = ((x ^ (ONES * mark)) + ONES * 0x7F) & (ONES * 0x80);
+                return not_hl & not_mark;
+            },
+            space, hl, slots, room);
     }
 
     // Moves past the letters and marks (in_stretch) from pos_, the first of
@@ -1951,6 +2016,22 @@ constexpr bool row_holds(unsigned row, C letter) {
 static_assert(row_holds(PairRules::ASCII.letter_row, C::AL) && row_holds(PairRules::ASCII.hl_row, C::HL),
               "letters and marks after a letter leave the table's state");
 
+// From the state after a letter, a space takes no break (LB7) and a letter of
+// the same class after it an allowed one (LB18), and leaves the state as it
+// was before the space: the stretches go on over single spaces.
+constexpr bool words_return_to_their_row(unsigned row, unsigned letter_column) {
+    const auto& t = PairRules::ASCII;
+    const auto& space = t.steps[row + t.column[' ']];
+    if (space.ask || space.action != A::Prohibited) return false;
+    const auto& letter = t.steps[space.next + letter_column];
+    return !letter.ask && letter.action == A::Allowed && letter.next == row;
+}
+static_assert(PairRules::ASCII.class_of[PairRules::ASCII.column['a']] == C::AL &&
+                  PairRules::ASCII.class_of[PairRules::ASCII.column[' ']] == C::SP &&
+                  words_return_to_their_row(PairRules::ASCII.letter_row, PairRules::ASCII.column['a']) &&
+                  words_return_to_their_row(PairRules::ASCII.hl_row, PairRules::ASCII.hl_column),
+              "a space and a letter after a letter lead back to the state after a letter");
+
 static_assert(data::line_break_class(U'"') == C::QU && !data::is_initial_quote(U'"') &&
                   !data::is_final_quote(U'"') && PairRules::quotes_hold(),
               "after a quote every base of the lane is held");
@@ -2083,9 +2164,18 @@ public:
     explicit TableOut(Emit& emit) : emit_(emit) {}
     [[gnu::always_inline]] void put(std::size_t offset, BreakAction action) { emit_(offset, action); }
     void done() {}
+    // Room for a scan that writes the decisions itself (see Reader::stretch_end),
+    // where they go, and how many it wrote.
+    void make_room() {}
+    Opportunity* free_slots() { return spare_; }
+    std::size_t room() const { return std::size(spare_); }
+    void took(std::size_t count) {
+        for (std::size_t k = 0; k < count; ++k) emit_(spare_[k].first, spare_[k].second);
+    }
 
 private:
     Emit& emit_;
+    Opportunity spare_[64];
 };
 
 // Where emit is a batch's, the table's steps write straight into its buffer
@@ -2106,6 +2196,22 @@ public:
         }
     }
     void done() { batch_.commit(kept_); }
+    // At least STRETCH_ROOM slots, the batch handed on early if need be.
+    void make_room() {
+        if (room_ - kept_ >= STRETCH_ROOM) return;
+        batch_.commit(kept_);
+        if (batch_.room() < STRETCH_ROOM) batch_.flush();
+        refill();
+    }
+    Opportunity* free_slots() const { return slots_ + kept_; }
+    std::size_t room() const { return room_ - kept_; }
+    void took(std::size_t count) {
+        kept_ += count;
+        if (kept_ == room_) [[unlikely]] {
+            batch_.commit(kept_);
+            refill();
+        }
+    }
 
 private:
     void refill() {

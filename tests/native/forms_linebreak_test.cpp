@@ -63,7 +63,9 @@ std::vector<Forms> near_letter_texts(std::size_t count) {
 // Words of letters and marks beyond ASCII (Cyrillic, Greek, Thai, Devanagari,
 // Latin-1, Hebrew), mostly between single spaces, with what ends a word
 // among them: two spaces, a mark or U+25CC after a space, punctuation,
-// digits, ZW, ZWJ, an ASCII word and a letter beyond the BMP.
+// digits, ZW, ZWJ, an ASCII word and a letter beyond the BMP. One text in
+// twenty has hundreds of short words of one script with few such ends:
+// more breaks in a run than the room made for them, and than a batch holds.
 std::vector<Forms> letter_word_texts(std::size_t count) {
     const std::pair<char32_t, char32_t> letters[] = {
         {0x0430, 0x044F}, {0x03B1, 0x03C9}, {0x0E01, 0x0E3A}, {0x0915, 0x094D}, {0x00E0, 0x00FF},
@@ -75,10 +77,12 @@ std::vector<Forms> letter_word_texts(std::size_t count) {
     std::vector<Forms> out;
     for (std::size_t t = 0; t < count; ++t) {
         std::u32string cps;
-        for (int word = 1 + rng() % 8; word > 0; --word) {
-            const auto [a, b] = letters[rng() % std::size(letters)];
-            for (int n = 1 + rng() % 12; n > 0; --n) cps.push_back(a + rng() % (b - a + 1));
-            if (rng() % 4 == 0)
+        const bool many = t % 20 == 0;
+        const std::size_t script = rng() % (std::size(letters) - 1);  // of the long texts: not the marks
+        for (int word = many ? 300 + rng() % 300 : 1 + rng() % 8; word > 0; --word) {
+            const auto [a, b] = letters[many ? script : rng() % std::size(letters)];
+            for (int n = 1 + rng() % (many ? 3 : 12); n > 0; --n) cps.push_back(a + rng() % (b - a + 1));
+            if (rng() % (many ? 64 : 4) == 0)
                 cps += breaks[rng() % std::size(breaks)];
             else
                 cps.push_back(U' ');
