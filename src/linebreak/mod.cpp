@@ -1106,7 +1106,7 @@ private:
                     for (std::uint64_t rest = (((out & (ONES * 0x7F)) + ONES * 0x7F) | out) & HIGH;;) {
                         k = unsigned(std::countr_zero(rest)) / 8;
                         const std::uint64_t here = w >> (8 * k);
-                        // One branch, well predicted where spaces are few.
+                        // The three conditions take one branch, not three.
                         const bool joins = (k != 7) & ((here & Columns::COLUMN_MASK) == space) &
                                            (((here >> 8) & Columns::COLUMN_MASK) == start);
                         if (!joins) break;
