@@ -26,13 +26,40 @@ const bool HAS_AVX2 = [] {
 
 bool avx2_chunks() noexcept { return HAS_AVX2; }
 
-[[gnu::target("avx2")]] void chunk_masks_avx2(const char16_t* p, const JoinRange (&r)[2],
-                                              ChunkMasks<char16_t>& m) noexcept {
+// The units of v in a range (first lo, last lo + span), or in a block (first
+// lo): within its 128 code points and their bit set, found by two byte
+// lookups (the byte of bits, and the bit's mask) on the low byte of each
+// unit's distance from the block's start.
+template <bool Block>
+[[gnu::target("avx2"), gnu::always_inline]] inline __m256i units_in(__m256i v, __m256i lo, __m256i span,
+                                                                    __m256i bits) {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i d = _mm256_sub_epi16(v, lo);
+    const __m256i inside = _mm256_cmpeq_epi16(_mm256_subs_epu16(d, span), zero);
+    if constexpr (!Block) return inside;
+    const __m256i masks = _mm256_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4,
+                                           8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128);
+    const __m256i byte =
+        _mm256_shuffle_epi8(bits, _mm256_and_si256(_mm256_srli_epi16(d, 3), _mm256_set1_epi16(0x0F)));
+    const __m256i bit = _mm256_shuffle_epi8(masks, _mm256_and_si256(d, _mm256_set1_epi16(7)));
+    const __m256i set = _mm256_and_si256(_mm256_and_si256(byte, bit), _mm256_set1_epi16(0xFF));
+    return _mm256_andnot_si256(_mm256_cmpeq_epi16(set, zero), inside);
+}
+
+// One function for each kind of the two ranges, so that the loop tests none.
+template <bool Block0, bool Block1>
+[[gnu::target("avx2")]] void chunk_masks_avx2_of(const char16_t* p, const JoinRange (&r)[2],
+                                                 ChunkMasks<char16_t>& m) noexcept {
     const __m256i zero = _mm256_setzero_si256();
     const __m256i lo0 = _mm256_set1_epi16(static_cast<short>(r[0].first));
     const __m256i span0 = _mm256_set1_epi16(static_cast<short>(r[0].last - r[0].first));
     const __m256i lo1 = _mm256_set1_epi16(static_cast<short>(r[1].first));
     const __m256i span1 = _mm256_set1_epi16(static_cast<short>(r[1].last - r[1].first));
+    const auto bits_of = [](const JoinRange& q) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(q.bits));
+    };
+    const __m256i bits0 = _mm256_broadcastsi128_si256(bits_of(r[0]));
+    const __m256i bits1 = _mm256_broadcastsi128_si256(bits_of(r[1]));
     const __m256i three = _mm256_set1_epi16(3), c7f = _mm256_set1_epi16(0x7F),
                   c7ff = _mm256_set1_epi16(0x7FF);
     const __m256i fifteen = _mm256_set1_epi8(15);
@@ -41,8 +68,8 @@ bool avx2_chunks() noexcept { return HAS_AVX2; }
         __m256i in0[2], in1[2], length[2];
         for (unsigned h = 0; h < 2; ++h) {
             const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * k + 16 * h));
-            in0[h] = _mm256_cmpeq_epi16(_mm256_subs_epu16(_mm256_sub_epi16(v, lo0), span0), zero);
-            in1[h] = _mm256_cmpeq_epi16(_mm256_subs_epu16(_mm256_sub_epi16(v, lo1), span1), zero);
+            in0[h] = units_in<Block0>(v, lo0, span0, bits0);
+            in1[h] = units_in<Block1>(v, lo1, span1, bits1);
             // Bytes per unit: 3, less one below U+0800 and one more below U+0080.
             __m256i bytes = _mm256_add_epi16(three, _mm256_cmpeq_epi16(_mm256_subs_epu16(v, c7f), zero));
             length[h] = _mm256_add_epi16(bytes, _mm256_cmpeq_epi16(_mm256_subs_epu16(v, c7ff), zero));
@@ -66,6 +93,14 @@ bool avx2_chunks() noexcept { return HAS_AVX2; }
         m.in[1] |= std::uint64_t(unsigned(_mm256_movemask_epi8(w1))) << (32 * k);
     }
     m.bytes = unsigned(_mm_cvtsi128_si32(_mm256_castsi256_si128(carry))) & 0xFF;
+}
+
+[[gnu::target("avx2")]] void chunk_masks_avx2(const char16_t* p, const JoinRange (&r)[2],
+                                              ChunkMasks<char16_t>& m) noexcept {
+    if (r[0].block)
+        r[1].block ? chunk_masks_avx2_of<true, true>(p, r, m) : chunk_masks_avx2_of<true, false>(p, r, m);
+    else
+        r[1].block ? chunk_masks_avx2_of<false, true>(p, r, m) : chunk_masks_avx2_of<false, false>(p, r, m);
 }
 #else
 bool avx2_chunks() noexcept { return false; }
@@ -150,7 +185,7 @@ void boundary_offsets(const Units u, OffsetSink& sink) {
 #if SCRIVLET_WORD_AVX2
         if constexpr (std::is_same_v<Units, FixedUnits<char16_t>>)
             if (word_rules::avx2_chunks()) {
-                if (word_rules::chunks_pay(u, 0, u.size(), sample, word_rules::SKIP_SHARE_64_AVX2))
+                if (word_rules::chunks_pay<true>(u, 0, u.size(), sample, word_rules::SKIP_SHARE_64_AVX2))
                     return boundary_offsets_avx2(u, sink);
                 return boundary_offsets_with<false>(u, sink);
             }
@@ -267,6 +302,32 @@ constexpr std::array<JoinRange, N> build_join_ranges(const std::array<WordBreak,
     return t;
 }
 
+// The letters and marks of each block of 128 code points of the BMP, a bit
+// each, their count, and the longest stretch of them.
+struct BlockBits {
+    std::uint8_t bits[16] = {};
+    unsigned count = 0, longest = 0;
+};
+
+constexpr std::array<BlockBits, 0x200> build_block_bits(const std::array<WordBreak, 0x10000>& values) {
+    std::array<BlockBits, 0x200> t{};
+    unsigned stretch = 0;
+    for (std::size_t cp = 0; cp < 0x10000; ++cp) {
+        BlockBits& b = t[cp >> 7];
+        if (cp % 0x80 == 0) stretch = 0;
+        if (run_kind(values[cp]) != 1) {
+            stretch = 0;
+            continue;
+        }
+        b.bits[(cp & 0x7F) / 8] |= std::uint8_t(1u << (cp % 8));
+        ++b.count;
+        b.longest = std::max(b.longest, ++stretch);
+    }
+    return t;
+}
+
+constexpr std::array<BlockBits, 0x200> BLOCK_BITS = build_block_bits(word_data::WORD_BREAK_BMP_VALUES);
+
 constexpr std::size_t JOIN_RANGE_COUNT = count_join_ranges(word_data::WORD_BREAK_BMP_VALUES);
 constexpr std::array<JoinRange, JOIN_RANGE_COUNT> JOIN_RANGES =
     build_join_ranges<JOIN_RANGE_COUNT>(word_data::WORD_BREAK_BMP_VALUES);
@@ -277,6 +338,18 @@ JoinRange join_range_of(char32_t cp) noexcept {
     const auto after = std::upper_bound(JOIN_RANGES.begin(), JOIN_RANGES.end(), cp,
                                         [](char32_t c, const JoinRange& r) { return c < r.first; });
     return after[-1];
+}
+
+// A block costs the masks more than a range: it is taken only where ranges
+// fail, for a script whose letters and marks are split by other code points
+// into stretches of fewer than 32, beyond Latin-1.
+JoinRange join_run_of(char32_t cp) noexcept {
+    const JoinRange range = join_range_of(cp);
+    const BlockBits& b = BLOCK_BITS[cp >> 7];
+    if (range.hebrew || cp < 0x100 || b.longest >= 32 || b.count < 2 * b.longest) return range;
+    JoinRange block{cp & ~char32_t(0x7F), (cp & ~char32_t(0x7F)) + 0x7F, false, true};
+    std::copy(std::begin(b.bits), std::end(b.bits), block.bits);
+    return block;
 }
 }  // namespace word_rules
 

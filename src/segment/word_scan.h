@@ -343,11 +343,20 @@ private:
 struct JoinRange {
     char32_t first, last;
     bool hebrew = false;  // of Hebrew_Letter, not ALetter and Extend
+    // Or a block of 128 code points from first (last = first + 127), of which
+    // those of ALetter and Extend have their bit set (first + i: bit i % 8 of
+    // bits[i / 8]): for scripts whose letters lie scattered among other code
+    // points of their block (Lao, Bengali). Only the AVX2 masks take them.
+    bool block = false;
+    std::uint8_t bits[16] = {};
 };
 
 // The widest range around cp whose code points are all ALetter or Extend,
 // or all Hebrew_Letter; cp itself must be one of them, in the BMP.
 JoinRange join_range_of(char32_t cp) noexcept;
+// The same, or cp's block where the block splits its letters and marks into
+// stretches of fewer than 32 (Lao, Bengali): what the AVX2 scan takes.
+JoinRange join_run_of(char32_t cp) noexcept;
 
 // The columns of the code points that lie in the ranges, as bits.
 constexpr std::uint32_t RANGE_COLUMNS = JOIN_COLUMNS | 1u << static_cast<unsigned>(W::Hebrew_Letter);
@@ -378,10 +387,13 @@ inline std::uint64_t taken_units(const std::uint64_t (&in)[2], const JoinRange (
 template <typename Unit>
 void chunk_masks_scalar(const Unit* p, const JoinRange (&r)[2], ChunkMasks<Unit>& m) noexcept {
     unsigned sum = 0;
+    const auto in = [](const JoinRange& q, char32_t c) {
+        return c >= q.first && c <= q.last && (!q.block || ((q.bits[(c - q.first) / 8] >> (c % 8)) & 1));
+    };
     for (std::size_t i = 0; i < CHUNK; ++i) {
         const char32_t c = p[i];
-        m.in[0] |= std::uint64_t(c >= r[0].first && c <= r[0].last) << i;
-        m.in[1] |= std::uint64_t(c >= r[1].first && c <= r[1].last) << i;
+        m.in[0] |= std::uint64_t(in(r[0], c)) << i;
+        m.in[1] |= std::uint64_t(in(r[1], c)) << i;
         m.bytes_before[i] = static_cast<typename ChunkMasks<Unit>::Sum>(sum);
         sum += 1 + (c >= 0x80) + (c >= 0x800) + (c >= 0x10000);
     }
@@ -606,7 +618,7 @@ struct RunRanges {
 // Where many units of a chunk took their steps, letters of another script
 // may have come: the range of the last of them takes the place of the range
 // that matched fewer units, if they outnumber those. Returns whether it did.
-template <typename Units, typename Unit>
+template <typename Units, bool Blocks, typename Unit>
 bool adapt_ranges(const Unit* chunk, const std::uint64_t (&in)[2], std::uint64_t outside,
                   JoinRange (&ranges)[2]) noexcept {
     unsigned misses = 0;
@@ -621,7 +633,7 @@ bool adapt_ranges(const Unit* chunk, const std::uint64_t (&in)[2], std::uint64_t
     const int hits0 = std::popcount(in[0]), hits1 = std::popcount(in[1]);
     const int weaker = hits0 < hits1 ? 0 : 1;
     if (misses >= 4 && int(misses) > (weaker == 0 ? hits0 : hits1)) {
-        ranges[weaker] = join_range_of(missed);
+        ranges[weaker] = Blocks ? join_run_of(missed) : join_range_of(missed);
         return true;
     }
     return false;
@@ -636,10 +648,11 @@ bool adapt_ranges(const Unit* chunk, const std::uint64_t (&in)[2], std::uint64_t
 // at 40 to 43 (English, Greek, Cyrillic, Khmer) the plain steps are 3 to
 // 10% faster although they take more instructions, and Vietnamese, Korean,
 // Japanese, Bengali and Lao have their letters split by the two ranges or
-// short words. The share is what evenly spread sample chunks measure,
-// choosing the ranges as the chunks would. A sample costs about what the
-// plain steps of its units cost: one chunk per SAMPLE_SPACING at most keeps
-// the check within 0.4% of any scan; shorter texts take the plain steps.
+// short words (Lao's, the AVX2 scan takes by their block, and pays). The
+// share is what evenly spread sample chunks measure, choosing the ranges as
+// the chunks would. A sample costs about what the plain steps of its units
+// cost: one chunk per SAMPLE_SPACING at most keeps the check within 0.4% of
+// any scan; shorter texts take the plain steps.
 // The AVX2 chunks of 16-bit units, with their byte counts summed a byte a
 // unit, pay from a share of SKIP_SHARE_64_AVX2 (Georgian at 44.6: 7% faster
 // than the plain steps, Khmer at 43.0: 4%; Greek at 42.1: 2% slower).
@@ -648,7 +661,7 @@ inline constexpr std::size_t SAMPLE_SPACING = 256;
 inline constexpr unsigned SKIP_SHARE_64 = 46;
 inline constexpr unsigned SKIP_SHARE_64_AVX2 = 43;
 
-template <typename Units>
+template <bool Avx2 = false, typename Units>
 bool chunks_pay(const Units u, std::size_t from, std::size_t to, RunRanges& runs,
                 unsigned share_64 = SKIP_SHARE_64) noexcept {
     using Unit = std::remove_cv_t<std::remove_pointer_t<decltype(u.data())>>;
@@ -664,10 +677,16 @@ bool chunks_pay(const Units u, std::size_t from, std::size_t to, RunRanges& runs
         // choose them: two changes at most, one per range.
         for (int tries = 0;; ++tries) {
             m.in[0] = m.in[1] = 0;
-            chunk_masks(p, runs.ranges, m);
+#if SCRIVLET_WORD_AVX2
+            if constexpr (Avx2 && std::is_same_v<Unit, char16_t>)
+                chunk_masks_avx2(p, runs.ranges, m);
+            else
+#endif
+                chunk_masks(p, runs.ranges, m);
             const std::uint64_t join = m.in[0] | m.in[1];
             const int taken = std::popcount(taken_units(m.in, runs.ranges));
-            if (tries < 2 && taken > int(CHUNK / 4) && adapt_ranges<Units>(p, m.in, ~join, runs.ranges))
+            if (tries < 2 && taken > int(CHUNK / 4) &&
+                adapt_ranges<Units, Avx2 && std::is_same_v<Unit, char16_t>>(p, m.in, ~join, runs.ranges))
                 continue;
             if (taken <= int(CHUNK * 5 / 8)) skipped += CHUNK - taken;
             break;
@@ -751,7 +770,9 @@ std::size_t scan_word_chunks(const Units u, std::size_t pos, std::size_t to, uns
         if (quiet > 0) {
             --quiet;
         } else if (taken > int(CHUNK / 4)) {
-            quiet = adapt_ranges<Units>(p + pos, m.in, outside, ranges) ? 2 : 16;
+            quiet = adapt_ranges<Units, Avx2 && std::is_same_v<Unit, char16_t>>(p + pos, m.in, outside, ranges)
+                        ? 2
+                        : 16;
         }
         if (fails) return pos + CHUNK;
     }

@@ -58,6 +58,12 @@ std::vector<std::u32string> script_pools() {
         for (const char32_t c : seed) {
             const auto r = sc::segment::word_rules::join_range_of(c);
             pool += {r.first, r.last, r.first - 1, r.last + 1};
+            // Where the AVX2 scan takes the whole block, its other code points
+            // too (unassigned ones and digits among Lao letters).
+            const auto b = sc::segment::word_rules::join_run_of(c);
+            if (b.block)
+                for (char32_t x = b.first; x <= b.last; ++x)
+                    if (!((b.bits[(x - b.first) / 8] >> (x % 8)) & 1)) pool += x;
         }
         pools.push_back(pool);
     }
@@ -138,6 +144,28 @@ TEST(long_texts_whose_runs_pay_have_the_same_word_boundaries_in_every_form) {
     }
 }
 
+TEST(a_block_of_letters_with_its_other_code_points_inside_words_keeps_their_boundaries) {
+    // Lao and Bengali, whose letters the AVX2 scan takes by their blocks: a
+    // code point of the block that is neither (unassigned, a digit, a sign)
+    // breaks the word it lies in.
+    std::mt19937 rng(1233);
+    for (const char32_t seed : {U'\u0E81', U'\u0995'}) {
+        const auto b = sc::segment::word_rules::join_run_of(seed);
+        CHECK(b.block);
+        std::u32string letters, others;
+        for (char32_t x = b.first; x <= b.last; ++x)
+            ((b.bits[(x - b.first) / 8] >> (x % 8)) & 1 ? letters : others) += x;
+        std::u32string text;
+        while (text.size() < 40000) {
+            for (std::size_t k = 3 + rng() % 10; k > 0; --k)
+                text += rng() % 40 ? letters[rng() % letters.size()] : others[rng() % others.size()];
+            text += U' ';
+        }
+        Forms(text).compare([](auto s) { return sc::segment::word_boundary_offsets(s); }, same<Offsets, Offsets>);
+        compare_words(std::move(text));
+    }
+}
+
 TEST(hebrew_and_other_letters_side_by_side_keep_the_state_of_the_last) {
     // A Hebrew letter joins a following quote (WB7a, WB7b), another letter
     // does not: a run of one kind right after the other must not be passed
@@ -171,6 +199,28 @@ TEST(letter_ranges_hold_letters_and_marks_only_and_are_the_widest) {
         ranges += c == r.first;
     }
     CHECK(ranges > 100);  // the scripts' letters and marks lie in many ranges
+}
+
+TEST(letter_blocks_mark_exactly_their_letters_and_marks_and_only_where_ranges_fail) {
+    const auto joins = [](char32_t c) {
+        const auto v = sc::segment::word_break_class(c);
+        return v == sc::segment::WordBreak::ALetter || v == sc::segment::WordBreak::Extend;
+    };
+    std::size_t blocks = 0;
+    for (char32_t c = 0; c < 0x10000; ++c) {
+        if (!joins(c)) continue;
+        const auto b = sc::segment::word_rules::join_run_of(c);
+        CHECK(b.first <= c && c <= b.last);
+        if (!b.block) continue;
+        CHECK(b.first % 0x80 == 0 && b.last == b.first + 0x7F && b.first >= 0x100);
+        for (char32_t x = b.first; x <= b.last; ++x)
+            CHECK(bool((b.bits[(x - b.first) / 8] >> (x % 8)) & 1) == joins(x));
+        blocks += c == b.first || !joins(c - 1);
+    }
+    CHECK(blocks > 0);
+    CHECK(sc::segment::word_rules::join_run_of(U'\u0E81').block);  // Lao
+    CHECK(!sc::segment::word_rules::join_run_of(U'\u0E01').block);  // Thai: its ranges hold it
+    CHECK(!sc::segment::word_rules::join_run_of(U'a').block);
 }
 
 TEST(the_chunks_are_taken_on_long_texts_whose_runs_of_letters_pay_only) {
