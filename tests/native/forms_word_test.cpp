@@ -43,6 +43,17 @@ void compare_words(std::u32string text) {
         forms.compare([](auto s) { return chunked_word_offsets<true>(s); }, same<Offsets, Offsets>);
 }
 
+// A letter or a mark, of which the scan's ranges and blocks are made.
+bool joins(char32_t c) {
+    const auto v = sc::segment::word_break_class(c);
+    return v == sc::segment::WordBreak::ALetter || v == sc::segment::WordBreak::Extend;
+}
+
+// Whether a block marks x (which lies in it) as a letter or a mark.
+bool marked(const sc::segment::word_rules::JoinRange& b, char32_t x) {
+    return (b.bits[(x - b.first) / 8] >> (x % 8)) & 1;
+}
+
 // Letters and marks of several scripts, with the code points at both ends of
 // the range each lies in and just outside it.
 std::vector<std::u32string> script_pools() {
@@ -63,7 +74,7 @@ std::vector<std::u32string> script_pools() {
             const auto b = sc::segment::word_rules::join_run_of(c);
             if (b.block)
                 for (char32_t x = b.first; x <= b.last; ++x)
-                    if (!((b.bits[(x - b.first) / 8] >> (x % 8)) & 1)) pool += x;
+                    if (!marked(b, x)) pool += x;
         }
         pools.push_back(pool);
     }
@@ -154,7 +165,7 @@ TEST(a_block_of_letters_with_its_other_code_points_inside_words_keeps_their_boun
         CHECK(b.block);
         std::u32string letters, others;
         for (char32_t x = b.first; x <= b.last; ++x)
-            ((b.bits[(x - b.first) / 8] >> (x % 8)) & 1 ? letters : others) += x;
+            (marked(b, x) ? letters : others) += x;
         std::u32string text;
         while (text.size() < 40000) {
             for (std::size_t k = 3 + rng() % 10; k > 0; --k)
@@ -184,10 +195,6 @@ TEST(hebrew_and_other_letters_side_by_side_keep_the_state_of_the_last) {
 }
 
 TEST(letter_ranges_hold_letters_and_marks_only_and_are_the_widest) {
-    const auto joins = [](char32_t c) {
-        const auto v = sc::segment::word_break_class(c);
-        return v == sc::segment::WordBreak::ALetter || v == sc::segment::WordBreak::Extend;
-    };
     std::size_t ranges = 0;
     for (char32_t c = 0; c < 0x10000; ++c) {
         if (!joins(c)) continue;
@@ -202,10 +209,6 @@ TEST(letter_ranges_hold_letters_and_marks_only_and_are_the_widest) {
 }
 
 TEST(letter_blocks_mark_exactly_their_letters_and_marks_and_only_where_ranges_fail) {
-    const auto joins = [](char32_t c) {
-        const auto v = sc::segment::word_break_class(c);
-        return v == sc::segment::WordBreak::ALetter || v == sc::segment::WordBreak::Extend;
-    };
     std::size_t blocks = 0;
     for (char32_t c = 0; c < 0x10000; ++c) {
         if (!joins(c)) continue;
@@ -214,7 +217,7 @@ TEST(letter_blocks_mark_exactly_their_letters_and_marks_and_only_where_ranges_fa
         if (!b.block) continue;
         CHECK(b.first % 0x80 == 0 && b.last == b.first + 0x7F && b.first >= 0x100);
         for (char32_t x = b.first; x <= b.last; ++x)
-            CHECK(bool((b.bits[(x - b.first) / 8] >> (x % 8)) & 1) == joins(x));
+            CHECK(marked(b, x) == joins(x));
         blocks += c == b.first || !joins(c - 1);
     }
     CHECK(blocks > 0);
