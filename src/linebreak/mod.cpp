@@ -2224,18 +2224,32 @@ private:
     std::size_t room_, kept_;
 };
 
+// What decide_pairs hands its decisions to: a batch, which its steps write
+// straight into (TableOut).
+struct BatchEmit {
+    Batch& batch;
+    // Inlined at every decision of the lane: a call each would cost more than the store.
+    [[gnu::always_inline]] void operator()(std::size_t offset, BreakAction action) const {
+        batch.put_if(offset, action, action != A::Prohibited);
+    }
+};
+
+// Hands each batch on to take(ops, count).
+template <typename Take>
+class ForwardingSink final : public OpportunitySink {
+public:
+    explicit ForwardingSink(Take& take) noexcept : take_(take) {}
+    void take(const Opportunity* ops, std::size_t count) override { take_(ops, count); }
+
+private:
+    Take& take_;
+};
+
 template <typename Units>
 void opportunities(Units text, OpportunitySink& sink) {
     Opportunity buffer[Batch::SIZE];
     Batch out(sink, buffer);
-    struct Emit {
-        Batch& batch;
-        // Inlined at every decision of the lane: a call each would cost more than the store.
-        [[gnu::always_inline]] void operator()(std::size_t offset, BreakAction action) const {
-            batch.put_if(offset, action, action != A::Prohibited);
-        }
-    };
-    const std::size_t utf8_size = decide_pairs(text, Emit{out});
+    const std::size_t utf8_size = decide_pairs(text, BatchEmit{out});
     out.put(utf8_size, A::Mandatory);  // LB3 (the empty text included)
     out.flush();
 }
@@ -2373,6 +2387,8 @@ void opportunities_with_dictionary(Units text, OpportunitySink& sink) {
                          [&](std::uint64_t at) { out.put(at, A::Allowed); });
         decided = r.end_offset - 1;
     };
+    // The batch of each pair scan below, made once (its entries are set).
+    Opportunity pair_buffer[Batch::SIZE];
     // The last run cut that holds a letter: its last letter, found only when a
     // pair scan is about to start, becomes `from`.
     std::optional<Run> latest;
@@ -2384,17 +2400,35 @@ void opportunities_with_dictionary(Units text, OpportunitySink& sink) {
             from_offset = latest->start_offset + (from - latest->start) / CODE_POINT * 3;
             latest.reset();
         }
-        const std::size_t size =
-            decide_pairs(slice(text, from, end), [&](std::size_t offset, BreakAction action) {
-                offset += from_offset;
-                if (action == A::Prohibited || offset <= decided || offset > limit) return;
+        auto take = [&](const Opportunity* ops, std::size_t count) {
+            if (limit != std::uint64_t(-1)) {
+                // Between two runs: what lies after the last run cut and up to
+                // the next run's start, which no decision here passes.
+                const std::uint64_t above = decided + 1, span = limit - decided;
+                for (std::size_t k = 0; k < count; ++k) {
+                    const std::uint64_t offset = ops[k].first + from_offset;
+                    out.put_if(offset, ops[k].second, offset - above < span);
+                }
+                return;
+            }
+            for (std::size_t k = 0; k < count; ++k) {
+                const std::uint64_t offset = ops[k].first + from_offset;
+                if (offset <= decided) continue;
                 while (have_run && run.end_offset <= offset) {
                     cut(run);
                     have_run = finder.find(run.end, run.end_offset, run);
                 }
-                if (have_run && offset > run.start_offset && offset < run.end_offset) return;
-                out.put(offset, action);
-            });
+                if (have_run && offset > run.start_offset && offset < run.end_offset) continue;
+                out.put(offset, ops[k].second);
+            }
+        };
+        // The scan writes to a batch of its own, as it does without the
+        // dictionaries, so that its steps and its stretches of letters keep
+        // their pace; only what it keeps is then sorted out, in order.
+        ForwardingSink<decltype(take)> forward(take);
+        Batch pairs(forward, pair_buffer);
+        const std::size_t size = decide_pairs(slice(text, from, end), BatchEmit{pairs});
+        pairs.flush();
         return from_offset + size;
     };
     GapMemo memo;
