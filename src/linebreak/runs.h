@@ -11,6 +11,10 @@
 #include <utility>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "../data/line_break.h"
 #include "../segment/cluster_walk.h"
 #include "../segment/grapheme.h"
@@ -79,6 +83,84 @@ constexpr bool may_open_run(char32_t cp) noexcept {
     return cp - 0x0E01 <= 0x19FF - 0x0E01 || cp - 0xAA60 <= 0xAA7F - 0xAA60;
 }
 
+// Passes the units from pos eight at a time while none of the eight may open
+// a run, adding their UTF-8 lengths to offset; returns where it stopped: at
+// eight units that hold one, or fewer than eight from the end.
+template <typename Unit>
+[[gnu::noinline]] std::size_t pass_closed_units(const Unit* d, std::size_t pos, std::size_t n,
+                                                std::size_t& offset) noexcept {
+#if defined(__SSE2__)
+    if constexpr (sizeof(Unit) == 2 || sizeof(Unit) == 4) {
+        // In lanes of the unit's width: v - first, moved into the signed
+        // range, is below last - first + 1 there; and a unit's UTF-8 length
+        // is the most its form allows (3 bytes for a 16-bit unit, 4 for a
+        // 32-bit one) less one for each of U+0080, U+0800 and U+10000 that it
+        // lies below, counted as the -1s of the comparisons, summed in 32-bit
+        // lanes a block of at most 2^24 steps at a time.
+        constexpr bool WIDE = sizeof(Unit) == 4;
+        const auto in_range = [](__m128i v, std::uint32_t first, std::uint32_t last) {
+            if constexpr (WIDE)
+                return _mm_cmplt_epi32(_mm_add_epi32(v, _mm_set1_epi32(int(0x80000000u - first))),
+                                       _mm_set1_epi32(int(0x80000000u + (last - first) + 1)));
+            else
+                return _mm_cmplt_epi16(_mm_add_epi16(v, _mm_set1_epi16(short(std::uint16_t(0x8000u - first)))),
+                                       _mm_set1_epi16(short(std::uint16_t(0x8000u + (last - first) + 1))));
+        };
+        const auto below = [](__m128i v, std::uint32_t bound) {  // bound a power of two
+            const std::uint32_t high = ~(bound - 1);
+            if constexpr (WIDE)
+                return _mm_cmpeq_epi32(_mm_and_si128(v, _mm_set1_epi32(int(high))), _mm_setzero_si128());
+            else
+                return _mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(short(std::uint16_t(high)))),
+                                       _mm_setzero_si128());
+        };
+        const auto shorter = [&](__m128i v) {  // the -1s, in 32-bit lanes
+            if constexpr (WIDE)
+                return _mm_add_epi32(_mm_add_epi32(below(v, 0x80), below(v, 0x800)), below(v, 0x10000));
+            else
+                return _mm_madd_epi16(_mm_add_epi16(below(v, 0x80), below(v, 0x800)), _mm_set1_epi16(1));
+        };
+        constexpr std::size_t LANE = 16 / sizeof(Unit), MOST = sizeof(Unit) == 4 ? 4 : 3;
+        while (pos + 8 <= n) {
+            constexpr std::size_t BLOCK = std::size_t(8) << 24;
+            const std::size_t from = pos, end = n - pos > BLOCK ? pos + BLOCK : n;
+            __m128i sum = _mm_setzero_si128();
+            bool opens = false;
+            for (; pos + 8 <= end; pos += 8) {
+                __m128i any = _mm_setzero_si128(), less = _mm_setzero_si128();
+                for (std::size_t k = 0; k < 8; k += LANE) {
+                    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + pos + k));
+                    any = _mm_or_si128(any, in_range(v, 0x0E01, 0x19FF));
+                    any = _mm_or_si128(any, in_range(v, 0xAA60, 0xAA7F));
+                    less = _mm_add_epi32(less, shorter(v));
+                }
+                if (_mm_movemask_epi8(any) != 0) {
+                    opens = true;
+                    break;
+                }
+                sum = _mm_add_epi32(sum, less);
+            }
+            sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, 0x4E));
+            sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, 0xB1));
+            offset += MOST * (pos - from) - std::size_t(-std::int64_t(_mm_cvtsi128_si32(sum)));
+            if (opens) break;
+        }
+        return pos;
+    }
+#endif
+    for (; pos + 8 <= n; pos += 8) {
+        bool any = false;
+        std::size_t bytes = 0;
+        for (std::size_t k = 0; k < 8; ++k) {
+            any |= may_open_run(d[pos + k]);
+            bytes += text::utf8_length(d[pos + k]);
+        }
+        if (any) break;
+        offset += bytes;
+    }
+    return pos;
+}
+
 // Finds the runs in order: a code point of a dictionary script, then those
 // after it of the same one; a ZWNJ or ZWJ belongs to the run only between two
 // of its letters. A run of one code point has nothing inside to cut and is
@@ -115,10 +197,17 @@ private:
         const std::size_t n = text_.size();
         for (;;) {
             std::uint8_t lang = RunMembers::NONE;
-            for (; pos < n; ++pos) {
+            // One unit at a time over a short gap (a space, a ZWSP); past
+            // sixteen units, eight at a time while none may open a run: most
+            // of a text that mixes scripts.
+            for (std::size_t long_gap = pos + 16; pos < n; ++pos) {
                 lang = run_member(d[pos]);
                 if (lang != RunMembers::NONE) break;
                 offset += text::utf8_length(d[pos]);
+                if (pos == long_gap) [[unlikely]] {
+                    pos = pass_closed_units(d, pos + 1, n, offset) - 1;
+                    long_gap = n;
+                }
             }
             if (pos >= n) return false;
             const std::size_t start = pos++;

@@ -83,10 +83,30 @@ std::vector<Forms> short_runs_between_everything() {
     return out;
 }
 
+// Runs apart by gaps of every length to 48 code points, which the run finder
+// passes eight units at a time past the first sixteen: of one to four UTF-8
+// bytes, and the code points just outside the ranges that open runs; and
+// runs of the first and last code points inside them.
+std::vector<Forms> runs_across_long_gaps() {
+    const std::u32string fill[] = {U"a", U"a\u00E9\u03B1\u05D0\u4E00", U"\u0E00\u1A00 \uAA5F\uAA80",
+                                   U"\u00E9\U0001F600a\u0DFF", U"\u4E00"};
+    std::vector<Forms> out;
+    for (const auto& cycle : fill)
+        for (std::size_t gap = 0; gap <= 48; ++gap) {
+            std::u32string cps = U"\u0E01\u0E32\u0E23";
+            for (std::size_t k = 0; k < gap; ++k) cps += cycle[k % cycle.size()];
+            out.emplace_back(cps + U"\u0E01\u0E32\u0E23\u0E40\u0E1B" + cps);
+        }
+    for (const char32_t edge : {0x0E01, 0x109F, 0x1780, 0x19FF, 0xAA60, 0xAA7F})
+        for (std::size_t gap = 0; gap <= 40; ++gap)
+            out.emplace_back(std::u32string(gap, U'a') + edge + edge + U" " + edge + edge);
+    return out;
+}
+
 }  // namespace
 
 TEST(dictionary_opportunities_are_the_plain_ones_with_each_run_cut_into_words) {
-    for (const auto& texts : {texts_between_runs(3000), short_runs_between_everything()})
+    for (const auto& texts : {texts_between_runs(3000), short_runs_between_everything(), runs_across_long_gaps()})
         for (const Forms& t : texts) {
             const auto expected = plain_with_words(t.utf8);
             CHECK(lb::line_break_opportunities_with_dictionary(std::string_view(t.utf8)) == expected);
