@@ -2387,7 +2387,8 @@ void opportunities_with_dictionary(Units text, OpportunitySink& sink) {
                          [&](std::uint64_t at) { out.put(at, A::Allowed); });
         decided = r.end_offset - 1;
     };
-    // The batch of each pair scan below, made once (its entries are set).
+    // The batch of every pair scan below, made once a call: an array of
+    // opportunities is zeroed when it is made.
     Opportunity pair_buffer[Batch::SIZE];
     // The last run cut that holds a letter: its last letter, found only when a
     // pair scan is about to start, becomes `from`.
