@@ -185,6 +185,57 @@ constexpr LetterColumns build_letter_columns(const Table& table, unsigned exit) 
 
 extern const LetterColumns LETTER_COLUMNS;
 
+// The column of the rules' emoji table (PairRules::EmojiTable) for each code
+// point below U+20000, its UTF-8 length less one above it: the bases of emoji
+// sequences (ID, EB, EM), letters (AL, the class LB1 gives the gender signs),
+// U+0020, marks (CM, the variation selectors among them) and U+200D; EXIT for
+// the rest, and for the code points whose pairs the rules read more of than
+// their class (U+25CC for LB28a, the unassigned pictographs of LB30b). Only
+// the blocks that emoji sequences draw on are mapped: below U+3000, the
+// variation selectors, and U+1F000 on. One byte a code point, so that a unit
+// costs one load.
+struct EmojiColumns {
+    enum : unsigned { SP, AL, ID, EB, EM, CM, ZWJ, EXIT, COUNT };
+    static constexpr unsigned LIMIT = 0x20000;
+    static constexpr unsigned COLUMN_MASK = 7, LENGTH_SHIFT = 3;
+    static constexpr C class_of[COUNT] = {C::SP, C::AL, C::ID, C::EB, C::EM, C::CM, C::ZWJ, C::XX};
+    static_assert(AL + 1 == ID && ID + 1 == EB && EB + 1 == EM, "the bases are one range of columns");
+    std::uint8_t of[LIMIT] = {};
+
+    static constexpr unsigned column_for(char32_t cp) {
+        if (cp == 0x20) return SP;
+        if (cp == 0x200D) return ZWJ;
+        if (!(cp < 0x3000 || (cp >= 0xFE00 && cp < 0xFE10) || cp >= 0x1F000) || cp == DOTTED_CIRCLE ||
+            data::is_unassigned_pictographic(cp))
+            return EXIT;
+        switch (data::line_break_class(cp)) {
+        case C::AL: return AL;
+        case C::ID: return ID;
+        case C::EB: return EB;
+        case C::EM: return EM;
+        case C::CM: return CM;
+        default: return EXIT;
+        }
+    }
+};
+
+constexpr EmojiColumns build_emoji_columns() {
+    EmojiColumns t;
+    for (char32_t cp = 0; cp < EmojiColumns::LIMIT; ++cp)
+        t.of[cp] = std::uint8_t(EmojiColumns::column_for(cp) |
+                                ((text::utf8_length(cp) - 1) << EmojiColumns::LENGTH_SHIFT));
+    return t;
+}
+
+extern const EmojiColumns EMOJI_COLUMNS;
+
+// The entry of EMOJI_COLUMNS for a unit: EXIT, with a length of four, from
+// U+20000 on.
+inline unsigned emoji_entry(char32_t u) {
+    constexpr unsigned BEYOND = EmojiColumns::EXIT | (3u << EmojiColumns::LENGTH_SHIFT);
+    return u < EmojiColumns::LIMIT ? EMOJI_COLUMNS.of[u] : BEYOND;
+}
+
 // The rules' table two units of ASCII a step, over the states that ASCII
 // reaches from a letter: each step's load waits on the last, so that a step
 // per unit bounds English at one load's latency a unit. Column WIDTH - 1
@@ -535,6 +586,45 @@ public:
         return {i, off, last_off, row};
     }
 
+    // The emoji table's steps (PairRules::EmojiTable) from unit `from`, at
+    // UTF-8 offset `offset`, in the state of `row`: a load of the unit's
+    // column and one of the step, until a unit that the table leaves to the
+    // lane. Fixed-width forms only.
+    template <typename Rules, typename Emit>
+    [[gnu::noinline]] TableRun emoji_steps(unsigned row, std::size_t from, std::size_t offset, Emit& emit) {
+        using E = EmojiColumns;
+        const auto& table = Rules::EMOJI;
+        const auto* d = text_.data;
+        const std::size_t n = text_.size();
+        std::size_t i = from, off = offset, last_off = offset - 1;
+        TableOut<Emit> out(emit);
+        while (i < n) {
+            const unsigned at = emoji_entry(d[i]);
+            const unsigned column = at & E::COLUMN_MASK;
+            if (column == E::ZWJ) {
+                // A ZWJ and the base after it: LB9, LB8a.
+                if (i + 1 == n || !table.joins[row / Rules::ASCII_COLUMNS]) break;
+                const unsigned after = emoji_entry(d[i + 1]);
+                const unsigned after_column = after & E::COLUMN_MASK;
+                if (after_column < E::AL || after_column > E::EM) break;
+                row = table.steps[row + after_column].next;
+                last_off = off + 1 + (at >> E::LENGTH_SHIFT);
+                off = last_off + 1 + (after >> E::LENGTH_SHIFT);
+                i += 2;
+                continue;
+            }
+            const auto step = table.steps[row + column];
+            if (step.ask) break;
+            out.put(off, step.action);
+            row = step.next;
+            last_off = off;
+            off += 1 + (at >> E::LENGTH_SHIFT);
+            ++i;
+        }
+        out.done();
+        return {i, off, last_off, row};
+    }
+
     // The lane: with the pair (p, c) decided and c a base of LANE or a mark on
     // one, decides every pair after it while the code points are bases of
     // LANE, regional indicators, spaces, or marks after a base, with no Char
@@ -575,6 +665,39 @@ public:
             off_ += Units::utf8_bytes(letter, letter_len);
             return true;
         };
+        // After a table's steps from unit from, which stopped as run says: the
+        // lane's state is set once, from the last code point passed, its base
+        // and what precedes that base (end): marks are walked back over, never
+        // further than where the table began, whose first unit is a base or a
+        // mark on the lane's last base. False where the rules decide what
+        // follows: after a ZW, and the spaces after one (LB8), as the lane's
+        // pairs take no ZW before.
+        auto settle = [&](const auto& end, std::size_t from, const TableRun& run) {
+            const std::size_t i = run.end;
+            const bool based = end.based;
+            const std::size_t b = end.base;
+            if (based) {
+                if (b > from) {
+                    if (end.before_based) {
+                        eff = end.before_base_class;
+                        base_cp = end.before_base_cp;
+                    }
+                    cp = text_.unit(b - 1);
+                }
+                base(b, end.base_offset, text_.unit(b), end.base_class);
+            }
+            if (!based || b != i - 1) {
+                // LB9: the marks after the base take its class.
+                index = i - 1;
+                offset = run.last_offset;
+                cp = text_.unit(i - 1);
+                cls = C::CM;
+            }
+            rules.after_ascii(run.row);
+            pos_ = i;
+            off_ = run.offset;
+            return rules.decides_after_space();
+        };
         while (pos_ < text_.size()) {
             std::size_t len;
             const char32_t next = text_.decode(pos_, len);
@@ -593,38 +716,32 @@ public:
                     row = run.row;
                 }
                 if (i != from) {
-                    // The lane's state is set once, from the last code point
-                    // passed, its base and what precedes that base: marks are
-                    // walked back over, never further than where the table
-                    // began, whose first unit is a base or a mark on the
-                    // lane's last base.
-                    const TableEnd<Rules> end(text_, from, i, last_off);
-                    const bool based = end.based;
-                    const std::size_t b = end.base;
-                    if (based) {
-                        if (b > from) {
-                            if (end.before_based) {
-                                eff = end.before_base_class;
-                                base_cp = end.before_base_cp;
-                            }
-                            cp = text_.unit(b - 1);
-                        }
-                        base(b, end.base_offset, text_.unit(b), end.base_class);
-                    }
-                    if (!based || b != i - 1) {
-                        // LB9: the marks after the base take its class.
-                        index = i - 1;
-                        offset = last_off;
-                        cp = text_.unit(i - 1);
-                        cls = C::CM;
-                    }
-                    rules.after_ascii(row);
-                    pos_ = i;
-                    off_ = off;
-                    // After a ZW, and the spaces after one, the rules decide
-                    // what follows (LB8): the lane's pairs take no ZW before.
-                    if (!rules.decides_after_space()) break;
+                    const TableRun run{i, off, last_off, row};
+                    if (!settle(TableEnd<Rules>(text_, from, i, last_off), from, run)) break;
                     continue;
+                }
+            }
+            if constexpr (Units::FIXED) {
+                // Emoji sequences, from a pictograph beyond the BMP after a
+                // space, or after one of the table's bases (or its marks)
+                // that is its own class.
+                if (next >= 0x10000) {
+                    using E = EmojiColumns;
+                    const unsigned column = emoji_entry(next) & E::COLUMN_MASK;
+                    const bool own_class = E::class_of[emoji_entry(base_cp) & E::COLUMN_MASK] == eff;
+                    if (column >= E::ID && column <= E::EM &&
+                        (cls == C::SP || ((cls == eff || cls == C::CM) && own_class))) {
+                        const unsigned row = rules.ascii_row_after(eff, before_eff, base_first);
+                        if (row < Rules::ASCII_STATES * Rules::ASCII_COLUMNS) {
+                            const std::size_t from = pos_;
+                            const TableRun run = emoji_steps<Rules>(row, from, off_, emit);
+                            if (run.end != from) {
+                                const TableEnd<Rules, true> end(text_, from, run.end, run.last_offset);
+                                if (!settle(end, from, run)) break;
+                                continue;
+                            }
+                        }
+                    }
                 }
             }
             if (next == ' ') {
@@ -1024,7 +1141,7 @@ private:
     // end - 1 and the base of the code point before it, marks walked back
     // over, never before from. Out of line: it runs once per pass of the
     // table.
-    template <typename Rules>
+    template <typename Rules, bool EMOJI = false>
     struct TableEnd {
         bool based = false;  // a base lies in [from, end)
         std::size_t base = 0, base_offset = 0;
@@ -1035,11 +1152,21 @@ private:
 
         [[gnu::noinline]] TableEnd(Units text, std::size_t from, std::size_t end, std::size_t last_off) {
             const auto& table = Rules::ASCII;
+            using E = EmojiColumns;
+            // After the emoji table, the marks are CM and U+200D (LB9).
             const auto is_mark = [&](std::size_t k) {
-                return Rules::AsciiTable::column_of(text.unit(k)) == table.mark_column;
+                if constexpr (EMOJI) {
+                    const unsigned column = emoji_entry(text.unit(k)) & E::COLUMN_MASK;
+                    return column == E::CM || column == E::ZWJ;
+                } else {
+                    return Rules::AsciiTable::column_of(text.unit(k)) == table.mark_column;
+                }
             };
             const auto class_at = [&](std::size_t k) {
-                return table.class_of[Rules::AsciiTable::column_of(text.unit(k))];
+                if constexpr (EMOJI)
+                    return E::class_of[emoji_entry(text.unit(k)) & E::COLUMN_MASK];
+                else
+                    return table.class_of[Rules::AsciiTable::column_of(text.unit(k))];
             };
             std::size_t b = end - 1, b_off = last_off;
             while (b > from && is_mark(b)) {
@@ -1468,6 +1595,124 @@ public:
         return (4 * group + 2 * tail + tail2) * ASCII_COLUMNS;
     }
 
+    // What a row of the tables stands for: the last code point's class, the
+    // nearest one before it that is not a space, LB25's look-back, and for a
+    // hyphen the LB20a and LB21a look-back.
+    struct RowState {
+        C last, non_space, before;
+        bool tail, tail2, base_first;
+    };
+
+    // Each state of a table's rows whose last class has a sample, with its row.
+    template <typename F>
+    static constexpr void for_each_state(const char32_t* sample, F&& f) {
+        for (unsigned group = 0; group < ASCII_GROUPS; ++group) {
+            C last, non_space, before = C::XX;
+            bool base_first = false;
+            if (group < CLASS_COUNT) {
+                last = C::SP;
+                non_space = C(group);
+            } else if (group < 2 * CLASS_COUNT) {
+                last = non_space = C(group - CLASS_COUNT);
+                if (last == C::SP || last == C::HY) continue;
+            } else {
+                last = non_space = C::HY;
+                const unsigned variant = (group - 2 * CLASS_COUNT) / 2;
+                base_first = (group - 2 * CLASS_COUNT) % 2;
+                if (base_first && variant != 0) continue;
+                before = variant == 0 ? C::SP : variant == 1 ? C::HL : C::AL;
+            }
+            if (sample[unsigned(last)] == 0) continue;  // no code point of that class
+            for (unsigned tails = 0; tails < 4; ++tails) {
+                const RowState state{last, non_space, before, bool(tails & 2), bool(tails & 1), base_first};
+                f(ascii_row(last, non_space, state.tail, state.tail2, before, base_first), state);
+            }
+        }
+    }
+
+    // The code point of class cls, stood for by its sample, as it follows p
+    // (of class last): a mark takes p's class and all that lies before it
+    // (LB9).
+    static constexpr Char after_char(const Char& p, C last, C cls, const char32_t* sample) {
+        Char x;
+        x.cls = x.base_cls = cls;
+        x.cp = x.base_cp = sample[unsigned(cls)];
+        x.eff = x.cls;
+        x.has_base = true;
+        x.base_first = false;
+        x.before_eff = last;
+        x.before_cp = p.cp;
+        if (in(cls, MARKS)) {
+            x.take_base_of(p);
+            x.eff = last;
+        }
+        return x;
+    }
+
+    // The state's own code point, stood for by its sample.
+    static constexpr Char row_char(const RowState& s, const char32_t* sample) {
+        Char p;
+        p.cls = p.eff = p.base_cls = s.last;
+        p.cp = p.base_cp = sample[unsigned(s.last)];
+        p.has_base = true;
+        p.base_first = s.base_first;
+        p.before_eff = s.before;
+        return p;
+    }
+
+    // The rules as they stand in the state s. After a ZW, and the spaces
+    // after one, LB8 allows the break: the state whose last non-space is ZW
+    // stands for that run.
+    static constexpr PairRules row_rules(const RowState& s) {
+        PairRules rules(s.non_space, s.tail, s.tail2);
+        rules.zw_run_ = s.non_space == C::ZW;
+        return rules;
+    }
+
+    // Whether rules, having decided a code point of class cur, hold no state
+    // that a row cannot stand for; and the row after it.
+    constexpr bool row_holds_state() const {
+        return zw_run_ == (non_space_ == C::ZW) && !non_space_opens_ && !ri_odd_prev_;
+    }
+    constexpr unsigned row_after(const RowState& s, C cur) const {
+        // After a mark the rules read its base as they read a code point of
+        // its class (its raw class, CM, is none that they test), so the
+        // state is its base's, LB25's look-back carried one code point
+        // further.
+        const bool tail = numeric_tail_prev_, tail2 = numeric_tail_prev2_;
+        return cur == C::CM ? ascii_row(s.last, non_space_, tail, tail2, s.before, s.base_first)
+                            : ascii_row(cur, non_space_, tail, tail2, s.last, false);
+    }
+
+    // The step from state s before a code point of class_of[k], in a table
+    // of that many columns whose classes are stood for by their samples: the
+    // rules' own decision and the row after it. It asks where the text
+    // ahead decides, or where the state after it is none that a row holds.
+    static constexpr AsciiStep table_step(const C* class_of, unsigned columns, const char32_t* sample,
+                                          const RowState& s, unsigned k) {
+        constexpr AsciiStep ASK{0, A::Prohibited, true};
+        const C cur = class_of[k], last = s.last;
+        if ((last == C::SP && cur == C::IS) || (in(last, PREFIX_POSTFIX) && in(cur, set_of(C::HY, C::OP))))
+            return ASK;  // the text ahead decides
+        // A mark after a space or a ZW is AL (LB10), and after a quote LB15a
+        // and LB19 read its base: the lane decides those.
+        if (cur == C::CM && in(last, NO_ATTACH | set_of(C::QU))) return ASK;
+        const Char p = row_char(s, sample);
+        const Char c = after_char(p, last, cur, sample);
+        PairRules rules = row_rules(s);
+        const BreakAction action = rules.rules(p, c, nullptr);
+        // The decision must not read what follows cur.
+        for (unsigned j = 0; j < columns; ++j) {
+            Char nx = after_char(p, last, class_of[j], sample);
+            if (nx.cls == C::CM) nx.eff = c.eff;
+            PairRules again = row_rules(s);
+            if (again.rules(p, c, &nx) != action) return ASK;
+        }
+        rules.carry_forward(c);
+        if (!rules.row_holds_state()) return ASK;
+        return {std::uint16_t(rules.row_after(s, cur)), action, false};
+    }
+
     static constexpr AsciiTable build_ascii_table() {
         AsciiTable t{};
         unsigned columns = 0;
@@ -1502,94 +1747,65 @@ public:
         t.hl_row = std::uint16_t(ascii_row(C::HL, C::HL, false, false, C::XX, false));
         // Every state: a space after any class, an ASCII base, a hyphen after
         // each of its look-backs; then each with every LB25 look-back.
-        for (unsigned group = 0; group < ASCII_GROUPS; ++group) {
-            C last, non_space, before = C::XX;
-            bool base_first = false;
-            if (group < CLASS_COUNT) {
-                last = C::SP;
-                non_space = C(group);
-            } else if (group < 2 * CLASS_COUNT) {
-                last = non_space = C(group - CLASS_COUNT);
-                if (last == C::SP || last == C::HY) continue;
-            } else {
-                last = non_space = C::HY;
-                const unsigned variant = (group - 2 * CLASS_COUNT) / 2;
-                base_first = (group - 2 * CLASS_COUNT) % 2;
-                if (base_first && variant != 0) continue;
-                before = variant == 0 ? C::SP : variant == 1 ? C::HL : C::AL;
-            }
-            if (t.sample[unsigned(last)] == 0) continue;  // no ASCII code point of that class
-            for (unsigned tails = 0; tails < 4; ++tails) {
-                const bool tail = tails & 2, tail2 = tails & 1;
-                const unsigned row = ascii_row(last, non_space, tail, tail2, before, base_first);
-                for (unsigned k = 0; k < columns; ++k) {
-                    const C cur = t.class_of[k];
-                    if ((last == C::SP && cur == C::IS) ||
-                        (in(last, PREFIX_POSTFIX) && in(cur, set_of(C::HY, C::OP))))
-                        continue;  // the text ahead decides
-                    // A mark after a space or a ZW is AL (LB10), and after a
-                    // quote LB15a and LB19 read its base: the lane decides those.
-                    if (cur == C::CM && in(last, NO_ATTACH | set_of(C::QU))) continue;
-                    Char p;
-                    p.cls = p.eff = p.base_cls = last;
-                    p.cp = p.base_cp = t.sample[unsigned(last)];
-                    p.has_base = true;
-                    p.base_first = base_first;
-                    p.before_eff = before;
-                    // The code point of column k as it follows p: a mark takes
-                    // p's class and all that lies before it (LB9).
-                    auto after_p = [&](unsigned column) {
-                        Char x;
-                        x.cls = x.base_cls = t.class_of[column];
-                        x.cp = x.base_cp = t.sample[unsigned(x.cls)];
-                        x.eff = x.cls;
-                        x.has_base = true;
-                        x.base_first = false;
-                        x.before_eff = last;
-                        x.before_cp = p.cp;
-                        if (x.cls == C::CM) {
-                            x.take_base_of(p);
-                            x.eff = last;
-                        }
-                        return x;
-                    };
-                    const Char c = after_p(k);
-                    // After a ZW, and the spaces after one, LB8 allows the
-                    // break: the state whose last non-space is ZW stands for
-                    // that run.
-                    PairRules rules(non_space, tail, tail2);
-                    rules.zw_run_ = non_space == C::ZW;
-                    const BreakAction action = rules.rules(p, c, nullptr);
-                    // The decision must not read what follows cur.
-                    bool ahead = false;
-                    for (unsigned j = 0; j < columns; ++j) {
-                        Char nx = after_p(j);
-                        if (nx.cls == C::CM) nx.eff = c.eff;
-                        PairRules again(non_space, tail, tail2);
-                        again.zw_run_ = non_space == C::ZW;
-                        ahead |= again.rules(p, c, &nx) != action;
-                    }
-                    rules.carry_forward(c);
-                    if (ahead || rules.zw_run_ != (rules.non_space_ == C::ZW) || rules.non_space_opens_ ||
-                        rules.ri_odd_prev_)
-                        continue;
-                    // After a mark the rules read its base as they read a code
-                    // point of its class (its raw class, CM, is none that they
-                    // test), so the state is its base's, LB25's look-back
-                    // carried one code point further.
-                    const unsigned next =
-                        cur == C::CM ? ascii_row(last, rules.non_space_, rules.numeric_tail_prev_,
-                                                 rules.numeric_tail_prev2_, before, base_first)
-                                     : ascii_row(cur, rules.non_space_, rules.numeric_tail_prev_,
-                                                 rules.numeric_tail_prev2_, last, false);
-                    t.steps[row + k] = {std::uint16_t(next), action, false};
-                }
-            }
-        }
+        for_each_state(t.sample, [&](unsigned row, const RowState& state) {
+            for (unsigned k = 0; k < columns; ++k)
+                t.steps[row + k] = table_step(t.class_of, columns, t.sample, state, k);
+        });
         return t;
     }
 
     static const AsciiTable ASCII;
+
+    // Emoji sequences by table, as ASCII is (the same states and rows), in
+    // the columns of EmojiColumns: the decisions between their bases, marks
+    // and spaces are the rules' own, computed at compile time. Where joins
+    // holds for a state, a ZWJ and the base after it are one step: the pair
+    // before the ZWJ held by LB9 and the one after it by LB8a, with nothing
+    // to emit, and the state after them that of the base's own column.
+    struct EmojiTable {
+        AsciiStep steps[ASCII_STATES * ASCII_COLUMNS] = {};
+        bool joins[ASCII_STATES] = {};
+    };
+
+    static constexpr EmojiTable build_emoji_table() {
+        using E = EmojiColumns;
+        EmojiTable t{};
+        char32_t sample[CLASS_COUNT] = {};
+        sample[unsigned(C::SP)] = 0x20;
+        sample[unsigned(C::AL)] = U'A';
+        sample[unsigned(C::ID)] = 0x1F600;
+        sample[unsigned(C::EB)] = 0x1F466;
+        sample[unsigned(C::EM)] = 0x1F3FB;
+        sample[unsigned(C::CM)] = 0xFE0F;
+        sample[unsigned(C::ZWJ)] = 0x200D;
+        // The columns from SP to CM step; ZWJ's and EXIT's ask.
+        constexpr unsigned STEPPED = E::ZWJ;
+        static_assert(E::CM + 1 == E::ZWJ && E::ZWJ + 1 == E::EXIT);
+        for (AsciiStep& s : t.steps) s = {0, A::Prohibited, true};
+        for_each_state(sample, [&](unsigned row, const RowState& state) {
+            for (unsigned k = 0; k < STEPPED; ++k)
+                t.steps[row + k] = table_step(E::class_of, STEPPED, sample, state, k);
+            if (!in(state.last, set_of(C::AL, C::ID, C::EB, C::EM))) return;
+            bool joins = true;
+            for (unsigned k : {E::AL, E::ID, E::EB, E::EM}) {
+                const Char p = row_char(state, sample);
+                const Char z = after_char(p, state.last, C::ZWJ, sample);
+                const Char c = after_char(z, state.last, E::class_of[k], sample);
+                PairRules rules = row_rules(state);
+                const bool held = rules.rules(p, z, nullptr) == A::Prohibited;
+                rules.carry_forward(z);
+                const bool joined = rules.rules(z, c, nullptr) == A::Prohibited;
+                rules.carry_forward(c);
+                const AsciiStep& step = t.steps[row + k];
+                joins = joins && held && joined && !step.ask && rules.row_holds_state() &&
+                        rules.row_after(state, c.cls) == step.next;
+            }
+            t.joins[row / ASCII_COLUMNS] = joins;
+        });
+        return t;
+    }
+
+    static const EmojiTable EMOJI;
 
     // The row of the table for the rules' state after last, a base of class
     // cls, or ASCII_STATES * ASCII_COLUMNS where the table cannot stand for it.
@@ -1957,6 +2173,8 @@ private:
 constexpr PairRules::PairTable PairRules::PAIRS = PairRules::build_pairs();
 constexpr PairRules::AsciiTable PairRules::ASCII = PairRules::build_ascii_table();
 constexpr LetterColumns LETTER_COLUMNS = build_letter_columns(PairRules::ASCII, PairRules::ASCII_EXIT);
+constexpr EmojiColumns EMOJI_COLUMNS = build_emoji_columns();
+constexpr PairRules::EmojiTable PairRules::EMOJI = PairRules::build_emoji_table();
 
 // The states reached from a letter by steps over ASCII, and for each state
 // and pair of ASCII columns the two steps' actions and the state after both.

@@ -1,7 +1,7 @@
 // Line breaking gives the same opportunities whichever form its text comes in:
 // UTF-8, or the interpreter's fixed-width Latin-1, UCS-2 and UCS-4 units.
-// Random texts of every script, and texts with long runs of the four
-// dictionary scripts, compared against the UTF-8 path.
+// Random texts of every script, texts with long runs of the four dictionary
+// scripts, and emoji sequences, compared against the UTF-8 path.
 
 #include <random>
 
@@ -92,6 +92,25 @@ std::vector<Forms> letter_word_texts(std::size_t count) {
     return out;
 }
 
+// Emoji sequences: pictographs in and beyond the BMP, skin tones, joiners,
+// variation selectors, tags, keycaps, flags and unassigned pictographs, with
+// spaces, letters and what the rules read beyond a class among them.
+std::vector<Forms> emoji_texts(std::size_t count) {
+    const std::u32string pieces[] = {
+        U"\U0001F469", U"\U0001F3FD", U"\u200D", U"\uFE0F", U"\u20E3", U"\U000E0067\U000E007F", U"\u2640",
+        U"\u2764", U"\u261D", U"\U0001F600", U"\U0001F91D", U" ", U"  ", U"a", U"1", U"#", U"\u200B",
+        U"\U0001F1E6", U"\"", U"\u00AB", U"(", U")", U"\u300C", U"-", U"\u00A0", U"\u25CC", U"\U0001F02C",
+        U"\U0001FC00", U"!", U"/", U"%", U"\n", U"\u05D0", U"\u4E00", U"\u0301", U"\u2060", U"\U00020000"};
+    std::mt19937 rng(20261211);
+    std::vector<Forms> out;
+    for (std::size_t t = 0; t < count; ++t) {
+        std::u32string cps;
+        for (int n = 1 + rng() % 40; n > 0; --n) cps += pieces[rng() % std::size(pieces)];
+        out.emplace_back(std::move(cps));
+    }
+    return out;
+}
+
 void same_opportunities(const std::vector<lb::Opportunity>& got,
                         const std::vector<lb::Opportunity>& expected) {
     CHECK(got == expected);
@@ -101,7 +120,7 @@ void same_opportunities(const std::vector<lb::Opportunity>& got,
 
 TEST(line_break_opportunities_are_the_same_in_every_form) {
     for (const auto& texts : {random_texts(3000), dictionary_texts(1000), near_letter_texts(2000),
-                              letter_word_texts(2000)})
+                              letter_word_texts(2000), emoji_texts(3000)})
         for (const Forms& t : texts)
             t.compare([](auto text) { return lb::line_break_opportunities(text); },
                       same_opportunities);
