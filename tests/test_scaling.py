@@ -240,8 +240,9 @@ LINE_BREAK_WORST_CASES = {
     "letters-between-zero-width-spaces": lambda n: "\u1780\u200b" * (n // 2),
     "words-of-letters-and-marks": lambda n: "\u0416\u0e01\u0e31 " * (n // 4),
     "joined-emoji-with-skin-tones": lambda n: "\U0001f469\U0001f3fd\u200d\U0001f4bb" * (n // 4),
-    # the rules' table: marks walked back over where it stops, ZW and spaces after a space
+    # the rules' tables: marks walked back over where they stop, ZW and spaces after a space
     "letter-marks-then-quote": lambda n: " \u0e01" + "\u0e31" * n + "\u201c\u0e01",
+    "pictograph-marks-then-exit": lambda n: " \U0001f600" + "\ufe0f" * n + "\u25cc\U0001f600",
     "space-then-letters-and-zero-width-spaces": lambda n: " " + "\u1780\u17b6\u200b" * (n // 3),
 }
 
