@@ -728,9 +728,12 @@ public:
                 if (next >= 0x10000) {
                     using E = EmojiColumns;
                     const unsigned column = emoji_entry(next) & E::COLUMN_MASK;
-                    const bool own_class = E::class_of[emoji_entry(base_cp) & E::COLUMN_MASK] == eff;
+                    // Looked up only where the rest holds.
+                    const auto own_class = [&] {
+                        return E::class_of[emoji_entry(base_cp) & E::COLUMN_MASK] == eff;
+                    };
                     if (column >= E::ID && column <= E::EM &&
-                        (cls == C::SP || ((cls == eff || cls == C::CM) && own_class))) {
+                        (cls == C::SP || ((cls == eff || cls == C::CM) && own_class()))) {
                         const unsigned row = rules.ascii_row_after(eff, before_eff, base_first);
                         if (row < Rules::ASCII_STATES * Rules::ASCII_COLUMNS) {
                             const std::size_t from = pos_;
