@@ -551,14 +551,15 @@ public:
                     const unsigned at = info(i);
                     if ((at & Columns::STRETCH_BIT) && row == table.letter_row) {
                         out.make_room();
-                        const auto [end, put] = stretch_end(i, off, table.column[' '], table.column['a'],
-                                                            out.free_slots(), out.room());
+                        const auto [end, put] = stretch_end(i, off, table.column[' '], table.zw_column,
+                                                            table.column['a'], out.free_slots(), out.room());
                         out.took(put);
                         j = end;
                     } else if ((at & Columns::COLUMN_MASK) == table.hl_column && row == table.hl_row) {
                         out.make_room();
-                        const auto [end, put] = hebrew_end(i, off, table.column[' '], table.hl_column,
-                                                           table.mark_column, out.free_slots(), out.room());
+                        const auto [end, put] = hebrew_end(i, off, table.column[' '], table.zw_column,
+                                                           table.hl_column, table.mark_column,
+                                                           out.free_slots(), out.room());
                         out.took(put);
                         j = end;
                     }
@@ -1197,18 +1198,19 @@ private:
     // one a byte, and sets a bit in each byte outside the run. off, the UTF-8
     // offset of unit i, is moved to that of the end.
     //
-    // The run goes on over a single space (column space) with a letter of
-    // column start right after it among the eight: the space takes no break
-    // (LB7), the letter an allowed one (LB18), and the state after the letter
-    // is the one before the space (words_return_to_their_row below), so that
-    // the words of a sentence and the spaces between them take no step each.
+    // The run goes on over a single space (column space) or ZW (column zw)
+    // with a letter of column start right after it among the eight: the
+    // space or ZW takes no break (LB7), the letter an allowed one (LB18,
+    // LB8), and the state after the letter is the one before the gap
+    // (words_return_to_their_row below), so that the words of a sentence,
+    // and those of scripts written with a ZW between them, take no step each.
     // Those breaks are written to slots, room of them at most: the run ends
     // early, after a letter, where the next eight might not fit. Returns the
     // end and how many breaks it wrote.
     template <typename Outside>
     std::pair<std::size_t, std::size_t> columns_end(std::size_t i, std::size_t& off, Outside outside,
-                                                    unsigned space, unsigned start, Opportunity* slots,
-                                                    std::size_t room) const {
+                                                    unsigned space, unsigned zw, unsigned start,
+                                                    Opportunity* slots, std::size_t room) const {
         using Columns = LetterColumns;
         constexpr std::uint64_t ONES = 0x0101010101010101, HIGH = ONES * 0x80;
         const auto* d = text_.data;
@@ -1221,14 +1223,15 @@ private:
             // Each byte's UTF-8 length less one.
             const std::uint64_t lengths = (w >> Columns::LENGTH_SHIFT) & (ONES * 3);
             if (const std::uint64_t out = outside(w); out != 0) {
-                // The units outside the run one by one: a space with a
-                // letter of column start after it joins the run, anything
-                // else ends it. Where the first is no space, the run ends as
-                // it did before spaces could join it.
+                // The units outside the run one by one: a space or a ZW
+                // with a letter of column start after it joins the run,
+                // anything else ends it. Where the first is neither, the run
+                // ends as it did before gaps could join it.
                 unsigned k = unsigned(std::countr_zero(out)) / 8;
-                if (((w >> (8 * k)) & Columns::COLUMN_MASK) == space) {
-                    // Eight units have four spaces with a letter after each
-                    // at most: where they might not fit, the run ends before
+                const unsigned first = (w >> (8 * k)) & Columns::COLUMN_MASK;
+                if (first == space || first == zw) {
+                    // Eight units have four gaps with a letter after each at
+                    // most: where they might not fit, the run ends before
                     // them, after a letter.
                     if (room - put < 4) return {i, put};
                     // The high bit of each byte of out that is not zero, with
@@ -1237,11 +1240,12 @@ private:
                         k = unsigned(std::countr_zero(rest)) / 8;
                         const std::uint64_t here = w >> (8 * k);
                         // The three conditions take one branch, not three.
-                        const bool joins = (k != 7) & ((here & Columns::COLUMN_MASK) == space) &
+                        const unsigned gap = here & Columns::COLUMN_MASK;
+                        const bool joins = (k != 7) & ((gap == space) | (gap == zw)) &
                                            (((here >> 8) & Columns::COLUMN_MASK) == start);
                         if (!joins) break;
                         // The letter's offset adds its index and the lengths
-                        // less one of the units up to the space.
+                        // less one of the units up to the gap.
                         const std::uint64_t through = (std::uint64_t(1) << (8 * k + 8)) - 1;
                         slots[put++] = {off + k + 1 + (((lengths & through) * ONES) >> 56), A::Allowed};
                         rest &= rest - 1;
@@ -1269,13 +1273,14 @@ private:
 
     // Letters (AL) and marks of the table, and the words of letters after them.
     [[gnu::noinline]] std::pair<std::size_t, std::size_t> stretch_end(std::size_t i, std::size_t& off,
-                                                                      unsigned space, unsigned letter,
+                                                                      unsigned space, unsigned zw,
+                                                                      unsigned letter,
                                                                       Opportunity* slots,
                                                                       std::size_t room) const {
         constexpr std::uint64_t ONES = 0x0101010101010101;
         return columns_end(
-            i, off, [](std::uint64_t w) { return ~w & (ONES * LetterColumns::STRETCH_BIT); }, space, letter,
-            slots, room);
+            i, off, [](std::uint64_t w) { return ~w & (ONES * LetterColumns::STRETCH_BIT); }, space, zw,
+            letter, slots, room);
     }
 
     // Hebrew letters (HL) and marks, and the words of Hebrew letters after
@@ -1283,7 +1288,8 @@ private:
     // below 0x20, so adding 0x7F to its difference from another sets the
     // byte's high bit, with no carry, unless they are equal).
     [[gnu::noinline]] std::pair<std::size_t, std::size_t> hebrew_end(std::size_t i, std::size_t& off,
-                                                                     unsigned space, unsigned hl, unsigned mark,
+                                                                     unsigned space, unsigned zw, unsigned hl,
+                                                                     unsigned mark,
                                                                      Opportunity* slots,
                                                                      std::size_t room) const {
         constexpr std::uint64_t ONES = 0x0101010101010101;
@@ -1295,7 +1301,7 @@ private:
                 const std::uint64_t not_mark = ((x ^ (ONES * mark)) + ONES * 0x7F) & (ONES * 0x80);
                 return not_hl & not_mark;
             },
-            space, hl, slots, room);
+            space, zw, hl, slots, room);
     }
 
     // Moves past the letters and marks (in_stretch) from pos_, the first of
@@ -2237,21 +2243,27 @@ constexpr bool row_holds(unsigned row, C letter) {
 static_assert(row_holds(PairRules::ASCII.letter_row, C::AL) && row_holds(PairRules::ASCII.hl_row, C::HL),
               "letters and marks after a letter leave the table's state");
 
-// From the state after a letter, a space takes no break (LB7) and a letter of
-// the same class after it an allowed one (LB18), and leaves the state as it
-// was before the space: the stretches go on over single spaces.
+// From the state after a letter, a space or a ZW takes no break (LB7) and a
+// letter of the same class after it an allowed one (LB18, LB8), and leaves
+// the state as it was before the gap: the stretches go on over single gaps.
+constexpr bool words_return_to_their_row(unsigned row, unsigned gap_column, unsigned letter_column) {
+    const auto& t = PairRules::ASCII;
+    const auto& gap = t.steps[row + gap_column];
+    if (gap.ask || gap.action != A::Prohibited) return false;
+    const auto& letter = t.steps[gap.next + letter_column];
+    return !letter.ask && letter.action == A::Allowed && letter.next == row;
+}
 constexpr bool words_return_to_their_row(unsigned row, unsigned letter_column) {
     const auto& t = PairRules::ASCII;
-    const auto& space = t.steps[row + t.column[' ']];
-    if (space.ask || space.action != A::Prohibited) return false;
-    const auto& letter = t.steps[space.next + letter_column];
-    return !letter.ask && letter.action == A::Allowed && letter.next == row;
+    return words_return_to_their_row(row, t.column[' '], letter_column) &&
+           words_return_to_their_row(row, t.zw_column, letter_column);
 }
 static_assert(PairRules::ASCII.class_of[PairRules::ASCII.column['a']] == C::AL &&
                   PairRules::ASCII.class_of[PairRules::ASCII.column[' ']] == C::SP &&
+                  PairRules::ASCII.class_of[PairRules::ASCII.zw_column] == C::ZW &&
                   words_return_to_their_row(PairRules::ASCII.letter_row, PairRules::ASCII.column['a']) &&
                   words_return_to_their_row(PairRules::ASCII.hl_row, PairRules::ASCII.hl_column),
-              "a space and a letter after a letter lead back to the state after a letter");
+              "a space or a ZW and a letter after a letter lead back to the state after a letter");
 
 static_assert(data::line_break_class(U'"') == C::QU && !data::is_initial_quote(U'"') &&
                   !data::is_final_quote(U'"') && PairRules::quotes_hold(),
