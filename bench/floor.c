@@ -3,7 +3,8 @@
  * plan = prepare(result) copies a result's values into C arrays once;
  * plan(text, *args) then makes the same objects again from those values, the way
  * an extension function would (a list of ints through PyLong_FromUnsignedLongLong,
- * (int, str) tuples sharing the result's own interned strings, a dict with its
+ * (int, str) tuples sharing the result's own interned strings, untracked by the
+ * cyclic collector where the result's are, a dict with its
  * bytes and list, a str by one copy of its code units), and returns them for the
  * caller to release. Its arguments are ignored: they keep the call shape of the
  * function measured. Compiled by bench/floors.py; not part of the package.
@@ -24,6 +25,7 @@ typedef struct Node {
     PyObject **shared;     /* PAIR_LIST: the strs; SHARED: one; DICT: the keys */
     void *data;            /* STR, BYTES */
     int str_kind;          /* STR */
+    int untracked;         /* PAIR_LIST: the result's pairs are not tracked by the GC */
     Py_UCS4 max_char;      /* STR */
     struct Node *children; /* LIST, TUPLE, DICT */
 } Node;
@@ -110,6 +112,7 @@ static int node_prepare(Node *node, PyObject *obj, int top) {
             if (pairs && n) {
                 node->shared = calloc(n, sizeof(PyObject *));
                 if (!node->shared) return -1;
+                node->untracked = 1;
             }
             for (Py_ssize_t i = 0; i < n; i++) {
                 PyObject *item = PyList_GET_ITEM(obj, i);
@@ -119,6 +122,7 @@ static int node_prepare(Node *node, PyObject *obj, int top) {
                 if (!ints) {
                     node->shared[i] = PyTuple_GET_ITEM(item, 1);
                     Py_INCREF(node->shared[i]);
+                    if (PyObject_GC_IsTracked(item)) node->untracked = 0;
                 }
             }
             return 0;
@@ -183,6 +187,7 @@ static PyObject *node_build(const Node *node) {
             Py_INCREF(node->shared[i]);
             PyTuple_SET_ITEM(pair, 0, number);
             PyTuple_SET_ITEM(pair, 1, node->shared[i]);
+            if (node->untracked) PyObject_GC_UnTrack(pair);
             PyList_SET_ITEM(list, i, pair);
         }
         return list;
