@@ -246,9 +246,15 @@ struct AsciiPairTable {
     static constexpr unsigned STRIDE = WIDTH * WIDTH;  // the entries of a state
     static constexpr unsigned MAX_STATES = 48;
     static constexpr std::uint16_t NONE = 0xFFFF;
+    // The two decisions as TableOut::put_pair writes them, a slot each: in
+    // the first, the first of them that is kept, at `first_at` (0 or 1) past
+    // the pair's offset; in the second, the second unit's. The first `kept`
+    // slots count (0, 1 or 2).
     struct Step {
         std::uint16_t next;  // the next state * STRIDE; NONE where the pair asks
         BreakAction first, second;
+        std::uint8_t first_at, kept;
+        std::uint8_t unused[2];  // eight bytes, so that a step's address is one scaled index
     };
     std::uint8_t column[128] = {};
     // The state of each row of the rules' table (times STRIDE), NONE for the
@@ -496,17 +502,30 @@ public:
             unsigned at = ASCII_PAIRS.state_of_row[row / Rules::ASCII_COLUMNS];
             if (at == Pairs::NONE) return;
             std::size_t k = unit, ko = at_offset;
-            while (k + 2 <= n) {
-                const char32_t u0 = text_.unit(k), u1 = text_.unit(k + 1);
-                if ((u0 | u1) >= 0x80) break;
-                const auto& pair =
-                    ASCII_PAIRS.steps[at + ASCII_PAIRS.column[u0] * Pairs::WIDTH + ASCII_PAIRS.column[u1]];
-                if (pair.next == Pairs::NONE) break;
-                out.put(ko, pair.first);
-                out.put(ko + 1, pair.second);
-                at = pair.next;
-                k += 2;
-                ko += 2;
+            // Each pair keeps two slots at most: as many pairs as the room
+            // holds go with no check of it.
+            for (;;) {
+                out.make_room();
+                const std::size_t stop = std::min(n, k + (out.room() & ~std::size_t(1)));
+                bool stopped = false;
+                while (k + 2 <= stop) {
+                    const char32_t u0 = text_.unit(k), u1 = text_.unit(k + 1);
+                    if ((u0 | u1) >= 0x80) {
+                        stopped = true;
+                        break;
+                    }
+                    const auto& pair =
+                        ASCII_PAIRS.steps[at + ASCII_PAIRS.column[u0] * Pairs::WIDTH + ASCII_PAIRS.column[u1]];
+                    if (pair.next == Pairs::NONE) {
+                        stopped = true;
+                        break;
+                    }
+                    out.put_pair(ko, pair.first, pair.first_at, pair.second, pair.kept);
+                    at = pair.next;
+                    k += 2;
+                    ko += 2;
+                }
+                if (stopped || k + 2 > n) break;
             }
             row = ASCII_PAIRS.row_of[at / Pairs::STRIDE];
             if (k != unit) last_off = ko - 1;
@@ -2213,13 +2232,16 @@ constexpr AsciiPairTable build_ascii_pairs(const PairRules::AsciiTable& t) {
         for (unsigned c0 = 0; c0 < P::WIDTH; ++c0) {
             for (unsigned c1 = 0; c1 < P::WIDTH; ++c1) {
                 P::Step& pair = p.steps[k * P::STRIDE + c0 * P::WIDTH + c1];
-                pair = {P::NONE, A::Prohibited, A::Prohibited};
+                pair = {P::NONE, A::Prohibited, A::Prohibited, 0, 0, {}};
                 if (c0 >= ascii || c1 >= ascii) continue;
                 const auto& first = t.steps[p.row_of[k] + c0];
                 if (first.ask) continue;
                 const auto& second = t.steps[first.next + c1];
                 if (second.ask) continue;
-                pair = {p.state_of_row[second.next / COLUMNS], first.action, second.action};
+                const bool first_kept = first.action != A::Prohibited;
+                const unsigned kept = unsigned(first_kept) + unsigned(second.action != A::Prohibited);
+                pair = {p.state_of_row[second.next / COLUMNS], first_kept ? first.action : second.action,
+                        second.action, std::uint8_t(first_kept ? 0 : 1), std::uint8_t(kept), {}};
             }
         }
     }
@@ -2396,6 +2418,13 @@ class TableOut {
 public:
     explicit TableOut(Emit& emit) : emit_(emit) {}
     [[gnu::always_inline]] void put(std::size_t offset, BreakAction action) { emit_(offset, action); }
+    // The decisions of two units at offset and offset + 1, as AsciiPairTable
+    // holds them.
+    [[gnu::always_inline]] void put_pair(std::size_t offset, BreakAction first, unsigned first_at,
+                                         BreakAction second, unsigned kept) {
+        if (kept != 0) emit_(offset + first_at, first);
+        if (kept == 2) emit_(offset + 1, second);
+    }
     void done() {}
     // Room for a scan that writes the decisions itself (see Reader::stretch_end),
     // where they go, and how many it wrote.
@@ -2421,40 +2450,47 @@ class TableOut<Emit> {
 public:
     explicit TableOut(Emit& emit) : batch_(emit.batch) { refill(); }
     [[gnu::always_inline]] void put(std::size_t offset, BreakAction action) {
-        slots_[kept_] = {offset, action};
-        kept_ += action != A::Prohibited;
-        if (kept_ == room_) [[unlikely]] {
-            batch_.commit(kept_);
+        *next_ = {offset, action};
+        next_ += action != A::Prohibited;
+        if (next_ == end_) [[unlikely]] {
+            batch_.commit(std::size_t(next_ - slots_));
             refill();
         }
     }
-    void done() { batch_.commit(kept_); }
+    // Both slots are written, kept or not, and the cursor moved once, with
+    // no check of the room: the caller leaves two slots free at least.
+    [[gnu::always_inline]] void put_pair(std::size_t offset, BreakAction first, unsigned first_at,
+                                         BreakAction second, unsigned kept) {
+        next_[0] = {offset + first_at, first};
+        next_[1] = {offset + 1, second};
+        next_ += kept;
+    }
+    void done() { batch_.commit(std::size_t(next_ - slots_)); }
     // At least STRETCH_ROOM slots, the batch handed on early if need be.
     void make_room() {
-        if (room_ - kept_ >= STRETCH_ROOM) return;
-        batch_.commit(kept_);
+        if (std::size_t(end_ - next_) >= STRETCH_ROOM) return;
+        batch_.commit(std::size_t(next_ - slots_));
         if (batch_.room() < STRETCH_ROOM) batch_.flush();
         refill();
     }
-    Opportunity* free_slots() const { return slots_ + kept_; }
-    std::size_t room() const { return room_ - kept_; }
+    Opportunity* free_slots() const { return next_; }
+    std::size_t room() const { return std::size_t(end_ - next_); }
     void took(std::size_t count) {
-        kept_ += count;
-        if (kept_ == room_) [[unlikely]] {
-            batch_.commit(kept_);
+        next_ += count;
+        if (next_ == end_) [[unlikely]] {
+            batch_.commit(std::size_t(next_ - slots_));
             refill();
         }
     }
 
 private:
     void refill() {
-        slots_ = batch_.free_slots();
-        room_ = batch_.room();
-        kept_ = 0;
+        slots_ = next_ = batch_.free_slots();
+        end_ = slots_ + batch_.room();
     }
     Batch& batch_;
-    Opportunity* slots_;
-    std::size_t room_, kept_;
+    // The batch's free slots, from slots_ to end_; the next is next_.
+    Opportunity *slots_, *next_, *end_;
 };
 
 // What decide_pairs hands its decisions to: a batch, which its steps write
