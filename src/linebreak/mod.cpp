@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <type_traits>
 
 #if defined(__SSE2__)
@@ -475,6 +476,16 @@ public:
         }
     }
 
+    // Whether a step that asks (ask) is one that holds unless a digit
+    // follows, and the unit at j, printable ASCII other than a digit, lets
+    // the table take it.
+    template <typename Rules>
+    bool takes_digit_ahead(std::uint8_t ask, std::size_t j) const {
+        if (ask != Rules::DIGIT_AHEAD || j >= text_.size()) return false;
+        const char32_t u = text_.unit(j);
+        return u >= 0x20 && u < 0x7F && (u < '0' || u > '9');
+    }
+
     // Where the table's steps stopped: the unit and its UTF-8 offset, the
     // offset of the last unit passed, and the row of the state there.
     struct TableRun {
@@ -540,7 +551,7 @@ public:
             const char32_t u = text_.unit(i);
             if (u >= 0x80) break;
             const auto step = table.steps[row + table.column[u]];
-            if (step.ask) break;
+            if (step.ask && !takes_digit_ahead<Rules>(step.ask, i + 1)) break;
             out.put(shift + i, step.action);
             row = step.next;
             ++i;
@@ -594,7 +605,7 @@ public:
                 }
                 const unsigned at = info(i);
                 const auto step = table.steps[row + (at & Columns::COLUMN_MASK)];
-                if (step.ask) break;
+                if (step.ask && !takes_digit_ahead<Rules>(step.ask, i + 1)) break;
                 out.put(off, step.action);
                 row = step.next;
                 last_off = off;
@@ -1571,12 +1582,16 @@ public:
     // action before the unit and the next state. The steps are the rules' own
     // decisions, computed at compile time; a pair whose decision reads the
     // text ahead (LB15c, LB25 after PR and PO) or whose class the table
-    // leaves out asks the lane.
+    // leaves out asks the lane; but LB15c (SP ÷ IS NU) reads only whether a
+    // digit follows, so that its step holds the decision for any other
+    // code point after it, and asks (DIGIT_AHEAD) only where the next unit is
+    // not printable ASCII other than a digit (see takes_digit_ahead).
     struct AsciiStep {
         std::uint16_t next;  // the next state's row: state * ASCII_COLUMNS
         BreakAction action;
-        bool ask;
+        std::uint8_t ask;  // 0, ASKS or DIGIT_AHEAD
     };
+    static constexpr std::uint8_t ASKS = 1, DIGIT_AHEAD = 2;
     static constexpr unsigned ASCII_COLUMNS = 18;
     static constexpr unsigned ASCII_GROUPS = 2 * CLASS_COUNT + 6;
     static constexpr unsigned ASCII_STATES = 4 * ASCII_GROUPS;
@@ -1718,9 +1733,28 @@ public:
     // ahead decides, or where the state after it is none that a row holds.
     static constexpr AsciiStep table_step(const C* class_of, unsigned columns, const char32_t* sample,
                                           const RowState& s, unsigned k) {
-        constexpr AsciiStep ASK{0, A::Prohibited, true};
+        constexpr AsciiStep ASK{0, A::Prohibited, ASKS};
         const C cur = class_of[k], last = s.last;
-        if ((last == C::SP && cur == C::IS) || (in(last, PREFIX_POSTFIX) && in(cur, set_of(C::HY, C::OP))))
+        if (last == C::SP && cur == C::IS) {
+            // LB15c: the decision before any code point after it but a
+            // digit, or a mark (which LB9 reads through): one for them all.
+            const Char p = row_char(s, sample);
+            const Char c = after_char(p, last, cur, sample);
+            std::optional<AsciiStep> step;
+            for (unsigned j = 0; j < columns; ++j) {
+                if (in(class_of[j], set_of(C::NU, C::CM) | HARD_BREAKS) || class_of[j] == C::XX) continue;
+                const Char nx = after_char(p, last, class_of[j], sample);
+                PairRules rules = row_rules(s);
+                const BreakAction action = rules.rules(p, c, &nx);
+                rules.carry_forward(c);
+                if (!rules.row_holds_state()) return ASK;
+                const AsciiStep here{std::uint16_t(rules.row_after(s, cur)), action, DIGIT_AHEAD};
+                if (step && (step->next != here.next || step->action != here.action)) return ASK;
+                step = here;
+            }
+            return step ? *step : ASK;
+        }
+        if (in(last, PREFIX_POSTFIX) && in(cur, set_of(C::HY, C::OP)))
             return ASK;  // the text ahead decides
         // A mark after a space or a ZW is AL (LB10), and after a quote LB15a
         // and LB19 read its base: the lane decides those.
@@ -1770,7 +1804,7 @@ public:
         t.class_of[columns] = C::ZW;
         t.sample[unsigned(C::ZW)] = 0x200B;
         t.zw_column = std::uint8_t(columns++);
-        for (AsciiStep& s : t.steps) s = {0, A::Prohibited, true};
+        for (AsciiStep& s : t.steps) s = {0, A::Prohibited, ASKS};
         t.letter_row = std::uint16_t(ascii_row(C::AL, C::AL, false, false, C::XX, false));
         t.hl_row = std::uint16_t(ascii_row(C::HL, C::HL, false, false, C::XX, false));
         // Every state: a space after any class, an ASCII base, a hyphen after
@@ -1809,7 +1843,7 @@ public:
         // The columns from SP to CM step; ZWJ's and EXIT's ask.
         constexpr unsigned STEPPED = E::ZWJ;
         static_assert(E::CM + 1 == E::ZWJ && E::ZWJ + 1 == E::EXIT);
-        for (AsciiStep& s : t.steps) s = {0, A::Prohibited, true};
+        for (AsciiStep& s : t.steps) s = {0, A::Prohibited, ASKS};
         for_each_state(sample, [&](unsigned row, const RowState& state) {
             for (unsigned k = 0; k < STEPPED; ++k)
                 t.steps[row + k] = table_step(E::class_of, STEPPED, sample, state, k);
@@ -2222,7 +2256,7 @@ constexpr AsciiPairTable build_ascii_pairs(const PairRules::AsciiTable& t) {
     for (unsigned k = 0; k < p.states; ++k) {
         for (unsigned column = 0; column < ascii; ++column) {
             const auto& step = t.steps[p.row_of[k] + column];
-            if (step.ask || p.state_of_row[step.next / COLUMNS] != P::NONE) continue;
+            if (step.ask == PairRules::ASKS || p.state_of_row[step.next / COLUMNS] != P::NONE) continue;
             if (p.states == P::MAX_STATES) throw "the pair table has too many states";
             p.state_of_row[step.next / COLUMNS] = std::uint16_t(p.states * P::STRIDE);
             p.row_of[p.states++] = step.next;
@@ -2235,7 +2269,8 @@ constexpr AsciiPairTable build_ascii_pairs(const PairRules::AsciiTable& t) {
                 pair = {P::NONE, A::Prohibited, A::Prohibited, 0, 0, {}};
                 if (c0 >= ascii || c1 >= ascii) continue;
                 const auto& first = t.steps[p.row_of[k] + c0];
-                if (first.ask) continue;
+                // A digit ahead is the second unit's to tell.
+                if (first.ask && !(first.ask == PairRules::DIGIT_AHEAD && t.class_of[c1] != C::NU)) continue;
                 const auto& second = t.steps[first.next + c1];
                 if (second.ask) continue;
                 const bool first_kept = first.action != A::Prohibited;
