@@ -1735,25 +1735,10 @@ public:
                                           const RowState& s, unsigned k) {
         constexpr AsciiStep ASK{0, A::Prohibited, ASKS};
         const C cur = class_of[k], last = s.last;
-        if (last == C::SP && cur == C::IS) {
-            // LB15c: the decision before any code point after it but a
-            // digit, or a mark (which LB9 reads through): one for them all.
-            const Char p = row_char(s, sample);
-            const Char c = after_char(p, last, cur, sample);
-            std::optional<AsciiStep> step;
-            for (unsigned j = 0; j < columns; ++j) {
-                if (in(class_of[j], set_of(C::NU, C::CM) | HARD_BREAKS) || class_of[j] == C::XX) continue;
-                const Char nx = after_char(p, last, class_of[j], sample);
-                PairRules rules = row_rules(s);
-                const BreakAction action = rules.rules(p, c, &nx);
-                rules.carry_forward(c);
-                if (!rules.row_holds_state()) return ASK;
-                const AsciiStep here{std::uint16_t(rules.row_after(s, cur)), action, DIGIT_AHEAD};
-                if (step && (step->next != here.next || step->action != here.action)) return ASK;
-                step = here;
-            }
-            return step ? *step : ASK;
-        }
+        // LB15c (SP ÷ IS NU) reads whether a digit follows: the step holds
+        // the decision before any other code point but a mark (which LB9
+        // reads through), one for them all.
+        const bool digit_ahead = last == C::SP && cur == C::IS;
         if (in(last, PREFIX_POSTFIX) && in(cur, set_of(C::HY, C::OP)))
             return ASK;  // the text ahead decides
         // A mark after a space or a ZW is AL (LB10), and after a quote LB15a
@@ -1762,17 +1747,27 @@ public:
         const Char p = row_char(s, sample);
         const Char c = after_char(p, last, cur, sample);
         PairRules rules = row_rules(s);
-        const BreakAction action = rules.rules(p, c, nullptr);
+        std::optional<BreakAction> action;
+        if (!digit_ahead) action = rules.rules(p, c, nullptr);
         // The decision must not read what follows cur.
         for (unsigned j = 0; j < columns; ++j) {
+            if (digit_ahead && (in(class_of[j], set_of(C::NU, C::CM) | HARD_BREAKS) || class_of[j] == C::XX))
+                continue;
             Char nx = after_char(p, last, class_of[j], sample);
             if (nx.cls == C::CM) nx.eff = c.eff;
             PairRules again = row_rules(s);
-            if (again.rules(p, c, &nx) != action) return ASK;
+            const BreakAction here = again.rules(p, c, &nx);
+            if (!action) {
+                action = here;
+                rules = again;
+            } else if (here != *action) {
+                return ASK;
+            }
         }
+        if (!action) return ASK;
         rules.carry_forward(c);
         if (!rules.row_holds_state()) return ASK;
-        return {std::uint16_t(rules.row_after(s, cur)), action, false};
+        return {std::uint16_t(rules.row_after(s, cur)), *action, digit_ahead ? DIGIT_AHEAD : std::uint8_t(0)};
     }
 
     static constexpr AsciiTable build_ascii_table() {
