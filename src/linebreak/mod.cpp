@@ -1238,7 +1238,7 @@ private:
     // early, after a letter, where the next eight might not fit. Returns the
     // end and how many breaks it wrote.
     template <typename Outside>
-    std::pair<std::size_t, std::size_t> columns_end(std::size_t i, std::size_t& off, Outside outside,
+    std::pair<std::size_t, std::size_t> columns_end(std::size_t i, std::size_t& offset, Outside outside,
                                                     unsigned space, unsigned zw, unsigned start,
                                                     Opportunity* slots, std::size_t room) const {
         using Columns = LetterColumns;
@@ -1247,6 +1247,9 @@ private:
         const std::size_t n = text_.size();
         const auto info = [d](std::size_t k) -> std::uint64_t { return letter_entry(d[k]); };
         std::size_t put = 0;
+        // The offset in a register: the slots' stores might otherwise alias it,
+        // and each eight units would wait on its store and load.
+        std::size_t off = offset;
         for (; i + 8 <= n; i += 8) {
             std::uint64_t w = 0;
             for (unsigned k = 0; k < 8; ++k) w |= info(i + k) << (8 * k);
@@ -1263,7 +1266,10 @@ private:
                     // Eight units have four gaps with a letter after each at
                     // most: where they might not fit, the run ends before
                     // them, after a letter.
-                    if (room - put < 4) return {i, put};
+                    if (room - put < 4) {
+                        offset = off;
+                        return {i, put};
+                    }
                     // The high bit of each byte of out that is not zero, with
                     // no carry from one byte into the next.
                     for (std::uint64_t rest = (((out & (ONES * 0x7F)) + ONES * 0x7F) | out) & HIGH;;) {
@@ -1287,7 +1293,7 @@ private:
                 }
                 if (k < 8) {
                     const std::uint64_t mask = (std::uint64_t(1) << (8 * k)) - 1;
-                    off += k + (((lengths & mask) * ONES) >> 56);
+                    offset = off + k + (((lengths & mask) * ONES) >> 56);
                     return {i + k, put};
                 }
             }
@@ -1298,6 +1304,7 @@ private:
             if (outside(at)) break;
             off += 1 + (at >> Columns::LENGTH_SHIFT);
         }
+        offset = off;
         return {i, put};
     }
 
