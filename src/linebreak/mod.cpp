@@ -10,6 +10,10 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define SCRIVLET_STRETCH_AVX2 1
+#endif
 
 #include "../data/line_break.h"
 #include "../utf8.h"
@@ -185,6 +189,61 @@ constexpr LetterColumns build_letter_columns(const Table& table, unsigned exit) 
 }
 
 extern const LetterColumns LETTER_COLUMNS;
+
+// For each block of 128 code points, a bit for each letter or mark of a
+// stretch (STRETCH_BIT) and for each letter of the table's column of 'a',
+// so that sixteen units of one block are told apart in a few vector steps.
+struct StretchBlocks {
+    struct Block {
+        std::uint8_t member[16];
+        std::uint8_t letter[16];
+        bool chunks;  // worth the vector steps (see build_stretch_blocks)
+    };
+    unsigned letter_column = 0;
+    Block of[0x200] = {};
+};
+
+// The gaps that a stretch goes on over are U+0020 and U+200B, and nothing
+// else has their columns: the vector steps compare units, not columns.
+constexpr StretchBlocks build_stretch_blocks(const LetterColumns& columns, unsigned letter, unsigned space,
+                                             unsigned zw) {
+    StretchBlocks t;
+    t.letter_column = letter;
+    for (char32_t cp = 0; cp < 0x10000; ++cp) {
+        const unsigned entry = columns.of[cp], column = entry & LetterColumns::COLUMN_MASK;
+        if ((column == space) != (cp == 0x20) || (column == zw) != (cp == 0x200B))
+            throw "a gap's column is not U+0020's or U+200B's alone";
+        auto& b = t.of[cp >> 7];
+        const std::uint8_t bit = std::uint8_t(1u << (cp % 8));
+        if (entry & LetterColumns::STRETCH_BIT) b.member[(cp & 0x7F) / 8] |= bit;
+        if (column == letter) {
+            if (!(entry & LetterColumns::STRETCH_BIT)) throw "a letter outside the stretches";
+            b.letter[(cp & 0x7F) / 8] |= bit;
+        }
+    }
+    // Not the blocks of Latin letters and of the marks on them: they stand
+    // in words of ASCII letters, which end the vector steps at once.
+    for (unsigned k = 0; k < 0x200; ++k) {
+        const char32_t first = k << 7;
+        t.of[k].chunks = !(first < 0x380 || (first >= 0x1D00 && first < 0x1F00) ||
+                           (first >= 0x2C00 && first < 0x2D00) || (first >= 0xA700 && first < 0xA800) ||
+                           (first >= 0xAB00 && first < 0xAB80) || first == 0xFB00);
+    }
+    return t;
+}
+
+extern const StretchBlocks STRETCH_BLOCKS;
+
+#if SCRIVLET_STRETCH_AVX2
+const bool HAS_AVX2 = [] {
+    __builtin_cpu_init();  // may run before the runtime's own constructors
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt") &&
+           __builtin_cpu_supports("bmi");
+}();
+
+std::size_t stretch_chunks_avx2(const char16_t* d, std::size_t n, std::size_t& at, std::size_t& offset,
+                                Opportunity* slots, std::size_t room, bool& ended) noexcept;
+#endif
 
 // The column of the rules' emoji table (PairRules::EmojiTable) for each code
 // point below U+20000, its UTF-8 length less one above it: the bases of emoji
@@ -1315,9 +1374,20 @@ private:
                                                                       Opportunity* slots,
                                                                       std::size_t room) const {
         constexpr std::uint64_t ONES = 0x0101010101010101;
-        return columns_end(
+        std::size_t put = 0;
+#if SCRIVLET_STRETCH_AVX2
+        // UCS-2 only: a fixed width of two bytes makes sixteen units a vector.
+        if constexpr (std::is_same_v<Units, FixedUnits<char16_t>>)
+            if (HAS_AVX2 && letter == STRETCH_BLOCKS.letter_column && STRETCH_BLOCKS.of[text_.data[i] >> 7].chunks) {
+                bool ended = false;
+                put = stretch_chunks_avx2(text_.data, text_.size(), i, off, slots, room, ended);
+                if (ended) return {i, put};
+            }
+#endif
+        const auto [end, more] = columns_end(
             i, off, [](std::uint64_t w) { return ~w & (ONES * LetterColumns::STRETCH_BIT); }, space, zw,
-            letter, slots, room);
+            letter, slots + put, room - put);
+        return {end, put + more};
     }
 
     // Hebrew letters (HL) and marks, and the words of Hebrew letters after
@@ -2237,6 +2307,133 @@ private:
 constexpr PairRules::PairTable PairRules::PAIRS = PairRules::build_pairs();
 constexpr PairRules::AsciiTable PairRules::ASCII = PairRules::build_ascii_table();
 constexpr LetterColumns LETTER_COLUMNS = build_letter_columns(PairRules::ASCII, PairRules::ASCII_EXIT);
+constexpr StretchBlocks STRETCH_BLOCKS = build_stretch_blocks(
+    LETTER_COLUMNS, PairRules::ASCII.column['a'], PairRules::ASCII.column[' '], PairRules::ASCII.zw_column);
+
+#if SCRIVLET_STRETCH_AVX2
+// The units (16-bit lanes, all ones) inside the block whose bit is set in
+// bits: index and bit select each unit's byte of bits and its bit there.
+[[gnu::target("avx2"), gnu::always_inline]] inline __m256i units_in_set(__m256i bits, __m256i index,
+                                                                        __m256i bit, __m256i inside) {
+    const __m256i set = _mm256_and_si256(_mm256_and_si256(_mm256_shuffle_epi8(bits, index), bit),
+                                         _mm256_set1_epi16(0xFF));
+    return _mm256_andnot_si256(_mm256_cmpeq_epi16(set, _mm256_setzero_si256()), inside);
+}
+
+// The mask of units 0-7 in bits shift.. of a movemask of packed 16-bit lanes,
+// and of units 8-15 sixteen bits above them.
+constexpr unsigned halves(unsigned m, unsigned shift) {
+    return ((m >> shift) & 0xFF) | ((m >> (shift + 8)) & 0xFF00);
+}
+
+// The UTF-8 offset of unit q of a step at offset off: three bytes for each
+// unit before it, less one for each below U+0800 (two) and one more for each
+// below U+0080 (one).
+[[gnu::target("popcnt"), gnu::always_inline]] inline std::size_t offset_in_step(std::size_t off, unsigned one,
+                                                                                unsigned two, unsigned q) {
+    const unsigned before = (1u << q) - 1;
+    return off + 3 * q - unsigned(__builtin_popcount(one & before)) - unsigned(__builtin_popcount(two & before));
+}
+
+// A stretch of UCS-2 sixteen units a step, while they are letters and marks
+// of the block of its first unit, or a single U+0020 or U+200B with a letter
+// of the table's column of 'a' after it, whose break (LB18, LB8) goes to
+// slots. Moves at and offset to where the steps end, always after a letter or
+// a mark, and returns how many breaks it wrote; the scalar steps go on from
+// there, unless ended: the unit there is neither a letter or mark of any
+// stretch nor a gap with a letter after it, where they would stop at once.
+// Each step writes eight breaks at most, and four without a branch.
+[[gnu::target("avx2,popcnt,bmi")]] std::size_t stretch_chunks_avx2(const char16_t* d, std::size_t n,
+                                                                   std::size_t& at, std::size_t& offset,
+                                                                   Opportunity* slots, std::size_t room,
+                                                                   bool& ended) noexcept {
+    std::size_t i = at, off = offset, put = 0;
+    const unsigned block = d[i] >> 7;
+    const StretchBlocks::Block& b = STRETCH_BLOCKS.of[block];
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i lo = _mm256_set1_epi16(short(block << 7));
+    const __m256i last = _mm256_set1_epi16(0x7F);
+    const auto bits_of = [](const std::uint8_t(&bits)[16]) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(bits));
+    };
+    const __m256i member_bits = _mm256_broadcastsi128_si256(bits_of(b.member));
+    const __m256i letter_bits = _mm256_broadcastsi128_si256(bits_of(b.letter));
+    const __m256i masks = _mm256_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8,
+                                           16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128);
+    const __m256i space = _mm256_set1_epi16(0x20), zw = _mm256_set1_epi16(short(0x200B));
+    const __m256i c7ff = _mm256_set1_epi16(0x7FF);
+    // The last step took a gap as its sixteenth unit, the letter after it
+    // being this step's first.
+    bool gap_last = false;
+    std::size_t gap_bytes = 0;
+    while (i + 16 < n && room - put >= 8) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i));
+        const __m256i x = _mm256_sub_epi16(v, lo);
+        const __m256i inside = _mm256_cmpeq_epi16(_mm256_subs_epu16(x, last), zero);
+        const __m256i index = _mm256_and_si256(_mm256_srli_epi16(x, 3), _mm256_set1_epi16(0x0F));
+        const __m256i bit = _mm256_shuffle_epi8(masks, _mm256_and_si256(x, _mm256_set1_epi16(7)));
+        const __m256i gap = _mm256_or_si256(_mm256_cmpeq_epi16(v, space), _mm256_cmpeq_epi16(v, zw));
+        // Units below U+0080 (U+0800) take one (two) bytes less than three.
+        const __m256i one = _mm256_cmpeq_epi16(_mm256_subs_epu16(v, last), zero);
+        const __m256i two = _mm256_cmpeq_epi16(_mm256_subs_epu16(v, c7ff), zero);
+        // packs works within each half: bits 0-7 of a mask are units 0-7, bits 16-23 units 8-15.
+        const unsigned ml = unsigned(_mm256_movemask_epi8(_mm256_packs_epi16(
+            units_in_set(member_bits, index, bit, inside), units_in_set(letter_bits, index, bit, inside))));
+        const unsigned go = unsigned(_mm256_movemask_epi8(_mm256_packs_epi16(gap, one)));
+        const unsigned tw = unsigned(_mm256_movemask_epi8(_mm256_packs_epi16(two, two)));
+        const unsigned member = halves(ml, 0), letter = halves(ml, 8);
+        const unsigned gaps = halves(go, 0), one_byte = halves(go, 8), two_bytes = halves(tw, 0);
+        // A gap joins with a letter after it: in this step, or the next unit.
+        const unsigned next_letter =
+            (LETTER_COLUMNS.of[d[i + 16]] & LetterColumns::COLUMN_MASK) == STRETCH_BLOCKS.letter_column;
+        const unsigned joins = gaps & ((letter >> 1) | (next_letter << 15));
+        const unsigned kept = member | joins;
+        const unsigned k = unsigned(std::countr_one(kept));  // 16 if all are kept
+        const unsigned below = (1u << k) - 1;
+        unsigned g = joins & below;
+        Opportunity* const s = slots + put;
+        for (unsigned r = 0; r < 4; ++r) {  // the letters' offsets, whether or not there are four
+            const unsigned q = unsigned(std::countr_zero(g)) + 1;
+            s[r] = {offset_in_step(off, one_byte, two_bytes, q & 31), A::Allowed};
+            g &= g - 1;
+        }
+        for (unsigned r = 4; g != 0; ++r) [[unlikely]] {
+            s[r] = {offset_in_step(off, one_byte, two_bytes, unsigned(std::countr_zero(g)) + 1), A::Allowed};
+            g &= g - 1;
+        }
+        const unsigned written = unsigned(std::popcount(joins & below));
+        put += written;
+        if (k < 16) {
+            if (k == 0 && gap_last) break;
+            off = offset_in_step(off, one_byte, two_bytes, k);
+            i += k;
+            gap_last = false;
+            // What the scalar steps would stop at too: a unit outside every
+            // stretch but a gap with a letter after it.
+            const char16_t u = d[i];
+            const bool gap = u == 0x20 || u == 0x200B;
+            const unsigned after = LETTER_COLUMNS.of[d[i + 1]] & LetterColumns::COLUMN_MASK;
+            ended = !(LETTER_COLUMNS.of[u] & LetterColumns::STRETCH_BIT) &&
+                    (!gap || after != STRETCH_BLOCKS.letter_column);
+            break;
+        }
+        gap_last = (joins >> 15) & 1;
+        gap_bytes = d[i + 15] == 0x20 ? 1 : 3;
+        off = offset_in_step(off, one_byte, two_bytes, 16);
+        i += 16;
+    }
+    if (gap_last) {
+        // The last unit taken is a gap: give it and its letter's break back,
+        // so that the steps end after a letter or a mark.
+        --i;
+        off -= gap_bytes;
+        --put;
+    }
+    at = i;
+    offset = off;
+    return put;
+}
+#endif
 constexpr EmojiColumns EMOJI_COLUMNS = build_emoji_columns();
 constexpr PairRules::EmojiTable PairRules::EMOJI = PairRules::build_emoji_table();
 
