@@ -2336,13 +2336,14 @@ constexpr unsigned halves(unsigned m, unsigned shift) {
 }
 
 // A stretch of UCS-2 sixteen units a step, while they are letters and marks
-// of the block of its first unit, or a single U+0020 or U+200B with a letter
-// of the table's column of 'a' after it, whose break (LB18, LB8) goes to
-// slots. Moves at and offset to where the steps end, always after a letter or
-// a mark, and returns how many breaks it wrote; the scalar steps go on from
-// there, unless ended: the unit there is neither a letter or mark of any
-// stretch nor a gap with a letter after it, where they would stop at once.
-// Each step writes eight breaks at most, and four without a branch.
+// of the block of its first unit, or a single U+0020, U+200B or hyphen before
+// a letter of the table's column of 'a', whose break (LB18, LB8, LB31) goes
+// to slots. Moves at and offset to where the steps end, always after a
+// letter or a mark, and returns how many breaks it wrote; the scalar steps go
+// on from there, unless ended: the unit there is neither a letter or mark of
+// any stretch nor a U+0020 or U+200B with a letter after it, where they would
+// stop at once. Each step writes eight breaks at most, and four without a
+// branch.
 [[gnu::target("avx2,popcnt,bmi")]] std::size_t stretch_chunks_avx2(const char16_t* d, std::size_t n,
                                                                    std::size_t& at, std::size_t& offset,
                                                                    Opportunity* slots, std::size_t room,
@@ -2360,10 +2361,14 @@ constexpr unsigned halves(unsigned m, unsigned shift) {
     const __m256i letter_bits = _mm256_broadcastsi128_si256(bits_of(b.letter));
     const __m256i masks = _mm256_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8,
                                            16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128);
-    const __m256i space = _mm256_set1_epi16(0x20), zw = _mm256_set1_epi16(short(0x200B));
+    const __m256i space = _mm256_set1_epi16(0x20), zw = _mm256_set1_epi16(short(0x200B)),
+                  hyphen = _mm256_set1_epi16('-');
     const __m256i c7ff = _mm256_set1_epi16(0x7FF);
-    // The last step took a gap as its sixteenth unit, the letter after it
-    // being this step's first.
+    const auto is_letter = [](char16_t u) {
+        return (LETTER_COLUMNS.of[u] & LetterColumns::COLUMN_MASK) == STRETCH_BLOCKS.letter_column;
+    };
+    // The last step ended with a gap whose letter is this step's first: its
+    // bytes, given back if the steps end here.
     bool gap_last = false;
     std::size_t gap_bytes = 0;
     while (i + 16 < n && room - put >= 8) {
@@ -2372,7 +2377,8 @@ constexpr unsigned halves(unsigned m, unsigned shift) {
         const __m256i inside = _mm256_cmpeq_epi16(_mm256_subs_epu16(x, last), zero);
         const __m256i index = _mm256_and_si256(_mm256_srli_epi16(x, 3), _mm256_set1_epi16(0x0F));
         const __m256i bit = _mm256_shuffle_epi8(masks, _mm256_and_si256(x, _mm256_set1_epi16(7)));
-        const __m256i gap = _mm256_or_si256(_mm256_cmpeq_epi16(v, space), _mm256_cmpeq_epi16(v, zw));
+        const __m256i gap = _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi16(v, space), _mm256_cmpeq_epi16(v, zw)),
+                                            _mm256_cmpeq_epi16(v, hyphen));
         // Units below U+0080 (U+0800) take one (two) bytes less than three.
         const __m256i one = _mm256_cmpeq_epi16(_mm256_subs_epu16(v, last), zero);
         const __m256i two = _mm256_cmpeq_epi16(_mm256_subs_epu16(v, c7ff), zero);
@@ -2381,27 +2387,24 @@ constexpr unsigned halves(unsigned m, unsigned shift) {
             units_in_set(member_bits, index, bit, inside), units_in_set(letter_bits, index, bit, inside))));
         const unsigned go = unsigned(_mm256_movemask_epi8(_mm256_packs_epi16(gap, one)));
         const unsigned tw = unsigned(_mm256_movemask_epi8(_mm256_packs_epi16(two, two)));
-        const unsigned member = halves(ml, 0), letter = halves(ml, 8);
-        const unsigned gaps = halves(go, 0), one_byte = halves(go, 8), two_bytes = halves(tw, 0);
+        const unsigned member = halves(ml, 0), letter = halves(ml, 8), gaps = halves(go, 0);
+        const unsigned one_byte = halves(go, 8), two_bytes = halves(tw, 0);
         // A gap joins with a letter after it: in this step, or the next unit.
-        const unsigned next_letter =
-            (LETTER_COLUMNS.of[d[i + 16]] & LetterColumns::COLUMN_MASK) == STRETCH_BLOCKS.letter_column;
-        const unsigned joins = gaps & ((letter >> 1) | (next_letter << 15));
+        const unsigned joins = gaps & ((letter >> 1) | (unsigned(is_letter(d[i + 16])) << 15));
         const unsigned kept = member | joins;
         const unsigned k = unsigned(std::countr_one(kept));  // 16 if all are kept
-        const unsigned below = (1u << k) - 1;
-        unsigned g = joins & below;
+        // The letters after the gaps up to k (unit 16: the next step's first).
+        unsigned g = (joins << 1) & ((2u << k) - 1);
+        const unsigned written = unsigned(std::popcount(g));
         Opportunity* const s = slots + put;
         for (unsigned r = 0; r < 4; ++r) {  // the letters' offsets, whether or not there are four
-            const unsigned q = unsigned(std::countr_zero(g)) + 1;
-            s[r] = {offset_in_step(off, one_byte, two_bytes, q & 31), A::Allowed};
+            s[r] = {offset_in_step(off, one_byte, two_bytes, unsigned(std::countr_zero(g)) & 31), A::Allowed};
             g &= g - 1;
         }
         for (unsigned r = 4; g != 0; ++r) [[unlikely]] {
-            s[r] = {offset_in_step(off, one_byte, two_bytes, unsigned(std::countr_zero(g)) + 1), A::Allowed};
+            s[r] = {offset_in_step(off, one_byte, two_bytes, unsigned(std::countr_zero(g))), A::Allowed};
             g &= g - 1;
         }
-        const unsigned written = unsigned(std::popcount(joins & below));
         put += written;
         if (k < 16) {
             if (k == 0 && gap_last) break;
@@ -2409,16 +2412,14 @@ constexpr unsigned halves(unsigned m, unsigned shift) {
             i += k;
             gap_last = false;
             // What the scalar steps would stop at too: a unit outside every
-            // stretch but a gap with a letter after it.
+            // stretch but a U+0020 or U+200B with a letter after it.
             const char16_t u = d[i];
-            const bool gap = u == 0x20 || u == 0x200B;
-            const unsigned after = LETTER_COLUMNS.of[d[i + 1]] & LetterColumns::COLUMN_MASK;
-            ended = !(LETTER_COLUMNS.of[u] & LetterColumns::STRETCH_BIT) &&
-                    (!gap || after != STRETCH_BLOCKS.letter_column);
+            const bool gap_unit = u == 0x20 || u == 0x200B;
+            ended = !(LETTER_COLUMNS.of[u] & LetterColumns::STRETCH_BIT) && (!gap_unit || !is_letter(d[i + 1]));
             break;
         }
         gap_last = (joins >> 15) & 1;
-        gap_bytes = d[i + 15] == 0x20 ? 1 : 3;
+        gap_bytes = d[i + 15] == 0x200B ? 3 : 1;
         off = offset_in_step(off, one_byte, two_bytes, 16);
         i += 16;
     }
@@ -2520,6 +2521,13 @@ static_assert(PairRules::ASCII.class_of[PairRules::ASCII.column['a']] == C::AL &
                   words_return_to_their_row(PairRules::ASCII.letter_row, PairRules::ASCII.column['a']) &&
                   words_return_to_their_row(PairRules::ASCII.hl_row, PairRules::ASCII.hl_column),
               "a space or a ZW and a letter after a letter lead back to the state after a letter");
+
+// The vector steps of a stretch (stretch_chunks_avx2) pass a hyphen between
+// two letters as they pass a space: no break before it (LB21), an allowed
+// one after it (LB31), and back to the state after a letter.
+static_assert(words_return_to_their_row(PairRules::ASCII.letter_row, PairRules::ASCII.column['-'],
+                                        PairRules::ASCII.column['a']),
+              "a hyphen and a letter after a letter lead back to the state after a letter");
 
 static_assert(data::line_break_class(U'"') == C::QU && !data::is_initial_quote(U'"') &&
                   !data::is_final_quote(U'"') && PairRules::quotes_hold(),
