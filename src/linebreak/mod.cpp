@@ -225,9 +225,8 @@ constexpr StretchBlocks build_stretch_blocks(const LetterColumns& columns, unsig
     // in words of ASCII letters, which end the vector steps at once.
     for (unsigned k = 0; k < 0x200; ++k) {
         const char32_t first = k << 7;
-        t.of[k].chunks = !(first < 0x380 || (first >= 0x1D00 && first < 0x1F00) ||
-                           (first >= 0x2C00 && first < 0x2D00) || (first >= 0xA700 && first < 0xA800) ||
-                           (first >= 0xAB00 && first < 0xAB80) || first == 0xFB00);
+        t.of[k].chunks = !(first < 0x380 || (first >= 0x1D00 && first < 0x1F00) || first == 0x2C00 ||
+                           (first >= 0xA700 && first < 0xA800) || first == 0xAB00 || first == 0xFB00);
     }
     return t;
 }
