@@ -1,6 +1,7 @@
 #include "mod.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstring>
 #include <memory>
@@ -239,6 +240,7 @@ const bool HAS_AVX2 = [] {
     return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt") &&
            __builtin_cpu_supports("bmi");
 }();
+std::atomic<bool> use_avx2{HAS_AVX2};
 
 std::size_t stretch_chunks_avx2(const char16_t* d, std::size_t n, std::size_t& at, std::size_t& offset,
                                 Opportunity* slots, std::size_t room, bool& ended) noexcept;
@@ -1377,7 +1379,8 @@ private:
 #if SCRIVLET_STRETCH_AVX2
         // UCS-2 only: a fixed width of two bytes makes sixteen units a vector.
         if constexpr (std::is_same_v<Units, FixedUnits<char16_t>>)
-            if (HAS_AVX2 && letter == STRETCH_BLOCKS.letter_column && STRETCH_BLOCKS.of[text_.data[i] >> 7].chunks) {
+            if (use_avx2.load(std::memory_order_relaxed) && letter == STRETCH_BLOCKS.letter_column &&
+                STRETCH_BLOCKS.of[text_.data[i] >> 7].chunks) {
                 bool ended = false;
                 put = stretch_chunks_avx2(text_.data, text_.size(), i, off, slots, room, ended);
                 if (ended) return {i, put};
@@ -3118,5 +3121,11 @@ template void line_break_opportunities(text::Ucs4, OpportunitySink&);
 template void line_break_opportunities_with_dictionary(text::Latin1, OpportunitySink&);
 template void line_break_opportunities_with_dictionary(text::Ucs2, OpportunitySink&);
 template void line_break_opportunities_with_dictionary(text::Ucs4, OpportunitySink&);
+
+void allow_avx2_stretches([[maybe_unused]] bool allow) noexcept {
+#if SCRIVLET_STRETCH_AVX2
+    use_avx2.store(allow && HAS_AVX2, std::memory_order_relaxed);
+#endif
+}
 
 }  // namespace scrivlet::linebreak

@@ -53,4 +53,8 @@ void line_break_opportunities(text::Fixed<Unit> text, OpportunitySink& sink);
 template <typename Unit>
 void line_break_opportunities_with_dictionary(text::Fixed<Unit> text, OpportunitySink& sink);
 
+// Stretches of letters in UCS-2 take AVX2 where the processor has it; the
+// tests turn that off to run the steps that other processors take.
+void allow_avx2_stretches(bool allow) noexcept;
+
 }  // namespace scrivlet::linebreak

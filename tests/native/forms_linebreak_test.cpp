@@ -126,6 +126,14 @@ TEST(line_break_opportunities_are_the_same_in_every_form) {
                       same_opportunities);
 }
 
+TEST(letter_stretches_without_avx2_are_the_same_in_every_form) {
+    // The steps of processors without AVX2, which this one may not take by itself.
+    lb::allow_avx2_stretches(false);
+    for (const Forms& t : letter_word_texts(2000))
+        t.compare([](auto text) { return lb::line_break_opportunities(text); }, same_opportunities);
+    lb::allow_avx2_stretches(true);
+}
+
 TEST(dictionary_opportunities_are_the_same_in_every_form) {
     for (const auto& texts : {random_texts(3000), dictionary_texts(3000)})
         for (const Forms& t : texts)
