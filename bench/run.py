@@ -15,7 +15,8 @@ one function, scrivlet's callable and each peer's on the same text. Every
 callable is timed on a fresh str (cold: made just before the batch, untimed, so
 nothing is cached on it) and on a str it has seen before (warm), interleaved
 round by round with the others of its row, best round kept, as CPU time of this
-thread. The floor is the cost of building scrivlet's result objects again from
+thread; a batch of one or two calls (a long text) after one untimed call of its
+own. The floor is the cost of building scrivlet's result objects again from
 their values in C (bench/floor.c). Ratios are peer time ÷ scrivlet time: above 1,
 scrivlet is faster.
 """
@@ -360,7 +361,9 @@ def report(rows: list[dict], meta: dict, extras: dict[str, str]) -> str:
         *meta["environment"],
         "",
         ("Times are per call, the best of several interleaved rounds, in CPU time of the "
-        "benchmarking thread (the machine is shared). *Cold*: on a fresh `str`, made before "
+        "benchmarking thread (the machine is shared); a batch of one or two calls (a long "
+        "text) follows one untimed call of the same callable, so that each is timed as it "
+        "stands between two calls of its own, whatever ran before it. *Cold*: on a fresh `str`, made before "
         "the batch and not timed, so nothing is cached on it; *warm*: on a `str` the same "
         "library has seen before. *Floor*: building scrivlet's result objects again from "
         "their values in a C loop (`bench/floor.c`; for a `str` result, one copy of its "
