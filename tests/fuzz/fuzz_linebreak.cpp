@@ -1,6 +1,10 @@
 // Line breaking: opportunities ascend, sit on code point starts, never say
 // "prohibited", end with a mandatory break at the end of the text; the
-// dictionary refinement keeps every mandatory break and adds none.
+// dictionary refinement keeps every mandatory break and adds none; and the
+// fixed-width forms (UCS-2 with and without its vector steps, UCS-4) give
+// the opportunities of the UTF-8 form.
+#include <algorithm>
+
 #include "fuzz_common.h"
 #include "linebreak/mod.h"
 
@@ -36,5 +40,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check_opportunities(refined, text);
     fuzz::check(mandatory(plain) == mandatory(refined), "dictionary keeps mandatory breaks", text);
     fuzz::check(line_break_actions(text).size() == text.size() + 1, "one action per offset", text);
+
+    const std::vector<char32_t> cps = scrivlet::utf8::decode_all(text);
+    const std::u32string wide(cps.begin(), cps.end());
+    const scrivlet::text::Fixed<char32_t> ucs4{wide.data(), wide.size()};
+    fuzz::check(line_break_opportunities(ucs4) == plain, "UCS-4 gives the UTF-8 opportunities", text);
+    fuzz::check(line_break_opportunities_with_dictionary(ucs4) == refined,
+                "UCS-4 gives the UTF-8 dictionary opportunities", text);
+    if (std::all_of(cps.begin(), cps.end(), [](char32_t c) { return c < 0x10000; })) {
+        const std::u16string narrow(cps.begin(), cps.end());
+        const scrivlet::text::Fixed<char16_t> ucs2{narrow.data(), narrow.size()};
+        for (const bool avx2 : {true, false}) {
+            allow_avx2_stretches(avx2);
+            fuzz::check(line_break_opportunities(ucs2) == plain, "UCS-2 gives the UTF-8 opportunities", text);
+            fuzz::check(line_break_opportunities_with_dictionary(ucs2) == refined,
+                        "UCS-2 gives the UTF-8 dictionary opportunities", text);
+        }
+        allow_avx2_stretches(true);
+    }
     return 0;
 }
