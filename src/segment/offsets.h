@@ -59,6 +59,10 @@ public:
         }
     }
     void put(std::uint64_t offset) { put_if(offset, true); }
+    // For a scan that writes kept offsets itself, no more than it may put
+    // between two calls of block(): where they go, then how many it wrote.
+    std::uint64_t* tail() noexcept { return buf_ + count_; }
+    void wrote(std::size_t count) noexcept { count_ += count; }
     void block() {
         if (count_ >= SIZE) flush();
     }

@@ -1,6 +1,8 @@
 #include "word.h"
 
 #include <algorithm>
+#include <atomic>
+#include <bit>
 #include <cstdint>
 #include <type_traits>
 
@@ -102,8 +104,306 @@ template <bool Block0, bool Block1>
     else
         r[1].block ? chunk_masks_avx2_of<false, true>(p, r, m) : chunk_masks_avx2_of<false, false>(p, r, m);
 }
+
+// The word steps below take AVX-512 with its byte permutes and compression
+// (VBMI, VBMI2).
+const bool HAS_VBMI = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+           __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vbmi2") &&
+           __builtin_cpu_supports("popcnt") && __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
+}();
+std::atomic<bool> use_word_steps{HAS_VBMI};
+
+bool vector_word_steps() noexcept { return use_word_steps.load(std::memory_order_relaxed); }
+
+void allow_vector_word_steps(bool allow) noexcept {
+    use_word_steps.store(allow && HAS_VBMI, std::memory_order_relaxed);
+}
+
+namespace {
+// The classes the word steps tell apart, a bit each, by the scan's column.
+enum : std::uint8_t {
+    LETTER = 1, DIGIT = 2, MARK = 4, OTHER = 8, SPACE = 16, MID_LETTER = 32, MID_NUM = 64, KANA = 128,
+};
+
+struct ColumnFlags {
+    std::uint8_t of[64] = {};
+    constexpr ColumnFlags() {
+        for (unsigned c = 0; c < word_data::COLUMN_COUNT; ++c) {
+            switch (word_data::class_of_column(c)) {
+                case W::ALetter: of[c] = LETTER; break;
+                case W::Numeric: of[c] = DIGIT; break;
+                case W::Extend: of[c] = MARK; break;
+                case W::Other: of[c] = OTHER; break;
+                case W::WSegSpace: of[c] = SPACE; break;
+                case W::Katakana: of[c] = KANA; break;
+                case W::MidLetter: of[c] = MID_LETTER; break;
+                case W::MidNum: of[c] = MID_NUM; break;
+                case W::MidNumLet:
+                case W::Single_Quote: of[c] = MID_LETTER | MID_NUM; break;
+                default: break;  // the steps stop there
+            }
+        }
+    }
+};
+constexpr ColumnFlags COLUMN_FLAGS;
+
+// Ranges wider than a block whose code points are all letters here: the
+// ideographs of CJK and the Hangul syllables.
+struct LetterRange {
+    char16_t first, last;
+};
+constexpr LetterRange LETTER_RANGES[] = {{0x4E00, 0x9FEF}, {0xAC00, 0xD7A3}};
+
+struct ByteIndex {
+    std::uint8_t of[64] = {};
+    constexpr ByteIndex() {
+        for (unsigned k = 0; k < 64; ++k) of[k] = std::uint8_t(k);
+    }
+};
+constexpr ByteIndex BYTE_INDEX_TABLE;
+constexpr const std::uint8_t* BYTE_INDEX = BYTE_INDEX_TABLE.of;
+
+// The units of two vectors equal to u, a bit each.
+[[gnu::target("avx512f,avx512bw"), gnu::always_inline]] inline __mmask64 units_equal(__m512i v0, __m512i v1,
+                                                                                 short u) {
+    const __m512i x = _mm512_set1_epi16(u);
+    return _mm512_kunpackd(_mm512_cmpeq_epi16_mask(v1, x), _mm512_cmpeq_epi16_mask(v0, x));
+}
+
+// The entries of the 128 at t for the low seven bits of each byte of index.
+[[gnu::target("avx512f,avx512bw,avx512vbmi"), gnu::always_inline]] inline __m512i entries_of(const std::uint8_t* t,
+                                                                                           __m512i index) {
+    return _mm512_permutex2var_epi8(_mm512_loadu_si512(t), index, _mm512_loadu_si512(t + 64));
+}
+
+// Sixty-four units: the classes the word steps know, a bit per unit, for
+// those of ASCII and of two other blocks of 128 code points; and which units
+// take one byte in UTF-8, which two or fewer, and the UTF-8 bytes before
+// each from the first.
+struct UnitClasses {
+    std::uint64_t letter, digit, mark, other, space, mid_letter, mid_num, kana, quote, underscore, one, two;
+    std::uint64_t in[2];  // the units of each block
+    __m512i bytes_before;  // a byte per unit
+};
+
+// The blocks the word steps read beside ASCII, and whether the ranges of
+// letters too (once a text has shown one of theirs).
+struct StepBlocks {
+    unsigned of[2] = {0, 0};
+    bool ranges = false;
+    // Whether a unit where the steps stopped brings in its block or the ranges.
+    void take(char16_t u, const std::uint64_t (&in)[2]) noexcept {
+        for (const LetterRange& r : LETTER_RANGES) ranges = ranges || (u >= r.first && u <= r.last);
+        if (u < 0x80 || (u >> 7) == of[0] || (u >> 7) == of[1]) return;
+        // A third block takes the place of the one with fewer units here.
+        of[std::popcount(in[0]) < std::popcount(in[1]) ? 0 : 1] = u >> 7;
+    }
+};
+
+[[gnu::target("avx512f,avx512bw,avx512vbmi"), gnu::always_inline]] inline void classify_units(
+    const char16_t* p, const StepBlocks& blocks, UnitClasses& c) {
+    const __m512i v0 = _mm512_loadu_si512(p), v1 = _mm512_loadu_si512(p + 32);
+    const __m512i below80 = _mm512_set1_epi16(0x80), below800 = _mm512_set1_epi16(0x800);
+    const __mmask64 ascii = _mm512_kunpackd(_mm512_cmplt_epu16_mask(v1, below80), _mm512_cmplt_epu16_mask(v0, below80));
+    const __mmask64 two = _mm512_kunpackd(_mm512_cmplt_epu16_mask(v1, below800), _mm512_cmplt_epu16_mask(v0, below800));
+    const __m512i high0 = _mm512_srli_epi16(v0, 7), high1 = _mm512_srli_epi16(v1, 7);
+    // The low byte of each unit (the even bytes of the two vectors) indexes
+    // its block's 128 entries of the scan's table.
+    const __m512i bytes_index = _mm512_loadu_si512(BYTE_INDEX);
+    const __m512i index = _mm512_permutex2var_epi8(v0, _mm512_add_epi8(bytes_index, bytes_index), v1);
+    const std::uint8_t* const table = word_data::WORD_BREAK_PACKED_PLANES.data();
+    __m512i entry = entries_of(table, index);
+    __mmask64 inside[2];
+    for (unsigned k = 0; k < 2; ++k) {
+        const __m512i high = _mm512_set1_epi16(static_cast<short>(blocks.of[k]));
+        inside[k] = _mm512_kunpackd(_mm512_cmpeq_epi16_mask(high1, high), _mm512_cmpeq_epi16_mask(high0, high));
+        entry = _mm512_mask_blend_epi8(inside[k], entry, entries_of(table + (std::size_t(blocks.of[k]) << 7), index));
+    }
+    c.in[0] = inside[0];
+    c.in[1] = inside[1];
+    const __m512i column = _mm512_and_si512(entry, _mm512_set1_epi8(static_cast<char>(word_data::COLUMN_MASK)));
+    const __m512i flags = _mm512_maskz_permutexvar_epi8(~__mmask64(0), column, _mm512_loadu_si512(COLUMN_FLAGS.of));
+    const __mmask64 known = ascii | inside[0] | inside[1];
+    // And the letters of the ranges of ideographs and syllables, beyond any one block.
+    __mmask64 ranged = 0;
+    for (const LetterRange& r : LETTER_RANGES) {
+        if (!blocks.ranges) break;  // none seen yet
+        const __m512i first = _mm512_set1_epi16(static_cast<short>(r.first));
+        const __m512i span = _mm512_set1_epi16(static_cast<short>(r.last - r.first));
+        ranged |= _mm512_kunpackd(_mm512_cmple_epu16_mask(_mm512_sub_epi16(v1, first), span),
+                                  _mm512_cmple_epu16_mask(_mm512_sub_epi16(v0, first), span));
+    }
+    c.letter = _mm512_mask_test_epi8_mask(known, flags, _mm512_set1_epi8(LETTER)) | ranged;
+    c.digit = _mm512_mask_test_epi8_mask(known, flags, _mm512_set1_epi8(DIGIT));
+    c.mark = _mm512_mask_test_epi8_mask(known, flags, _mm512_set1_epi8(MARK));
+    c.other = _mm512_mask_test_epi8_mask(known, flags, _mm512_set1_epi8(OTHER));
+    c.space = _mm512_mask_test_epi8_mask(known, flags, _mm512_set1_epi8(SPACE));
+    c.mid_letter = _mm512_mask_test_epi8_mask(known, flags, _mm512_set1_epi8(MID_LETTER));
+    c.mid_num = _mm512_mask_test_epi8_mask(known, flags, _mm512_set1_epi8(MID_NUM));
+    c.kana = _mm512_mask_test_epi8_mask(known, flags, _mm512_set1_epi8(static_cast<char>(KANA)));
+    // U+0022 (Double_Quote) and U+005F (ExtendNumLet), by their units.
+    c.quote = units_equal(v0, v1, 0x22);
+    c.underscore = units_equal(v0, v1, 0x5F);
+    c.one = ascii;
+    c.two = two;
+    // Bytes per unit: 3, less one below U+0800 and one more below U+0080;
+    // summed within each lane of 16, then across the lanes: the last byte of
+    // the lane before added to each lane, then that of the lane two before.
+    const __m512i one = _mm512_set1_epi8(1);
+    __m512i bytes = _mm512_set1_epi8(3);
+    bytes = _mm512_mask_sub_epi8(bytes, two, bytes, one);
+    bytes = _mm512_mask_sub_epi8(bytes, ascii, bytes, one);
+    __m512i x = _mm512_add_epi8(bytes, _mm512_bslli_epi128(bytes, 1));
+    x = _mm512_add_epi8(x, _mm512_bslli_epi128(x, 2));
+    x = _mm512_add_epi8(x, _mm512_bslli_epi128(x, 4));
+    x = _mm512_add_epi8(x, _mm512_bslli_epi128(x, 8));
+    const __m512i lane_start = _mm512_and_si512(bytes_index, _mm512_set1_epi8(0x30));
+    x = _mm512_add_epi8(x, _mm512_maskz_permutexvar_epi8(~std::uint64_t(0xFFFF), _mm512_sub_epi8(lane_start, one), x));
+    x = _mm512_add_epi8(x, _mm512_maskz_permutexvar_epi8(~std::uint64_t(0xFFFFFFFF),
+                                                         _mm512_sub_epi8(lane_start, _mm512_set1_epi8(17)), x));
+    c.bytes_before = _mm512_sub_epi8(x, bytes);
+}
+}  // namespace
+
+// The word steps of 16-bit units from pos to at most end, sixty-two units a
+// step, where every unit is a letter, digit, mark, space, Mid character,
+// kana, U+0022, U+005F or Other of ASCII, of the two blocks or of the ranges
+// of letters: the boundaries there follow from each unit's neighbours, two
+// before it and one after, with no state. Each step reads the sixty-four
+// units from two before the first it decides; a mark must follow a letter
+// or a mark, and the last unit decided is neither a Mid character nor
+// U+0022, so that the state after it is that of its class alone. The
+// offsets of the boundaries are written straight into out, eight at a time.
+// Returns where the steps end (pos where they cannot start), with state and
+// offset as the plain steps leave them; a unit of a third block where they
+// stop brings its block in.
+template <typename Out>
+[[gnu::target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt,bmi,bmi2"), gnu::always_inline]] inline std::size_t
+word_steps(const char16_t* d, std::size_t pos, std::size_t end, unsigned& state, std::uint64_t& offset,
+    StepBlocks& blocks, Out& out) {
+    constexpr std::uint64_t DECIDED = ~std::uint64_t(3);  // window positions 2 to 63
+    constexpr std::uint64_t TOP = std::uint64_t(1) << 63;
+    std::uint64_t off = offset;
+    bool first = true;
+    unsigned last_class = 0;  // of the last unit decided: letter, digit, mark, other, space, kana, underscore
+    std::size_t i = pos;
+    UnitClasses c;
+    while (i + 62 <= end) {
+        classify_units(d + i - 2, blocks, c);
+        const std::uint64_t letters = c.letter | c.mark;  // a mark stands for the letter it follows
+        const std::uint64_t mid = c.mid_letter | c.mid_num;
+        const std::uint64_t known =
+            c.letter | c.digit | c.mark | c.other | c.space | mid | c.kana | c.quote | c.underscore;
+        // Entering, the unit before the first is known, and a mark only on
+        // a letter (as the plain steps' state tells); the one before that,
+        // which a Mid character between them brings in, too, and no mark.
+        if (first && (!(known & 2) || ((mid & 2) && ((~known | c.mark) & 1)) ||
+                      ((c.mark & 2) && (state & LETTER_STATE_MASK) != LETTER_STATE)))
+            break;
+        const std::uint64_t bad = (~known | (c.mark & ~(letters << 1)) | (mid & TOP)) & DECIDED;
+        std::uint64_t decided = bad == 0 ? DECIDED : (bad - 1) & ~bad & DECIDED;  // below the first bad one
+        // The last one decided is no Mid character (whether it joined is part
+        // of the plain steps' state) and no U+0022 (its own state).
+        const std::uint64_t kept = decided & ~mid & ~c.quote;
+        if (kept == 0) break;
+        const unsigned last = 63u - unsigned(std::countl_zero(kept));
+        decided = last == 63 ? DECIDED : ((std::uint64_t(2) << last) - 1) & DECIDED;
+        // WB5, WB8, WB9, WB10, WB13b; WB7 and WB11 after a Mid character joined on both sides.
+        const std::uint64_t join_letter =
+            c.letter & ((letters << 1) | (c.digit << 1) | (c.underscore << 1) | ((c.mid_letter << 1) & (letters << 2)));
+        const std::uint64_t join_digit =
+            c.digit & ((c.digit << 1) | (letters << 1) | (c.underscore << 1) | ((c.mid_num << 1) & (c.digit << 2)));
+        // WB13a, WB13, WB13b.
+        const std::uint64_t join_underscore = c.underscore & ((letters | c.digit | c.kana | c.underscore) << 1);
+        const std::uint64_t join_kana = c.kana & ((c.kana | c.underscore) << 1);
+        // WB6, WB12; WB4 for marks, WB3d for spaces.
+        const std::uint64_t join_mid = (c.mid_letter & (letters << 1) & (c.letter >> 1)) |
+                                       (c.mid_num & (c.digit << 1) & (c.digit >> 1));
+        const std::uint64_t join = join_letter | join_digit | join_mid | join_underscore | join_kana | c.mark |
+                                   (c.space & (c.space << 1));
+        const std::uint64_t breaks = decided & ~join;
+        // The offsets of the breaks, packed in order and widened eight at a time.
+        alignas(64) std::uint8_t before[64];
+        _mm512_store_si512(before, c.bytes_before);
+        const std::uint64_t p2 = before[2];
+        const __m512i base = _mm512_set1_epi64(std::int64_t(off - p2));
+        alignas(64) std::uint8_t packed[64];
+        _mm512_store_si512(packed, _mm512_maskz_compress_epi8(breaks, c.bytes_before));
+        const unsigned count = unsigned(std::popcount(breaks));
+        std::uint64_t* const tail = out.tail();
+        for (unsigned k = 0; k < count; k += 8) {
+            const __m512i wide =
+                _mm512_maskz_cvtepu8_epi64(0xFF, _mm_loadl_epi64(reinterpret_cast<const __m128i*>(packed + k)));
+            const __mmask8 keep = count - k >= 8 ? __mmask8(0xFF) : __mmask8((1u << (count - k)) - 1);
+            _mm512_mask_storeu_epi64(tail + k, keep, _mm512_add_epi64(wide, base));
+        }
+        out.wrote(count);
+        const std::uint64_t bit = std::uint64_t(1) << last;
+        last_class = (c.letter & bit) ? 0 : (c.digit & bit) ? 1 : (c.mark & bit) ? 2 : (c.other & bit) ? 3
+                     : (c.kana & bit) ? 5 : (c.underscore & bit) ? 6 : 4;
+        off = off - p2 + before[last] + 3 - ((c.one >> last) & 1) - ((c.two >> last) & 1);
+        i += last - 1;
+        first = false;
+        if (last < 63) {
+            if ((bad >> (last + 1)) & 1) blocks.take(d[i], c.in);
+            break;
+        }
+    }
+    if (i != pos) {
+        constexpr unsigned AFTER_CLASS[7] = {state_of(W::ALetter), state_of(W::Numeric),
+                                             state_of(W::ALetter) | AFTER_IGNORABLE, state_of(W::Other),
+                                             state_of(W::WSegSpace), state_of(W::Katakana),
+                                             state_of(W::ExtendNumLet)};
+        state = AFTER_CLASS[last_class];
+        offset = off;
+    } else {
+        blocks.take(d[i], {1, 0});  // the second block gives way
+    }
+    return i;
+}
+
+// The word scan of 16-bit units with the steps above wherever they go, the
+// plain steps elsewhere (as scan_word_steps): after the vector steps stop,
+// the plain ones take the unit they stopped at and the one after it, which
+// the next vector step reads before its first; where the vector steps gain
+// little (Hebrew, Chinese, Vietnamese), the plain ones take twice as many
+// units before they try again.
+template <typename Out, typename Block>
+[[gnu::target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt,bmi,bmi2"), gnu::always_inline]] inline void
+scan_word_vector(const FixedUnits<char16_t> u, Out& out, Block& block) {
+    const auto put = [&](std::size_t, std::uint64_t offset, bool boundary) { out.put_if(offset, boundary); };
+    using Units = FixedUnits<char16_t>;
+    constexpr std::size_t STEP = 62;
+    const std::size_t to = u.size();
+    if (to == 0) return;
+    const std::size_t first = packed_of<Units>(u.unit(0));
+    // Ignorables at the start attach to nothing: they stand for Other.
+    unsigned state = (state_of(W::Other) & STEPS.keep[first]) | STEPS.set[first];
+    std::uint64_t offset = u.utf8_bytes(u.unit(0), 1);
+    SlowSteps<Units> slow(u, 0, to);
+    constexpr std::size_t AFTER_STOP = 2, MOST = 64 * WORD_BLOCK;
+    StepBlocks vector_blocks;
+    std::size_t plain = AFTER_STOP;
+    for (std::size_t pos = 1; pos < to;) {
+        if (pos >= 2 && to - pos >= STEP) {
+            const std::size_t from = pos, bound = to - pos > WORD_BLOCK ? pos + WORD_BLOCK : to;
+            pos = word_steps(u.data(), pos, bound, state, offset, vector_blocks, out);
+            call_block(block, pos);
+            if (pos + STEP > bound && bound != to) continue;  // the bound stopped them, not a unit
+            plain = pos - from >= 32 ? AFTER_STOP : std::min(2 * plain + 1, MOST);
+        }
+        for (const std::size_t end = to - pos > plain ? pos + plain : to; pos < end;) {
+            pos = step_units(u, pos, end - pos > WORD_BLOCK ? pos + WORD_BLOCK : end, state, offset, slow, put);
+            call_block(block, pos);
+        }
+    }
+}
 #else
 bool avx2_chunks() noexcept { return false; }
+bool vector_word_steps() noexcept { return false; }
+void allow_vector_word_steps(bool) noexcept {}
 #endif
 }  // namespace word_rules
 
@@ -172,6 +472,21 @@ template <bool Chunks, typename Units>
     const FixedUnits<char16_t> u, OffsetSink& sink) {
     scan_into<true, true>(u, sink);
 }
+
+// The same with the vector steps of word_rules::word_steps.
+[[gnu::target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt,bmi,bmi2"), gnu::noinline]] void boundary_offsets_vector(
+    const FixedUnits<char16_t> u, OffsetSink& sink) {
+    Estimating estimating(sink, u.size());
+    std::uint64_t buffer[BlockBatch::CAPACITY];
+    BlockBatch out(estimating, buffer);
+    out.put_if(0, true);
+    const auto block = [&](std::size_t pos) {
+        out.block();
+        estimating.reached(pos);
+    };
+    word_rules::scan_word_vector(u, out, block);
+    out.flush();
+}
 #endif
 
 // The chunks only where they pay, and each scan in a function of its own:
@@ -183,12 +498,14 @@ void boundary_offsets(const Units u, OffsetSink& sink) {
     if constexpr (Units::fixed) {
         word_rules::RunRanges sample;
 #if SCRIVLET_WORD_AVX2
-        if constexpr (std::is_same_v<Units, FixedUnits<char16_t>>)
+        if constexpr (std::is_same_v<Units, FixedUnits<char16_t>>) {
+            if (word_rules::vector_word_steps()) return boundary_offsets_vector(u, sink);
             if (word_rules::avx2_chunks()) {
                 if (word_rules::chunks_pay<true>(u, 0, u.size(), sample, word_rules::SKIP_SHARE_64_AVX2))
                     return boundary_offsets_avx2(u, sink);
                 return boundary_offsets_with<false>(u, sink);
             }
+        }
 #endif
         if (word_rules::chunks_pay(u, 0, u.size(), sample)) return boundary_offsets_with<true>(u, sink);
     }
@@ -331,6 +648,16 @@ constexpr std::array<BlockBits, 0x200> BLOCK_BITS = build_block_bits(word_data::
 constexpr std::size_t JOIN_RANGE_COUNT = count_join_ranges(word_data::WORD_BREAK_BMP_VALUES);
 constexpr std::array<JoinRange, JOIN_RANGE_COUNT> JOIN_RANGES =
     build_join_ranges<JOIN_RANGE_COUNT>(word_data::WORD_BREAK_BMP_VALUES);
+
+#if SCRIVLET_WORD_AVX2
+constexpr bool letter_ranges_hold_letters_only() {
+    for (const LetterRange& r : LETTER_RANGES)
+        for (char32_t cp = r.first; cp <= r.last; ++cp)
+            if (word_data::WORD_BREAK_BMP_VALUES[cp] != WordBreak::ALetter) return false;
+    return true;
+}
+static_assert(letter_ranges_hold_letters_only(), "the word steps' ranges of letters hold letters only");
+#endif
 }  // namespace
 
 
