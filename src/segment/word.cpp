@@ -149,6 +149,14 @@ struct ColumnFlags {
 };
 constexpr ColumnFlags COLUMN_FLAGS;
 
+// Hebrew letters, which are letters to the steps (COLUMN_FLAGS leaves them
+// out) but for the quotes after them.
+struct HebrewColumns {
+    std::uint8_t of[64] = {};
+    constexpr HebrewColumns() { of[unsigned(W::Hebrew_Letter)] = 1; }
+};
+constexpr HebrewColumns HEBREW_COLUMNS;
+
 // Ranges wider than a block whose code points are all letters here: the
 // ideographs of CJK and the Hangul syllables.
 struct LetterRange {
@@ -183,10 +191,50 @@ constexpr const std::uint8_t* BYTE_INDEX = BYTE_INDEX_TABLE.of;
 // take one byte in UTF-8, which two or fewer, and the UTF-8 bytes before
 // each from the first.
 struct UnitClasses {
-    std::uint64_t letter, digit, mark, other, space, mid_letter, mid_num, kana, quote, underscore, one, two;
+    std::uint64_t letter, digit, mark, other, space, mid_letter, mid_num, kana, hebrew, quote, apostrophe, underscore;
+    std::uint64_t one, two;
     std::uint64_t in[2];  // the units of each block
     __m512i bytes_before;  // a byte per unit
 };
+
+// The classes of the units of known from their flags and columns.
+[[gnu::target("avx512f,avx512bw,avx512vbmi"), gnu::always_inline]] inline void set_classes(__m512i column,
+                                                                                       __mmask64 known,
+                                                                                       UnitClasses& c) {
+    const __m512i flags = _mm512_maskz_permutexvar_epi8(~__mmask64(0), column, _mm512_loadu_si512(COLUMN_FLAGS.of));
+    const __m512i hebrew = _mm512_maskz_permutexvar_epi8(~__mmask64(0), column, _mm512_loadu_si512(HEBREW_COLUMNS.of));
+    c.hebrew = _mm512_mask_test_epi8_mask(known, hebrew, hebrew);
+    c.letter = _mm512_mask_test_epi8_mask(known, flags, _mm512_set1_epi8(LETTER));
+    c.digit = _mm512_mask_test_epi8_mask(known, flags, _mm512_set1_epi8(DIGIT));
+    c.mark = _mm512_mask_test_epi8_mask(known, flags, _mm512_set1_epi8(MARK));
+    c.other = _mm512_mask_test_epi8_mask(known, flags, _mm512_set1_epi8(OTHER));
+    c.space = _mm512_mask_test_epi8_mask(known, flags, _mm512_set1_epi8(SPACE));
+    c.mid_letter = _mm512_mask_test_epi8_mask(known, flags, _mm512_set1_epi8(MID_LETTER));
+    c.mid_num = _mm512_mask_test_epi8_mask(known, flags, _mm512_set1_epi8(MID_NUM));
+    c.kana = _mm512_mask_test_epi8_mask(known, flags, _mm512_set1_epi8(static_cast<char>(KANA)));
+    c.letter |= c.hebrew;
+}
+
+// The bytes before each of 64 units of these lengths: summed within each
+// lane of 16, then across the lanes: the last byte of the lane before added
+// to each lane, then that of the lane two before.
+[[gnu::target("avx512f,avx512bw,avx512vbmi"), gnu::always_inline]] inline __m512i bytes_before(__m512i bytes) {
+    __m512i x = _mm512_add_epi8(bytes, _mm512_bslli_epi128(bytes, 1));
+    x = _mm512_add_epi8(x, _mm512_bslli_epi128(x, 2));
+    x = _mm512_add_epi8(x, _mm512_bslli_epi128(x, 4));
+    x = _mm512_add_epi8(x, _mm512_bslli_epi128(x, 8));
+    const __m512i lane_start = _mm512_and_si512(_mm512_loadu_si512(BYTE_INDEX), _mm512_set1_epi8(0x30));
+    const __m512i last_before = _mm512_sub_epi8(lane_start, _mm512_set1_epi8(1));
+    x = _mm512_add_epi8(x, _mm512_maskz_permutexvar_epi8(~std::uint64_t(0xFFFF), last_before, x));
+    x = _mm512_add_epi8(x, _mm512_maskz_permutexvar_epi8(~std::uint64_t(0xFFFFFFFF),
+                                                         _mm512_sub_epi8(last_before, _mm512_set1_epi8(16)), x));
+    return _mm512_sub_epi8(x, bytes);
+}
+
+// The permutation that moves bytes 0-15 of a vector to lane k.
+[[gnu::target("avx512f,avx512bw"), gnu::always_inline]] inline __m512i unit_lanes(unsigned k) {
+    return _mm512_sub_epi8(_mm512_loadu_si512(BYTE_INDEX), _mm512_set1_epi8(static_cast<char>(16 * k)));
+}
 
 // The blocks the word steps read beside ASCII, and whether the ranges of
 // letters too (once a text has shown one of theirs).
@@ -194,7 +242,8 @@ struct StepBlocks {
     unsigned of[2] = {0, 0};
     bool ranges = false;
     // Whether a unit where the steps stopped brings in its block or the ranges.
-    void take(char16_t u, const std::uint64_t (&in)[2]) noexcept {
+    void take(char32_t u, const std::uint64_t (&in)[2]) noexcept {
+        if (u > 0xFFFF) return;
         for (const LetterRange& r : LETTER_RANGES) ranges = ranges || (u >= r.first && u <= r.last);
         if (u < 0x80 || (u >> 7) == of[0] || (u >> 7) == of[1]) return;
         // A third block takes the place of the one with fewer units here.
@@ -224,7 +273,6 @@ struct StepBlocks {
     c.in[0] = inside[0];
     c.in[1] = inside[1];
     const __m512i column = _mm512_and_si512(entry, _mm512_set1_epi8(static_cast<char>(word_data::COLUMN_MASK)));
-    const __m512i flags = _mm512_maskz_permutexvar_epi8(~__mmask64(0), column, _mm512_loadu_si512(COLUMN_FLAGS.of));
     const __mmask64 known = ascii | inside[0] | inside[1];
     // And the letters of the ranges of ideographs and syllables, beyond any one block.
     __mmask64 ranged = 0;
@@ -235,35 +283,61 @@ struct StepBlocks {
         ranged |= _mm512_kunpackd(_mm512_cmple_epu16_mask(_mm512_sub_epi16(v1, first), span),
                                   _mm512_cmple_epu16_mask(_mm512_sub_epi16(v0, first), span));
     }
-    c.letter = _mm512_mask_test_epi8_mask(known, flags, _mm512_set1_epi8(LETTER)) | ranged;
-    c.digit = _mm512_mask_test_epi8_mask(known, flags, _mm512_set1_epi8(DIGIT));
-    c.mark = _mm512_mask_test_epi8_mask(known, flags, _mm512_set1_epi8(MARK));
-    c.other = _mm512_mask_test_epi8_mask(known, flags, _mm512_set1_epi8(OTHER));
-    c.space = _mm512_mask_test_epi8_mask(known, flags, _mm512_set1_epi8(SPACE));
-    c.mid_letter = _mm512_mask_test_epi8_mask(known, flags, _mm512_set1_epi8(MID_LETTER));
-    c.mid_num = _mm512_mask_test_epi8_mask(known, flags, _mm512_set1_epi8(MID_NUM));
-    c.kana = _mm512_mask_test_epi8_mask(known, flags, _mm512_set1_epi8(static_cast<char>(KANA)));
-    // U+0022 (Double_Quote) and U+005F (ExtendNumLet), by their units.
+    set_classes(column, known, c);
+    c.letter |= ranged;
+    // U+0022 (Double_Quote), U+0027 (Single_Quote) and U+005F (ExtendNumLet), by their units.
     c.quote = units_equal(v0, v1, 0x22);
+    c.apostrophe = units_equal(v0, v1, 0x27);
     c.underscore = units_equal(v0, v1, 0x5F);
     c.one = ascii;
     c.two = two;
-    // Bytes per unit: 3, less one below U+0800 and one more below U+0080;
-    // summed within each lane of 16, then across the lanes: the last byte of
-    // the lane before added to each lane, then that of the lane two before.
+    // Bytes per unit: 3, less one below U+0800 and one more below U+0080.
     const __m512i one = _mm512_set1_epi8(1);
     __m512i bytes = _mm512_set1_epi8(3);
     bytes = _mm512_mask_sub_epi8(bytes, two, bytes, one);
     bytes = _mm512_mask_sub_epi8(bytes, ascii, bytes, one);
-    __m512i x = _mm512_add_epi8(bytes, _mm512_bslli_epi128(bytes, 1));
-    x = _mm512_add_epi8(x, _mm512_bslli_epi128(x, 2));
-    x = _mm512_add_epi8(x, _mm512_bslli_epi128(x, 4));
-    x = _mm512_add_epi8(x, _mm512_bslli_epi128(x, 8));
-    const __m512i lane_start = _mm512_and_si512(bytes_index, _mm512_set1_epi8(0x30));
-    x = _mm512_add_epi8(x, _mm512_maskz_permutexvar_epi8(~std::uint64_t(0xFFFF), _mm512_sub_epi8(lane_start, one), x));
-    x = _mm512_add_epi8(x, _mm512_maskz_permutexvar_epi8(~std::uint64_t(0xFFFFFFFF),
-                                                         _mm512_sub_epi8(lane_start, _mm512_set1_epi8(17)), x));
-    c.bytes_before = _mm512_sub_epi8(x, bytes);
+    c.bytes_before = bytes_before(bytes);
+}
+
+// The same for 32-bit units, from the scan's whole table of the BMP (four
+// gathers of sixteen entries): no blocks to follow, and every unit above
+// the BMP left unknown.
+[[gnu::target("avx512f,avx512bw,avx512vbmi"), gnu::always_inline]] inline void classify_units(
+    const char32_t* p, const StepBlocks&, UnitClasses& c) {
+    const __m512i bmp_last = _mm512_set1_epi32(0xFFFF);
+    const auto* table = reinterpret_cast<const int*>(word_data::WORD_BREAK_PACKED_PLANES.data());
+    std::uint64_t ascii = 0, two = 0, beyond = 0, quote = 0, apostrophe = 0, underscore = 0;
+    __m512i entry = _mm512_setzero_si512();
+    for (unsigned k = 0; k < 4; ++k) {
+        const __m512i x = _mm512_loadu_si512(p + 16 * k);
+        const unsigned shift = 16 * k;
+        ascii |= std::uint64_t(_mm512_cmplt_epu32_mask(x, _mm512_set1_epi32(0x80))) << shift;
+        two |= std::uint64_t(_mm512_cmplt_epu32_mask(x, _mm512_set1_epi32(0x800))) << shift;
+        beyond |= std::uint64_t(_mm512_cmpgt_epu32_mask(x, bmp_last)) << shift;
+        quote |= std::uint64_t(_mm512_cmpeq_epi32_mask(x, _mm512_set1_epi32(0x22))) << shift;
+        apostrophe |= std::uint64_t(_mm512_cmpeq_epi32_mask(x, _mm512_set1_epi32(0x27))) << shift;
+        underscore |= std::uint64_t(_mm512_cmpeq_epi32_mask(x, _mm512_set1_epi32(0x5F))) << shift;
+        // Four bytes from each unit's entry on, all inside the table's two planes.
+        const __m512i words = _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), 0xFFFF,
+                                                          _mm512_maskz_min_epu32(0xFFFF, x, bmp_last), table, 1);
+        const __m512i low = _mm512_zextsi128_si512(_mm512_maskz_cvtepi32_epi8(0xFFFF, words));
+        entry = _mm512_or_si512(entry, _mm512_maskz_permutexvar_epi8(std::uint64_t(0xFFFF) << shift,
+                                                                    unit_lanes(k), low));
+    }
+    const __m512i column = _mm512_and_si512(entry, _mm512_set1_epi8(static_cast<char>(word_data::COLUMN_MASK)));
+    set_classes(column, ~beyond, c);
+    c.in[0] = c.in[1] = 0;
+    c.quote = quote;
+    c.apostrophe = apostrophe;
+    c.underscore = underscore;
+    c.one = ascii;
+    c.two = two;
+    const __m512i one = _mm512_set1_epi8(1);
+    __m512i bytes = _mm512_set1_epi8(3);
+    bytes = _mm512_mask_sub_epi8(bytes, two, bytes, one);
+    bytes = _mm512_mask_sub_epi8(bytes, ascii, bytes, one);
+    bytes = _mm512_mask_add_epi8(bytes, beyond, bytes, one);
+    c.bytes_before = bytes_before(bytes);
 }
 }  // namespace
 
@@ -279,9 +353,9 @@ struct StepBlocks {
 // Returns where the steps end (pos where they cannot start), with state and
 // offset as the plain steps leave them; a unit of a third block where they
 // stop brings its block in.
-template <typename Out>
+template <typename Unit, typename Out>
 [[gnu::target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt,bmi,bmi2"), gnu::always_inline]] inline std::size_t
-word_steps(const char16_t* d, std::size_t pos, std::size_t end, unsigned& state, std::uint64_t& offset,
+word_steps(const Unit* d, std::size_t pos, std::size_t end, unsigned& state, std::uint64_t& offset,
     StepBlocks& blocks, Out& out) {
     constexpr std::uint64_t DECIDED = ~std::uint64_t(3);  // window positions 2 to 63
     constexpr std::uint64_t TOP = std::uint64_t(1) << 63;
@@ -296,17 +370,23 @@ word_steps(const char16_t* d, std::size_t pos, std::size_t end, unsigned& state,
         const std::uint64_t mid = c.mid_letter | c.mid_num;
         const std::uint64_t known =
             c.letter | c.digit | c.mark | c.other | c.space | mid | c.kana | c.quote | c.underscore;
+        // A quote after a Hebrew letter, or after a mark that may be on one,
+        // is the plain steps' to decide (WB7a, WB7b, WB7c).
+        const std::uint64_t hebrew_marks = c.hebrew ? c.mark : 0;
+        const std::uint64_t hebrew_quote = (c.quote | c.apostrophe) & ((c.hebrew | hebrew_marks) << 1);
         // Entering, the unit before the first is known, and a mark only on
         // a letter (as the plain steps' state tells); the one before that,
-        // which a Mid character between them brings in, too, and no mark.
-        if (first && (!(known & 2) || ((mid & 2) && ((~known | c.mark) & 1)) ||
+        // which a Mid character or U+0022 between them brings in, too, and
+        // no mark.
+        if (first && (!(known & 2) || (((mid | c.quote) & 2) && ((~known | c.mark) & 1)) || (hebrew_quote & 2) ||
                       ((c.mark & 2) && (state & LETTER_STATE_MASK) != LETTER_STATE)))
             break;
-        const std::uint64_t bad = (~known | (c.mark & ~(letters << 1)) | (mid & TOP)) & DECIDED;
+        const std::uint64_t bad = (~known | (c.mark & ~(letters << 1)) | (mid & TOP) | hebrew_quote) & DECIDED;
         std::uint64_t decided = bad == 0 ? DECIDED : (bad - 1) & ~bad & DECIDED;  // below the first bad one
         // The last one decided is no Mid character (whether it joined is part
-        // of the plain steps' state) and no U+0022 (its own state).
-        const std::uint64_t kept = decided & ~mid & ~c.quote;
+        // of the plain steps' state), no U+0022 (its own state) and no mark
+        // that may be on a Hebrew letter.
+        const std::uint64_t kept = decided & ~mid & ~c.quote & ~hebrew_marks;
         if (kept == 0) break;
         const unsigned last = 63u - unsigned(std::countl_zero(kept));
         decided = last == 63 ? DECIDED : ((std::uint64_t(2) << last) - 1) & DECIDED;
@@ -341,8 +421,8 @@ word_steps(const char16_t* d, std::size_t pos, std::size_t end, unsigned& state,
         }
         out.wrote(count);
         const std::uint64_t bit = std::uint64_t(1) << last;
-        last_class = (c.letter & bit) ? 0 : (c.digit & bit) ? 1 : (c.mark & bit) ? 2 : (c.other & bit) ? 3
-                     : (c.kana & bit) ? 5 : (c.underscore & bit) ? 6 : 4;
+        last_class = (c.hebrew & bit) ? 7 : (c.letter & bit) ? 0 : (c.digit & bit) ? 1 : (c.mark & bit) ? 2
+                     : (c.other & bit) ? 3 : (c.kana & bit) ? 5 : (c.underscore & bit) ? 6 : 4;
         off = off - p2 + before[last] + 3 - ((c.one >> last) & 1) - ((c.two >> last) & 1);
         i += last - 1;
         first = false;
@@ -352,10 +432,10 @@ word_steps(const char16_t* d, std::size_t pos, std::size_t end, unsigned& state,
         }
     }
     if (i != pos) {
-        constexpr unsigned AFTER_CLASS[7] = {state_of(W::ALetter), state_of(W::Numeric),
+        constexpr unsigned AFTER_CLASS[8] = {state_of(W::ALetter), state_of(W::Numeric),
                                              state_of(W::ALetter) | AFTER_IGNORABLE, state_of(W::Other),
                                              state_of(W::WSegSpace), state_of(W::Katakana),
-                                             state_of(W::ExtendNumLet)};
+                                             state_of(W::ExtendNumLet), state_of(W::Hebrew_Letter)};
         state = AFTER_CLASS[last_class];
         offset = off;
     } else {
@@ -370,11 +450,11 @@ word_steps(const char16_t* d, std::size_t pos, std::size_t end, unsigned& state,
 // the next vector step reads before its first; where the vector steps gain
 // little (Hebrew, Chinese, Vietnamese), the plain ones take twice as many
 // units before they try again.
-template <typename Out, typename Block>
+template <typename Unit, typename Out, typename Block>
 [[gnu::target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt,bmi,bmi2"), gnu::always_inline]] inline void
-scan_word_vector(const FixedUnits<char16_t> u, Out& out, Block& block) {
+scan_word_vector(const FixedUnits<Unit> u, Out& out, Block& block) {
     const auto put = [&](std::size_t, std::uint64_t offset, bool boundary) { out.put_if(offset, boundary); };
-    using Units = FixedUnits<char16_t>;
+    using Units = FixedUnits<Unit>;
     constexpr std::size_t STEP = 62;
     const std::size_t to = u.size();
     if (to == 0) return;
@@ -395,7 +475,7 @@ scan_word_vector(const FixedUnits<char16_t> u, Out& out, Block& block) {
             plain = pos - from >= 32 ? AFTER_STOP : std::min(2 * plain + 1, MOST);
         }
         for (const std::size_t end = to - pos > plain ? pos + plain : to; pos < end;) {
-            pos = step_units(u, pos, end - pos > WORD_BLOCK ? pos + WORD_BLOCK : end, state, offset, slow, put);
+            pos = step_stretch(u, pos, end - pos > WORD_BLOCK ? pos + WORD_BLOCK : end, state, offset, slow, put);
             call_block(block, pos);
         }
     }
@@ -474,8 +554,9 @@ template <bool Chunks, typename Units>
 }
 
 // The same with the vector steps of word_rules::word_steps.
+template <typename Unit>
 [[gnu::target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt,bmi,bmi2"), gnu::noinline]] void boundary_offsets_vector(
-    const FixedUnits<char16_t> u, OffsetSink& sink) {
+    const FixedUnits<Unit> u, OffsetSink& sink) {
     Estimating estimating(sink, u.size());
     std::uint64_t buffer[BlockBatch::CAPACITY];
     BlockBatch out(estimating, buffer);
@@ -498,6 +579,8 @@ void boundary_offsets(const Units u, OffsetSink& sink) {
     if constexpr (Units::fixed) {
         word_rules::RunRanges sample;
 #if SCRIVLET_WORD_AVX2
+        if constexpr (std::is_same_v<Units, FixedUnits<char32_t>>)
+            if (word_rules::vector_word_steps()) return boundary_offsets_vector(u, sink);
         if constexpr (std::is_same_v<Units, FixedUnits<char16_t>>) {
             if (word_rules::vector_word_steps()) return boundary_offsets_vector(u, sink);
             if (word_rules::avx2_chunks()) {
