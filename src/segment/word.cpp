@@ -171,6 +171,15 @@ struct ByteIndex {
     }
 };
 constexpr ByteIndex BYTE_INDEX_TABLE;
+
+// The low 16-bit halves of 32 units of 32 bits in two vectors.
+struct EvenWords {
+    std::uint16_t of[32] = {};
+    constexpr EvenWords() {
+        for (unsigned k = 0; k < 32; ++k) of[k] = std::uint16_t(2 * k);
+    }
+};
+constexpr EvenWords EVEN_WORDS;
 constexpr const std::uint8_t* BYTE_INDEX = BYTE_INDEX_TABLE.of;
 
 // The units of two vectors equal to u, a bit each.
@@ -231,11 +240,6 @@ struct UnitClasses {
     return _mm512_sub_epi8(x, bytes);
 }
 
-// The permutation that moves bytes 0-15 of a vector to lane k.
-[[gnu::target("avx512f,avx512bw"), gnu::always_inline]] inline __m512i unit_lanes(unsigned k) {
-    return _mm512_sub_epi8(_mm512_loadu_si512(BYTE_INDEX), _mm512_set1_epi8(static_cast<char>(16 * k)));
-}
-
 // The blocks the word steps read beside ASCII, and whether the ranges of
 // letters too (once a text has shown one of theirs).
 struct StepBlocks {
@@ -252,8 +256,7 @@ struct StepBlocks {
 };
 
 [[gnu::target("avx512f,avx512bw,avx512vbmi"), gnu::always_inline]] inline void classify_units(
-    const char16_t* p, const StepBlocks& blocks, UnitClasses& c) {
-    const __m512i v0 = _mm512_loadu_si512(p), v1 = _mm512_loadu_si512(p + 32);
+    __m512i v0, __m512i v1, const StepBlocks& blocks, UnitClasses& c) {
     const __m512i below80 = _mm512_set1_epi16(0x80), below800 = _mm512_set1_epi16(0x800);
     const __mmask64 ascii = _mm512_kunpackd(_mm512_cmplt_epu16_mask(v1, below80), _mm512_cmplt_epu16_mask(v0, below80));
     const __mmask64 two = _mm512_kunpackd(_mm512_cmplt_epu16_mask(v1, below800), _mm512_cmplt_epu16_mask(v0, below800));
@@ -299,45 +302,27 @@ struct StepBlocks {
     c.bytes_before = bytes_before(bytes);
 }
 
-// The same for 32-bit units, from the scan's whole table of the BMP (four
-// gathers of sixteen entries): no blocks to follow, and every unit above
-// the BMP left unknown.
 [[gnu::target("avx512f,avx512bw,avx512vbmi"), gnu::always_inline]] inline void classify_units(
-    const char32_t* p, const StepBlocks&, UnitClasses& c) {
-    const __m512i bmp_last = _mm512_set1_epi32(0xFFFF);
-    const auto* table = reinterpret_cast<const int*>(word_data::WORD_BREAK_PACKED_PLANES.data());
-    std::uint64_t ascii = 0, two = 0, beyond = 0, quote = 0, apostrophe = 0, underscore = 0;
-    __m512i entry = _mm512_setzero_si512();
+    const char16_t* p, const StepBlocks& blocks, UnitClasses& c) {
+    classify_units(_mm512_loadu_si512(p), _mm512_loadu_si512(p + 32), blocks, c);
+}
+
+// The same for 32-bit units, narrowed to their low 16 bits, then left
+// unknown beyond the BMP.
+[[gnu::target("avx512f,avx512bw,avx512vbmi"), gnu::always_inline]] inline void classify_units(
+    const char32_t* p, const StepBlocks& blocks, UnitClasses& c) {
+    const __m512i even = _mm512_loadu_si512(EVEN_WORDS.of);
+    __m512i x[4];
+    std::uint64_t beyond = 0;
     for (unsigned k = 0; k < 4; ++k) {
-        const __m512i x = _mm512_loadu_si512(p + 16 * k);
-        const unsigned shift = 16 * k;
-        ascii |= std::uint64_t(_mm512_cmplt_epu32_mask(x, _mm512_set1_epi32(0x80))) << shift;
-        two |= std::uint64_t(_mm512_cmplt_epu32_mask(x, _mm512_set1_epi32(0x800))) << shift;
-        beyond |= std::uint64_t(_mm512_cmpgt_epu32_mask(x, bmp_last)) << shift;
-        quote |= std::uint64_t(_mm512_cmpeq_epi32_mask(x, _mm512_set1_epi32(0x22))) << shift;
-        apostrophe |= std::uint64_t(_mm512_cmpeq_epi32_mask(x, _mm512_set1_epi32(0x27))) << shift;
-        underscore |= std::uint64_t(_mm512_cmpeq_epi32_mask(x, _mm512_set1_epi32(0x5F))) << shift;
-        // Four bytes from each unit's entry on, all inside the table's two planes.
-        const __m512i words = _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), 0xFFFF,
-                                                          _mm512_maskz_min_epu32(0xFFFF, x, bmp_last), table, 1);
-        const __m512i low = _mm512_zextsi128_si512(_mm512_maskz_cvtepi32_epi8(0xFFFF, words));
-        entry = _mm512_or_si512(entry, _mm512_maskz_permutexvar_epi8(std::uint64_t(0xFFFF) << shift,
-                                                                    unit_lanes(k), low));
+        x[k] = _mm512_loadu_si512(p + 16 * k);
+        beyond |= std::uint64_t(_mm512_cmpgt_epu32_mask(x[k], _mm512_set1_epi32(0xFFFF))) << (16 * k);
     }
-    const __m512i column = _mm512_and_si512(entry, _mm512_set1_epi8(static_cast<char>(word_data::COLUMN_MASK)));
-    set_classes(column, ~beyond, c);
-    c.in[0] = c.in[1] = 0;
-    c.quote = quote;
-    c.apostrophe = apostrophe;
-    c.underscore = underscore;
-    c.one = ascii;
-    c.two = two;
-    const __m512i one = _mm512_set1_epi8(1);
-    __m512i bytes = _mm512_set1_epi8(3);
-    bytes = _mm512_mask_sub_epi8(bytes, two, bytes, one);
-    bytes = _mm512_mask_sub_epi8(bytes, ascii, bytes, one);
-    bytes = _mm512_mask_add_epi8(bytes, beyond, bytes, one);
-    c.bytes_before = bytes_before(bytes);
+    classify_units(_mm512_permutex2var_epi16(x[0], even, x[1]), _mm512_permutex2var_epi16(x[2], even, x[3]), blocks,
+                   c);
+    for (std::uint64_t* m : {&c.letter, &c.digit, &c.mark, &c.other, &c.space, &c.mid_letter, &c.mid_num, &c.kana,
+                             &c.hebrew, &c.quote, &c.apostrophe, &c.underscore, &c.in[0], &c.in[1]})
+        *m &= ~beyond;
 }
 }  // namespace
 

@@ -183,14 +183,16 @@ TEST(texts_of_the_classes_the_vector_steps_know_keep_their_boundaries_with_the_s
     // Hebrew letters with their marks and quotes, kana, spaces, Mid
     // characters, underscores, quotes and Others, and what stops the steps:
     // newlines, ZWJ, soft hyphens, Mid characters of other blocks, a mark
-    // after a space.
+    // after a space, code points beyond the BMP (whose low 16 bits are a
+    // quote, an underscore or a letter).
     const std::u32string pools[] = {
         U"abcxyzABZ019", U"\u0430\u044F\u0410\u0301", U"\u0915\u093F\u094D\u0937\u0966",
         U"\u0E01\u0E2D\u0E32\u0E48\u0E50", U"\u0627\u0644\u064E\u0660", U"\u03B1\u03C9\u0386\u00E9",
         U"\u4E00\u6587\u9FEF\u30A2\u3042\u30FC\u3001", U"\uAC00\uD7A3\u1100", U"\u05D0\u05D1\u05EA\u05B0\u05B4",
     };
     const std::u32string units = U" \t.,:;'\u2019\u00A0\u200B\u3000\u00AB\u2014%(-\"_\n\r\u200D\u00AD"
-                                 U"\u05D0\u30A2\u0387\u060C\u066C\uFE0F\u2764\u0301";
+                                 U"\u05D0\u30A2\u0387\u060C\u066C\uFE0F\u2764\u0301"
+                                 U"\U0001F600\U00010022\U00010041\U0001005F";
     std::vector<std::u32string> between;
     for (const char32_t u : units) between.push_back(std::u32string(1, u));
     // Pieces whose states the steps must not end on, or must hand on as they are.
