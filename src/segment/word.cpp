@@ -459,7 +459,8 @@ scan_word_vector(const FixedUnits<Unit> u, Out& out, Block& block) {
             if (pos + STEP > bound && bound != to) continue;  // the bound stopped them, not a unit
             plain = pos - from >= 32 ? AFTER_STOP : std::min(2 * plain + 1, MOST);
         }
-        for (const std::size_t end = to - pos > plain ? pos + plain : to; pos < end;) {
+        // To the end where too few units are left for a vector step.
+        for (const std::size_t end = to - pos > std::max(plain, STEP) ? pos + plain : to; pos < end;) {
             pos = step_stretch(u, pos, end - pos > WORD_BLOCK ? pos + WORD_BLOCK : end, state, offset, slow, put);
             call_block(block, pos);
         }
@@ -564,10 +565,12 @@ void boundary_offsets(const Units u, OffsetSink& sink) {
     if constexpr (Units::fixed) {
         word_rules::RunRanges sample;
 #if SCRIVLET_WORD_AVX2
+        // The vector steps from the length of one of them on.
+        const bool vector = u.size() >= 64 && word_rules::vector_word_steps();
         if constexpr (std::is_same_v<Units, FixedUnits<char32_t>>)
-            if (word_rules::vector_word_steps()) return boundary_offsets_vector(u, sink);
+            if (vector) return boundary_offsets_vector(u, sink);
         if constexpr (std::is_same_v<Units, FixedUnits<char16_t>>) {
-            if (word_rules::vector_word_steps()) return boundary_offsets_vector(u, sink);
+            if (vector) return boundary_offsets_vector(u, sink);
             if (word_rules::avx2_chunks()) {
                 if (word_rules::chunks_pay<true>(u, 0, u.size(), sample, word_rules::SKIP_SHARE_64_AVX2))
                     return boundary_offsets_avx2(u, sink);
