@@ -105,6 +105,7 @@ template <bool Block0, bool Block1>
         r[1].block ? chunk_masks_avx2_of<false, true>(p, r, m) : chunk_masks_avx2_of<false, false>(p, r, m);
 }
 
+namespace {
 // The word steps below take AVX-512 with its byte permutes and compression
 // (VBMI, VBMI2).
 const bool HAS_VBMI = [] {
@@ -114,6 +115,7 @@ const bool HAS_VBMI = [] {
            __builtin_cpu_supports("popcnt") && __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
 }();
 std::atomic<bool> use_word_steps{HAS_VBMI};
+}  // namespace
 
 bool vector_word_steps() noexcept { return use_word_steps.load(std::memory_order_relaxed); }
 
