@@ -151,14 +151,6 @@ struct ColumnFlags {
 };
 constexpr ColumnFlags COLUMN_FLAGS;
 
-// Hebrew letters, which are letters to the steps (COLUMN_FLAGS leaves them
-// out) but for the quotes after them.
-struct HebrewColumns {
-    std::uint8_t of[64] = {};
-    constexpr HebrewColumns() { of[unsigned(W::Hebrew_Letter)] = 1; }
-};
-constexpr HebrewColumns HEBREW_COLUMNS;
-
 // Ranges wider than a block whose code points are all letters here: the
 // ideographs of CJK and the Hangul syllables.
 struct LetterRange {
@@ -213,8 +205,9 @@ struct UnitClasses {
                                                                                        __mmask64 known,
                                                                                        UnitClasses& c) {
     const __m512i flags = _mm512_maskz_permutexvar_epi8(~__mmask64(0), column, _mm512_loadu_si512(COLUMN_FLAGS.of));
-    const __m512i hebrew = _mm512_maskz_permutexvar_epi8(~__mmask64(0), column, _mm512_loadu_si512(HEBREW_COLUMNS.of));
-    c.hebrew = _mm512_mask_test_epi8_mask(known, hebrew, hebrew);
+    // Hebrew letters, which COLUMN_FLAGS leaves out, are letters to the
+    // steps but for the quotes after them.
+    c.hebrew = _mm512_mask_cmpeq_epi8_mask(known, column, _mm512_set1_epi8(static_cast<char>(W::Hebrew_Letter)));
     c.letter = _mm512_mask_test_epi8_mask(known, flags, _mm512_set1_epi8(LETTER));
     c.digit = _mm512_mask_test_epi8_mask(known, flags, _mm512_set1_epi8(DIGIT));
     c.mark = _mm512_mask_test_epi8_mask(known, flags, _mm512_set1_epi8(MARK));
@@ -247,10 +240,15 @@ struct UnitClasses {
 struct StepBlocks {
     unsigned of[2] = {0, 0};
     bool ranges = false;
-    // Whether a unit where the steps stopped brings in its block or the ranges.
+    // Whether a unit where the steps stopped brings in the ranges or its block.
     void take(char32_t u, const std::uint64_t (&in)[2]) noexcept {
         if (u > 0xFFFF) return;
-        for (const LetterRange& r : LETTER_RANGES) ranges = ranges || (u >= r.first && u <= r.last);
+        for (const LetterRange& r : LETTER_RANGES) {
+            if (u >= r.first && u <= r.last) {
+                ranges = true;  // its block stays out: the ranges hold it
+                return;
+            }
+        }
         if (u < 0x80 || (u >> 7) == of[0] || (u >> 7) == of[1]) return;
         // A third block takes the place of the one with fewer units here.
         of[std::popcount(in[0]) < std::popcount(in[1]) ? 0 : 1] = u >> 7;
@@ -328,18 +326,18 @@ struct StepBlocks {
 }
 }  // namespace
 
-// The word steps of 16-bit units from pos to at most end, sixty-two units a
-// step, where every unit is a letter, digit, mark, space, Mid character,
-// kana, U+0022, U+005F or Other of ASCII, of the two blocks or of the ranges
-// of letters: the boundaries there follow from each unit's neighbours, two
-// before it and one after, with no state. Each step reads the sixty-four
-// units from two before the first it decides; a mark must follow a letter
-// or a mark, and the last unit decided is neither a Mid character nor
-// U+0022, so that the state after it is that of its class alone. The
-// offsets of the boundaries are written straight into out, eight at a time.
-// Returns where the steps end (pos where they cannot start), with state and
-// offset as the plain steps leave them; a unit of a third block where they
-// stop brings its block in.
+// The word steps of 16 or 32-bit units from pos to at most end, sixty-two
+// units a step, where every unit is a letter, digit, mark, space, Mid
+// character, kana, U+0022, U+005F or Other of ASCII, of the two blocks or of
+// the ranges of letters: the boundaries there follow from each unit's
+// neighbours, two before it and one after, with no state. Each step reads
+// the sixty-four units from two before the first it decides; a mark must
+// follow a letter or a mark, and the last unit decided is neither a Mid
+// character nor U+0022, so that the state after it is that of its class
+// alone. The offsets of the boundaries are written straight into out, eight
+// at a time. Returns where the steps end (pos where they cannot start), with
+// state and offset as the plain steps leave them; a unit of a third block
+// where they stop brings its block in.
 template <typename Unit, typename Out>
 [[gnu::target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt,bmi,bmi2"), gnu::always_inline]] inline std::size_t
 word_steps(const Unit* d, std::size_t pos, std::size_t end, unsigned& state, std::uint64_t& offset,
@@ -431,12 +429,12 @@ word_steps(const Unit* d, std::size_t pos, std::size_t end, unsigned& state, std
     return i;
 }
 
-// The word scan of 16-bit units with the steps above wherever they go, the
-// plain steps elsewhere (as scan_word_steps): after the vector steps stop,
-// the plain ones take the unit they stopped at and the one after it, which
-// the next vector step reads before its first; where the vector steps gain
-// little (Hebrew, Chinese, Vietnamese), the plain ones take twice as many
-// units before they try again.
+// The word scan of 16 or 32-bit units with the steps above wherever they
+// go, the plain steps elsewhere (as scan_word_steps): after the vector steps
+// stop, the plain ones take the unit they stopped at and the one after it,
+// which the next vector step reads before its first; where the vector steps
+// gain little (Vietnamese, mixed scripts, emoji), the plain ones take twice
+// as many units before they try again.
 template <typename Unit, typename Out, typename Block>
 [[gnu::target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt,bmi,bmi2"), gnu::always_inline]] inline void
 scan_word_vector(const FixedUnits<Unit> u, Out& out, Block& block) {

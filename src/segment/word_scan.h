@@ -516,8 +516,9 @@ void chunk_masks(const Unit* p, const JoinRange (&r)[2], ChunkMasks<Unit>& m) no
 void chunk_masks_avx2(const char16_t* p, const JoinRange (&r)[2], ChunkMasks<char16_t>& m) noexcept;
 #endif
 bool avx2_chunks() noexcept;
-// Whether the scan of 16-bit units takes the vector steps of word.cpp (with
-// AVX-512 and its byte permutes); off in tests, to compare with the plain steps.
+// Whether the scan of 16 and 32-bit units takes the vector steps of word.cpp
+// (with AVX-512 and its byte permutes); off in tests, to compare with the
+// plain steps.
 bool vector_word_steps() noexcept;
 void allow_vector_word_steps(bool allow) noexcept;
 
