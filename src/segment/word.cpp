@@ -10,6 +10,7 @@
 #include <immintrin.h>
 #endif
 
+#include "../vector_units.h"
 #include "offsets.h"
 #include "word_scan.h"
 
@@ -108,12 +109,7 @@ template <bool Block0, bool Block1>
 namespace {
 // The word steps below take AVX-512 with its byte permutes and compression
 // (VBMI, VBMI2).
-const bool HAS_VBMI = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-           __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vbmi2") &&
-           __builtin_cpu_supports("popcnt") && __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
-}();
+const bool HAS_VBMI = vector_units::vbmi_supported();
 std::atomic<bool> use_word_steps{HAS_VBMI};
 }  // namespace
 
@@ -158,37 +154,6 @@ struct LetterRange {
 };
 constexpr LetterRange LETTER_RANGES[] = {{0x4E00, 0x9FEF}, {0xAC00, 0xD7A3}};
 
-struct ByteIndex {
-    std::uint8_t of[64] = {};
-    constexpr ByteIndex() {
-        for (unsigned k = 0; k < 64; ++k) of[k] = std::uint8_t(k);
-    }
-};
-constexpr ByteIndex BYTE_INDEX_TABLE;
-
-// The low 16-bit halves of 32 units of 32 bits in two vectors.
-struct EvenWords {
-    std::uint16_t of[32] = {};
-    constexpr EvenWords() {
-        for (unsigned k = 0; k < 32; ++k) of[k] = std::uint16_t(2 * k);
-    }
-};
-constexpr EvenWords EVEN_WORDS;
-constexpr const std::uint8_t* BYTE_INDEX = BYTE_INDEX_TABLE.of;
-
-// The units of two vectors equal to u, a bit each.
-[[gnu::target("avx512f,avx512bw"), gnu::always_inline]] inline __mmask64 units_equal(__m512i v0, __m512i v1,
-                                                                                 short u) {
-    const __m512i x = _mm512_set1_epi16(u);
-    return _mm512_kunpackd(_mm512_cmpeq_epi16_mask(v1, x), _mm512_cmpeq_epi16_mask(v0, x));
-}
-
-// The entries of the 128 at t for the low seven bits of each byte of index.
-[[gnu::target("avx512f,avx512bw,avx512vbmi"), gnu::always_inline]] inline __m512i entries_of(const std::uint8_t* t,
-                                                                                           __m512i index) {
-    return _mm512_permutex2var_epi8(_mm512_loadu_si512(t), index, _mm512_loadu_si512(t + 64));
-}
-
 // Sixty-four units: the classes the word steps know, a bit per unit, for
 // those of ASCII and of two other blocks of 128 code points; and which units
 // take one byte in UTF-8, which two or fewer, and the UTF-8 bytes before
@@ -219,64 +184,45 @@ struct UnitClasses {
     c.letter |= c.hebrew;
 }
 
-// The bytes before each of 64 units of these lengths: summed within each
-// lane of 16, then across the lanes: the last byte of the lane before added
-// to each lane, then that of the lane two before.
-[[gnu::target("avx512f,avx512bw,avx512vbmi"), gnu::always_inline]] inline __m512i bytes_before(__m512i bytes) {
-    __m512i x = _mm512_add_epi8(bytes, _mm512_bslli_epi128(bytes, 1));
-    x = _mm512_add_epi8(x, _mm512_bslli_epi128(x, 2));
-    x = _mm512_add_epi8(x, _mm512_bslli_epi128(x, 4));
-    x = _mm512_add_epi8(x, _mm512_bslli_epi128(x, 8));
-    const __m512i lane_start = _mm512_and_si512(_mm512_loadu_si512(BYTE_INDEX), _mm512_set1_epi8(0x30));
-    const __m512i last_before = _mm512_sub_epi8(lane_start, _mm512_set1_epi8(1));
-    x = _mm512_add_epi8(x, _mm512_maskz_permutexvar_epi8(~std::uint64_t(0xFFFF), last_before, x));
-    x = _mm512_add_epi8(x, _mm512_maskz_permutexvar_epi8(~std::uint64_t(0xFFFFFFFF),
-                                                         _mm512_sub_epi8(last_before, _mm512_set1_epi8(16)), x));
-    return _mm512_sub_epi8(x, bytes);
-}
-
 // The blocks the word steps read beside ASCII, and whether the ranges of
 // letters too (once a text has shown one of theirs).
-struct StepBlocks {
-    unsigned of[2] = {0, 0};
+struct StepBlocks : vector_units::TwoBlocks {
     bool ranges = false;
     // Whether a unit where the steps stopped brings in the ranges or its block.
     void take(char32_t u, const std::uint64_t (&in)[2]) noexcept {
-        if (u > 0xFFFF) return;
         for (const LetterRange& r : LETTER_RANGES) {
             if (u >= r.first && u <= r.last) {
                 ranges = true;  // its block stays out: the ranges hold it
                 return;
             }
         }
-        if (u < 0x80 || (u >> 7) == of[0] || (u >> 7) == of[1]) return;
-        // A third block takes the place of the one with fewer units here.
-        of[std::popcount(in[0]) < std::popcount(in[1]) ? 0 : 1] = u >> 7;
+        TwoBlocks::take(u, in);
     }
 };
 
-[[gnu::target("avx512f,avx512bw,avx512vbmi"), gnu::always_inline]] inline void classify_units(
-    __m512i v0, __m512i v1, const StepBlocks& blocks, UnitClasses& c) {
-    const __m512i below80 = _mm512_set1_epi16(0x80), below800 = _mm512_set1_epi16(0x800);
-    const __mmask64 ascii = _mm512_kunpackd(_mm512_cmplt_epu16_mask(v1, below80), _mm512_cmplt_epu16_mask(v0, below80));
-    const __mmask64 two = _mm512_kunpackd(_mm512_cmplt_epu16_mask(v1, below800), _mm512_cmplt_epu16_mask(v0, below800));
+// Sixty-four 16 or 32-bit units from p, those beyond the BMP left unknown.
+template <typename Unit>
+[[SCRIVLET_VBMI_TARGET, gnu::always_inline]] inline void classify_units(const Unit* p, const StepBlocks& blocks,
+                                                                        UnitClasses& c) {
+    using namespace vector_units;
+    __m512i v0, v1;
+    const std::uint64_t beyond = load_units(p, v0, v1);
+    __mmask64 ascii, two;
+    const __m512i bytes = utf8_lengths(v0, v1, ascii, two);
     const __m512i high0 = _mm512_srli_epi16(v0, 7), high1 = _mm512_srli_epi16(v1, 7);
-    // The low byte of each unit (the even bytes of the two vectors) indexes
-    // its block's 128 entries of the scan's table.
-    const __m512i bytes_index = _mm512_loadu_si512(BYTE_INDEX);
-    const __m512i index = _mm512_permutex2var_epi8(v0, _mm512_add_epi8(bytes_index, bytes_index), v1);
+    // The low byte of each unit indexes its block's 128 entries of the scan's table.
+    const __m512i index = low_bytes(v0, v1);
     const std::uint8_t* const table = word_data::WORD_BREAK_PACKED_PLANES.data();
     __m512i entry = entries_of(table, index);
     __mmask64 inside[2];
     for (unsigned k = 0; k < 2; ++k) {
-        const __m512i high = _mm512_set1_epi16(static_cast<short>(blocks.of[k]));
-        inside[k] = _mm512_kunpackd(_mm512_cmpeq_epi16_mask(high1, high), _mm512_cmpeq_epi16_mask(high0, high));
+        inside[k] = units_in_block(high0, high1, blocks.of[k]);
         entry = _mm512_mask_blend_epi8(inside[k], entry, entries_of(table + (std::size_t(blocks.of[k]) << 7), index));
     }
-    c.in[0] = inside[0];
-    c.in[1] = inside[1];
+    c.in[0] = inside[0] & ~beyond;
+    c.in[1] = inside[1] & ~beyond;
     const __m512i column = _mm512_and_si512(entry, _mm512_set1_epi8(static_cast<char>(word_data::COLUMN_MASK)));
-    const __mmask64 known = ascii | inside[0] | inside[1];
+    const __mmask64 known = (ascii | inside[0] | inside[1]) & ~beyond;
     // And the letters of the ranges of ideographs and syllables, beyond any one block.
     __mmask64 ranged = 0;
     for (const LetterRange& r : LETTER_RANGES) {
@@ -287,42 +233,14 @@ struct StepBlocks {
                                   _mm512_cmple_epu16_mask(_mm512_sub_epi16(v0, first), span));
     }
     set_classes(column, known, c);
-    c.letter |= ranged;
+    c.letter |= ranged & ~beyond;
     // U+0022 (Double_Quote), U+0027 (Single_Quote) and U+005F (ExtendNumLet), by their units.
-    c.quote = units_equal(v0, v1, 0x22);
-    c.apostrophe = units_equal(v0, v1, 0x27);
-    c.underscore = units_equal(v0, v1, 0x5F);
+    c.quote = units_equal(v0, v1, 0x22) & ~beyond;
+    c.apostrophe = units_equal(v0, v1, 0x27) & ~beyond;
+    c.underscore = units_equal(v0, v1, 0x5F) & ~beyond;
     c.one = ascii;
     c.two = two;
-    // Bytes per unit: 3, less one below U+0800 and one more below U+0080.
-    const __m512i one = _mm512_set1_epi8(1);
-    __m512i bytes = _mm512_set1_epi8(3);
-    bytes = _mm512_mask_sub_epi8(bytes, two, bytes, one);
-    bytes = _mm512_mask_sub_epi8(bytes, ascii, bytes, one);
     c.bytes_before = bytes_before(bytes);
-}
-
-[[gnu::target("avx512f,avx512bw,avx512vbmi"), gnu::always_inline]] inline void classify_units(
-    const char16_t* p, const StepBlocks& blocks, UnitClasses& c) {
-    classify_units(_mm512_loadu_si512(p), _mm512_loadu_si512(p + 32), blocks, c);
-}
-
-// The same for 32-bit units, narrowed to their low 16 bits, then left
-// unknown beyond the BMP.
-[[gnu::target("avx512f,avx512bw,avx512vbmi"), gnu::always_inline]] inline void classify_units(
-    const char32_t* p, const StepBlocks& blocks, UnitClasses& c) {
-    const __m512i even = _mm512_loadu_si512(EVEN_WORDS.of);
-    __m512i x[4];
-    std::uint64_t beyond = 0;
-    for (unsigned k = 0; k < 4; ++k) {
-        x[k] = _mm512_loadu_si512(p + 16 * k);
-        beyond |= std::uint64_t(_mm512_cmpgt_epu32_mask(x[k], _mm512_set1_epi32(0xFFFF))) << (16 * k);
-    }
-    classify_units(_mm512_permutex2var_epi16(x[0], even, x[1]), _mm512_permutex2var_epi16(x[2], even, x[3]), blocks,
-                   c);
-    for (std::uint64_t* m : {&c.letter, &c.digit, &c.mark, &c.other, &c.space, &c.mid_letter, &c.mid_num, &c.kana,
-                             &c.hebrew, &c.quote, &c.apostrophe, &c.underscore, &c.in[0], &c.in[1]})
-        *m &= ~beyond;
 }
 }  // namespace
 
