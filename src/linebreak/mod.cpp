@@ -18,6 +18,7 @@
 
 #include "../data/line_break.h"
 #include "../utf8.h"
+#include "../vector_units.h"
 #include "dictionary.h"
 #include "runs.h"
 #include "units.h"
@@ -407,6 +408,28 @@ class TableOut;
 // to write the breaks between its words: four of every eight units at most.
 inline constexpr std::size_t STRETCH_ROOM = 16;
 
+#if SCRIVLET_VECTOR_UNITS
+const bool HAS_VBMI = vector_units::vbmi_supported();
+std::atomic<bool> use_vector_steps{HAS_VBMI};
+
+// Where the vector steps of the table (line_steps_vector) ended: the unit
+// after the last they decided, its UTF-8 offset and the table's row there,
+// and how many breaks they wrote.
+struct VectorRun {
+    std::size_t end, offset;
+    unsigned row;
+    std::size_t put;
+};
+// The room they ask of the batch before each step: 62 breaks at most,
+// written eight at a time.
+inline constexpr std::size_t VECTOR_ROOM = 64;
+
+template <typename Unit>
+[[SCRIVLET_VBMI_TARGET]] VectorRun line_steps_vector(const Unit* d, std::size_t n, std::size_t at,
+                                                     std::size_t offset, unsigned row, Opportunity* slots,
+                                                     std::size_t room, vector_units::TwoBlocks& blocks) noexcept;
+#endif
+
 // Reads the code points one by one and applies LB9 and LB10 as it goes.
 template <typename Units>
 class Reader {
@@ -536,6 +559,19 @@ public:
         }
     }
 
+    // Whether the table takes a letter or mark after a letter, for its
+    // vector steps to take the text from there (in place of the stretches
+    // that the lane passes: Thai, Myanmar, Devanagari).
+    bool vector_takes([[maybe_unused]] C eff, [[maybe_unused]] C cls, [[maybe_unused]] char32_t next) const {
+#if SCRIVLET_VECTOR_UNITS
+        if constexpr (Units::FIXED && sizeof(*text_.data) > 1)
+            return eff == C::AL && cls == C::AL && pos_ >= vector_from_ && text_.size() - pos_ >= 62 &&
+                   next < 0x10000 && (LETTER_COLUMNS.of[next] & LetterColumns::STRETCH_BIT) &&
+                   use_vector_steps.load(std::memory_order_relaxed);
+#endif
+        return false;
+    }
+
     // Whether a step that asks (ask) is one that holds unless a digit
     // follows, and the unit at j, printable ASCII other than a digit, lets
     // the table take it.
@@ -545,6 +581,13 @@ public:
         const char32_t u = text_.unit(j);
         return u >= 0x20 && u < 0x7F && (u < '0' || u > '9');
     }
+
+#if SCRIVLET_VECTOR_UNITS
+    // The unit from which the vector steps try again, after how many units
+    // of the steps of one unit, and the blocks they read beside ASCII.
+    std::size_t vector_from_ = 0, vector_wait_ = 2;
+    vector_units::TwoBlocks vector_blocks_;
+#endif
 
     // Where the table's steps stopped: the unit and its UTF-8 offset, the
     // offset of the last unit passed, and the row of the state there.
@@ -630,6 +673,31 @@ public:
             const auto* d = text_.data;
             const auto info = [d](std::size_t k) { return letter_entry(d[k]); };
             while (i < n) {
+#if SCRIVLET_VECTOR_UNITS
+                // Sixty-two units a step where the processor has AVX-512
+                // with its byte permutes; where they stop at once, the steps
+                // below take more units before the next try.
+                if constexpr (sizeof(*d) > 1) {
+                    if (i >= vector_from_ && i >= 2 && n - i >= 62 &&
+                        use_vector_steps.load(std::memory_order_relaxed)) {
+                        out.make_room(VECTOR_ROOM);
+                        const VectorRun run = line_steps_vector(d, n, i, off, row, out.free_slots(), out.room(),
+                                                                vector_blocks_);
+                        out.took(run.put);
+                        const std::size_t gained = run.end - i;
+                        if (gained != 0) {
+                            i = run.end;
+                            off = run.offset;
+                            row = run.row;
+                            last_off = off - 1 - (info(i - 1) >> Columns::LENGTH_SHIFT);
+                        }
+                        vector_wait_ = gained >= 32 ? 2 : std::min<std::size_t>(2 * vector_wait_ + 1, 4096);
+                        vector_from_ = i + vector_wait_;
+                        if (i == n) break;
+                        if (gained != 0) continue;
+                    }
+                }
+#endif
                 if (d[i] >= 0x300) {
                     // After a letter, the letters and marks that follow leave
                     // the state as it is, with nothing to emit (LB28, LB9):
@@ -795,7 +863,8 @@ public:
             // The table is entered from ASCII, or from a space before a code
             // point that has a column: the words of most scripts. (Tried after
             // any base, it costs East Asian text and emoji a lookup a step.)
-            if ((next < 0x80 && cp < 0x80 && cls == eff) || (cls == C::SP && table_takes<Rules>(next))) {
+            if ((next < 0x80 && cp < 0x80 && cls == eff) || (cls == C::SP && table_takes<Rules>(next)) ||
+                vector_takes(eff, cls, next)) {
                 unsigned row = rules.ascii_row_after(eff, before_eff, base_first);
                 const std::size_t from = pos_;
                 std::size_t i = from, off = off_, last_off = off - 1;
@@ -2437,6 +2506,276 @@ constexpr unsigned halves(unsigned m, unsigned shift) {
     return put;
 }
 #endif
+#if SCRIVLET_VECTOR_UNITS
+// The rules' ASCII table read two bases back, for the vector steps. From
+// the table's row after a letter, the rows that its steps over its own
+// columns reach; for each pair (x, y) of columns, the rows that can follow
+// a base of y and its marks (LB9) after a base of x and its marks; and for
+// each column z, whether the step before a unit of z is the same from all
+// of those rows, and what. Where it is, the decision before a unit needs
+// only the columns of the two bases before it, so that sixty-two units are
+// decided at once; where it is not, or where a step asks, the steps of one
+// unit decide. A base the steps do not see (a mark at the start of a step
+// stands for it) may be followed by any of the rows. Each pair of columns
+// is put in a group of the pairs with the same decisions; the pairs after
+// which a single row can follow (where the steps can end) also know that row.
+struct VectorPairs {
+    static constexpr unsigned COLUMNS = PairRules::ASCII_COLUMNS;
+    static constexpr unsigned EXIT = PairRules::ASCII_EXIT;  // and units of no known block
+    static constexpr unsigned STATES = PairRules::ASCII_STATES;
+    static constexpr std::uint8_t ONE_ROW = 0x80;
+    static constexpr std::uint16_t NO_ROW = 0xFFFF;
+    static_assert(COLUMNS <= 20 && EXIT == COLUMNS - 1);
+    // The group of the pair (x, y) at group[y / 4][(y % 4) * 32 + x], with
+    // ONE_ROW where a single row follows.
+    std::uint8_t group[5][128] = {};
+    // By group, a bit per column z (z 0-7, 8-15, 16-23): the break is allowed
+    // before z; the steps stop before z.
+    std::uint8_t allowed[3][64] = {};
+    std::uint8_t stop[3][64] = {};
+    std::uint16_t row_after[COLUMNS][COLUMNS] = {};  // NO_ROW where several can follow
+    // A bit for each column of 0-63, for the bytes above.
+    std::uint8_t bit[64] = {};
+};
+
+constexpr VectorPairs build_vector_pairs() {
+    using V = VectorPairs;
+    const auto& t = PairRules::ASCII;
+    constexpr unsigned W = PairRules::ASCII_COLUMNS;
+    const unsigned mark = t.mark_column;
+    V v;
+    bool reach[V::STATES] = {};
+    unsigned work[V::STATES] = {}, count = 0;
+    reach[t.letter_row / W] = true;
+    work[count++] = t.letter_row / W;
+    while (count > 0) {
+        const unsigned s = work[--count];
+        for (unsigned k = 0; k < V::EXIT; ++k) {
+            const auto& step = t.steps[s * W + k];
+            if (step.ask || reach[step.next / W]) continue;
+            reach[step.next / W] = true;
+            work[count++] = step.next / W;
+        }
+    }
+    // The rows after a unit of column k from the rows of from, and the marks
+    // after it (LB9).
+    const auto after = [&](const bool(&from)[V::STATES], unsigned k, bool(&to)[V::STATES]) {
+        for (unsigned s = 0; s < V::STATES; ++s)
+            if (from[s] && !t.steps[s * W + k].ask) to[t.steps[s * W + k].next / W] = true;
+        for (bool grew = true; grew;) {
+            grew = false;
+            for (unsigned s = 0; s < V::STATES; ++s) {
+                const auto& step = t.steps[s * W + mark];
+                if (to[s] && !step.ask && !to[step.next / W]) to[step.next / W] = grew = true;
+            }
+        }
+    };
+    // A unit of the column of marks stands for a base that the steps do not
+    // see: any row may follow it.
+    bool after_base[V::COLUMNS][V::STATES] = {};
+    for (unsigned x = 0; x < V::EXIT; ++x) {
+        if (x == mark) {
+            for (unsigned s = 0; s < V::STATES; ++s) after_base[x][s] = reach[s];
+        } else {
+            after(reach, x, after_base[x]);
+        }
+    }
+    std::uint32_t group_allowed[64] = {}, group_stop[64] = {};
+    unsigned groups = 0;
+    for (unsigned x = 0; x < V::COLUMNS; ++x) {
+        for (unsigned y = 0; y < V::COLUMNS; ++y) {
+            bool rows[V::STATES] = {};
+            if (x != V::EXIT && y != V::EXIT) {
+                if (y == mark) {
+                    for (unsigned s = 0; s < V::STATES; ++s) rows[s] = reach[s];
+                } else {
+                    after(after_base[x], y, rows);
+                }
+            }
+            unsigned row_count = 0, one_row = 0;
+            for (unsigned s = 0; s < V::STATES; ++s) {
+                if (!rows[s]) continue;
+                ++row_count;
+                one_row = s * W;
+            }
+            std::uint32_t allowed = 0, stop = 0;
+            for (unsigned z = 0; z < V::COLUMNS; ++z) {
+                int action = -1;
+                bool stops = row_count == 0 || z == V::EXIT;
+                for (unsigned s = 0; s < V::STATES && !stops; ++s) {
+                    if (!rows[s]) continue;
+                    const auto& step = t.steps[s * W + z];
+                    if (step.ask || (action >= 0 && action != int(step.action)) ||
+                        step.action == BreakAction::Mandatory) {
+                        stops = true;
+                    } else {
+                        action = int(step.action);
+                    }
+                }
+                if (stops) stop |= 1u << z;
+                else if (action == int(BreakAction::Allowed)) allowed |= 1u << z;
+            }
+            unsigned g = 0;
+            while (g < groups && (group_allowed[g] != allowed || group_stop[g] != stop)) ++g;
+            if (g == groups) {
+                if (groups == 64) throw "more than 64 groups of pairs";
+                group_allowed[g] = allowed;
+                group_stop[g] = stop;
+                ++groups;
+            }
+            v.row_after[x][y] = row_count == 1 ? std::uint16_t(one_row) : V::NO_ROW;
+            v.group[y / 4][(y % 4) * 32 + x] = std::uint8_t(g | (row_count == 1 ? V::ONE_ROW : 0));
+        }
+    }
+    for (unsigned g = 0; g < groups; ++g) {
+        for (unsigned part = 0; part < 3; ++part) {
+            v.allowed[part][g] = std::uint8_t(group_allowed[g] >> (8 * part));
+            v.stop[part][g] = std::uint8_t(group_stop[g] >> (8 * part));
+        }
+    }
+    for (unsigned k = 0; k < 64; ++k) v.bit[k] = std::uint8_t(1u << (k % 8));
+    return v;
+}
+
+constexpr VectorPairs VECTOR_PAIRS = build_vector_pairs();
+// The steps go on from the table's row after a letter, and enter there.
+static_assert(VECTOR_PAIRS.row_after[PairRules::ASCII.column['a']][PairRules::ASCII.column['a']] ==
+                  PairRules::ASCII.letter_row,
+              "a letter after a letter leads to the row after a letter");
+
+// The units of a step (a bit each) whose bit is set in bits for the group
+// of their pair and their column (bit, part0 and part1 as the step finds them).
+[[SCRIVLET_VBMI_TARGET, gnu::always_inline]] inline std::uint64_t pair_decisions(const std::uint8_t (&bits)[3][64],
+                                                                                 __m512i group, __m512i bit,
+                                                                                 __mmask64 part0, __mmask64 part1) {
+    __m512i b = _mm512_maskz_permutexvar_epi8(~std::uint64_t(0), group, _mm512_loadu_si512(bits[2]));
+    b = _mm512_mask_blend_epi8(part1, b, _mm512_maskz_permutexvar_epi8(~std::uint64_t(0), group, _mm512_loadu_si512(bits[1])));
+    b = _mm512_mask_blend_epi8(part0, b, _mm512_maskz_permutexvar_epi8(~std::uint64_t(0), group, _mm512_loadu_si512(bits[0])));
+    return _mm512_test_epi8_mask(b, bit);
+}
+
+// The table's steps over 16 or 32-bit units from at, sixty-two units a
+// step, while each unit is of a column of the table (ASCII, or of the two
+// blocks) and the pair of bases before it decides its step. Each step reads
+// the sixty-four units from two before the first it decides, and ends after
+// the last unit that a single row can follow, which the steps of one unit
+// go on from; they enter only where row is the one row that can follow the
+// base before at, after a column that stands before it. The breaks are
+// written to slots, eight at a time: room is VECTOR_ROOM at least before
+// each step. A unit of a third block where they stop brings its block in.
+template <typename Unit>
+[[SCRIVLET_VBMI_TARGET]] VectorRun line_steps_vector(const Unit* d, std::size_t n, std::size_t at,
+                                                     std::size_t offset, unsigned row, Opportunity* slots,
+                                                     std::size_t room, vector_units::TwoBlocks& blocks) noexcept {
+    using namespace vector_units;
+    using V = VectorPairs;
+    static_assert(sizeof(Opportunity) == 16 && alignof(Opportunity) == 8);
+    constexpr std::uint64_t DECIDED = ~std::uint64_t(3);  // window positions 2 to 63
+    const std::uint8_t* const columns = LETTER_COLUMNS.of;
+    const __m512i low_index = _mm512_sub_epi8(_mm512_loadu_si512(BYTE_INDEX), _mm512_set1_epi8(1));
+    const __m512i action = _mm512_set1_epi64(std::int64_t(BreakAction::Allowed));
+    const __m512i pairs_low = _mm512_setr_epi64(0, 8, 1, 9, 2, 10, 3, 11);
+    const __m512i pairs_high = _mm512_setr_epi64(4, 12, 5, 13, 6, 14, 7, 15);
+    std::size_t i = at, off = offset, put = 0;
+    bool first = true;
+    while (i + 62 <= n && room - put >= VECTOR_ROOM) {
+        __m512i v0, v1;
+        const std::uint64_t beyond = load_units(d + i - 2, v0, v1);
+        __mmask64 one, two;
+        const __m512i bytes = utf8_lengths(v0, v1, one, two);
+        const __m512i before = bytes_before(bytes);
+        const __m512i high0 = _mm512_srli_epi16(v0, 7), high1 = _mm512_srli_epi16(v1, 7);
+        const __m512i low = low_bytes(v0, v1);
+        __m512i entry = entries_of(columns, low);
+        std::uint64_t in[2];
+        for (unsigned k = 0; k < 2; ++k) {
+            in[k] = units_in_block(high0, high1, blocks.of[k]);
+            entry = _mm512_mask_blend_epi8(in[k], entry, entries_of(columns + (std::size_t(blocks.of[k]) << 7), low));
+        }
+        const __mmask64 known = (one | in[0] | in[1]) & ~beyond;
+        __m512i column = _mm512_mask_blend_epi8(
+            known, _mm512_set1_epi8(char(V::EXIT)),
+            _mm512_and_si512(entry, _mm512_set1_epi8(char(LetterColumns::COLUMN_MASK))));
+        // LB9: a mark stands as its base, the nearest unit before it that is
+        // no mark, found by jumping over runs of up to sixteen marks; with
+        // none in the step, as the column of marks, for which the pairs know
+        // no row.
+        const __m512i lanes = _mm512_loadu_si512(BYTE_INDEX);
+        const __mmask64 marks = _mm512_cmpeq_epi8_mask(column, _mm512_set1_epi8(char(PairRules::ASCII.mark_column)));
+        __m512i base = _mm512_mask_sub_epi8(lanes, marks & ~std::uint64_t(1), lanes, _mm512_set1_epi8(1));
+        for (unsigned k = 0; k < 4; ++k) base = _mm512_maskz_permutexvar_epi8(~std::uint64_t(0), base, base);
+        const __m512i own = _mm512_maskz_permutexvar_epi8(~std::uint64_t(0), base, column);
+        // Each base's pair: its column and the one that stands before it.
+        __m512i previous =
+            _mm512_mask_permutexvar_epi8(_mm512_set1_epi8(char(V::EXIT)), ~std::uint64_t(1), low_index, own);
+        if (first) {
+            // Entering, the unit before the base of the unit before the first
+            // stands as a column after which, with that base, row is the one
+            // row that can follow: its own, or another (a mark's, whose base
+            // the step does not see, as a letter's).
+            alignas(64) std::uint8_t bases[64], owns[64], previous_of[64];
+            _mm512_store_si512(bases, base);
+            _mm512_store_si512(owns, own);
+            _mm512_store_si512(previous_of, previous);
+            const unsigned b = bases[1], y = owns[1];
+            unsigned x = previous_of[b];
+            for (unsigned k = 0; VECTOR_PAIRS.row_after[x][y] != row; x = k++)
+                if (k == V::EXIT) return {at, offset, row, 0};
+            previous = _mm512_mask_blend_epi8(std::uint64_t(1) << b, previous, _mm512_set1_epi8(char(x)));
+        }
+        previous = _mm512_maskz_permutexvar_epi8(~std::uint64_t(0), base, previous);
+        const __m512i index =
+            _mm512_or_si512(previous, _mm512_and_si512(_mm512_slli_epi16(own, 5), _mm512_set1_epi8(0x60)));
+        __m512i pair = entries_of(VECTOR_PAIRS.group[4], index);
+        for (int k = 3; k >= 0; --k)
+            pair = _mm512_mask_blend_epi8(_mm512_cmplt_epu8_mask(own, _mm512_set1_epi8(char(4 * k + 4))), pair,
+                                          entries_of(VECTOR_PAIRS.group[k], index));
+        // The decision before each unit, by the group of the two before it.
+        const __m512i group = _mm512_maskz_permutexvar_epi8(~std::uint64_t(1), low_index, pair);
+        const __mmask64 part0 = _mm512_cmplt_epu8_mask(column, _mm512_set1_epi8(8));
+        const __mmask64 part1 = _mm512_cmplt_epu8_mask(column, _mm512_set1_epi8(16));
+        const __m512i bit = _mm512_maskz_permutexvar_epi8(~std::uint64_t(0), column, _mm512_loadu_si512(VECTOR_PAIRS.bit));
+        const std::uint64_t stop = pair_decisions(VECTOR_PAIRS.stop, group, bit, part0, part1) & DECIDED;
+        const std::uint64_t allowed = pair_decisions(VECTOR_PAIRS.allowed, group, bit, part0, part1);
+        const std::uint64_t one_row = _mm512_movepi8_mask(pair);
+        if (stop != 0) {
+            // A unit of a third block brings its block in for the next try.
+            const unsigned p = unsigned(std::countr_zero(stop));
+            if (!((known >> p) & 1)) blocks.take(d[i - 2 + p], in);
+        }
+        // The last unit before the first stop that a single row follows.
+        const std::uint64_t below = stop == 0 ? DECIDED : (stop - 1) & ~stop & DECIDED;
+        const std::uint64_t ends = below & one_row;
+        if (ends == 0) break;
+        const unsigned last = 63u - unsigned(std::countl_zero(ends));
+        const std::uint64_t through = last == 63 ? DECIDED : ((std::uint64_t(2) << last) - 1) & DECIDED;
+        const std::uint64_t breaks = allowed & through;
+        // The offsets of the breaks, packed in order, widened eight at a
+        // time and paired with their action.
+        alignas(64) std::uint8_t bytes_to[64], packed[64], pair_of[2][64];
+        _mm512_store_si512(bytes_to, before);
+        _mm512_store_si512(packed, _mm512_maskz_compress_epi8(breaks, before));
+        _mm512_store_si512(pair_of[0], previous);
+        _mm512_store_si512(pair_of[1], own);
+        const __m512i start = _mm512_set1_epi64(std::int64_t(off - bytes_to[2]));
+        const unsigned count = unsigned(std::popcount(breaks));
+        auto* const out = reinterpret_cast<__m512i*>(slots + put);
+        for (unsigned k = 0; k < count; k += 8) {
+            const __m512i wide = _mm512_add_epi64(
+                _mm512_maskz_cvtepu8_epi64(0xFF, _mm_loadl_epi64(reinterpret_cast<const __m128i*>(packed + k))), start);
+            _mm512_storeu_si512(out + k / 4, _mm512_maskz_permutex2var_epi64(0xFF, wide, pairs_low, action));
+            _mm512_storeu_si512(out + k / 4 + 1, _mm512_maskz_permutex2var_epi64(0xFF, wide, pairs_high, action));
+        }
+        put += count;
+        off = off - bytes_to[2] + bytes_to[last] + 3 - ((one >> last) & 1) - ((two >> last) & 1);
+        row = VECTOR_PAIRS.row_after[pair_of[0][last]][pair_of[1][last]];
+        i += last - 1;
+        first = false;
+        if (last < 63) break;
+    }
+    return {i, off, row, put};
+}
+#endif
 constexpr EmojiColumns EMOJI_COLUMNS = build_emoji_columns();
 constexpr PairRules::EmojiTable PairRules::EMOJI = PairRules::build_emoji_table();
 
@@ -2672,7 +3011,7 @@ public:
     void done() {}
     // Room for a scan that writes the decisions itself (see Reader::stretch_end),
     // where they go, and how many it wrote.
-    void make_room() {}
+    void make_room(std::size_t = STRETCH_ROOM) {}
     Opportunity* free_slots() { return spare_; }
     std::size_t room() const { return std::size(spare_); }
     void took(std::size_t count) {
@@ -2682,6 +3021,9 @@ public:
 private:
     Emit& emit_;
     Opportunity spare_[64];
+#if SCRIVLET_VECTOR_UNITS
+    static_assert(sizeof(spare_) / sizeof(Opportunity) >= VECTOR_ROOM, "room for a vector step");
+#endif
 };
 
 // Where emit is a batch's, the table's steps write straight into its buffer
@@ -2710,11 +3052,11 @@ public:
         next_ += kept;
     }
     void done() { batch_.commit(std::size_t(next_ - slots_)); }
-    // At least STRETCH_ROOM slots, the batch handed on early if need be.
-    void make_room() {
-        if (std::size_t(end_ - next_) >= STRETCH_ROOM) return;
+    // At least need slots, the batch handed on early if need be.
+    void make_room(std::size_t need = STRETCH_ROOM) {
+        if (std::size_t(end_ - next_) >= need) return;
         batch_.commit(std::size_t(next_ - slots_));
-        if (batch_.room() < STRETCH_ROOM) batch_.flush();
+        if (batch_.room() < need) batch_.flush();
         refill();
     }
     Opportunity* free_slots() const { return next_; }
@@ -3125,6 +3467,12 @@ template void line_break_opportunities_with_dictionary(text::Ucs4, OpportunitySi
 void allow_avx2_stretches([[maybe_unused]] bool allow) noexcept {
 #if SCRIVLET_STRETCH_AVX2
     use_avx2.store(allow && HAS_AVX2, std::memory_order_relaxed);
+#endif
+}
+
+void allow_vector_steps([[maybe_unused]] bool allow) noexcept {
+#if SCRIVLET_VECTOR_UNITS
+    use_vector_steps.store(allow && HAS_VBMI, std::memory_order_relaxed);
 #endif
 }
 

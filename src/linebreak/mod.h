@@ -56,5 +56,8 @@ void line_break_opportunities_with_dictionary(text::Fixed<Unit> text, Opportunit
 // Stretches of letters in UCS-2 take AVX2 where the processor has it; the
 // tests turn that off to run the steps that other processors take.
 void allow_avx2_stretches(bool allow) noexcept;
+// So do the vector steps of the rules' table where it has AVX-512 with its
+// byte permutes (VBMI, VBMI2).
+void allow_vector_steps(bool allow) noexcept;
 
 }  // namespace scrivlet::linebreak

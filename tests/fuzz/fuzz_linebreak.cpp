@@ -44,13 +44,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<char32_t> cps = scrivlet::utf8::decode_all(text);
     const std::u32string wide(cps.begin(), cps.end());
     const scrivlet::text::Fixed<char32_t> ucs4{wide.data(), wide.size()};
-    fuzz::check(line_break_opportunities(ucs4) == plain, "UCS-4 gives the UTF-8 opportunities", text);
-    fuzz::check(line_break_opportunities_with_dictionary(ucs4) == refined,
-                "UCS-4 gives the UTF-8 dictionary opportunities", text);
-    if (std::all_of(cps.begin(), cps.end(), [](char32_t c) { return c < 0x10000; })) {
-        const std::u16string narrow(cps.begin(), cps.end());
-        const scrivlet::text::Fixed<char16_t> ucs2{narrow.data(), narrow.size()};
+    const bool bmp = std::all_of(cps.begin(), cps.end(), [](char32_t c) { return c < 0x10000; });
+    const std::u16string narrow(cps.begin(), cps.end());
+    const scrivlet::text::Fixed<char16_t> ucs2{narrow.data(), narrow.size()};
+    // With the vector steps of the table and without them; in UCS-2 also
+    // without the AVX2 steps of stretches.
+    for (const bool vector : {true, false}) {
+        allow_vector_steps(vector);
+        fuzz::check(line_break_opportunities(ucs4) == plain, "UCS-4 gives the UTF-8 opportunities", text);
+        fuzz::check(line_break_opportunities_with_dictionary(ucs4) == refined,
+                    "UCS-4 gives the UTF-8 dictionary opportunities", text);
         for (const bool avx2 : {true, false}) {
+            if (!bmp) break;
             allow_avx2_stretches(avx2);
             fuzz::check(line_break_opportunities(ucs2) == plain, "UCS-2 gives the UTF-8 opportunities", text);
             fuzz::check(line_break_opportunities_with_dictionary(ucs2) == refined,
@@ -58,5 +63,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         allow_avx2_stretches(true);
     }
+    allow_vector_steps(true);
     return 0;
 }

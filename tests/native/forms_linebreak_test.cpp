@@ -134,6 +134,58 @@ TEST(letter_stretches_without_avx2_are_the_same_in_every_form) {
     lb::allow_avx2_stretches(true);
 }
 
+TEST(texts_of_the_table_columns_keep_their_opportunities_with_the_vector_steps_and_without) {
+    // Texts of 64 units and more, where the steps of the rules' table go
+    // sixty-two units at a time: every printable ASCII unit, letters and
+    // marks of several blocks (more than the two a step reads beside ASCII),
+    // long runs of marks, marks on digits and punctuation where the steps
+    // end, and what the steps leave to the others: quotes
+    // of either side, ZW, NBSP, dashes, a mark after a space, line ends,
+    // ideographs, U+25CC, joiners and code points beyond the BMP (some
+    // whose low 16 bits are ASCII letters or spaces).
+    const std::u32string pools[] = {
+        U"\u03B1\u03B2\u03B3\u03B4\u03B5\u03AC\u03AF\u0301", U"\u0430\u0431\u0432\u0433\u044F\u0451",
+        U"\u05D0\u05D1\u05D2\u05E9\u05B7\u05BC\u05F3\u05F4\u05BE", U"\u0E01\u0E02\u0E40\u0E48\u0E49\u0E31\u0E33",
+        U"\u0915\u0916\u093E\u093F\u094D\u0902\u0964", U"\u00E9\u00E0\u0107\u0151\u1EA1\u1EC7\u0300",
+        U"\u0627\u0628\u064E\u0660\u060C", U"\u1780\u1781\u17B6\u17D2\u17D4"};
+    std::u32string ascii;
+    for (char32_t u = 0x20; u < 0x7F; ++u) ascii.push_back(u);
+    const std::u32string rare[] = {
+        U"\u00AB", U"\u00BB", U"\u2019", U"\u201C", U"\u200B", U"\u00A0", U"\u2014", U" \u0301", U"\n",
+        U"\r\n", U"\t", U"\u4E00", U"\u3001", U"\u25CC", U"\u200D", U"\u2060", U"\U00010061", U"\U00010020",
+        U"\U0001F600", U"1.5", U"(12)", U"$3", U"4%", U"a-b", U" -a", U"1\u0301.5", U"12\u0301%",
+        U"5\u0301\u00AB", U")\u0301\u00AB", U"-\u0301\u00AB", U"$\u0301(", U"%\u0301\u0301\u00AB",
+        U"\u0966\u093F", U"/\u093F", U":\u0E49\u00AB", U"\u060C\u064E", U"\u0660\u064E\n",
+        U"\u0E01" + std::u32string(20, U'\u0E48') + U" ", U"a" + std::u32string(40, U'\u0301') + U"1"};
+    const std::u32string marks = U"\u0301\u05B7\u0E48\u0E31\u093F\u094D\u0902\u064E\u17B6\u17D2";
+    const std::u32string stops = U"\u00AB\u2019\n\u200B\u00A0\u2014\u4E00\u0966 (1a";
+    std::mt19937 rng(20261210);
+    for (int t = 0; t < 600; ++t) {
+        std::u32string text;
+        const std::size_t target = 64 + rng() % 1500;
+        const unsigned rate = 4 + rng() % 200;  // about one piece in rate from rare
+        const std::size_t first = rng() % std::size(pools), second = rng() % std::size(pools);
+        while (text.size() < target) {
+            const unsigned r = rng() % 100;
+            const std::u32string& pool = pools[rng() % 2 ? first : second];
+            if (rng() % rate == 0)
+                text += rare[rng() % std::size(rare)];
+            else if (r < 10)
+                text.push_back(ascii[rng() % ascii.size()]);
+            else if (r < 14)  // a mark on ASCII, where the steps may end
+                text += {ascii[rng() % ascii.size()], marks[rng() % marks.size()], stops[rng() % stops.size()]};
+            else
+                text.push_back(r < 22 ? U' ' : pool[rng() % pool.size()]);
+        }
+        const Forms forms(std::move(text));
+        for (const bool vector : {true, false}) {
+            lb::allow_vector_steps(vector);
+            forms.compare([](auto text) { return lb::line_break_opportunities(text); }, same_opportunities);
+        }
+        lb::allow_vector_steps(true);
+    }
+}
+
 TEST(dictionary_opportunities_are_the_same_in_every_form) {
     for (const auto& texts : {random_texts(3000), dictionary_texts(3000)})
         for (const Forms& t : texts)
