@@ -2648,9 +2648,10 @@ static_assert(VECTOR_PAIRS.row_after[PairRules::ASCII.column['a']][PairRules::AS
 [[SCRIVLET_VBMI_TARGET, gnu::always_inline]] inline std::uint64_t pair_decisions(const std::uint8_t (&bits)[3][64],
                                                                                  __m512i group, __m512i bit,
                                                                                  __mmask64 part0, __mmask64 part1) {
-    __m512i b = _mm512_maskz_permutexvar_epi8(~std::uint64_t(0), group, _mm512_loadu_si512(bits[2]));
-    b = _mm512_mask_blend_epi8(part1, b, _mm512_maskz_permutexvar_epi8(~std::uint64_t(0), group, _mm512_loadu_si512(bits[1])));
-    b = _mm512_mask_blend_epi8(part0, b, _mm512_maskz_permutexvar_epi8(~std::uint64_t(0), group, _mm512_loadu_si512(bits[0])));
+    constexpr std::uint64_t ALL = ~std::uint64_t(0);
+    __m512i b = _mm512_maskz_permutexvar_epi8(ALL, group, _mm512_loadu_si512(bits[2]));
+    b = _mm512_mask_blend_epi8(part1, b, _mm512_maskz_permutexvar_epi8(ALL, group, _mm512_loadu_si512(bits[1])));
+    b = _mm512_mask_blend_epi8(part0, b, _mm512_maskz_permutexvar_epi8(ALL, group, _mm512_loadu_si512(bits[0])));
     return _mm512_test_epi8_mask(b, bit);
 }
 
@@ -2734,7 +2735,8 @@ template <typename Unit>
         const __m512i group = _mm512_maskz_permutexvar_epi8(~std::uint64_t(1), low_index, pair);
         const __mmask64 part0 = _mm512_cmplt_epu8_mask(column, _mm512_set1_epi8(8));
         const __mmask64 part1 = _mm512_cmplt_epu8_mask(column, _mm512_set1_epi8(16));
-        const __m512i bit = _mm512_maskz_permutexvar_epi8(~std::uint64_t(0), column, _mm512_loadu_si512(VECTOR_PAIRS.bit));
+        const __m512i bit =
+            _mm512_maskz_permutexvar_epi8(~std::uint64_t(0), column, _mm512_loadu_si512(VECTOR_PAIRS.bit));
         const std::uint64_t stop = pair_decisions(VECTOR_PAIRS.stop, group, bit, part0, part1) & DECIDED;
         const std::uint64_t allowed = pair_decisions(VECTOR_PAIRS.allowed, group, bit, part0, part1);
         const std::uint64_t one_row = _mm512_movepi8_mask(pair);
