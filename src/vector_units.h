@@ -119,16 +119,41 @@ inline constexpr EvenWords EVEN_WORDS;
     return _mm512_sub_epi8(x, bytes);
 }
 
-// The two blocks of 128 code points that vector steps read beside ASCII.
-struct TwoBlocks {
-    unsigned of[2] = {0, 0};
-    // A unit of a third block where the steps stopped takes the place of
-    // the block with fewer units among the last 64 (in).
-    void take(char32_t u, const std::uint64_t (&in)[2]) noexcept {
-        if (u > 0xFFFF || u < 0x80 || (u >> 7) == of[0] || (u >> 7) == of[1]) return;
-        of[std::popcount(in[0]) < std::popcount(in[1]) ? 0 : 1] = u >> 7;
+// The blocks of 128 code points, N at most, that vector steps read beside
+// ASCII: those of the first units of other blocks where they stopped, in
+// the order met, the first `used` of `of`.
+template <unsigned N>
+struct Blocks {
+    static constexpr unsigned COUNT = N;
+    unsigned of[N] = {};
+    unsigned used = 0;
+    // A unit of another block where the steps stopped brings its block in:
+    // in place of one with no units among the last 64 (in), or in a slot
+    // not yet in use, or in place of the one with the fewest units.
+    void take(char32_t u, const std::uint64_t (&in)[N]) noexcept {
+        if (u > 0xFFFF || u < 0x80) return;
+        unsigned fewest = 0;
+        for (unsigned k = 0; k < used; ++k) {
+            if ((u >> 7) == of[k]) return;
+            if (std::popcount(in[k]) < std::popcount(in[fewest])) fewest = k;
+        }
+        of[(used > 0 && in[fewest] == 0) || used == N ? fewest : used++] = u >> 7;
     }
+    // Whether the blocks beyond the first two had no units among the last
+    // 64 (in) for `windows` steps in a row; if so they are given up, and the
+    // steps read two blocks again.
+    bool idle(const std::uint64_t (&in)[N], unsigned windows) noexcept {
+        std::uint64_t beyond_two = 0;
+        for (unsigned k = 2; k < used; ++k) beyond_two |= in[k];
+        quiet = beyond_two == 0 && used > 2 ? quiet + 1 : 0;
+        if (quiet < windows) return false;
+        used = 2;
+        quiet = 0;
+        return true;
+    }
+    unsigned quiet = 0;  // steps in a row
 };
+using TwoBlocks = Blocks<2>;
 
 }  // namespace scrivlet::vector_units
 

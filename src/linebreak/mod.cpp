@@ -410,6 +410,7 @@ inline constexpr std::size_t STRETCH_ROOM = 16;
 
 #if SCRIVLET_VECTOR_UNITS
 const bool HAS_VBMI = vector_units::vbmi_supported();
+using LineBlocks = vector_units::Blocks<4>;  // see steps_reading
 std::atomic<bool> use_vector_steps{HAS_VBMI};
 
 // Where the vector steps of the table (line_steps_vector) ended: the unit
@@ -419,6 +420,7 @@ struct VectorRun {
     std::size_t end, offset;
     unsigned row;
     std::size_t put;
+    bool new_block;  // they stopped at a unit of a block they did not read
 };
 // The room they ask of the batch before each step: 62 breaks at most,
 // written eight at a time.
@@ -427,7 +429,7 @@ inline constexpr std::size_t VECTOR_ROOM = 64;
 template <typename Unit>
 [[SCRIVLET_VBMI_TARGET]] VectorRun line_steps_vector(const Unit* d, std::size_t n, std::size_t at,
                                                      std::size_t offset, unsigned row, Opportunity* slots,
-                                                     std::size_t room, vector_units::TwoBlocks& blocks) noexcept;
+                                                     std::size_t room, LineBlocks& blocks) noexcept;
 #endif
 
 // Reads the code points one by one and applies LB9 and LB10 as it goes.
@@ -584,9 +586,11 @@ public:
 
 #if SCRIVLET_VECTOR_UNITS
     // The unit from which the vector steps try again, after how many units
-    // of the steps of one unit, and the blocks they read beside ASCII.
+    // of the steps of one unit, how many tries that bring in a block may go
+    // again at once, and the blocks they read beside ASCII.
     std::size_t vector_from_ = 0, vector_wait_ = 2;
-    vector_units::TwoBlocks vector_blocks_;
+    unsigned vector_blocks_left_ = 4;
+    LineBlocks vector_blocks_;
 #endif
 
     // Where the table's steps stopped: the unit and its UTF-8 offset, the
@@ -691,7 +695,18 @@ public:
                             row = run.row;
                             last_off = off - 1 - (info(i - 1) >> Columns::LENGTH_SHIFT);
                         }
-                        vector_wait_ = gained >= 32 ? 2 : std::min<std::size_t>(2 * vector_wait_ + 1, 4096);
+                        // A try that stopped at a block it did not read, and
+                        // brought it in, goes again at once: four times in a
+                        // row at most.
+                        if (gained >= 32) {
+                            vector_wait_ = 2;
+                            vector_blocks_left_ = 4;
+                        } else if (run.new_block && vector_blocks_left_ > 0) {
+                            vector_wait_ = 2;
+                            --vector_blocks_left_;
+                        } else {
+                            vector_wait_ = std::min<std::size_t>(2 * vector_wait_ + 1, 4096);
+                        }
                         vector_from_ = i + vector_wait_;
                         if (i == n) break;
                         if (gained != 0) continue;
@@ -2663,11 +2678,14 @@ static_assert(VECTOR_PAIRS.row_after[PairRules::ASCII.column['a']][PairRules::AS
 // go on from; they enter only where row is the one row that can follow the
 // base before at, after a column that stands before it. The breaks are
 // written to slots, eight at a time: room is VECTOR_ROOM at least before
-// each step. A unit of a third block where they stop brings its block in.
-template <typename Unit>
-[[SCRIVLET_VBMI_TARGET]] VectorRun line_steps_vector(const Unit* d, std::size_t n, std::size_t at,
-                                                     std::size_t offset, unsigned row, Opportunity* slots,
-                                                     std::size_t room, vector_units::TwoBlocks& blocks) noexcept {
+// each step. A unit of a block they do not read, where they stop, brings
+// its block in; they read two blocks, or four where the text has needed
+// more (Latin text draws on four).
+template <unsigned BLOCKS, typename Unit>
+[[SCRIVLET_VBMI_TARGET, gnu::always_inline]] inline VectorRun steps_reading(const Unit* d, std::size_t n,
+                                                                           std::size_t at, std::size_t offset,
+                                                                           unsigned row, Opportunity* slots,
+                                                                           std::size_t room, LineBlocks& blocks) {
     using namespace vector_units;
     using V = VectorPairs;
     static_assert(sizeof(Opportunity) == 16 && alignof(Opportunity) == 8);
@@ -2678,7 +2696,7 @@ template <typename Unit>
     const __m512i pairs_low = _mm512_setr_epi64(0, 8, 1, 9, 2, 10, 3, 11);
     const __m512i pairs_high = _mm512_setr_epi64(4, 12, 5, 13, 6, 14, 7, 15);
     std::size_t i = at, off = offset, put = 0;
-    bool first = true;
+    bool first = true, new_block = false;
     while (i + 62 <= n && room - put >= VECTOR_ROOM) {
         __m512i v0, v1;
         const std::uint64_t beyond = load_units(d + i - 2, v0, v1);
@@ -2688,12 +2706,14 @@ template <typename Unit>
         const __m512i high0 = _mm512_srli_epi16(v0, 7), high1 = _mm512_srli_epi16(v1, 7);
         const __m512i low = low_bytes(v0, v1);
         __m512i entry = entries_of(columns, low);
-        std::uint64_t in[2];
-        for (unsigned k = 0; k < 2; ++k) {
+        std::uint64_t in[LineBlocks::COUNT] = {};
+        __mmask64 known = one;
+        for (unsigned k = 0; k < BLOCKS; ++k) {  // a slot not in use reads ASCII again
             in[k] = units_in_block(high0, high1, blocks.of[k]);
             entry = _mm512_mask_blend_epi8(in[k], entry, entries_of(columns + (std::size_t(blocks.of[k]) << 7), low));
+            known |= in[k];
         }
-        const __mmask64 known = (one | in[0] | in[1]) & ~beyond;
+        known &= ~beyond;
         __m512i column = _mm512_mask_blend_epi8(
             known, _mm512_set1_epi8(char(V::EXIT)),
             _mm512_and_si512(entry, _mm512_set1_epi8(char(LetterColumns::COLUMN_MASK))));
@@ -2721,7 +2741,7 @@ template <typename Unit>
             const unsigned b = bases[1], y = owns[1];
             unsigned x = previous_of[b];
             for (unsigned k = 0; VECTOR_PAIRS.row_after[x][y] != row; x = k++)
-                if (k == V::EXIT) return {at, offset, row, 0};
+                if (k == V::EXIT) return {at, offset, row, 0, false};
             previous = _mm512_mask_blend_epi8(std::uint64_t(1) << b, previous, _mm512_set1_epi8(char(x)));
         }
         previous = _mm512_maskz_permutexvar_epi8(~std::uint64_t(0), base, previous);
@@ -2741,9 +2761,14 @@ template <typename Unit>
         const std::uint64_t allowed = pair_decisions(VECTOR_PAIRS.allowed, group, bit, part0, part1);
         const std::uint64_t one_row = _mm512_movepi8_mask(pair);
         if (stop != 0) {
-            // A unit of a third block brings its block in for the next try.
+            // A unit of a block not read, and of a column, brings its block
+            // in for the next try.
             const unsigned p = unsigned(std::countr_zero(stop));
-            if (!((known >> p) & 1)) blocks.take(d[i - 2 + p], in);
+            if (!((known >> p) & 1) && d[i - 2 + p] < 0x10000 &&
+                (LETTER_COLUMNS.of[d[i - 2 + p]] & LetterColumns::COLUMN_MASK) != V::EXIT) {
+                blocks.take(d[i - 2 + p], in);
+                new_block = true;
+            }
         }
         // The last unit before the first stop that a single row follows.
         const std::uint64_t below = stop == 0 ? DECIDED : (stop - 1) & ~stop & DECIDED;
@@ -2774,8 +2799,21 @@ template <typename Unit>
         i += last - 1;
         first = false;
         if (last < 63) break;
+        // Blocks no longer met are given up, for the steps of two blocks to go on.
+        if constexpr (BLOCKS > 2)
+            if (blocks.idle(in, 16)) break;
     }
-    return {i, off, row, put};
+    return {i, off, row, put, new_block};
+}
+
+// The steps read as many blocks as are in use: two, or all four.
+template <typename Unit>
+[[SCRIVLET_VBMI_TARGET]] VectorRun line_steps_vector(const Unit* d, std::size_t n, std::size_t at,
+                                                     std::size_t offset, unsigned row, Opportunity* slots,
+                                                     std::size_t room, LineBlocks& blocks) noexcept {
+    static_assert(LineBlocks::COUNT == 4);
+    if (blocks.used <= 2) return steps_reading<2>(d, n, at, offset, row, slots, room, blocks);
+    return steps_reading<4>(d, n, at, offset, row, slots, room, blocks);
 }
 #endif
 constexpr EmojiColumns EMOJI_COLUMNS = build_emoji_columns();

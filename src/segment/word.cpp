@@ -196,7 +196,7 @@ struct StepBlocks : vector_units::TwoBlocks {
                 return;
             }
         }
-        TwoBlocks::take(u, in);
+        vector_units::TwoBlocks::take(u, in);
     }
 };
 
