@@ -2668,6 +2668,26 @@ static_assert(VECTOR_PAIRS.row_after[PairRules::ASCII.column['a']][PairRules::AS
                   PairRules::ASCII.letter_row,
               "a letter after a letter leads to the row after a letter");
 
+// The low sixteen bytes of v.
+[[SCRIVLET_VBMI_TARGET, gnu::always_inline]] inline __m128i low_lane(__m512i v) {
+    return _mm512_maskz_extracti32x4_epi32(0xF, v, 0);
+}
+
+// Eight breaks at these offsets from start, each paired with Allowed.
+[[SCRIVLET_VBMI_TARGET, gnu::always_inline]] inline void write_breaks(__m512i* out, __m512i offsets, __m512i start) {
+    const __m512i action = _mm512_set1_epi64(std::int64_t(BreakAction::Allowed));
+    const __m512i wide = _mm512_add_epi64(offsets, start);
+    const __m512i low = _mm512_setr_epi64(0, 8, 1, 9, 2, 10, 3, 11);
+    const __m512i high = _mm512_setr_epi64(4, 12, 5, 13, 6, 14, 7, 15);
+    _mm512_storeu_si512(out, _mm512_maskz_permutex2var_epi64(0xFF, wide, low, action));
+    _mm512_storeu_si512(out + 1, _mm512_maskz_permutex2var_epi64(0xFF, wide, high, action));
+}
+
+// Each unit's base, one jump further back.
+[[SCRIVLET_VBMI_TARGET, gnu::always_inline]] inline __m512i jump(__m512i base) {
+    return _mm512_maskz_permutexvar_epi8(~std::uint64_t(0), base, base);
+}
+
 // The units of a step (a bit each) whose bit is set in bits for the group
 // of their pair and their column (bit, part0 and part1 as the step finds them).
 [[SCRIVLET_VBMI_TARGET, gnu::always_inline]] inline std::uint64_t pair_decisions(const std::uint8_t (&bits)[3][64],
@@ -2702,11 +2722,10 @@ template <unsigned BLOCKS, typename Unit>
     constexpr std::uint64_t DECIDED = ~std::uint64_t(3);  // window positions 2 to 63
     const std::uint8_t* const columns = LETTER_COLUMNS.of;
     const __m512i low_index = _mm512_sub_epi8(_mm512_loadu_si512(BYTE_INDEX), _mm512_set1_epi8(1));
-    const __m512i action = _mm512_set1_epi64(std::int64_t(BreakAction::Allowed));
-    const __m512i pairs_low = _mm512_setr_epi64(0, 8, 1, 9, 2, 10, 3, 11);
-    const __m512i pairs_high = _mm512_setr_epi64(4, 12, 5, 13, 6, 14, 7, 15);
     std::size_t i = at, off = offset, put = 0;
     bool first = true, new_block = false;
+    __m512i end_previous = _mm512_setzero_si512(), end_own = _mm512_setzero_si512();
+    unsigned end_at = 0;
     while (i + 62 <= n && room - put >= VECTOR_ROOM) {
         __m512i v0, v1;
         const std::uint64_t beyond = load_units(d + i - 2, v0, v1);
@@ -2734,7 +2753,22 @@ template <unsigned BLOCKS, typename Unit>
         const __m512i lanes = _mm512_loadu_si512(BYTE_INDEX);
         const __mmask64 marks = _mm512_cmpeq_epi8_mask(column, _mm512_set1_epi8(char(PairRules::ASCII.mark_column)));
         __m512i base = _mm512_mask_sub_epi8(lanes, marks & ~std::uint64_t(1), lanes, _mm512_set1_epi8(1));
-        for (unsigned k = 0; k < 4; ++k) base = _mm512_maskz_permutexvar_epi8(~std::uint64_t(0), base, base);
+        {
+            // As many jumps as the longest run needs: a run of up to 2^k
+            // marks resolves in k.
+            const std::uint64_t m = marks & ~std::uint64_t(1);
+            const std::uint64_t two = m & (m << 1), four = two & (two << 2);
+            if (two != 0) {
+                base = jump(base);
+                if ((two & (m << 2)) != 0) {
+                    base = jump(base);
+                    if ((four & (m << 4)) != 0) {
+                        base = jump(base);
+                        if ((four & (four << 4) & (m << 8)) != 0) base = jump(base);
+                    }
+                }
+            }
+        }
         const __m512i own = _mm512_maskz_permutexvar_epi8(~std::uint64_t(0), base, column);
         // Each base's pair: its column and the one that stands before it.
         __m512i previous =
@@ -2789,29 +2823,50 @@ template <unsigned BLOCKS, typename Unit>
         const std::uint64_t breaks = allowed & through;
         // The offsets of the breaks, packed in order, widened eight at a
         // time and paired with their action.
-        alignas(64) std::uint8_t bytes_to[64], packed[64], pair_of[2][64];
-        _mm512_store_si512(bytes_to, before);
-        _mm512_store_si512(packed, _mm512_maskz_compress_epi8(breaks, before));
-        _mm512_store_si512(pair_of[0], previous);
-        _mm512_store_si512(pair_of[1], own);
-        const __m512i start = _mm512_set1_epi64(std::int64_t(off - bytes_to[2]));
+        const __m512i packed = _mm512_maskz_compress_epi8(breaks, before);
+        const __m128i low_packed = low_lane(packed);
+        const std::size_t from = off - unsigned(_mm_extract_epi8(low_lane(before), 2));
+        const __m512i start = _mm512_set1_epi64(std::int64_t(from));
         const unsigned count = unsigned(std::popcount(breaks));
         auto* const out = reinterpret_cast<__m512i*>(slots + put);
-        for (unsigned k = 0; k < count; k += 8) {
-            const __m512i wide = _mm512_add_epi64(
-                _mm512_maskz_cvtepu8_epi64(0xFF, _mm_loadl_epi64(reinterpret_cast<const __m128i*>(packed + k))), start);
-            _mm512_storeu_si512(out + k / 4, _mm512_maskz_permutex2var_epi64(0xFF, wide, pairs_low, action));
-            _mm512_storeu_si512(out + k / 4 + 1, _mm512_maskz_permutex2var_epi64(0xFF, wide, pairs_high, action));
+        // Sixteen at once, so that the common count takes no branch.
+        write_breaks(out, _mm512_maskz_cvtepu8_epi64(0xFF, low_packed), start);
+        write_breaks(out + 2, _mm512_maskz_cvtepu8_epi64(0xFF, _mm_unpackhi_epi64(low_packed, low_packed)),
+                     start);
+        for (unsigned k = 16; k < count; k += 8) {
+            const __m512i eight = _mm512_maskz_permutexvar_epi64(0xFF, _mm512_set1_epi64(k / 8), packed);
+            write_breaks(out + k / 4, _mm512_maskz_cvtepu8_epi64(0xFF, low_lane(eight)), start);
         }
         put += count;
-        off = off - bytes_to[2] + bytes_to[last] + 3 - ((one >> last) & 1) - ((two >> last) & 1);
-        row = VECTOR_PAIRS.row_after[pair_of[0][last]][pair_of[1][last]];
-        i += last - 1;
+        // The bytes through the last unit decided.
+        const __m512i through_last = _mm512_add_epi8(before, bytes);
+        const __m512i at_last =
+            _mm512_maskz_permutexvar_epi8(~std::uint64_t(0), _mm512_set1_epi8(char(last)), through_last);
+        off = from + (unsigned(_mm_cvtsi128_si32(low_lane(at_last))) & 0xFF);
         first = false;
-        if (last < 63) break;
+        if (last < 63) {
+            i += last - 1;
+            end_previous = previous;
+            end_own = own;
+            end_at = last;
+            break;
+        }
+        end_previous = previous;
+        end_own = own;
+        end_at = 63;
+        // A whole step: the next one's units do not wait for this one's
+        // decisions.
+        i += 62;
         // Blocks no longer met are given up, for the steps of two blocks to go on.
         if constexpr (BLOCKS > 2)
             if (blocks.idle(in, 16)) break;
+    }
+    if (!first) {
+        // The row after the last unit decided, by its pair.
+        alignas(64) std::uint8_t pair_of[2][64];
+        _mm512_store_si512(pair_of[0], end_previous);
+        _mm512_store_si512(pair_of[1], end_own);
+        row = VECTOR_PAIRS.row_after[pair_of[0][end_at]][pair_of[1][end_at]];
     }
     return {i, off, row, put, new_block};
 }
