@@ -119,6 +119,17 @@ inline constexpr EvenWords EVEN_WORDS;
     return _mm512_sub_epi8(x, bytes);
 }
 
+// The low sixteen bytes of v.
+[[SCRIVLET_VBMI_TARGET, gnu::always_inline]] inline __m128i low_lane(__m512i v) {
+    return _mm512_maskz_extracti32x4_epi32(0xF, v, 0);
+}
+
+// Byte k of v (k below 64).
+[[SCRIVLET_VBMI_TARGET, gnu::always_inline]] inline unsigned byte_at(__m512i v, unsigned k) {
+    const __m512i at = _mm512_maskz_permutexvar_epi8(~std::uint64_t(0), _mm512_set1_epi8(char(k)), v);
+    return unsigned(_mm_cvtsi128_si32(low_lane(at))) & 0xFF;
+}
+
 // The blocks of 128 code points, N at most, that vector steps read beside
 // ASCII: those of the first units of other blocks where they stopped, in
 // the order met, the first `used` of `of`.

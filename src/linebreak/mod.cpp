@@ -2668,11 +2668,6 @@ static_assert(VECTOR_PAIRS.row_after[PairRules::ASCII.column['a']][PairRules::AS
                   PairRules::ASCII.letter_row,
               "a letter after a letter leads to the row after a letter");
 
-// The low sixteen bytes of v.
-[[SCRIVLET_VBMI_TARGET, gnu::always_inline]] inline __m128i low_lane(__m512i v) {
-    return _mm512_maskz_extracti32x4_epi32(0xF, v, 0);
-}
-
 // Eight breaks at these offsets from start, each paired with Allowed.
 [[SCRIVLET_VBMI_TARGET, gnu::always_inline]] inline void write_breaks(__m512i* out, __m512i offsets, __m512i start) {
     const __m512i action = _mm512_set1_epi64(std::int64_t(BreakAction::Allowed));
@@ -2825,7 +2820,7 @@ template <unsigned BLOCKS, typename Unit>
         // time and paired with their action.
         const __m512i packed = _mm512_maskz_compress_epi8(breaks, before);
         const __m128i low_packed = low_lane(packed);
-        const std::size_t from = off - unsigned(_mm_extract_epi8(low_lane(before), 2));
+        const std::size_t from = off - byte_at(before, 2);
         const __m512i start = _mm512_set1_epi64(std::int64_t(from));
         const unsigned count = unsigned(std::popcount(breaks));
         auto* const out = reinterpret_cast<__m512i*>(slots + put);
@@ -2840,9 +2835,7 @@ template <unsigned BLOCKS, typename Unit>
         put += count;
         // The bytes through the last unit decided.
         const __m512i through_last = _mm512_add_epi8(before, bytes);
-        const __m512i at_last =
-            _mm512_maskz_permutexvar_epi8(~std::uint64_t(0), _mm512_set1_epi8(char(last)), through_last);
-        off = from + (unsigned(_mm_cvtsi128_si32(low_lane(at_last))) & 0xFF);
+        off = from + byte_at(through_last, last);
         first = false;
         if (last < 63) {
             i += last - 1;

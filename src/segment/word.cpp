@@ -244,6 +244,12 @@ template <typename Unit>
 }
 }  // namespace
 
+// The first count of eight offsets, from base, stored at out.
+[[gnu::target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt,bmi,bmi2"), gnu::always_inline]] inline void
+write_offsets(std::uint64_t* out, unsigned count, __m512i offsets, __m512i base) {
+    _mm512_mask_storeu_epi64(out, __mmask8(_bzhi_u32(0xFF, count)), _mm512_add_epi64(offsets, base));
+}
+
 // The word steps of 16 or 32-bit units from pos to at most end, sixty-two
 // units a step, where every unit is a letter, digit, mark, space, Mid
 // character, kana, U+0022, U+005F or Other of ASCII, of the two blocks or of
@@ -262,6 +268,8 @@ word_steps(const Unit* d, std::size_t pos, std::size_t end, unsigned& state, std
     StepBlocks& blocks, Out& out) {
     constexpr std::uint64_t DECIDED = ~std::uint64_t(3);  // window positions 2 to 63
     constexpr std::uint64_t TOP = std::uint64_t(1) << 63;
+    using vector_units::byte_at;
+    using vector_units::low_lane;
     std::uint64_t off = offset;
     bool first = true;
     unsigned last_class = 0;  // of the last unit decided: letter, digit, mark, other, space, kana, underscore
@@ -307,32 +315,33 @@ word_steps(const Unit* d, std::size_t pos, std::size_t end, unsigned& state, std
         const std::uint64_t join = join_letter | join_digit | join_mid | join_underscore | join_kana | c.mark |
                                    (c.space & (c.space << 1));
         const std::uint64_t breaks = decided & ~join;
-        // The offsets of the breaks, packed in order and widened eight at a time.
-        alignas(64) std::uint8_t before[64];
-        _mm512_store_si512(before, c.bytes_before);
-        const std::uint64_t p2 = before[2];
-        const __m512i base = _mm512_set1_epi64(std::int64_t(off - p2));
-        alignas(64) std::uint8_t packed[64];
-        _mm512_store_si512(packed, _mm512_maskz_compress_epi8(breaks, c.bytes_before));
+        // The offsets of the breaks, packed in order and widened eight at a
+        // time: sixteen with no branch, the common count.
+        const __m512i packed = _mm512_maskz_compress_epi8(breaks, c.bytes_before);
+        const __m128i low_packed = low_lane(packed);
+        const std::uint64_t from = off - byte_at(c.bytes_before, 2);
+        const __m512i base = _mm512_set1_epi64(std::int64_t(from));
         const unsigned count = unsigned(std::popcount(breaks));
         std::uint64_t* const tail = out.tail();
-        for (unsigned k = 0; k < count; k += 8) {
-            const __m512i wide =
-                _mm512_maskz_cvtepu8_epi64(0xFF, _mm_loadl_epi64(reinterpret_cast<const __m128i*>(packed + k)));
-            const __mmask8 keep = count - k >= 8 ? __mmask8(0xFF) : __mmask8((1u << (count - k)) - 1);
-            _mm512_mask_storeu_epi64(tail + k, keep, _mm512_add_epi64(wide, base));
+        write_offsets(tail, count, _mm512_maskz_cvtepu8_epi64(0xFF, low_packed), base);
+        write_offsets(tail + 8, count > 8 ? count - 8 : 0,
+                      _mm512_maskz_cvtepu8_epi64(0xFF, _mm_unpackhi_epi64(low_packed, low_packed)), base);
+        for (unsigned k = 16; k < count; k += 8) {
+            const __m512i eight = _mm512_maskz_permutexvar_epi64(0xFF, _mm512_set1_epi64(k / 8), packed);
+            write_offsets(tail + k, count - k, _mm512_maskz_cvtepu8_epi64(0xFF, low_lane(eight)), base);
         }
         out.wrote(count);
         const std::uint64_t bit = std::uint64_t(1) << last;
         last_class = (c.hebrew & bit) ? 7 : (c.letter & bit) ? 0 : (c.digit & bit) ? 1 : (c.mark & bit) ? 2
                      : (c.other & bit) ? 3 : (c.kana & bit) ? 5 : (c.underscore & bit) ? 6 : 4;
-        off = off - p2 + before[last] + 3 - ((c.one >> last) & 1) - ((c.two >> last) & 1);
-        i += last - 1;
+        off = from + byte_at(c.bytes_before, last) + 3 - ((c.one >> last) & 1) - ((c.two >> last) & 1);
         first = false;
         if (last < 63) {
+            i += last - 1;
             if ((bad >> (last + 1)) & 1) blocks.take(d[i], c.in);
             break;
         }
+        i += 62;
     }
     if (i != pos) {
         constexpr unsigned AFTER_CLASS[8] = {state_of(W::ALetter), state_of(W::Numeric),
