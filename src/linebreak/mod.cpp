@@ -2809,9 +2809,16 @@ template <unsigned BLOCKS, typename Unit>
                 new_block = true;
             }
         }
+        // A whole step ends after the last unit that, like the unit before
+        // it, is no mark (in the second half of the step): the next step
+        // then sees the base of each unit it decides and the base before
+        // that one. Without such a pair, it ends after the last unit.
+        const std::uint64_t plain = ~std::uint64_t(marks) & ~(std::uint64_t(marks) << 1) & (~std::uint64_t(0) << 32);
+        const unsigned cut = plain != 0 ? 63u - unsigned(std::countl_zero(plain)) : 63u;
+        const std::uint64_t to_cut = cut == 63 ? ~std::uint64_t(0) : (std::uint64_t(2) << cut) - 1;
         // The last unit before the first stop that a single row follows.
         const std::uint64_t below = stop == 0 ? DECIDED : (stop - 1) & ~stop & DECIDED;
-        const std::uint64_t ends = below & one_row;
+        const std::uint64_t ends = below & one_row & to_cut;
         if (ends == 0) break;
         const unsigned last = 63u - unsigned(std::countl_zero(ends));
         const std::uint64_t through = last == 63 ? DECIDED : ((std::uint64_t(2) << last) - 1) & DECIDED;
@@ -2837,7 +2844,7 @@ template <unsigned BLOCKS, typename Unit>
         const __m512i through_last = _mm512_add_epi8(before, bytes);
         off = from + byte_at(through_last, last);
         first = false;
-        if (last < 63) {
+        if (last < cut) {
             i += last - 1;
             end_previous = previous;
             end_own = own;
@@ -2846,10 +2853,10 @@ template <unsigned BLOCKS, typename Unit>
         }
         end_previous = previous;
         end_own = own;
-        end_at = 63;
-        // A whole step: the next one's units do not wait for this one's
-        // decisions.
-        i += 62;
+        end_at = cut;
+        // A whole step: where the next one starts comes from the marks
+        // alone, so its units do not wait for this one's decisions.
+        i += cut - 1;
         // Blocks no longer met are given up, for the steps of two blocks to go on.
         if constexpr (BLOCKS > 2)
             if (blocks.idle(in, 16)) break;
