@@ -257,10 +257,10 @@ std::size_t stretch_chunks_avx2(const char16_t* d, std::size_t n, std::size_t& a
 // variation selectors, and U+1F000 on. One byte a code point, so that a unit
 // costs one load.
 struct EmojiColumns {
-    enum : unsigned { SP, AL, ID, EB, EM, CM, ZWJ, EXIT, COUNT };
+    enum : unsigned { SP, AL, ID, EB, EM, CM, ZWJ, RI, EXIT, COUNT };
     static constexpr unsigned LIMIT = 0x20000;
-    static constexpr unsigned COLUMN_MASK = 7, LENGTH_SHIFT = 3;
-    static constexpr C class_of[COUNT] = {C::SP, C::AL, C::ID, C::EB, C::EM, C::CM, C::ZWJ, C::XX};
+    static constexpr unsigned COLUMN_MASK = 15, LENGTH_SHIFT = 4;
+    static constexpr C class_of[COUNT] = {C::SP, C::AL, C::ID, C::EB, C::EM, C::CM, C::ZWJ, C::RI, C::XX};
     static_assert(AL + 1 == ID && ID + 1 == EB && EB + 1 == EM, "the bases are one range of columns");
     std::uint8_t of[LIMIT] = {};
 
@@ -276,6 +276,7 @@ struct EmojiColumns {
         case C::EB: return EB;
         case C::EM: return EM;
         case C::CM: return CM;
+        case C::RI: return RI;
         default: return EXIT;
         }
     }
@@ -798,7 +799,18 @@ public:
                 continue;
             }
             const auto step = table.steps[row + column];
-            if (step.ask) break;
+            if (step.ask) {
+                // A flag: two regional indicators, one step (LB30a).
+                if (column != E::RI || i + 1 == n || (emoji_entry(d[i + 1]) & E::COLUMN_MASK) != E::RI) break;
+                const auto flag = table.flags[row / Rules::ASCII_COLUMNS];
+                if (flag.ask) break;
+                out.put(off, flag.action);
+                row = flag.next;
+                last_off = off + 1 + (at >> E::LENGTH_SHIFT);
+                off = last_off + 1 + (emoji_entry(d[i + 1]) >> E::LENGTH_SHIFT);
+                i += 2;
+                continue;
+            }
             out.put(off, step.action);
             row = step.next;
             last_off = off;
@@ -1992,10 +2004,42 @@ public:
     // holds for a state, a ZWJ and the base after it are one step: the pair
     // before the ZWJ held by LB9 and the one after it by LB8a, with nothing
     // to emit, and the state after them that of the base's own column.
+    // Two regional indicators (a flag) are one step where flags holds it:
+    // the rules' own break before the first, none between them (LB30a),
+    // and the state after the second.
     struct EmojiTable {
         AsciiStep steps[ASCII_STATES * ASCII_COLUMNS] = {};
         bool joins[ASCII_STATES] = {};
+        AsciiStep flags[ASCII_STATES] = {};
     };
+
+    // The step of a flag from state s (see EmojiTable), in the emoji
+    // table's columns; it asks where the break between the two, or the
+    // state after them, is none that a row holds.
+    static constexpr AsciiStep flag_step(const RowState& s, const char32_t* sample) {
+        using E = EmojiColumns;
+        constexpr AsciiStep ASK{0, A::Prohibited, ASKS};
+        const Char p = row_char(s, sample);
+        const Char first = after_char(p, s.last, C::RI, sample);
+        const Char second = after_char(first, C::RI, C::RI, sample);
+        PairRules rules = row_rules(s);
+        const BreakAction before = rules.rules(p, first, &second);
+        rules.carry_forward(first);
+        // Whatever follows the flag, nothing breaks it.
+        PairRules held = rules;
+        if (held.rules(first, second, nullptr) != A::Prohibited) return ASK;
+        for (unsigned k = 0; k < E::EXIT; ++k) {
+            Char next = after_char(second, C::RI, E::class_of[k], sample);
+            if (next.cls == C::CM) next.eff = second.eff;
+            PairRules again = rules;
+            if (again.rules(first, second, &next) != A::Prohibited) return ASK;
+        }
+        held.carry_forward(second);
+        if (!held.row_holds_state() || before == A::Mandatory) return ASK;
+        const unsigned row = ascii_row(C::RI, held.non_space_, held.numeric_tail_prev_, held.numeric_tail_prev2_,
+                                       C::RI, false);
+        return {std::uint16_t(row), before, 0};
+    }
 
     static constexpr EmojiTable build_emoji_table() {
         using E = EmojiColumns;
@@ -2008,13 +2052,15 @@ public:
         sample[unsigned(C::EM)] = 0x1F3FB;
         sample[unsigned(C::CM)] = 0xFE0F;
         sample[unsigned(C::ZWJ)] = 0x200D;
-        // The columns from SP to CM step; ZWJ's and EXIT's ask.
+        sample[unsigned(C::RI)] = 0x1F1E6;
+        // The columns from SP to CM step; ZWJ's, RI's and EXIT's ask.
         constexpr unsigned STEPPED = E::ZWJ;
-        static_assert(E::CM + 1 == E::ZWJ && E::ZWJ + 1 == E::EXIT);
+        static_assert(E::CM + 1 == E::ZWJ && E::ZWJ + 1 == E::RI && E::RI + 1 == E::EXIT);
         for (AsciiStep& s : t.steps) s = {0, A::Prohibited, ASKS};
         for_each_state(sample, [&](unsigned row, const RowState& state) {
             for (unsigned k = 0; k < STEPPED; ++k)
                 t.steps[row + k] = table_step(E::class_of, STEPPED, sample, state, k);
+            t.flags[row / ASCII_COLUMNS] = flag_step(state, sample);
             if (!in(state.last, set_of(C::AL, C::ID, C::EB, C::EM))) return;
             bool joins = true;
             for (unsigned k : {E::AL, E::ID, E::EB, E::EM}) {
