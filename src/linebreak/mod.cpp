@@ -782,29 +782,31 @@ public:
         const auto* d = text_.data;
         const std::size_t n = text_.size();
         std::size_t i = from, off = offset, last_off = offset - 1;
+        // The row and last offset before the last step: a ZWJ's, where the
+        // steps end after one.
+        unsigned before_row = row;
+        std::size_t before_last_off = last_off;
         TableOut<Emit> out(emit);
         while (i < n) {
             const unsigned at = emoji_entry(d[i]);
             const unsigned column = at & E::COLUMN_MASK;
-            if (column == E::ZWJ) {
-                // A ZWJ and the base after it: LB9, LB8a.
-                if (i + 1 == n || !table.joins[row / Rules::ASCII_COLUMNS]) break;
-                const unsigned after = emoji_entry(d[i + 1]);
-                const unsigned after_column = after & E::COLUMN_MASK;
-                if (after_column < E::AL || after_column > E::EM) break;
-                row = table.steps[row + after_column].next;
-                last_off = off + 1 + (at >> E::LENGTH_SHIFT);
-                off = last_off + 1 + (after >> E::LENGTH_SHIFT);
-                i += 2;
-                continue;
-            }
             const auto step = table.steps[row + column];
             if (step.ask) {
+                // Never after a ZWJ: back to it, for the lane to decide.
+                if (row == Rules::ZWJ_ROW) {
+                    --i;
+                    off = last_off;
+                    last_off = before_last_off;
+                    row = before_row;
+                    break;
+                }
                 // A flag: two regional indicators, one step (LB30a).
                 if (column != E::RI || i + 1 == n || (emoji_entry(d[i + 1]) & E::COLUMN_MASK) != E::RI) break;
                 const auto flag = table.flags[row / Rules::ASCII_COLUMNS];
                 if (flag.ask) break;
                 out.put(off, flag.action);
+                before_row = row;
+                before_last_off = last_off;
                 row = flag.next;
                 last_off = off + 1 + (at >> E::LENGTH_SHIFT);
                 off = last_off + 1 + (emoji_entry(d[i + 1]) >> E::LENGTH_SHIFT);
@@ -812,10 +814,18 @@ public:
                 continue;
             }
             out.put(off, step.action);
+            before_row = row;
+            before_last_off = last_off;
             row = step.next;
             last_off = off;
             off += 1 + (at >> E::LENGTH_SHIFT);
             ++i;
+        }
+        if (row == Rules::ZWJ_ROW) {
+            --i;
+            off = last_off;
+            last_off = before_last_off;
+            row = before_row;
         }
         out.done();
         return {i, off, last_off, row};
@@ -2000,16 +2010,17 @@ public:
 
     // Emoji sequences by table, as ASCII is (the same states and rows), in
     // the columns of EmojiColumns: the decisions between their bases, marks
-    // and spaces are the rules' own, computed at compile time. Where joins
-    // holds for a state, a ZWJ and the base after it are one step: the pair
-    // before the ZWJ held by LB9 and the one after it by LB8a, with nothing
-    // to emit, and the state after them that of the base's own column.
-    // Two regional indicators (a flag) are one step where flags holds it:
-    // the rules' own break before the first, none between them (LB30a),
-    // and the state after the second.
+    // and spaces are the rules' own, computed at compile time. A ZWJ after
+    // a base, where the rules hold it (LB9) and join it to any base after
+    // it (LB8a) with the state after that base its own, leads to one more
+    // row, ZWJ_ROW, whose only steps are to a base: a state that the rules
+    // never hold, so that the steps never end there. Two regional
+    // indicators (a flag) are one step where flags holds it: the rules' own
+    // break before the first, none between them (LB30a), and the state
+    // after the second.
+    static constexpr unsigned ZWJ_ROW = ASCII_STATES * ASCII_COLUMNS;
     struct EmojiTable {
-        AsciiStep steps[ASCII_STATES * ASCII_COLUMNS] = {};
-        bool joins[ASCII_STATES] = {};
+        AsciiStep steps[ZWJ_ROW + ASCII_COLUMNS] = {};
         AsciiStep flags[ASCII_STATES] = {};
     };
 
@@ -2076,7 +2087,14 @@ public:
                 joins = joins && held && joined && !step.ask && rules.row_holds_state() &&
                         rules.row_after(state, c.cls) == step.next;
             }
-            t.joins[row / ASCII_COLUMNS] = joins;
+            if (!joins) return;
+            t.steps[row + E::ZWJ] = {std::uint16_t(ZWJ_ROW), A::Prohibited, 0};
+            for (unsigned k : {E::AL, E::ID, E::EB, E::EM}) {
+                AsciiStep& after_zwj = t.steps[ZWJ_ROW + k];
+                if (after_zwj.ask) after_zwj = {t.steps[row + k].next, A::Prohibited, 0};
+                if (after_zwj.next != t.steps[row + k].next)
+                    throw "the state after a ZWJ and a base depends on what preceded them";
+            }
         });
         return t;
     }

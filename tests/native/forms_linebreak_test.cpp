@@ -126,6 +126,21 @@ TEST(line_break_opportunities_are_the_same_in_every_form) {
                       same_opportunities);
 }
 
+TEST(a_joiner_before_what_no_base_joins_is_the_rules_own_in_every_form) {
+    // After a pictograph the emoji table takes a ZWJ before it sees what
+    // follows; where that is no base, or the text ends, the rules decide.
+    const std::u32string before[] = {U"\U0001F469", U"\U0001F469\U0001F3FD", U"\U0001F469\uFE0F",
+                                     U"\U0001F469\u0300", U"x \U0001F600"};
+    const std::u32string after[] = {U"\U0001F1E6\U0001F1E7", U" a", U"\u200D\U0001F469", U"\uFE0F!", U"(",
+                                    U"1", U"\n\U0001F469", U"\u00AB", U"\U0001F469"};
+    const auto opportunities = [](auto text) { return lb::line_break_opportunities(text); };
+    for (const auto& b : before) {
+        Forms(U"a " + b + U"\u200D").compare(opportunities, same_opportunities);
+        for (const auto& a : after)
+            Forms(U"a " + b + U"\u200D" + a + U" \U0001F469").compare(opportunities, same_opportunities);
+    }
+}
+
 TEST(letter_stretches_without_avx2_are_the_same_in_every_form) {
     // The steps of processors without AVX2, which this one may not take by itself.
     lb::allow_avx2_stretches(false);
