@@ -2068,6 +2068,7 @@ public:
         constexpr unsigned STEPPED = E::ZWJ;
         static_assert(E::CM + 1 == E::ZWJ && E::ZWJ + 1 == E::RI && E::RI + 1 == E::EXIT);
         for (AsciiStep& s : t.steps) s = {0, A::Prohibited, ASKS};
+        for (AsciiStep& s : t.flags) s = {0, A::Prohibited, ASKS};
         for_each_state(sample, [&](unsigned row, const RowState& state) {
             for (unsigned k = 0; k < STEPPED; ++k)
                 t.steps[row + k] = table_step(E::class_of, STEPPED, sample, state, k);
@@ -2759,17 +2760,17 @@ static_assert(VECTOR_PAIRS.row_after[PairRules::ASCII.column['a']][PairRules::AS
     return _mm512_test_epi8_mask(b, bit);
 }
 
-// The table's steps over 16 or 32-bit units from at, sixty-two units a
-// step, while each unit is of a column of the table (ASCII, or of the two
+// The table's steps over 16 or 32-bit units from at, up to sixty-two units
+// a step, while each unit is of a column of the table (ASCII, or of the two
 // blocks) and the pair of bases before it decides its step. Each step reads
-// the sixty-four units from two before the first it decides, and ends after
-// the last unit that a single row can follow, which the steps of one unit
-// go on from; they enter only where row is the one row that can follow the
-// base before at, after a column that stands before it. The breaks are
-// written to slots, eight at a time: room is VECTOR_ROOM at least before
-// each step. A unit of a block they do not read, where they stop, brings
-// its block in; they read two blocks, or four where the text has needed
-// more (Latin text draws on four).
+// the sixty-four units from two before the first it decides; the last step
+// ends after the last unit that a single row can follow, which the steps of
+// one unit go on from. They enter only where row is the one row that can
+// follow the base before at, after a column that stands before it. The
+// breaks are written to slots, sixteen at a time or more: room is
+// VECTOR_ROOM at least before each step. A unit of a block they do not
+// read, where they stop, brings its block in; they read two blocks, or four
+// where the text has needed more (Latin text draws on four).
 template <unsigned BLOCKS, typename Unit>
 [[SCRIVLET_VBMI_TARGET, gnu::always_inline]] inline VectorRun steps_reading(const Unit* d, std::size_t n,
                                                                            std::size_t at, std::size_t offset,
