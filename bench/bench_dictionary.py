@@ -45,7 +45,7 @@ def _pyicu_breaks(script):
         bi.setText(text)
         return list(bi)
 
-    return Peer(breaks)
+    return Peer(breaks, note="returns the positions without their kinds (ints, not pairs)")
 
 
 def _icu4py_segments(script):

@@ -15,7 +15,6 @@ icu4py_breakers = optional("icu4py.breakers")
 icu4py_locale = optional("icu4py.locale")
 uniseg_linebreak = optional("uniseg.linebreak")
 
-DICTIONARY_SCRIPTS = ("Thai", "Lao", "Khmer", "Myanmar")
 if icu:
     _PYICU = icu.BreakIterator.createLineInstance(icu.Locale.getRoot())
 
@@ -34,7 +33,8 @@ def _icu4py(text):
 
 
 def peers(script, text):
-    note = "finds words in its dictionaries" if script in DICTIONARY_SCRIPTS else ""
+    note = ("returns the positions without their kinds (ints, not pairs); in Thai, Lao, Khmer and "
+            "Myanmar, finds words in its dictionaries")
     found = {
         "PyICU": Peer(_pyicu, note=note) if icu else None,
         "icu4py": Peer(_icu4py, note="returns (start, end) pairs")
