@@ -792,7 +792,9 @@ public:
             const unsigned column = at & E::COLUMN_MASK;
             const auto step = table.steps[row + column];
             if (step.ask) {
-                // Never after a ZWJ: back to it, for the lane to decide.
+                // Never after a ZWJ: back to it, for the lane to decide. (The
+                // same as after the loop; a plain break to it there made
+                // emoji text 14% slower with GCC 12.)
                 if (row == Rules::ZWJ_ROW) {
                     --i;
                     off = last_off;
