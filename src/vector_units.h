@@ -138,6 +138,9 @@ struct Blocks {
     static constexpr unsigned COUNT = N;
     unsigned of[N] = {};
     unsigned used = 0;
+    // Once every slot is in use, the slot that a block brought in within a
+    // step takes next (the oldest of those brought in so).
+    unsigned next = 0;
     // A unit of another block where the steps stopped brings its block in:
     // in place of one with no units among the last 64 (in), or in a slot
     // not yet in use, or in place of the one with the fewest units.

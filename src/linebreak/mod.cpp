@@ -2805,6 +2805,31 @@ template <unsigned BLOCKS, typename Unit>
             known |= in[k];
         }
         known &= ~beyond;
+        // A unit of a block not read, and of a column, brings its block in at
+        // once (in place of one the step reads, if need be: their entries are
+        // already taken): text that changes script every few words keeps to
+        // the steps. Four at most a step; a unit of no column stops the steps
+        // there, so that the units after it need no block.
+        if (std::uint64_t unknown = ~known & ~beyond; unknown != 0) [[unlikely]] {
+            for (unsigned more = 4; unknown != 0 && more != 0; --more) {
+                const char16_t u = char16_t(d[i - 2 + unsigned(std::countr_zero(unknown))]);
+                if ((columns[u] & LetterColumns::COLUMN_MASK) == V::EXIT) break;
+                unsigned k = blocks.used;
+                if (k < LineBlocks::COUNT) {
+                    ++blocks.used;
+                } else {
+                    k = blocks.next;
+                    blocks.next = (k + 1) % LineBlocks::COUNT;
+                }
+                blocks.of[k] = u >> 7;
+                // (Not the units beyond the BMP whose low halves fall in it.)
+                const std::uint64_t here = units_in_block(high0, high1, u >> 7) & ~beyond;
+                entry = _mm512_mask_blend_epi8(here, entry, entries_of(columns + (std::size_t(u >> 7) << 7), low));
+                known |= here;
+                unknown &= ~here;
+                new_block = true;
+            }
+        }
         __m512i column = _mm512_mask_blend_epi8(
             known, _mm512_set1_epi8(char(V::EXIT)),
             _mm512_and_si512(entry, _mm512_set1_epi8(char(LetterColumns::COLUMN_MASK))));
@@ -2924,9 +2949,13 @@ template <unsigned BLOCKS, typename Unit>
         // A whole step: where the next one starts comes from the marks
         // alone, so its units do not wait for this one's decisions.
         i += cut - 1;
-        // Blocks no longer met are given up, for the steps of two blocks to go on.
-        if constexpr (BLOCKS > 2)
+        // Blocks no longer met are given up, for the steps of two blocks to go
+        // on; with more in use, the steps of four go on.
+        if constexpr (BLOCKS > 2) {
             if (blocks.idle(in, 16)) break;
+        } else if (blocks.used > BLOCKS) {
+            break;
+        }
     }
     if (!first) {
         // The row after the last unit decided, by its pair.
