@@ -683,7 +683,10 @@ public:
                 // with its byte permutes; where they stop at once, the steps
                 // below take more units before the next try.
                 if constexpr (sizeof(*d) > 1) {
+                    // Not at a unit of no column (East Asian, a quote, an
+                    // emoji), where they would stop at once.
                     if (i >= vector_from_ && i >= 2 && n - i >= 62 &&
+                        (info(i) & Columns::COLUMN_MASK) != Rules::ASCII_EXIT &&
                         use_vector_steps.load(std::memory_order_relaxed)) {
                         out.make_room(VECTOR_ROOM);
                         const VectorRun run = line_steps_vector(d, n, i, off, row, out.free_slots(), out.room(),
