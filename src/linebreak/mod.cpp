@@ -997,19 +997,72 @@ public:
             }
             if (in(eff, BREAKING) && is_breaking(next)) {
                 // A run of ID, H2 and H3 after one of them: Allowed before each.
+                if constexpr (Units::FIXED) {
+                    // One unit a code point: the run is passed with its index
+                    // and offset in registers, and its breaks written straight
+                    // to the batch; its last two code points are read after.
+                    // Then, while a single space and another such run follow
+                    // (the words of Korean), the space and the run's first
+                    // are decided as the steps below would (LB7, LB18), and
+                    // the run is passed the same way.
+                    const auto* d = text_.data;
+                    const std::size_t n = text_.size();
+                    std::size_t k = pos_, o = off_;
+                    TableOut<Emit> out(emit);
+                    for (;;) {
+                        const std::size_t run = k;
+                        do {
+                            out.put(o, A::Allowed);
+                            o += text::utf8_length(d[k]);
+                            ++k;
+                        } while (k < n && is_breaking(d[k]));
+                        const std::size_t at = k - 1;
+                        const char32_t last = d[at];
+                        const std::size_t at_offset = o - text::utf8_length(last);
+                        if (at != run) {
+                            const char32_t before_last = d[at - 1];
+                            const C before_cls = data::line_break_class(before_last);
+                            base(at - 1, at_offset - text::utf8_length(before_last), before_last, before_cls);
+                            rules.lane_breaking(before_cls);
+                        }
+                        const C last_cls = data::line_break_class(last);
+                        base(at, at_offset, last, last_cls);
+                        rules.lane_breaking(last_cls);
+                        if (k + 1 >= n || d[k] != ' ' || !is_breaking(d[k + 1]) || !rules.decides_after_space())
+                            break;
+                        rules.lane_space();
+                        base(k, o, ' ', C::SP);
+                        ++k;
+                        ++o;
+                        const char32_t first = d[k];
+                        const C first_cls = data::line_break_class(first);
+                        out.put(o, rules.after_space(first_cls, C::XX));
+                        rules.lane_next(first_cls);
+                        base(k, o, first, first_cls);
+                        o += text::utf8_length(first);
+                        ++k;
+                        if (k == n || !is_breaking(d[k])) break;
+                    }
+                    out.done();
+                    pos_ = k;
+                    off_ = o;
+                    continue;
+                }
                 std::size_t at = pos_, at_offset = off_, before = pos_, before_offset = off_;
                 char32_t last = next, before_last = 0;
-                do {
-                    before = at;
-                    before_offset = at_offset;
-                    before_last = last;
-                    last = text_.decode(pos_, len);
-                    at = pos_;
-                    at_offset = off_;
-                    emit(off_, A::Allowed);
-                    pos_ += len;
-                    off_ += Units::utf8_bytes(last, len);
-                } while (pos_ < text_.size() && is_breaking(text_.decode(pos_, len)));
+                {
+                    do {
+                        before = at;
+                        before_offset = at_offset;
+                        before_last = last;
+                        last = text_.decode(pos_, len);
+                        at = pos_;
+                        at_offset = off_;
+                        emit(off_, A::Allowed);
+                        pos_ += len;
+                        off_ += Units::utf8_bytes(last, len);
+                    } while (pos_ < text_.size() && is_breaking(text_.decode(pos_, len)));
+                }
                 if (at != before) {
                     const C before_cls = data::line_break_class(before_last);
                     base(before, before_offset, before_last, before_cls);
