@@ -1050,19 +1050,17 @@ public:
                 }
                 std::size_t at = pos_, at_offset = off_, before = pos_, before_offset = off_;
                 char32_t last = next, before_last = 0;
-                {
-                    do {
-                        before = at;
-                        before_offset = at_offset;
-                        before_last = last;
-                        last = text_.decode(pos_, len);
-                        at = pos_;
-                        at_offset = off_;
-                        emit(off_, A::Allowed);
-                        pos_ += len;
-                        off_ += Units::utf8_bytes(last, len);
-                    } while (pos_ < text_.size() && is_breaking(text_.decode(pos_, len)));
-                }
+                do {
+                    before = at;
+                    before_offset = at_offset;
+                    before_last = last;
+                    last = text_.decode(pos_, len);
+                    at = pos_;
+                    at_offset = off_;
+                    emit(off_, A::Allowed);
+                    pos_ += len;
+                    off_ += Units::utf8_bytes(last, len);
+                } while (pos_ < text_.size() && is_breaking(text_.decode(pos_, len)));
                 if (at != before) {
                     const C before_cls = data::line_break_class(before_last);
                     base(before, before_offset, before_last, before_cls);
