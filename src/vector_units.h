@@ -131,8 +131,9 @@ inline constexpr EvenWords EVEN_WORDS;
 }
 
 // The blocks of 128 code points, N at most, that vector steps read beside
-// ASCII: those of the first units of other blocks where they stopped, in
-// the order met, the first `used` of `of`.
+// ASCII: those of the first units of other blocks where they stopped (or,
+// in line breaking, that they met within a step), in the order met, the
+// first `used` of `of`.
 template <unsigned N>
 struct Blocks {
     static constexpr unsigned COUNT = N;

@@ -421,7 +421,7 @@ struct VectorRun {
     std::size_t end, offset;
     unsigned row;
     std::size_t put;
-    bool new_block;  // they stopped at a unit of a block they did not read
+    bool new_block;  // they brought a block in, within a step or where they stopped
 };
 // The room they ask of the batch before each step: 62 breaks at most,
 // written eight at a time.
@@ -699,9 +699,8 @@ public:
                             row = run.row;
                             last_off = off - 1 - (info(i - 1) >> Columns::LENGTH_SHIFT);
                         }
-                        // A try that stopped at a block it did not read, and
-                        // brought it in, goes again at once: four times in a
-                        // row at most.
+                        // A try that brought a block in goes again at once:
+                        // four times in a row at most.
                         if (gained >= 32) {
                             vector_wait_ = 2;
                             vector_blocks_left_ = 4;
@@ -806,7 +805,9 @@ public:
                     break;
                 }
                 // A flag: two regional indicators, one step (LB30a).
-                if (column != E::RI || i + 1 == n || (emoji_entry(d[i + 1]) & E::COLUMN_MASK) != E::RI) break;
+                if (column != E::RI || i + 1 == n) break;
+                const unsigned second = emoji_entry(d[i + 1]);
+                if ((second & E::COLUMN_MASK) != E::RI) break;
                 const auto flag = table.flags[row / Rules::ASCII_COLUMNS];
                 if (flag.ask) break;
                 out.put(off, flag.action);
@@ -814,7 +815,7 @@ public:
                 before_last_off = last_off;
                 row = flag.next;
                 last_off = off + 1 + (at >> E::LENGTH_SHIFT);
-                off = last_off + 1 + (emoji_entry(d[i + 1]) >> E::LENGTH_SHIFT);
+                off = last_off + 1 + (second >> E::LENGTH_SHIFT);
                 i += 2;
                 continue;
             }
@@ -2825,7 +2826,8 @@ static_assert(VECTOR_PAIRS.row_after[PairRules::ASCII.column['a']][PairRules::AS
 // follow the base before at, after a column that stands before it. The
 // breaks are written to slots, sixteen at a time or more: room is
 // VECTOR_ROOM at least before each step. A unit of a block they do not
-// read, where they stop, brings its block in; they read two blocks, or four
+// read brings its block in within the step (four a step at most; where more
+// are needed, at the unit where they stop); they read two blocks, or four
 // where the text has needed more (Latin text draws on four).
 template <unsigned BLOCKS, typename Unit>
 [[SCRIVLET_VBMI_TARGET, gnu::always_inline]] inline VectorRun steps_reading(const Unit* d, std::size_t n,
@@ -2946,8 +2948,8 @@ template <unsigned BLOCKS, typename Unit>
         const std::uint64_t allowed = pair_decisions(VECTOR_PAIRS.allowed, group, bit, part0, part1);
         const std::uint64_t one_row = _mm512_movepi8_mask(pair);
         if (stop != 0) {
-            // A unit of a block not read, and of a column, brings its block
-            // in for the next try.
+            // A unit of a block not read, and of a column (the step brought
+            // four in already), brings its block in for the next try.
             const unsigned p = unsigned(std::countr_zero(stop));
             if (!((known >> p) & 1) && d[i - 2 + p] < 0x10000 &&
                 (LETTER_COLUMNS.of[d[i - 2 + p]] & LetterColumns::COLUMN_MASK) != V::EXIT) {
