@@ -1001,49 +1001,44 @@ public:
                 if constexpr (Units::FIXED) {
                     // One unit a code point: the run is passed with its index
                     // and offset in registers, and its breaks written straight
-                    // to the batch; its last two code points are read after.
-                    // Then, while a single space and another such run follow
-                    // (the words of Korean), the space and the run's first
-                    // are decided as the steps below would (LB7, LB18), and
-                    // the run is passed the same way.
+                    // to the batch. So are the runs after it while a single
+                    // space and another run follow (the words of Korean): with
+                    // no ZW before, the space is held (LB7) and the break after
+                    // it allowed (LB18), as they are after any run (see
+                    // spaced_runs_break). The last two code points are read
+                    // after, and the lane's state set from them.
                     const auto* d = text_.data;
                     const std::size_t n = text_.size();
+                    const bool spaced = rules.decides_after_space();
                     std::size_t k = pos_, o = off_;
                     TableOut<Emit> out(emit);
                     for (;;) {
-                        const std::size_t run = k;
                         do {
                             out.put(o, A::Allowed);
                             o += text::utf8_length(d[k]);
                             ++k;
                         } while (k < n && is_breaking(d[k]));
-                        const std::size_t at = k - 1;
-                        const char32_t last = d[at];
-                        const std::size_t at_offset = o - text::utf8_length(last);
-                        if (at != run) {
-                            const char32_t before_last = d[at - 1];
+                        if (k + 1 >= n || d[k] != ' ' || !is_breaking(d[k + 1]) || !spaced) break;
+                        ++k;
+                        ++o;
+                    }
+                    const std::size_t at = k - 1;
+                    const char32_t last = d[at];
+                    const std::size_t at_offset = o - text::utf8_length(last);
+                    if (at != pos_) {
+                        const char32_t before_last = d[at - 1];
+                        if (before_last == ' ') {
+                            rules.lane_space();
+                            base(at - 1, at_offset - 1, ' ', C::SP);
+                        } else {
                             const C before_cls = data::line_break_class(before_last);
                             base(at - 1, at_offset - text::utf8_length(before_last), before_last, before_cls);
                             rules.lane_breaking(before_cls);
                         }
-                        const C last_cls = data::line_break_class(last);
-                        base(at, at_offset, last, last_cls);
-                        rules.lane_breaking(last_cls);
-                        if (k + 1 >= n || d[k] != ' ' || !is_breaking(d[k + 1]) || !rules.decides_after_space())
-                            break;
-                        rules.lane_space();
-                        base(k, o, ' ', C::SP);
-                        ++k;
-                        ++o;
-                        const char32_t first = d[k];
-                        const C first_cls = data::line_break_class(first);
-                        out.put(o, rules.after_space(first_cls, C::XX));
-                        rules.lane_next(first_cls);
-                        base(k, o, first, first_cls);
-                        o += text::utf8_length(first);
-                        ++k;
-                        if (k == n || !is_breaking(d[k])) break;
                     }
+                    const C last_cls = data::line_break_class(last);
+                    base(at, at_offset, last, last_cls);
+                    rules.lane_breaking(last_cls);
                     out.done();
                     pos_ = k;
                     off_ = o;
@@ -1733,7 +1728,7 @@ private:
     // Whether LB18 decides the pair of a space and a base of class cur (not a
     // quote: LB15b and LB19a read it), what precedes the spaces having
     // failed LB14, LB15a, LB16 and LB17. After a ZW (LB8) the rules decide.
-    bool space_breaks_before(C cur) const {
+    constexpr bool space_breaks_before(C cur) const {
         return !zw_run_ && !in(cur, set_of(C::WJ, C::CL, C::CP, C::EX, C::SY, C::IS, C::QU)) &&
                non_space_ != C::OP && !non_space_opens_ &&
                !(cur == C::B2 && non_space_ == C::B2) && !(cur == C::NS && in(non_space_, CLOSE));
@@ -1799,6 +1794,19 @@ public:
                     for (C y : {C::ID, C::H2, C::H3})
                         if (table.at(tail, tail2, x, y) != A::Allowed || !in(x, LANE) || !in(y, LANE))
                             return false;
+        return true;
+    }
+
+    // A space after a run of ID, H2 and H3, with no ZW before, and a code
+    // point of the run's classes after it: LB7 holds the space, LB18 allows
+    // the break after it (none of LB14 to LB17 holds after such a run).
+    static constexpr bool spaced_runs_break() {
+        for (C x : {C::ID, C::H2, C::H3})
+            for (C y : {C::ID, C::H2, C::H3}) {
+                PairRules rules(x, false, false);
+                rules.lane_space();
+                if (!rules.decides_after_space() || rules.after_space(y, C::XX) != A::Allowed) return false;
+            }
         return true;
     }
 
@@ -2283,7 +2291,7 @@ public:
     }
 
     // A space after a base or a space: LB7, and the look-backs pass over it.
-    void lane_space() {
+    constexpr void lane_space() {
         numeric_tail_prev2_ = numeric_tail_prev_;
         numeric_tail_prev_ = false;
         ri_odd_prev_ = false;
@@ -2298,14 +2306,14 @@ public:
     }
 
     // Whether after_space decides: not after a ZW (LB8).
-    bool decides_after_space() const { return !zw_run_; }
+    constexpr bool decides_after_space() const { return !zw_run_; }
 
     // The pair of a space and cur, a base of LANE or a quote (not East Asian),
     // with no ZW before the space; after is the class of the code point after
     // cur where LB15b (a final quote) or LB15c (IS) reads it (BK at the end
     // of the text), else anything. In the order of the rules: LB11 and LB13,
     // LB15c and LB15d, LB14, LB15a, LB17, LB16, LB15b, then LB18 allows it.
-    BreakAction after_space(C cur, C after) const {
+    constexpr BreakAction after_space(C cur, C after) const {
         if (cur == C::IS) return after == C::NU ? A::Allowed : A::Prohibited;
         // A quote is held where a letter would be, and by LB15b where it closes.
         const bool breaks =
@@ -3132,6 +3140,8 @@ static_assert(data::line_break_class(U'"') == C::QU && !data::is_initial_quote(U
               "after a quote every base of the lane is held");
 static_assert(PairRules::breaking_pairs_break(),
               "ID, H2 and H3 are bases of the lane, and LB31 breaks between any two of them");
+static_assert(PairRules::spaced_runs_break(),
+              "ID, H2 or H3, a space, and ID, H2 or H3: the space held, the break after it allowed");
 static_assert(PairRules::letters_never_break(),
               "(AL | HL) × (AL | HL) (LB28) whatever the LB25 look-back");
 
