@@ -357,25 +357,40 @@ inline bool is_alpha_letter(char32_t cp) {
 
 // ID, H2 and H3: every pair of them breaks (LB31, whatever the look-back;
 // checked below), so that a run of them, most of Chinese, Japanese and Korean,
-// is stepped over with an Allowed before each and no pair decided. One bit per
-// code point of the BMP.
+// is stepped over with an Allowed before each and no pair decided. NS and CL
+// (the small kana and the prolonged sound mark, the ideographic comma and
+// full stop) are held to what precedes them in a run (LB21, LB13), and LB31
+// breaks after them before ID, H2 and H3 (checked below): the fixed-width
+// forms pass them within the runs. One bit per code point of the BMP for each.
 constexpr ClassSet BREAKING = set_of(C::ID, C::H2, C::H3);
+constexpr ClassSet HELD = set_of(C::NS, C::CL);
 
-struct BreakingSet {
-    std::uint64_t bits[1024] = {};
+struct RunSets {
+    struct Word {
+        std::uint64_t breaking, held;
+    };
+    Word words[1024] = {};
 };
 
-constexpr BreakingSet build_breaking_set() {
-    BreakingSet t;
-    for (char32_t cp = 0; cp < 0x10000; ++cp)
-        if (in(data::line_break_class(cp), BREAKING)) t.bits[cp >> 6] |= std::uint64_t(1) << (cp & 63);
+constexpr RunSets build_run_sets() {
+    RunSets t;
+    for (char32_t cp = 0; cp < 0x10000; ++cp) {
+        const C cls = data::line_break_class(cp);
+        const std::uint64_t bit = std::uint64_t(1) << (cp & 63);
+        if (in(cls, BREAKING)) t.words[cp >> 6].breaking |= bit;
+        if (in(cls, HELD)) t.words[cp >> 6].held |= bit;
+    }
     return t;
 }
 
-constexpr BreakingSet BREAKING_SET = build_breaking_set();
+constexpr RunSets RUN_SETS = build_run_sets();
 
 inline bool is_breaking(char32_t cp) {
-    return cp < 0x10000 && ((BREAKING_SET.bits[cp >> 6] >> (cp & 63)) & 1);
+    return cp < 0x10000 && ((RUN_SETS.words[cp >> 6].breaking >> (cp & 63)) & 1);
+}
+
+inline bool is_held(char32_t cp) {
+    return cp < 0x10000 && ((RUN_SETS.words[cp >> 6].held >> (cp & 63)) & 1);
 }
 
 // x is a letter or a mark that stands as a letter, and not U+25CC or on it.
@@ -1001,10 +1016,11 @@ public:
                 if constexpr (Units::FIXED) {
                     // One unit a code point: the run is passed with its index
                     // and offset in registers, and its breaks written straight
-                    // to the batch. So are the runs after it while a single
-                    // space and another run follow (the words of Korean): with
-                    // no ZW before, the space is held (LB7) and the break after
-                    // it allowed (LB18), as they are after any run (see
+                    // to the batch, with the NS and CL within it (see HELD).
+                    // So are the runs after it while a single space and a code
+                    // point of ID, H2 or H3 follow (the words of Korean): with
+                    // no ZW before, the space is held (LB7) and the break
+                    // after it allowed (LB18), as they are after any run (see
                     // spaced_runs_break). The last two code points are read
                     // after, and the lane's state set from them.
                     const auto* d = text_.data;
@@ -1018,6 +1034,13 @@ public:
                             o += text::utf8_length(d[k]);
                             ++k;
                         } while (k < n && is_breaking(d[k]));
+                        if (k < n && d[k] != ' ' && is_held(d[k])) {
+                            do {
+                                o += text::utf8_length(d[k]);
+                                ++k;
+                            } while (k < n && is_held(d[k]));
+                            if (k < n && is_breaking(d[k])) continue;
+                        }
                         if (k + 1 >= n || d[k] != ' ' || !is_breaking(d[k + 1]) || !spaced) break;
                         ++k;
                         ++o;
@@ -1797,11 +1820,25 @@ public:
         return true;
     }
 
-    // A space after a run of ID, H2 and H3, with no ZW before, and a code
-    // point of the run's classes after it: LB7 holds the space, LB18 allows
-    // the break after it (none of LB14 to LB17 holds after such a run).
+    // Within a run, after any of ID, H2, H3, NS and CL: held before NS and CL,
+    // allowed before ID, H2 and H3, whatever the look-back.
+    static constexpr bool held_in_runs() {
+        const PairTable table = build_pairs();
+        for (bool tail : {false, true})
+            for (bool tail2 : {false, true})
+                for (C x : {C::ID, C::H2, C::H3, C::NS, C::CL})
+                    for (C y : {C::ID, C::H2, C::H3, C::NS, C::CL})
+                        if (table.at(tail, tail2, x, y) != (in(y, BREAKING) ? A::Allowed : A::Prohibited) ||
+                            !in(x, LANE) || !in(y, LANE))
+                            return false;
+        return true;
+    }
+
+    // A space after a run (its last of ID, H2, H3, NS or CL), with no ZW
+    // before, and ID, H2 or H3 after it: LB7 holds the space, LB18 allows the
+    // break after it (none of LB14 to LB17 holds after such a run).
     static constexpr bool spaced_runs_break() {
-        for (C x : {C::ID, C::H2, C::H3})
+        for (C x : {C::ID, C::H2, C::H3, C::NS, C::CL})
             for (C y : {C::ID, C::H2, C::H3}) {
                 PairRules rules(x, false, false);
                 rules.lane_space();
@@ -2270,8 +2307,8 @@ public:
         return A::Prohibited;
     }
 
-    // A code point of BREAKING after another, which lane_pair would have
-    // allowed (breaking_pairs_break).
+    // A code point of a run after another (of BREAKING or HELD), which
+    // lane_pair would have decided (breaking_pairs_break, held_in_runs).
     void lane_breaking(C cur) { lane_base(cur); }
 
     // A mark after a base of LANE or RI (or its marks), which stands as eff
@@ -3140,8 +3177,10 @@ static_assert(data::line_break_class(U'"') == C::QU && !data::is_initial_quote(U
               "after a quote every base of the lane is held");
 static_assert(PairRules::breaking_pairs_break(),
               "ID, H2 and H3 are bases of the lane, and LB31 breaks between any two of them");
+static_assert(PairRules::held_in_runs(),
+              "within a run of ID, H2 and H3, NS and CL are held, and the break after them allowed");
 static_assert(PairRules::spaced_runs_break(),
-              "ID, H2 or H3, a space, and ID, H2 or H3: the space held, the break after it allowed");
+              "a run, a space, and ID, H2 or H3: the space held, the break after it allowed");
 static_assert(PairRules::letters_never_break(),
               "(AL | HL) × (AL | HL) (LB28) whatever the LB25 look-back");
 

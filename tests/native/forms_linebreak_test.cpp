@@ -1,7 +1,7 @@
 // Line breaking gives the same opportunities whichever form its text comes in:
 // UTF-8, or the interpreter's fixed-width Latin-1, UCS-2 and UCS-4 units.
 // Random texts of every script, texts with long runs of the four dictionary
-// scripts, and emoji sequences, compared against the UTF-8 path.
+// scripts, emoji sequences and East Asian runs, compared against the UTF-8 path.
 
 #include <random>
 
@@ -111,6 +111,37 @@ std::vector<Forms> emoji_texts(std::size_t count) {
     return out;
 }
 
+// Runs of ideographs, kana and Hangul syllables (ID, H2, H3) with what is
+// held within them (NS, CL: small kana, the prolonged sound mark, commas and
+// full stops), mostly between single spaces, and what ends a run: two
+// spaces, an ideographic space, brackets, quotes, marks, jamo, ZW, ZWJ,
+// digits, Latin, an emoji and an ideograph beyond the BMP.
+std::vector<Forms> east_asian_texts(std::size_t count) {
+    const std::u32string runs[] = {U"\u4E00\u4E8C\u5B57", U"\uAC00\uAC01\uD55C", U"\u3042\u30A2\u30AB"};
+    const std::u32string held[] = {U"\u30FC", U"\u3041", U"\u3063", U"\u3001", U"\u3002", U"\uFF0C",
+                                   U"\uFF1A", U"\u300D", U"\uFF09", U"}"};
+    const std::u32string ends[] = {U"  ", U"\u3000", U"\u300C", U"\uFF08", U"\u201C", U"\u201D", U"\"",
+                                   U"\u0301", U"\u3099", U"\u1100\u1161\u11A8", U"\u200B", U"\u200D",
+                                   U"12", U"%s", U"ab", U"\U0001F600", U"\U00020000", U"\n", U" (", U"-"};
+    std::mt19937 rng(20261212);
+    std::vector<Forms> out;
+    for (std::size_t t = 0; t < count; ++t) {
+        std::u32string cps;
+        for (int piece = 1 + rng() % 12; piece > 0; --piece) {
+            const std::u32string& run = runs[rng() % std::size(runs)];
+            for (int n = 1 + rng() % 4; n > 0; --n) cps.push_back(run[rng() % run.size()]);
+            const unsigned r = rng() % 8;
+            if (r < 2)
+                cps += held[rng() % std::size(held)];
+            else if (r == 2)
+                cps += ends[rng() % std::size(ends)];
+            if (rng() % 3 != 0) cps.push_back(U' ');
+        }
+        out.emplace_back(std::move(cps));
+    }
+    return out;
+}
+
 void same_opportunities(const std::vector<lb::Opportunity>& got,
                         const std::vector<lb::Opportunity>& expected) {
     CHECK(got == expected);
@@ -120,7 +151,7 @@ void same_opportunities(const std::vector<lb::Opportunity>& got,
 
 TEST(line_break_opportunities_are_the_same_in_every_form) {
     for (const auto& texts : {random_texts(3000), dictionary_texts(1000), near_letter_texts(2000),
-                              letter_word_texts(2000), emoji_texts(3000)})
+                              letter_word_texts(2000), emoji_texts(3000), east_asian_texts(3000)})
         for (const Forms& t : texts)
             t.compare([](auto text) { return lb::line_break_opportunities(text); },
                       same_opportunities);
