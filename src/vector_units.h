@@ -54,6 +54,23 @@ inline constexpr EvenWords EVEN_WORDS;
     return _mm512_permutex2var_epi8(_mm512_loadu_si512(t), index, _mm512_loadu_si512(t + 64));
 }
 
+// The entries of a table of 65,536 (and four more, which a gather reads past
+// the last) for each of 64 16-bit units in two vectors: sixteen a gather.
+[[SCRIVLET_VBMI_TARGET, gnu::always_inline]] inline __m512i gathered_entries(const std::uint8_t* t, __m512i v0,
+                                                                            __m512i v1) {
+    const __m256i halves[4] = {
+        _mm512_maskz_extracti64x4_epi64(0xFF, v0, 0), _mm512_maskz_extracti64x4_epi64(0xFF, v0, 1),
+        _mm512_maskz_extracti64x4_epi64(0xFF, v1, 0), _mm512_maskz_extracti64x4_epi64(0xFF, v1, 1)};
+    __m128i e[4];
+    for (unsigned k = 0; k < 4; ++k) {
+        const __m512i index = _mm512_maskz_cvtepu16_epi32(0xFFFF, halves[k]);
+        e[k] = _mm512_maskz_cvtepi32_epi8(0xFFFF,
+                                          _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), 0xFFFF, index, t, 1));
+    }
+    const __m512i low = _mm512_maskz_inserti32x4(0xFFFF, _mm512_zextsi128_si512(e[0]), e[1], 1);
+    return _mm512_maskz_inserti32x4(0xFFFF, _mm512_maskz_inserti32x4(0xFFFF, low, e[2], 2), e[3], 3);
+}
+
 // The low byte of each of 64 units in two vectors.
 [[SCRIVLET_VBMI_TARGET, gnu::always_inline]] inline __m512i low_bytes(__m512i v0, __m512i v1) {
     const __m512i bytes_index = _mm512_loadu_si512(BYTE_INDEX);

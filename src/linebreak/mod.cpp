@@ -161,7 +161,8 @@ struct LetterColumns {
     static constexpr unsigned COLUMN_MASK = 0x1F;
     static constexpr unsigned STRETCH_BIT = 0x20;
     static constexpr unsigned LENGTH_SHIFT = 6;
-    std::uint8_t of[0x10000] = {};
+    // Four more (of no use): a gather reads four bytes at the entry of U+FFFF.
+    std::uint8_t of[0x10000 + 4] = {};
 };
 
 template <typename Table>
@@ -426,7 +427,12 @@ inline constexpr std::size_t STRETCH_ROOM = 16;
 
 #if SCRIVLET_VECTOR_UNITS
 const bool HAS_VBMI = vector_units::vbmi_supported();
-using LineBlocks = vector_units::Blocks<4>;  // see steps_reading
+// The blocks that the vector steps read (see steps_reading); and, where the
+// text changes script so often that the steps keep bringing blocks in, the
+// units for which they look each unit's entry up instead.
+struct LineBlocks : vector_units::Blocks<4> {
+    std::size_t gathering = 0;
+};
 std::atomic<bool> use_vector_steps{HAS_VBMI};
 
 // Where the vector steps of the table (line_steps_vector) ended: the unit
@@ -2873,7 +2879,13 @@ static_assert(VECTOR_PAIRS.row_after[PairRules::ASCII.column['a']][PairRules::AS
 // VECTOR_ROOM at least before each step. A unit of a block they do not
 // read brings its block in within the step (four a step at most; where more
 // are needed, at the unit where they stop); they read two blocks, or four
-// where the text has needed more (Latin text draws on four).
+// where the text has needed more (Latin text draws on four). Where a try
+// brought a block in at every step or more (text that changes script every
+// few words), the tries of the next GATHER_UNITS units look each unit's entry
+// up instead (BLOCKS 0), which costs more than reading a few blocks and less
+// than bringing them in.
+constexpr std::size_t GATHER_UNITS = 4096;
+
 template <unsigned BLOCKS, typename Unit>
 [[SCRIVLET_VBMI_TARGET, gnu::always_inline]] inline VectorRun steps_reading(const Unit* d, std::size_t n,
                                                                            std::size_t at, std::size_t offset,
@@ -2887,6 +2899,7 @@ template <unsigned BLOCKS, typename Unit>
     const __m512i low_index = _mm512_sub_epi8(_mm512_loadu_si512(BYTE_INDEX), _mm512_set1_epi8(1));
     std::size_t i = at, off = offset, put = 0;
     bool first = true, new_block = false;
+    unsigned steps = 0, brought = 0;
     __m512i end_previous = _mm512_setzero_si512(), end_own = _mm512_setzero_si512();
     unsigned end_at = 0;
     while (i + 62 <= n && room - put >= VECTOR_ROOM) {
@@ -2897,38 +2910,50 @@ template <unsigned BLOCKS, typename Unit>
         const __m512i before = bytes_before(bytes);
         const __m512i high0 = _mm512_srli_epi16(v0, 7), high1 = _mm512_srli_epi16(v1, 7);
         const __m512i low = low_bytes(v0, v1);
-        __m512i entry = entries_of(columns, low);
+        ++steps;
+        __m512i entry;
         std::uint64_t in[LineBlocks::COUNT] = {};
-        __mmask64 known = one;
-        for (unsigned k = 0; k < BLOCKS; ++k) {  // a slot not in use reads ASCII again
-            in[k] = units_in_block(high0, high1, blocks.of[k]);
-            entry = _mm512_mask_blend_epi8(in[k], entry, entries_of(columns + (std::size_t(blocks.of[k]) << 7), low));
-            known |= in[k];
-        }
-        known &= ~beyond;
-        // A unit of a block not read, and of a column, brings its block in at
-        // once (in place of one the step reads, if need be: their entries are
-        // already taken): text that changes script every few words keeps to
-        // the steps. Four at most a step; a unit of no column stops the steps
-        // there, so that the units after it need no block.
-        if (std::uint64_t unknown = ~known & ~beyond; unknown != 0) [[unlikely]] {
-            for (unsigned more = 4; unknown != 0 && more != 0; --more) {
-                const char16_t u = char16_t(d[i - 2 + unsigned(std::countr_zero(unknown))]);
-                if ((columns[u] & LetterColumns::COLUMN_MASK) == V::EXIT) break;
-                unsigned k = blocks.used;
-                if (k < LineBlocks::COUNT) {
-                    ++blocks.used;
-                } else {
-                    k = blocks.next;
-                    blocks.next = (k + 1) % LineBlocks::COUNT;
+        __mmask64 known;
+        if constexpr (BLOCKS == 0) {
+            entry = gathered_entries(columns, v0, v1);
+            known = ~beyond;
+        } else {
+            entry = entries_of(columns, low);
+            known = one;
+            for (unsigned k = 0; k < BLOCKS; ++k) {  // a slot not in use reads ASCII again
+                in[k] = units_in_block(high0, high1, blocks.of[k]);
+                entry = _mm512_mask_blend_epi8(in[k], entry,
+                                               entries_of(columns + (std::size_t(blocks.of[k]) << 7), low));
+                known |= in[k];
+            }
+            known &= ~beyond;
+            // A unit of a block not read, and of a column, brings its block
+            // in at once (in place of one the step reads, if need be: their
+            // entries are already taken): text that changes script every few
+            // words keeps to the steps. Four at most a step; a unit of no
+            // column stops the steps there, so that the units after it need
+            // no block.
+            if (std::uint64_t unknown = ~known & ~beyond; unknown != 0) [[unlikely]] {
+                for (unsigned more = 4; unknown != 0 && more != 0; --more) {
+                    const char16_t u = char16_t(d[i - 2 + unsigned(std::countr_zero(unknown))]);
+                    if ((columns[u] & LetterColumns::COLUMN_MASK) == V::EXIT) break;
+                    unsigned k = blocks.used;
+                    if (k < LineBlocks::COUNT) {
+                        ++blocks.used;
+                    } else {
+                        k = blocks.next;
+                        blocks.next = (k + 1) % LineBlocks::COUNT;
+                    }
+                    blocks.of[k] = u >> 7;
+                    // (Not the units beyond the BMP whose low halves fall in it.)
+                    const std::uint64_t here = units_in_block(high0, high1, u >> 7) & ~beyond;
+                    entry = _mm512_mask_blend_epi8(here, entry,
+                                                   entries_of(columns + (std::size_t(u >> 7) << 7), low));
+                    known |= here;
+                    unknown &= ~here;
+                    new_block = true;
+                    ++brought;
                 }
-                blocks.of[k] = u >> 7;
-                // (Not the units beyond the BMP whose low halves fall in it.)
-                const std::uint64_t here = units_in_block(high0, high1, u >> 7) & ~beyond;
-                entry = _mm512_mask_blend_epi8(here, entry, entries_of(columns + (std::size_t(u >> 7) << 7), low));
-                known |= here;
-                unknown &= ~here;
-                new_block = true;
             }
         }
         __m512i column = _mm512_mask_blend_epi8(
@@ -2996,7 +3021,7 @@ template <unsigned BLOCKS, typename Unit>
             // A unit of a block not read, and of a column (the step brought
             // four in already), brings its block in for the next try.
             const unsigned p = unsigned(std::countr_zero(stop));
-            if (!((known >> p) & 1) && d[i - 2 + p] < 0x10000 &&
+            if (BLOCKS != 0 && !((known >> p) & 1) && d[i - 2 + p] < 0x10000 &&
                 (LETTER_COLUMNS.of[d[i - 2 + p]] & LetterColumns::COLUMN_MASK) != V::EXIT) {
                 blocks.take(d[i - 2 + p], in);
                 new_block = true;
@@ -3054,7 +3079,7 @@ template <unsigned BLOCKS, typename Unit>
         // on; with more in use, the steps of four go on.
         if constexpr (BLOCKS > 2) {
             if (blocks.idle(in, 16)) break;
-        } else if (blocks.used > BLOCKS) {
+        } else if (BLOCKS != 0 && blocks.used > BLOCKS) {
             break;
         }
     }
@@ -3065,6 +3090,12 @@ template <unsigned BLOCKS, typename Unit>
         _mm512_store_si512(pair_of[1], end_own);
         row = VECTOR_PAIRS.row_after[pair_of[0][end_at]][pair_of[1][end_at]];
     }
+    // After the tries that look each unit up, the blocks read are those
+    // brought in last.
+    if constexpr (BLOCKS == 0)
+        blocks.gathering -= std::min(blocks.gathering, std::max<std::size_t>(i - at, 62));
+    else if (brought >= 2 && brought >= steps)
+        blocks.gathering = GATHER_UNITS;
     return {i, off, row, put, new_block};
 }
 
@@ -3074,6 +3105,7 @@ template <typename Unit>
                                                      std::size_t offset, unsigned row, Opportunity* slots,
                                                      std::size_t room, LineBlocks& blocks) noexcept {
     static_assert(LineBlocks::COUNT == 4);
+    if (blocks.gathering != 0) return steps_reading<0>(d, n, at, offset, row, slots, room, blocks);
     if (blocks.used <= 2) return steps_reading<2>(d, n, at, offset, row, slots, room, blocks);
     return steps_reading<4>(d, n, at, offset, row, slots, room, blocks);
 }
