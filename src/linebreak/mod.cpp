@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <optional>
 #include <type_traits>
 
@@ -3284,8 +3285,13 @@ std::size_t decide_pairs(Units text, Emit&& emit) {
 class Batch {
 public:
     static constexpr std::size_t SIZE = 256;
+    // A long text's batches, from the heap: the scan runs longer between the
+    // sink's turns, whose objects evict its tables from the caches.
+    static constexpr std::size_t LONG_SIZE = 2048, LONG_FROM = 16384;  // units
 
-    Batch(OpportunitySink& sink, Opportunity (&buffer)[SIZE]) noexcept : sink_(sink), buf_(buffer) {}
+    Batch(OpportunitySink& sink, Opportunity (&buffer)[SIZE]) noexcept : Batch(sink, buffer, SIZE) {}
+    Batch(OpportunitySink& sink, Opportunity* buffer, std::size_t size) noexcept
+        : sink_(sink), buf_(buffer), size_(size) {}
     Batch(const Batch&) = delete;
     Batch& operator=(const Batch&) = delete;
 
@@ -3293,7 +3299,7 @@ public:
         buf_[count_].first = offset;
         buf_[count_].second = action;
         count_ += keep;
-        if (count_ == SIZE) [[unlikely]]
+        if (count_ == size_) [[unlikely]]
             flush();
     }
     void put(std::uint64_t offset, BreakAction action) { put_if(offset, action, true); }
@@ -3301,10 +3307,10 @@ public:
     // a register (TableOut): where the next decision goes, the room left
     // (never none), and how many the scan kept.
     Opportunity* free_slots() noexcept { return buf_ + count_; }
-    std::size_t room() const noexcept { return SIZE - count_; }
+    std::size_t room() const noexcept { return size_ - count_; }
     void commit(std::size_t kept) {
         count_ += kept;
-        if (count_ == SIZE) flush();
+        if (count_ == size_) flush();
     }
     // Hands on what is buffered; the scan calls it once at its end.
     void flush() {
@@ -3321,6 +3327,7 @@ public:
 private:
     OpportunitySink& sink_;
     Opportunity* buf_;
+    std::size_t size_;
     std::size_t count_ = 0;
     std::size_t flushes_ = 0;
 };
@@ -3441,7 +3448,10 @@ private:
 template <typename Units>
 void opportunities(Units text, OpportunitySink& sink) {
     Opportunity buffer[Batch::SIZE];
-    Batch out(sink, buffer);
+    // (Where the heap has no room for it, the batches stay small.)
+    const std::unique_ptr<Opportunity[]> long_buffer(
+        text.size() >= Batch::LONG_FROM ? new (std::nothrow) Opportunity[Batch::LONG_SIZE] : nullptr);
+    Batch out = long_buffer ? Batch(sink, long_buffer.get(), Batch::LONG_SIZE) : Batch(sink, buffer);
     const std::size_t utf8_size = decide_pairs(text, BatchEmit{out});
     out.put(utf8_size, A::Mandatory);  // LB3 (the empty text included)
     out.flush();
