@@ -903,17 +903,61 @@ decltype(auto) visit_for_caret(const TextArg& arg, Op&& op) {
     return arg.visit(op);
 }
 
+// current as an int that fits, or nothing (and no error set) where to_u64
+// would fail or call back into Python.
+std::optional<std::uint64_t> plain_u64(PyObject* obj) noexcept {
+    if (!PyLong_Check(obj)) return std::nullopt;
+    const unsigned long long v = PyLong_AsUnsignedLongLong(obj);
+    if (v == static_cast<unsigned long long>(-1) && PyErr_Occurred()) {
+        PyErr_Clear();
+        return std::nullopt;
+    }
+    return v;
+}
+
+// Calls op(text, current) for the logical caret operations, bound with
+// check_surrogates false. A str whose UTF-8 form the interpreter holds has no
+// lone surrogate, or it could not have been encoded: it is read there, at once,
+// unchecked. A fresh UCS-2 or UCS-4 str is checked in the same read that
+// locates the caret (and past it), and op(text, current, at) is given the
+// caret located. Whatever the path, an error of the text comes before one of
+// current, as the argument order has it.
+template <typename Op>
+decltype(auto) visit_at_caret(const TextArg& arg, PyObject* current_arg, Op&& op) {
+    if (auto utf8 = cached_utf8(arg.object())) return op(*utf8, to_u64(current_arg, "current"));
+    return arg.visit([&](auto text) {
+        using Text = decltype(text);
+        if constexpr (std::is_same_v<Text, text::Ucs2> || std::is_same_v<Text, text::Ucs4>) {
+            if (const auto current = plain_u64(current_arg)) {
+                const segment::LocatedChecked at = segment::locate_offset_checking_surrogates(text, *current);
+                if (at.surrogate) [[unlikely]]
+                    arg.surrogate_error("text");
+                return op(text, *current, at.at);
+            }
+            if (text::has_surrogate(text)) [[unlikely]]
+                arg.surrogate_error("text");
+        }
+        return op(text, to_u64(current_arg, "current"));
+    });
+}
+
 // The caret operations, for every form.
 struct MoveLeft {
-    template <typename Text>
-    std::uint64_t operator()(Text text, std::uint64_t current) const {
-        return cursor::cursor_left(text, current);
+    template <typename Text, typename... Located>
+    std::uint64_t operator()(Text text, std::uint64_t current, Located... at) const {
+        return cursor::cursor_left(text, current, at...);
     }
 };
 struct MoveRight {
-    template <typename Text>
-    std::uint64_t operator()(Text text, std::uint64_t current) const {
-        return cursor::cursor_right(text, current);
+    template <typename Text, typename... Located>
+    std::uint64_t operator()(Text text, std::uint64_t current, Located... at) const {
+        return cursor::cursor_right(text, current, at...);
+    }
+};
+struct SelectWord {
+    template <typename Text, typename... Located>
+    std::pair<std::uint64_t, std::uint64_t> operator()(Text text, std::uint64_t current, Located... at) const {
+        return cursor::word_at(text, current, at...);
     }
 };
 struct MoveLeftVisual {
@@ -933,9 +977,8 @@ struct MoveRightVisual {
 template <const FunctionSignature& Sig, typename Op>
 PyObject* cursor_function(SCRIVLET_ARGS) {
     return guarded_call([&]() -> PyObject* {
-        Bound b(Sig, args, nargs, kwnames, false);
-        const std::uint64_t current = to_u64(b.slots[1], "current");
-        return u64_result(visit_for_caret(b.arg, [&](auto text) { return Op{}(text, current); }));
+        Bound b(Sig, args, nargs, kwnames, false, /*check_surrogates=*/false);
+        return u64_result(visit_at_caret(b.arg, b.slots[1], Op{}));
     });
 }
 
@@ -1046,9 +1089,8 @@ PyObject* truncate_display_width(SCRIVLET_ARGS) {
 
 PyObject* select_word(SCRIVLET_ARGS) {
     return guarded_call([&]() -> PyObject* {
-        Bound b(SIG_SELECT_WORD, args, nargs, kwnames, false);
-        const std::uint64_t current = to_u64(b.slots[1], "current");
-        return pair_result(visit_for_caret(b.arg, [&](auto text) { return cursor::word_at(text, current); }));
+        Bound b(SIG_SELECT_WORD, args, nargs, kwnames, false, /*check_surrogates=*/false);
+        return pair_result(visit_at_caret(b.arg, b.slots[1], SelectWord{}));
     });
 }
 

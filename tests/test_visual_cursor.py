@@ -237,24 +237,29 @@ def test_current_must_be_a_non_negative_integer(bad):
 
 
 # A lone surrogate anywhere in a long text, before or after what leaves level
-# 0, in both wide forms: the interpreter's own error, before the caret is read.
+# 0, before or after the caret, in both wide forms: the interpreter's own
+# error, before the caret is read.
 SURROGATE_TEXTS = [
     ("\u1ec7" * 300 + "\ud800" + "\u1ec7" * 300, "ucs2-middle"),
     ("\u201c" * 64 + "\udfff", "ucs2-last"),
     ("a" * 100 + ALEF + "b" * 100 + "\udc00" + "c" * 5, "after-right-to-left"),
     ("\udbff" + ALEF * 200, "before-right-to-left"),
     ("\U0001f600" * 100 + "\ud83d" + "\U0001f600" * 100, "ucs4"),
+    ("\U0001f600" * 700 + "\udc00" + "\U0001f600" * 700, "ucs4-long"),
 ]
+CARET_MOVES = [right, left, scrivlet.move_right, scrivlet.move_left, scrivlet.select_word]
 
 
-@pytest.mark.parametrize("move", [right, left], ids=["right", "left"])
+@pytest.mark.parametrize(
+    "move", CARET_MOVES, ids=["right", "left", "logical-right", "logical-left", "word"]
+)
 @pytest.mark.parametrize(
     "text", [t for t, _ in SURROGATE_TEXTS], ids=[i for _, i in SURROGATE_TEXTS]
 )
 def test_lone_surrogate_fails_as_encoding_does_before_the_caret_is_read(move, text):
     with pytest.raises(UnicodeEncodeError) as expected:
         text.encode()
-    for current in (0, "not a caret"):
+    for current in (0, 1500, 10**9, -1, "not a caret"):
         with pytest.raises(UnicodeEncodeError) as info:
             move(text, current)
         assert str(info.value) == str(expected.value)

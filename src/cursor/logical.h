@@ -48,10 +48,9 @@ std::size_t certain_start_at_or_before(const Units& u, std::size_t p) noexcept {
 // The start of the cluster before the caret: of the one holding it when it
 // falls inside a cluster.
 template <typename Units>
-std::uint64_t left(const Units& u, std::uint64_t current) noexcept {
+std::uint64_t left(const Units& u, std::uint64_t current, const Caret& at) noexcept {
     const std::size_t n = u.size();
     if (n == 0 || current == 0) return 0;
-    const Caret at = locate(u, current);
     // The end of the code point holding byte current - 1: no cluster starts
     // between current and it.
     const std::size_t end = at.pos < n && current > at.offset ? u.next(at.pos) : at.pos;
@@ -62,6 +61,11 @@ std::uint64_t left(const Units& u, std::uint64_t current) noexcept {
         return true;
     });
     return at.offset_of(u, last);
+}
+
+template <typename Units>
+std::uint64_t left(const Units& u, std::uint64_t current) noexcept {
+    return left(u, current, locate(u, current));
 }
 
 // The cluster holding the code point at `at` (before the end of the text):
@@ -92,10 +96,14 @@ Cluster cluster_holding(const Units& u, const Caret& at) noexcept {
 
 // The first cluster start after the caret, or the end of the text.
 template <typename Units>
-std::uint64_t right(const Units& u, std::uint64_t current) noexcept {
-    const Caret at = locate(u, current);
+std::uint64_t right(const Units& u, const Caret& at) noexcept {
     if (at.pos == u.size()) return at.offset;
     return at.offset_of(u, cluster_holding(u, at).end);
+}
+
+template <typename Units>
+std::uint64_t right(const Units& u, std::uint64_t current) noexcept {
+    return right(u, locate(u, current));
 }
 
 }  // namespace scrivlet::cursor

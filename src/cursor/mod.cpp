@@ -60,10 +60,9 @@ bool certain_word_boundary(const Units& u, std::size_t p) {
 }
 
 template <typename Units>
-std::pair<std::uint64_t, std::uint64_t> word_around(const Units& u, std::uint64_t current) {
+std::pair<std::uint64_t, std::uint64_t> word_around(const Units& u, std::uint64_t current, const Caret& at) {
     const std::size_t n = u.size();
     if (n == 0) return {current, current};
-    const Caret at = locate(u, current);
     if (at.pos == n) return {current, current};  // at the end: (L, L)
     // Segment only the stretch between two certain boundaries around current.
     std::size_t from = at.pos;
@@ -96,7 +95,8 @@ std::uint64_t cursor_right(std::string_view text, std::uint64_t current) {
 }
 
 std::pair<std::uint64_t, std::uint64_t> word_at(std::string_view text, std::uint64_t current) {
-    return word_around(segment::units(text), current);
+    const auto u = segment::units(text);
+    return word_around(u, current, locate(u, current));
 }
 
 template <typename Unit>
@@ -111,13 +111,33 @@ std::uint64_t cursor_right(text::Fixed<Unit> text, std::uint64_t current) {
 
 template <typename Unit>
 std::pair<std::uint64_t, std::uint64_t> word_at(text::Fixed<Unit> text, std::uint64_t current) {
-    return word_around(segment::units(text), current);
+    const auto u = segment::units(text);
+    return word_around(u, current, locate(u, current));
+}
+
+template <typename Unit>
+std::uint64_t cursor_left(text::Fixed<Unit> text, std::uint64_t current, segment::Located at) {
+    return left(segment::units(text), current, Caret{at.index, at.start});
+}
+
+template <typename Unit>
+std::uint64_t cursor_right(text::Fixed<Unit> text, std::uint64_t, segment::Located at) {
+    return right(segment::units(text), Caret{at.index, at.start});
+}
+
+template <typename Unit>
+std::pair<std::uint64_t, std::uint64_t> word_at(text::Fixed<Unit> text, std::uint64_t current,
+                                                segment::Located at) {
+    return word_around(segment::units(text), current, Caret{at.index, at.start});
 }
 
 #define SCRIVLET_CURSOR_FORMS(Form)                                                         \
     template std::uint64_t cursor_left(Form, std::uint64_t);                                \
     template std::uint64_t cursor_right(Form, std::uint64_t);                               \
-    template std::pair<std::uint64_t, std::uint64_t> word_at(Form, std::uint64_t);
+    template std::pair<std::uint64_t, std::uint64_t> word_at(Form, std::uint64_t);          \
+    template std::uint64_t cursor_left(Form, std::uint64_t, segment::Located);              \
+    template std::uint64_t cursor_right(Form, std::uint64_t, segment::Located);             \
+    template std::pair<std::uint64_t, std::uint64_t> word_at(Form, std::uint64_t, segment::Located);
 SCRIVLET_CURSOR_FORMS(text::Latin1)
 SCRIVLET_CURSOR_FORMS(text::Ucs2)
 SCRIVLET_CURSOR_FORMS(text::Ucs4)

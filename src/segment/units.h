@@ -175,25 +175,49 @@ struct Located {
     std::uint64_t start;
 };
 
-template <typename Unit>
-Located locate_offset(text::Fixed<Unit> text, std::uint64_t b) noexcept {
+// The same, for a caller that must also know whether the text holds a
+// surrogate: the units up to the offset are checked in the same read.
+struct LocatedChecked {
+    Located at;
+    bool surrogate;  // anywhere in the text
+};
+
+namespace detail {
+template <bool Check, typename Unit>
+LocatedChecked locate(text::Fixed<Unit> text, std::uint64_t b) noexcept {
     const Unit* p = text.data;
     const std::size_t n = text.size;
     std::uint64_t offset = 0;
     std::size_t i = 0;
+    bool surrogate = false;
     // Whole blocks while the offset lies beyond them.
     constexpr std::size_t BLOCK = 64;
     for (; i + BLOCK <= n; i += BLOCK) {
         const std::uint64_t bytes = utf8_bytes(p + i, BLOCK);
         if (offset + bytes > b) break;
+        if constexpr (Check) surrogate |= text::has_surrogate(text::Fixed<Unit>{p + i, BLOCK});
         offset += bytes;
     }
+    if constexpr (Check) surrogate |= text::has_surrogate(text::Fixed<Unit>{p + i, n - i});
     for (; i < n; ++i) {
         const std::uint64_t next = offset + text::utf8_length(p[i]);
-        if (next > b) return {i, offset};
+        if (next > b) return {{i, offset}, surrogate};
         offset = next;
     }
-    return {n, offset};
+    return {{n, offset}, surrogate};
 }
+}  // namespace detail
+
+template <typename Unit>
+Located locate_offset(text::Fixed<Unit> text, std::uint64_t b) noexcept {
+    return detail::locate<false>(text, b).at;
+}
+
+LocatedChecked locate_offset_checking_surrogates(text::Ucs2 text, std::uint64_t b) noexcept;
+LocatedChecked locate_offset_checking_surrogates(text::Ucs4 text, std::uint64_t b) noexcept;
+
+// Tests: whether locate_offset_checking_surrogates may take its AVX2 loop
+// where the processor has it (the default).
+void allow_avx2_locate(bool allow) noexcept;
 
 }  // namespace scrivlet::segment

@@ -1,7 +1,9 @@
-// The visual caret's first pass over the fixed-width forms: whether a text
+// The caret located in a fixed-width form while the same read looks for a
+// surrogate; and the visual caret's first pass over the fixed-width forms: whether a text
 // stays left to right, and whether it holds a lone surrogate, agree with the
 // UTF-8 path for every code point, at every position of a block and of the
 // tail, between fillers that pass the cheap first test and fillers that fail it.
+#include <random>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -9,6 +11,7 @@
 
 #include "bidi/mod.h"
 #include "check.h"
+#include "segment/units.h"
 #include "text.h"
 #include "utf8.h"
 
@@ -98,4 +101,34 @@ TEST(left_to_right_scan_finds_a_surrogate_before_or_after_what_leaves_level_zero
         }
     }
     sc::bidi::allow_avx2_scan(true);
+}
+
+TEST(locating_a_caret_while_checking_for_surrogates_agrees_with_the_two_reads) {
+    // Texts across the blocks of 256 units, of one to four UTF-8 bytes a code
+    // point, a surrogate nowhere or anywhere; carets before, at and past each end.
+    const char32_t widths[] = {U'a', U'\u00E9', U'\u0E81', U'\U0001F600'};
+    std::mt19937 rng(5);
+    for (const bool avx2 : {true, false}) {
+        sc::segment::allow_avx2_locate(avx2);
+        for (int t = 0; t < 400; ++t) {
+            const std::size_t n = rng() % 1100;
+            std::u32string cps;
+            for (std::size_t k = 0; k < n; ++k) cps.push_back(widths[rng() % (t % 2 ? 4 : 3)] + rng() % 3);
+            if (n > 0 && t % 3 == 0) cps[rng() % n] = 0xD800 + rng() % 0x800;
+            const auto check = [&](const auto& units) {
+                using Unit = typename std::decay_t<decltype(units)>::value_type;
+                const sc::text::Fixed<Unit> text{units.data(), units.size()};
+                const std::uint64_t size = sc::segment::locate_offset(text, ~std::uint64_t(0)).start;
+                for (const std::uint64_t b : {std::uint64_t(0), size / 3, size - size / 5, size, size + 9}) {
+                    const auto got = sc::segment::locate_offset_checking_surrogates(text, b);
+                    const auto at = sc::segment::locate_offset(text, b);
+                    CHECK(got.at.index == at.index && got.at.start == at.start);
+                    CHECK(got.surrogate == sc::text::has_surrogate(text));
+                }
+            };
+            if (t % 2 == 0) check(std::u16string(cps.begin(), cps.end()));
+            check(std::vector<char32_t>(cps.begin(), cps.end()));
+        }
+    }
+    sc::segment::allow_avx2_locate(true);
 }

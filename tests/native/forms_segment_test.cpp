@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <tuple>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -13,6 +15,7 @@
 #include "forms.h"
 #include "segment/grapheme.h"
 #include "segment/sentence.h"
+#include "segment/units.h"
 #include "segment/word.h"
 #include "truncate/mod.h"
 
@@ -95,13 +98,30 @@ TEST(truncation_is_the_same_in_every_form) {
     }
 }
 
+template <typename Text>
+constexpr bool is_wide = std::is_same_v<Text, sc::text::Ucs2> || std::is_same_v<Text, sc::text::Ucs4>;
+
 TEST(caret_moves_are_the_same_in_every_form) {
     using Span = std::pair<std::uint64_t, std::uint64_t>;
+    using Located3 = std::tuple<std::uint64_t, std::uint64_t, Span>;
     for (const Forms& t : random_texts(3000)) {
         for (std::uint64_t at = 0; at <= t.utf8.size() + 2; ++at) {
             t.compare([&](auto text) { return sc::cursor::cursor_left(text, at); }, same<std::uint64_t, std::uint64_t>);
             t.compare([&](auto text) { return sc::cursor::cursor_right(text, at); }, same<std::uint64_t, std::uint64_t>);
             t.compare([&](auto text) { return sc::cursor::word_at(text, at); }, same<Span, Span>);
+            // The wide forms with the caret located as the binding locates it in a
+            // str it has not encoded: in the read that checks for surrogates.
+            t.compare([&](auto text) {
+                if constexpr (is_wide<decltype(text)>) {
+                    const auto located = sc::segment::locate_offset_checking_surrogates(text, at).at;
+                    return std::tuple(sc::cursor::cursor_left(text, at, located),
+                                      sc::cursor::cursor_right(text, at, located),
+                                      sc::cursor::word_at(text, at, located));
+                } else {
+                    return std::tuple(sc::cursor::cursor_left(text, at), sc::cursor::cursor_right(text, at),
+                                      sc::cursor::word_at(text, at));
+                }
+            }, same<Located3, Located3>);
             t.compare([&](auto text) { return sc::cursor::move_left_visual(text, at); },
                       same<std::uint64_t, std::uint64_t>);
             t.compare([&](auto text) { return sc::cursor::move_right_visual(text, at); },
