@@ -22,9 +22,9 @@ const bool HAS_AVX2 = [] {
 }();
 std::atomic<bool> use_avx2{HAS_AVX2};
 
-// Blocks of 256 units: the UTF-8 bytes beyond one per unit counted in 16-bit
-// (at most 2 × 16 a lane) or 32-bit lanes, summed once a block.
-constexpr std::size_t BLOCK = 256;
+// Blocks of 64 units: the UTF-8 bytes beyond one per unit counted in 16 or
+// 32-bit lanes, summed once a block.
+constexpr std::size_t BLOCK = 64;
 
 [[gnu::target("avx2")]] inline std::uint32_t lane_sum(__m256i w) {
     __m128i s = _mm_add_epi32(_mm256_castsi256_si128(w), _mm256_extracti128_si256(w, 1));
@@ -33,7 +33,7 @@ constexpr std::size_t BLOCK = 256;
     return static_cast<std::uint32_t>(_mm_cvtsi128_si32(s));
 }
 
-// Extra bytes of 256 units from p, and whether one of them is a surrogate.
+// Extra bytes of 64 units from p, and whether one of them is a surrogate.
 [[gnu::target("avx2")]] std::uint32_t block_extra(const char16_t* p, __m256i& surrogates) {
     const __m256i from_80 = _mm256_set1_epi16(0x80);
     const __m256i from_800 = _mm256_set1_epi16(0x800);

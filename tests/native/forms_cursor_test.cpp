@@ -104,7 +104,7 @@ TEST(left_to_right_scan_finds_a_surrogate_before_or_after_what_leaves_level_zero
 }
 
 TEST(locating_a_caret_while_checking_for_surrogates_agrees_with_the_two_reads) {
-    // Texts across the blocks of 256 units, of one to four UTF-8 bytes a code
+    // Texts across the blocks of 64 units, of one to four UTF-8 bytes a code
     // point, a surrogate nowhere or anywhere; carets before, at and past each end.
     const char32_t widths[] = {U'a', U'\u00E9', U'\u0E81', U'\U0001F600'};
     std::mt19937 rng(5);
