@@ -103,7 +103,7 @@ TEST(left_to_right_scan_finds_a_surrogate_before_or_after_what_leaves_level_zero
     sc::bidi::allow_avx2_scan(true);
 }
 
-TEST(locating_a_caret_while_checking_for_surrogates_agrees_with_the_two_reads) {
+TEST(locating_a_caret_with_or_without_the_surrogate_check_agrees_with_a_count_unit_by_unit) {
     // Texts across the blocks of 64 units, of one to four UTF-8 bytes a code
     // point, a surrogate nowhere or anywhere; carets before, at and past each end.
     const char32_t widths[] = {U'a', U'\u00E9', U'\u0E81', U'\U0001F600'};
@@ -118,11 +118,17 @@ TEST(locating_a_caret_while_checking_for_surrogates_agrees_with_the_two_reads) {
             const auto check = [&](const auto& units) {
                 using Unit = typename std::decay_t<decltype(units)>::value_type;
                 const sc::text::Fixed<Unit> text{units.data(), units.size()};
-                const std::uint64_t size = sc::segment::locate_offset(text, ~std::uint64_t(0)).start;
+                // Each unit's offset, one by one.
+                std::vector<std::uint64_t> starts{0};
+                for (const Unit u : units) starts.push_back(starts.back() + sc::text::utf8_length(u));
+                const std::uint64_t size = starts.back();
                 for (const std::uint64_t b : {std::uint64_t(0), size / 3, size - size / 5, size, size + 9}) {
+                    std::size_t index = 0;
+                    while (index < units.size() && starts[index + 1] <= b) ++index;
                     const auto got = sc::segment::locate_offset_checking_surrogates(text, b);
-                    const auto at = sc::segment::locate_offset(text, b);
-                    CHECK(got.at.index == at.index && got.at.start == at.start);
+                    const auto plain = sc::segment::locate_offset(text, b);
+                    CHECK(got.at.index == index && got.at.start == starts[index]);
+                    CHECK(plain.index == index && plain.start == starts[index]);
                     CHECK(got.surrogate == sc::text::has_surrogate(text));
                 }
             };
