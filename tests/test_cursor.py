@@ -1,5 +1,7 @@
 """Logical cursor moves by grapheme cluster and double-click word selection."""
 
+import ctypes
+
 import pytest
 from hypothesis import given, settings
 from hypothesis import strategies as st
@@ -188,3 +190,37 @@ def test_moves_agree_with_cluster_starts_on_every_short_class_sequence():
                 if move_left(text, current) != left or move_right(text, current) != right:
                     wrong.append((text, current))
     assert wrong == []
+
+
+# A long str in 16 or 32-bit units is located in the read that checks it for
+# surrogates; one whose UTF-8 form the interpreter holds is read there instead.
+_as_utf8 = ctypes.pythonapi.PyUnicode_AsUTF8AndSize
+_as_utf8.argtypes = [ctypes.py_object, ctypes.c_void_p]
+_as_utf8.restype = ctypes.c_void_p
+LONG_TEXTS = [
+    ("\u1ec7 a\u0301b\u3001\u0e01\u0e33 " * 40, "ucs2"),
+    ("\U0001f600\u200d\U0001f600 x\u0301\U0001f1ef\U0001f1f5\u05d0. " * 30, "ucs4"),
+]
+
+
+@pytest.mark.parametrize("text", [t for t, _ in LONG_TEXTS], ids=[i for _, i in LONG_TEXTS])
+def test_long_texts_move_alike_with_and_without_their_utf8_form(text):
+    fresh, encoded = (text + ".")[:-1], (text + ".")[:-1]
+    assert _as_utf8(encoded, None)
+    n = len(text.encode())
+    starts = grapheme_boundaries(text)
+    cuts = word_boundaries(text) + [n]
+    for current in [*range(0, n + 3, 5), U64_MAX]:
+        left = max([s for s in starts if s < current], default=0)
+        right = n if current >= n else min([s for s in starts if s > current], default=n)
+        word = (
+            (current, current)
+            if current >= n
+            else next((a, b) for a, b in zip(cuts, cuts[1:]) if a <= current < b)
+        )
+        for t in (fresh, encoded):
+            assert (move_left(t, current), move_right(t, current), select_word(t, current)) == (
+                left,
+                right,
+                word,
+            )
