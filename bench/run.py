@@ -13,7 +13,9 @@
 Each bench/bench_*.py module defines CASES (see bench/cases.py): one input for
 one function, scrivlet's callable and each peer's on the same text. Every
 callable is timed on a fresh str (cold: made just before the batch, untimed, so
-nothing is cached on it) and on a str it has seen before (warm), interleaved
+nothing is cached on it) and on a str it has seen before (warm: the row's own
+copy of the input, so that what other rows did to the shared one, such as a
+UTF-8 form made and kept on it, does not reach it), interleaved
 round by round with the others of its row, best round kept, as CPU time of this
 thread; a batch of one or two calls (a long text) after one untimed call of its
 own. The floor is the cost of building scrivlet's result objects again from
@@ -81,9 +83,9 @@ class Entry:
     error: str | None = None
 
 
-def _batch(entry: Entry, text: str) -> list[str]:
+def _batch(entry: Entry, text: str, warm: str) -> list[str]:
     if entry.mode == "warm":
-        return [text] * entry.number
+        return [warm] * entry.number
     return [fresh(text) for _ in range(entry.number)]
 
 
@@ -130,8 +132,16 @@ def _timed(entry: Entry, batch: list[str]) -> float:
 # decided who paid for them.
 SETTLE_BELOW = 2
 
+# A cold batch holds a fresh copy of the text for each of its calls: a peer
+# that answers at once on a megabyte (it takes a code point index and reads
+# only around it) would otherwise ask for 20,000 copies, tens of gigabytes.
+COLD_BATCH_BYTES = 256 << 20
+
 
 def measure(case: Case, floor_module, target: float, repeats: int, budget: float) -> dict:
+    # The row's own warm str, seen by its callables alone: what other rows did
+    # with the shared input (a UTF-8 form made and kept on it) cannot reach it.
+    warm = fresh(case.text)
     entries = [Entry("scrivlet", m, case.scrivlet, case.args) for m in ("cold", "warm")]
     if floor_module is not None:
         entries.append(Entry("scan", "warm", floor_module.scanner(), case.args))
@@ -148,7 +158,7 @@ def measure(case: Case, floor_module, target: float, repeats: int, budget: float
     for e in entries:  # one call each: the warm str's first sight, and the batch size
         try:
             for count in (1, 20):
-                batch = [case.text if e.mode == "warm" else fresh(case.text)
+                batch = [warm if e.mode == "warm" else fresh(case.text)
                          for _ in range(count)]
                 e.number = count
                 e.single = _timed(e, batch) / count
@@ -159,13 +169,15 @@ def measure(case: Case, floor_module, target: float, repeats: int, budget: float
     live = [e for e in entries if e.error is None]
     for e in live:
         e.number = max(1, min(20000, math.ceil(target / max(e.single, 1e-8))))
+        if e.mode == "cold":
+            e.number = max(1, min(e.number, COLD_BATCH_BYTES // sys.getsizeof(case.text)))
         e.rounds = max(2, min(repeats, int(budget / max(e.single * e.number, 1e-9))))
     for r in range(max((e.rounds for e in live), default=0)):
         for e in live:
             if r < e.rounds:
                 if e.number <= SETTLE_BELOW:
-                    _timed(e, _batch(e, case.text)[:1])
-                batch = _batch(e, case.text)
+                    _timed(e, _batch(e, case.text, warm)[:1])
+                batch = _batch(e, case.text, warm)
                 e.best = min(e.best, _timed(e, batch) / e.number)
                 del batch
     row = {
@@ -365,7 +377,9 @@ def report(rows: list[dict], meta: dict, extras: dict[str, str]) -> str:
         "text) follows one untimed call of the same callable, so that each is timed as it "
         "stands between two calls of its own, whatever ran before it. *Cold*: on a fresh `str`, made before "
         "the batch and not timed, so nothing is cached on it; *warm*: on a `str` the same "
-        "library has seen before. *Floor*: building scrivlet's result objects again from "
+        "library has seen before, a copy of the input made for its row, which no other row "
+        "touches. Cold batches of a long text hold at most 256 MiB of copies. *Floor*: "
+        "building scrivlet's result objects again from "
         "their values in a C loop (`bench/floor.c`; for a `str` result, one copy of its "
         "code units; for an int, the bare call; (int, str) pairs untracked by the cyclic "
         "collector, as scrivlet's are), so *× floor* is scrivlet's time as a "
