@@ -1,7 +1,13 @@
 // Logical cursor and word selection: results are cluster edges (or, for
-// word_at, word boundaries) and move in the asked direction.
+// word_at, word boundaries) and move in the asked direction; and the
+// fixed-width forms, their caret located in the read that checks for
+// surrogates (with AVX2 and without), give the results of the UTF-8 form.
+#include <algorithm>
+#include <tuple>
+
 #include "cursor/mod.h"
 #include "fuzz_common.h"
+#include "segment/units.h"
 #include "segment/word.h"
 
 using namespace scrivlet;
@@ -31,5 +37,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                         std::binary_search(words.begin(), words.end(), end),
                     "word range on word boundaries", text);
     }
+
+    const std::vector<char32_t> cps = utf8::decode_all(text);
+    const std::u32string wide(cps.begin(), cps.end());
+    const std::u16string narrow(cps.begin(), cps.end());
+    const bool bmp = std::all_of(cps.begin(), cps.end(), [](char32_t c) { return c < 0x10000; });
+    const auto expected = std::tuple(left, right, std::pair(start, end));
+    const auto located = [&](auto form) {
+        const segment::LocatedChecked at = segment::locate_offset_checking_surrogates(form, in.number);
+        fuzz::check(!at.surrogate, "no surrogate found in a text without one", text);
+        return std::tuple(cursor::cursor_left(form, in.number, at.at), cursor::cursor_right(form, in.number, at.at),
+                          cursor::word_at(form, in.number, at.at));
+    };
+    for (const bool avx2 : {true, false}) {
+        segment::allow_avx2_locate(avx2);
+        fuzz::check(located(text::Ucs4{wide.data(), wide.size()}) == expected, "UCS-4 moves as UTF-8", text);
+        if (bmp)
+            fuzz::check(located(text::Ucs2{narrow.data(), narrow.size()}) == expected, "UCS-2 moves as UTF-8",
+                        text);
+    }
+    segment::allow_avx2_locate(true);
     return 0;
 }
