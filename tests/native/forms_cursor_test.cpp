@@ -1,8 +1,9 @@
-// The caret located in a fixed-width form while the same read looks for a
-// surrogate; and the visual caret's first pass over the fixed-width forms: whether a text
+// The visual caret's first pass over the fixed-width forms: whether a text
 // stays left to right, and whether it holds a lone surrogate, agree with the
 // UTF-8 path for every code point, at every position of a block and of the
 // tail, between fillers that pass the cheap first test and fillers that fail it.
+// And the caret located in a fixed-width form while the same read looks for a
+// surrogate.
 #include <random>
 #include <string>
 #include <string_view>
