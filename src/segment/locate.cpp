@@ -67,20 +67,9 @@ constexpr std::size_t BLOCK = 64;
     return lane_sum(extra);
 }
 
-[[gnu::target("avx2")]] inline __m256i surrogates_in(const char16_t* p, std::size_t k) {
-    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + k));
-    return _mm256_cmpeq_epi16(_mm256_and_si256(v, _mm256_set1_epi16(static_cast<short>(0xF800))),
-                              _mm256_set1_epi16(static_cast<short>(0xD800)));
-}
-[[gnu::target("avx2")]] inline __m256i surrogates_in(const char32_t* p, std::size_t k) {
-    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + k));
-    return _mm256_cmpeq_epi32(_mm256_and_si256(v, _mm256_set1_epi32(static_cast<int>(0xFFFFF800u))),
-                              _mm256_set1_epi32(0xD800));
-}
-
 // Whole blocks while the offset lies beyond them, the surrogates counted with
-// the bytes; then the block holding it unit by unit, and the rest of the text
-// for surrogates alone, at once.
+// the bytes; then the rest of the text for surrogates alone, and the block
+// holding the offset unit by unit.
 template <typename Unit>
 [[gnu::target("avx2")]] LocatedChecked locate_avx2(text::Fixed<Unit> text, std::uint64_t b) {
     const Unit* p = text.data;
@@ -95,15 +84,8 @@ template <typename Unit>
         surrogates = _mm256_or_si256(surrogates, block);
         offset += bytes;
     }
-    constexpr std::size_t STEP = 32 / sizeof(Unit);
-    std::size_t k = i;
-    for (; k + 4 * STEP <= n; k += 4 * STEP) {
-        const __m256i a = _mm256_or_si256(surrogates_in(p, k), surrogates_in(p, k + STEP));
-        const __m256i c = _mm256_or_si256(surrogates_in(p, k + 2 * STEP), surrogates_in(p, k + 3 * STEP));
-        surrogates = _mm256_or_si256(surrogates, _mm256_or_si256(a, c));
-    }
     const bool surrogate = !_mm256_testz_si256(surrogates, surrogates) ||
-                           text::has_surrogate(text::Fixed<Unit>{p + k, n - k});
+                           text::has_surrogate(text::Fixed<Unit>{p + i, n - i});
     for (; i < n; ++i) {
         const std::uint64_t next = offset + utf8_length(p[i]);
         if (next > b) return {{i, offset}, surrogate};
