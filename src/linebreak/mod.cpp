@@ -387,6 +387,14 @@ constexpr RunSets build_run_sets() {
 
 constexpr RunSets RUN_SETS = build_run_sets();
 
+// The runs of them in the fixed-width forms step their offsets by three bytes.
+constexpr bool breaking_take_three_bytes() {
+    for (std::size_t w = 0; w < 0x800 / 64; ++w)
+        if (RUN_SETS.words[w].breaking != 0) return false;
+    return true;
+}
+static_assert(breaking_take_three_bytes(), "ID, H2 and H3 of the BMP lie at U+0800 and above");
+
 inline bool is_breaking(char32_t cp) {
     return cp < 0x10000 && ((RUN_SETS.words[cp >> 6].breaking >> (cp & 63)) & 1);
 }
@@ -1038,7 +1046,7 @@ public:
                     for (;;) {
                         do {
                             out.put(o, A::Allowed);
-                            o += text::utf8_length(d[k]);
+                            o += 3;  // every one of them three bytes in UTF-8
                             ++k;
                         } while (k < n && is_breaking(d[k]));
                         if (k < n && d[k] != ' ' && is_held(d[k])) {
