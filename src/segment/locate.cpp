@@ -69,7 +69,7 @@ constexpr std::size_t BLOCK = 64;
 
 // Whole blocks while the offset lies beyond them, the surrogates counted with
 // the bytes; then the rest of the text for surrogates alone, and the block
-// holding the offset unit by unit.
+// holding the offset as detail::locate_from finds it.
 template <typename Unit>
 [[gnu::target("avx2")]] LocatedChecked locate_avx2(text::Fixed<Unit> text, std::uint64_t b) {
     const Unit* p = text.data;
@@ -86,12 +86,7 @@ template <typename Unit>
     }
     const bool surrogate = !_mm256_testz_si256(surrogates, surrogates) ||
                            text::has_surrogate(text::Fixed<Unit>{p + i, n - i});
-    for (; i < n; ++i) {
-        const std::uint64_t next = offset + utf8_length(p[i]);
-        if (next > b) return {{i, offset}, surrogate};
-        offset = next;
-    }
-    return {{n, offset}, surrogate};
+    return {detail::locate_from(p, n, i, offset, b), surrogate};
 }
 #endif
 

@@ -183,6 +183,85 @@ struct LocatedChecked {
 };
 
 namespace detail {
+
+// From unit i at UTF-8 offset `offset` (at most b) on: the unit holding byte
+// b. Sixteen bytes of units at a time where SSE2 is there, with no branch
+// per unit: their UTF-8 lengths summed across the lanes, up to each one, and
+// the first lane whose sum passes b found by one comparison; the lengths of
+// the lanes before it are added up in the vector too (read back from memory,
+// a lane would wait for the vector's store). Then the units left one by one.
+// A text of fewer than VECTOR_FROM units takes them all one by one: the loop's
+// end, foreseen where the caret stays, lets what follows start at once, while
+// the sums of a vector take longer to come.
+inline constexpr std::size_t VECTOR_FROM = 32;
+
+template <typename Unit>
+[[gnu::always_inline]] inline Located locate_from(const Unit* p, std::size_t n, std::size_t i, std::uint64_t offset,
+                                                   std::uint64_t b) noexcept {
+#if defined(__SSE2__)
+    constexpr std::size_t LANES = 16 / sizeof(Unit);
+    const __m128i zero = _mm_setzero_si128();
+    for (; n >= VECTOR_FROM && i + LANES <= n; i += LANES) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        // What is left to b, no more than the largest signed lane: the sums
+        // of a vector stay far below it.
+        const std::uint64_t left = b - offset;
+        __m128i lengths, sums, passing;
+        if constexpr (sizeof(Unit) == 1) {
+            lengths = _mm_sub_epi8(_mm_set1_epi8(1), _mm_cmplt_epi8(v, zero));  // 2 from U+0080
+            sums = _mm_add_epi8(lengths, _mm_slli_si128(lengths, 1));
+            sums = _mm_add_epi8(sums, _mm_slli_si128(sums, 2));
+            sums = _mm_add_epi8(sums, _mm_slli_si128(sums, 4));
+            sums = _mm_add_epi8(sums, _mm_slli_si128(sums, 8));
+            passing = _mm_cmpgt_epi8(sums, _mm_set1_epi8(static_cast<char>(left < 0x7F ? left : 0x7F)));
+        } else if constexpr (sizeof(Unit) == 2) {
+            // Three, one less below U+0800 and another below U+0080.
+            lengths = _mm_add_epi16(
+                _mm_set1_epi16(3),
+                _mm_add_epi16(_mm_cmpeq_epi16(_mm_subs_epu16(v, _mm_set1_epi16(0x7F)), zero),
+                              _mm_cmpeq_epi16(_mm_subs_epu16(v, _mm_set1_epi16(0x7FF)), zero)));
+            sums = _mm_add_epi16(lengths, _mm_slli_si128(lengths, 2));
+            sums = _mm_add_epi16(sums, _mm_slli_si128(sums, 4));
+            sums = _mm_add_epi16(sums, _mm_slli_si128(sums, 8));
+            passing = _mm_cmpgt_epi16(sums, _mm_set1_epi16(static_cast<short>(left < 0x7FFF ? left : 0x7FFF)));
+        } else {
+            // Code points are below 2^31: the signed comparisons hold.
+            lengths = _mm_sub_epi32(_mm_set1_epi32(1), _mm_cmpgt_epi32(v, _mm_set1_epi32(0x7F)));
+            lengths = _mm_sub_epi32(lengths, _mm_cmpgt_epi32(v, _mm_set1_epi32(0x7FF)));
+            lengths = _mm_sub_epi32(lengths, _mm_cmpgt_epi32(v, _mm_set1_epi32(0xFFFF)));
+            sums = _mm_add_epi32(lengths, _mm_slli_si128(lengths, 4));
+            sums = _mm_add_epi32(sums, _mm_slli_si128(sums, 8));
+            passing = _mm_cmpgt_epi32(sums, _mm_set1_epi32(static_cast<int>(left < 0x7FFFFFFF ? left : 0x7FFFFFFF)));
+        }
+        const unsigned passed = unsigned(_mm_movemask_epi8(passing));
+        if (passed != 0) {
+            // The sums only grow: the lanes that pass are the last ones. The
+            // lengths of those before, added up.
+            const __m128i kept = _mm_andnot_si128(passing, lengths);
+            std::uint64_t bytes;
+            if constexpr (sizeof(Unit) == 1) {
+                const __m128i halves = _mm_sad_epu8(kept, zero);
+                bytes = unsigned(_mm_cvtsi128_si32(halves)) + unsigned(_mm_cvtsi128_si32(_mm_srli_si128(halves, 8)));
+            } else {
+                __m128i w = sizeof(Unit) == 2 ? _mm_madd_epi16(kept, _mm_set1_epi16(1)) : kept;
+                w = _mm_add_epi32(w, _mm_srli_si128(w, 8));
+                w = _mm_add_epi32(w, _mm_srli_si128(w, 4));
+                bytes = unsigned(_mm_cvtsi128_si32(w));
+            }
+            return {i + std::size_t(std::countr_zero(passed)) / sizeof(Unit), offset + bytes};
+        }
+        // All of them: the last lane's sum, which does not wait for offset.
+        offset += unsigned(_mm_cvtsi128_si32(_mm_srli_si128(sums, 12))) >> (32 - 8 * sizeof(Unit));
+    }
+#endif
+    for (; i < n; ++i) {
+        const std::uint64_t next = offset + text::utf8_length(p[i]);
+        if (next > b) return {i, offset};
+        offset = next;
+    }
+    return {n, offset};
+}
+
 template <bool Check, typename Unit>
 LocatedChecked locate(text::Fixed<Unit> text, std::uint64_t b) noexcept {
     const Unit* p = text.data;
@@ -199,12 +278,7 @@ LocatedChecked locate(text::Fixed<Unit> text, std::uint64_t b) noexcept {
         offset += bytes;
     }
     if constexpr (Check) surrogate |= text::has_surrogate(text::Fixed<Unit>{p + i, n - i});
-    for (; i < n; ++i) {
-        const std::uint64_t next = offset + text::utf8_length(p[i]);
-        if (next > b) return {{i, offset}, surrogate};
-        offset = next;
-    }
-    return {{n, offset}, surrogate};
+    return {locate_from(p, n, i, offset, b), surrogate};
 }
 }  // namespace detail
 
