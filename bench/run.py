@@ -322,6 +322,11 @@ def _versions() -> str:
     return ", ".join(found)
 
 
+def _minutes(minutes: float) -> str:
+    n = max(1, round(minutes))
+    return f"{n} minute" if n == 1 else f"{n} minutes"
+
+
 def _environment() -> list[str]:
     cpu = platform.machine()
     try:
@@ -367,7 +372,7 @@ def report(rows: list[dict], meta: dict, extras: dict[str, str]) -> str:
         "# Benchmark results",
         "",
         "Run on " + "; then ".join(
-            f"{r['date']} with `{r['command']}` ({r['minutes']:.0f} minutes)" for r in meta["runs"]
+            f"{r['date']} with `{r['command']}` ({_minutes(r['minutes'])})" for r in meta["runs"]
         ) + ".",
         "",
         *meta["environment"],
