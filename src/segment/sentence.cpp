@@ -157,13 +157,23 @@ constexpr std::array<std::int32_t, GAP_SPECIAL_COUNT + 2> GAP_SPECIALS = [] {
 }();
 
 // The gaps of the units met so far, a unit from U+10000 counting as U+FFFF.
+// Text that moves between a dozen scripts needs eleven; each gap costs every
+// block three instructions, so the gaps are forgotten every so many units,
+// and those of a stretch of text the scan has left behind stop costing.
 struct WideGaps {
-    static constexpr std::size_t MOST = 6;
+    static constexpr std::size_t MOST = 12;
+    static constexpr std::size_t FORGET_AFTER = std::size_t(1) << 16;  // units
     // The first gap, from U+0000, holds all of ASCII.
     std::array<Gap, MOST> gap{Gap{0, char32_t(GAP_SPECIALS[1] - 1)}};
     std::array<std::uint32_t, MOST> used{};  // when a block last needed it
     std::size_t count = 1;
     std::uint32_t clock = 0;
+    std::size_t passed = 0;  // units passed since the gaps were last forgotten
+
+    void forget() {
+        count = 1;
+        passed = 0;
+    }
 
     std::size_t find(char32_t c) const {
         for (std::size_t k = 0; k < count; ++k)
@@ -351,6 +361,15 @@ constexpr ByLowBits LATIN1_BY_LOW_BITS = [] {
 }
 
 template <typename Unit>
+using PassBlocks = std::size_t (*)(const Unit*, std::size_t, std::size_t, const WideGaps&, std::uint64_t&, unsigned&);
+template <typename Unit, std::size_t... G>
+constexpr std::array<PassBlocks<Unit>, sizeof...(G)> passes(std::index_sequence<G...>) {
+    return {&pass_blocks_avx2<Unit, G + 1>...};
+}
+template <typename Unit>
+constexpr auto PASSES = passes<Unit>(std::make_index_sequence<WideGaps::MOST>());
+
+template <typename Unit>
 [[gnu::target("avx2")]] std::size_t skip_avx2(const Unit* p, std::size_t pos, std::size_t n, WideGaps& gaps,
                                               std::uint64_t& offset) {
     if constexpr (sizeof(Unit) == 1) {
@@ -358,16 +377,16 @@ template <typename Unit>
         return skip_latin1_avx2(p, pos, n, offset);
     } else {
         for (;;) {
+            const std::size_t from = pos, window = WideGaps::FORGET_AFTER - gaps.passed;
+            const std::size_t stop = n - pos > window ? pos + window : n;
             unsigned miss;
-            switch (gaps.count) {
-                case 1: pos = pass_blocks_avx2<Unit, 1>(p, pos, n, gaps, offset, miss); break;
-                case 2: pos = pass_blocks_avx2<Unit, 2>(p, pos, n, gaps, offset, miss); break;
-                case 3: pos = pass_blocks_avx2<Unit, 3>(p, pos, n, gaps, offset, miss); break;
-                case 4: pos = pass_blocks_avx2<Unit, 4>(p, pos, n, gaps, offset, miss); break;
-                case 5: pos = pass_blocks_avx2<Unit, 5>(p, pos, n, gaps, offset, miss); break;
-                default: pos = pass_blocks_avx2<Unit, 6>(p, pos, n, gaps, offset, miss); break;
+            pos = PASSES<Unit>[gaps.count - 1](p, pos, stop, gaps, offset, miss);
+            gaps.passed += pos - from;
+            if (miss == 0) {
+                if (stop == n) return pos;
+                gaps.forget();
+                continue;
             }
-            if (miss == 0) return pos;
             // The unit at pos ends the run, or is passed over once its gap is learned.
             const char32_t c = p[pos];
             if (is_special(sentence_break(c))) return pos;

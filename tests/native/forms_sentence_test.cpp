@@ -40,6 +40,8 @@ std::vector<char32_t> edges() {
 // Letters, spaces and punctuation of nine gaps between such code points.
 const std::u32string MIXED = U"a \u00E9\u05D0\u0915\u0E01\u10D0\u2019\u4E00\uAC00b,\U0001F600\u0301";
 const std::u32string LATIN1 = U"a b\u00E9,\u00A0'";
+// And of eleven gaps more: more than the AVX2 scan keeps at once.
+const std::u32string MANY = MIXED + U"\u0628\u0710\u1200\u1780\u1820\u1B05\u1C5A\u2050\uA500\uA641\uA882";
 
 void compare_both_ways(const std::u32string& text) {
     const Forms forms(text);
@@ -75,9 +77,23 @@ TEST(sentence_scan_agrees_with_the_utf8_path_on_random_runs) {
         std::u32string text;
         const std::size_t length = rng() % 300;
         for (std::size_t k = 0; k < length; ++k)
-            text += rng() % 40 ? MIXED[rng() % MIXED.size()] : near[rng() % near.size()];
+            text += rng() % 40 ? MANY[rng() % MANY.size()] : near[rng() % near.size()];
         compare_both_ways(text);
     }
+}
+
+TEST(sentence_scan_agrees_with_the_utf8_path_where_it_forgets_its_gaps) {
+    // Stretches of one script between stretches of many, over 200,000 units,
+    // with a terminator now and then: the scan forgets its gaps every 65,536
+    // units, inside a run or between two.
+    std::mt19937 rng(1212);
+    std::u32string text;
+    while (text.size() < 200000) {
+        const bool many = rng() % 2;
+        for (std::size_t k = rng() % 30000; k > 0; --k)
+            text += rng() % 3000 == 0 ? U'.' : many ? MANY[rng() % MANY.size()] : U'\u4E00';
+    }
+    compare_both_ways(text);
 }
 
 TEST(sentence_look_ahead_agrees_with_the_utf8_path_over_caseless_words) {
