@@ -85,7 +85,7 @@ TEST(sentence_scan_agrees_with_the_utf8_path_on_random_runs) {
 TEST(sentence_scan_agrees_with_the_utf8_path_where_it_forgets_its_gaps) {
     // Stretches of one script between stretches of many, over 200,000 units,
     // with a terminator now and then: the scan forgets its gaps every 65,536
-    // units, inside a run or between two.
+    // units it passes, wherever in a run that falls.
     std::mt19937 rng(1212);
     std::u32string text;
     while (text.size() < 200000) {
