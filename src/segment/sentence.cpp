@@ -170,10 +170,9 @@ struct WideGaps {
     std::uint32_t clock = 0;
     std::size_t passed = 0;  // units passed since the gaps were last forgotten
 
-    void forget() {
-        count = 1;
-        passed = 0;
-    }
+    // Back to the start: the first gap alone, which a replacement may have
+    // taken the place of.
+    void forget() { *this = WideGaps{}; }
 
     std::size_t find(char32_t c) const {
         for (std::size_t k = 0; k < count; ++k)
